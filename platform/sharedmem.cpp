@@ -1,0 +1,92 @@
+#include "platform/sharedmem.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <mutex>
+#include <set>
+
+#include "platform/text.h"
+
+struct FileMappingObject {
+  int fd = -1;
+  size_t size = 0;
+};
+
+namespace {
+
+std::string ShmName(const std::wstring& name) {
+  std::string out = "/";
+  for (char c : platform::WideToUtf8(name)) {
+    if (c != '\\' && c != '/') out += c;
+  }
+  return out;
+}
+
+// Unlinks the names this process created, as the last handle closing would on Windows.
+struct CreatedNames {
+  std::mutex mutex;
+  std::set<std::string> names;
+  ~CreatedNames() {
+    for (const std::string& n : names) shm_unlink(n.c_str());
+  }
+};
+
+CreatedNames& Created() {
+  static CreatedNames created;
+  return created;
+}
+
+}  // namespace
+
+HMAPPING CreateFileMappingW(const std::wstring& name, DWORD size) {
+  std::string shm = ShmName(name);
+  bool created = true;
+  int fd = shm_open(shm.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+  if (fd < 0) {
+    created = false;
+    fd = shm_open(shm.c_str(), O_RDWR, 0600);
+  }
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || (static_cast<DWORD>(st.st_size) < size && ftruncate(fd, size) != 0)) {
+    close(fd);
+    return nullptr;
+  }
+  if (created) {
+    std::lock_guard<std::mutex> guard(Created().mutex);
+    Created().names.insert(shm);
+  }
+  return new FileMappingObject{fd, static_cast<size_t>(std::max<off_t>(st.st_size, size))};
+}
+
+HMAPPING OpenFileMappingW(bool writable, const std::wstring& name) {
+  int fd = shm_open(ShmName(name).c_str(), writable ? O_RDWR : O_RDONLY, 0);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || st.st_size <= 0) {
+    close(fd);
+    return nullptr;
+  }
+  return new FileMappingObject{fd, static_cast<size_t>(st.st_size)};
+}
+
+void* MapViewOfFile(HMAPPING mapping, bool writable) {
+  if (!mapping) return nullptr;
+  int prot = PROT_READ | (writable ? PROT_WRITE : 0);
+  void* view = mmap(nullptr, mapping->size, prot, MAP_SHARED, mapping->fd, 0);
+  return view == MAP_FAILED ? nullptr : view;
+}
+
+void UnmapViewOfFile(HMAPPING mapping, void* view) {
+  if (mapping && view) munmap(view, mapping->size);
+}
+
+void CloseMappingHandle(HMAPPING mapping) {
+  if (!mapping) return;
+  close(mapping->fd);
+  delete mapping;
+}
