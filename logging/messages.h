@@ -20,3 +20,11 @@ constexpr char kTabNotFound[] = "\xce\xb4\xd5\xd2\xb5\xbd\xd6\xb8\xb6\xa8\xb1\xe
 
 }  // namespace msg
 }  // namespace logging
+
+namespace logging {
+namespace msg {
+// Texts of our own for inputs that the library refuses.
+constexpr char kUnsafeText[] = "refused: the text holds a line feed or NUL";
+constexpr char kNoPageManager[] = "no web page manager is set";
+}  // namespace msg
+}  // namespace logging

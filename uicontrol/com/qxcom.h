@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 #include "platform/windef.h"
 
@@ -92,6 +94,9 @@ class com_ptr {
     if (m_p) m_p->AddRef();
   }
   com_ptr(const com_ptr& other) : com_ptr(other.m_p) {}
+  // From a pointer to an implementing or derived type.
+  template <class U, class = typename std::enable_if<std::is_convertible<U*, T*>::value>::type>
+  com_ptr(const com_ptr<U>& other) : com_ptr(static_cast<T*>(other.get())) {}
   com_ptr(com_ptr&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
   ~com_ptr() { reset(); }
 

@@ -1,0 +1,272 @@
+// The tab registry and the tab lifecycle against the page doubles.
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "fixture.h"
+#include "logging/logging.h"
+#include "logging/messages.h"
+#include "platform/window.h"
+
+using qxdk::UTIL::com_ptr;
+namespace msg = logging::msg;
+
+namespace {
+
+const std::vector<std::wstring> kAllKeys = {
+    L"NAVIGATECOMPLETE", L"NEWINDOW",       L"DOCUMENTCOMPLETE", L"BACKFORWARDSTATECHANGE",
+    L"GOFORWARDSTATECHANGE", L"BEFORENAVIGATE", L"PROGRESSCHANGE", L"TITLECHANGE",
+    L"ICONCHANGE",       L"PROCESSCRASH",   L"NAVIGATEERROR",    L"CHLIDHANDLE",
+    L"SHOWEDITFAVWND",   L"SHOWADDFAVWND",  L"CLOSEWNDNOTIFTY",  L"BLOCKURLTOUCH",
+    L"SHOWIEWND",        L"STATEXTCHANGED", L"POPBLOCK"};
+
+// Holds the UI worker until released, so that tests can look before a task runs.
+class UIQueueGate {
+ public:
+  UIQueueGate() {
+    CTabManager::UITaskQueue()->PostTask(std::make_shared<Gate>(m_release.get_future().share(), &m_entered));
+    m_entered.get_future().wait();
+  }
+  void Open() { m_release.set_value(); }
+
+ private:
+  class Gate : public ITabTask {
+   public:
+    Gate(std::shared_future<void> release, std::promise<void>* entered) : m_release(release), m_entered(entered) {}
+    bool Execute() override {
+      m_entered->set_value();
+      m_release.wait();
+      return true;
+    }
+
+   private:
+    std::shared_future<void> m_release;
+    std::promise<void>* m_entered;
+  };
+  std::promise<void> m_release;
+  std::promise<void> m_entered;
+};
+
+}  // namespace
+
+class TabsTest : public LibraryTest {};
+
+TEST_F(TabsTest, AddTabCreatesSubscribesAndNavigates) {
+  unsigned int id = tm.AddTab(L"http://example.test/a?b=c", 7);
+  ASSERT_NE(id, 0u);
+  com_ptr<FakeWebPage> page = pages->LastPage();
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->SubscribedKeys(), kAllKeys);
+  EXPECT_EQ(page->Orders(), (std::vector<std::wstring>{L"CMD=NAVIGATE\nURL=http://example.test/a?b=c\n"}));
+
+  CLuaTabInfo info = tm.FindTabInfoForLua(id);
+  EXPECT_EQ(info.uID, id);
+  EXPECT_EQ(info.uParentID, 7u) << "the parent is stored as passed";
+  EXPECT_EQ(info.strTitle, L"http://example.test/a?b=c");
+  EXPECT_EQ(info.strURL, L"http://example.test/a?b=c");
+  EXPECT_EQ(info.eTabStatusInfo, eTabStatusNew);
+  EXPECT_EQ(tm.GetTabsCount(), 1);
+}
+
+TEST_F(TabsTest, AddTabFailures) {
+  EXPECT_EQ(tm.AddTab(L"", 0), 0u);
+  EXPECT_EQ(rec.CountLogs(logging::LOG_WARNING, msg::kEmptyURL), 1u);
+  EXPECT_EQ(tm.GetTabsCount(), 0);
+
+  pages->refuseWith = E_FAIL;
+  EXPECT_EQ(tm.AddTab(L"http://refused/", 0), 0u);
+  EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kNewPageFailed));
+  EXPECT_EQ(tm.GetTabsCount(), 1) << "a refused page still leaves its record";
+
+  pages->refuseWith = S_OK;
+  pages->succeedWithNull = true;
+  EXPECT_EQ(tm.AddTab(L"http://null/", 0), 0u);
+  EXPECT_EQ(tm.GetTabsCount(), 2);
+
+  CTabManager::SetWebPageManager(nullptr);
+  EXPECT_EQ(tm.AddTab(L"http://nomanager/", 0), 0u);
+  EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kNoPageManager));
+  EXPECT_EQ(tm.GetTabsCount(), 3);
+
+  // Records without a page can be closed and commanded without reaching a page.
+  tm.CloseAllTab();
+  Drain();
+  EXPECT_EQ(tm.GetTabsCount(), 0);
+}
+
+TEST_F(TabsTest, TextsThatWouldInjectOrderLinesAreRefused) {
+  EXPECT_EQ(tm.AddTab(L"u\nCMD=ClOSETAB", 0), 0u);
+  EXPECT_EQ(tm.AddTab(std::wstring(L"u\0x", 3), 0), 0u);
+  EXPECT_EQ(tm.RestoreTab(L"uuid\nCMD=ClOSETAB"), 0u);
+  unsigned int id = tm.AddTab(L"http://ok/", 0);
+  ASSERT_NE(id, 0u);
+  EXPECT_FALSE(tm.RestoreTab(id, L"x\nCMD=ClOSETAB"));
+  Drain();
+  EXPECT_EQ(rec.CountLogs(logging::LOG_WARNING, msg::kUnsafeText), 4u);
+  EXPECT_EQ(pages->Pages().size(), 1u);
+  EXPECT_EQ(pages->LastPage()->Orders().size(), 1u) << "only the navigation of the good tab";
+  EXPECT_EQ(tm.GetTabsCount(), 1);
+}
+
+TEST_F(TabsTest, LinkTabGetsItsPageOnTheUIWorker) {
+  unsigned int parent = tm.AddTab(L"http://parent/", 0);
+  com_ptr<FakeWebPage> parentPage = pages->LastPage();
+  unsigned int child;
+  {
+    UIQueueGate gate;
+    child = tm.AddLinkTab(L"ignored", parent);
+    ASSERT_NE(child, 0u);
+    EXPECT_EQ(pages->Pages().size(), 1u) << "the page comes later, from the worker";
+    gate.Open();
+  }
+  ASSERT_TRUE(pages->WaitForPages(2));
+  Drain();
+  com_ptr<FakeWebPage> page = pages->LastPage();
+  EXPECT_EQ(page->parentPage, static_cast<IWebPage*>(parentPage.get()));
+  EXPECT_EQ(page->SubscribedKeys(), kAllKeys);
+  EXPECT_TRUE(page->Orders().empty()) << "no navigation follows a link page";
+  CLuaTabInfo info = tm.FindTabInfoForLua(child);
+  EXPECT_EQ(info.uParentID, parent);
+  EXPECT_EQ(info.strURL, L"");
+
+  EXPECT_EQ(tm.AddLinkTab(L"x", 0), 0u);
+  EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kEmptyPageID));
+  int before = tm.GetTabsCount();
+  EXPECT_EQ(tm.AddLinkTab(L"x", 12345), 0u);
+  EXPECT_TRUE(rec.HasLog(logging::LOG_ERROR, msg::kParentNotFound));
+  EXPECT_EQ(tm.GetTabsCount(), before + 1) << "the new record stays registered";
+}
+
+TEST_F(TabsTest, RestoreIntoNewTab) {
+  unsigned int id;
+  {
+    UIQueueGate gate;
+    id = tm.RestoreTab(L"6f1c-uuid");
+    ASSERT_NE(id, 0u);
+    EXPECT_TRUE(pages->Pages().empty()) << "the ID comes before the page";
+    gate.Open();
+  }
+  ASSERT_TRUE(pages->WaitForPages(1));
+  com_ptr<FakeWebPage> page = pages->LastPage();
+  ASSERT_TRUE(page->WaitForOrders(1));
+  EXPECT_EQ(page->Orders()[0], L"CMD=RECOVERWND\nuuid=6f1c-uuid\n");
+  std::vector<std::wstring> keys = kAllKeys;
+  keys.erase(std::find(keys.begin(), keys.end(), L"STATEXTCHANGED"));
+  EXPECT_EQ(page->SubscribedKeys(), keys);
+
+  EXPECT_EQ(tm.RestoreTab(L""), 0u);
+  EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kEmptyUUID));
+
+  pages->refuseWith = E_FAIL;
+  unsigned int failed = tm.RestoreTab(L"other");
+  EXPECT_NE(failed, 0u);
+  Drain();
+  EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kNewPageFailed));
+  EXPECT_EQ(tm.FindTabInfoForLua(failed).uID, failed);
+}
+
+TEST_F(TabsTest, RestoreIntoExistingTab) {
+  unsigned int id = tm.AddTab(L"http://a/", 0);
+  com_ptr<FakeWebPage> page = pages->LastPage();
+  EXPECT_TRUE(tm.RestoreTab(id, L"u-1"));
+  Drain();
+  EXPECT_EQ(page->Orders().back(), L"CMD=RECOVERWND\nuuid=u-1\n");
+  EXPECT_EQ(pages->Pages().size(), 1u);
+
+  EXPECT_FALSE(tm.RestoreTab(0, L"u"));
+  EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kEmptyPageID));
+  EXPECT_FALSE(tm.RestoreTab(id, L""));
+  EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kEmptyUUID));
+  EXPECT_FALSE(tm.RestoreTab(999, L"u"));
+  EXPECT_TRUE(rec.HasLog(logging::LOG_ERROR, msg::kTabInfoNotFound));
+}
+
+TEST_F(TabsTest, CloseTab) {
+  unsigned int id = tm.AddTab(L"http://a/", 0);
+  com_ptr<FakeWebPage> page = pages->LastPage();
+
+  EXPECT_FALSE(tm.CloseTab(0));
+  EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kEmptyPageID));
+  EXPECT_FALSE(tm.CloseTab(4242));
+  EXPECT_TRUE(rec.HasLog(logging::LOG_ERROR, msg::kTabNotFound));
+  EXPECT_EQ(tm.GetTabsCount(), 1);
+
+  EXPECT_TRUE(tm.CloseTab(id));
+  EXPECT_EQ(tm.GetTabsCount(), 0) << "removed at once";
+  EXPECT_EQ(tm.FindTabInfoForLua(id).uID, 0u);
+  ASSERT_TRUE(page->WaitForOrders(2));
+  EXPECT_EQ(page->Orders()[1], L"CMD=ClOSETAB\n");
+  EXPECT_FALSE(tm.CloseTab(id));
+}
+
+TEST_F(TabsTest, CloseListAndCloseAll) {
+  unsigned int a = tm.AddTab(L"http://a/", 0);
+  unsigned int b = tm.AddTab(L"http://b/", 0);
+  unsigned int c = tm.AddTab(L"http://c/", 0);
+  std::vector<com_ptr<FakeWebPage>> all = pages->Pages();
+
+  tm.CloseTab(std::vector<unsigned int>{0, b});
+  EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kEmptyTabID));
+  EXPECT_EQ(tm.GetTabsCount(), 2);
+
+  tm.CloseAllTab();
+  EXPECT_EQ(tm.GetTabsCount(), 0);
+  Drain();
+  ASSERT_EQ(all[0]->OrderSequence().size(), 2u);
+  ASSERT_EQ(all[2]->OrderSequence().size(), 2u);
+  EXPECT_LT(all[0]->OrderSequence()[1], all[2]->OrderSequence()[1]) << "ascending ID order";
+  (void)a;
+  (void)c;
+
+  tm.CloseAllTab();  // empty registry: nothing happens
+  EXPECT_EQ(tm.GetTabsCount(), 0);
+}
+
+TEST_F(TabsTest, LookupsAndSnapshots) {
+  CLuaTabInfo none = tm.FindTabInfoForLua(31337);
+  EXPECT_EQ(none.uID, 0u);
+  EXPECT_EQ(none.eTabSafeInfo, eTabSafeUnknown);
+  EXPECT_EQ(none.uFontSize, 2u);
+  EXPECT_EQ(none.uTickCount, 0u);
+  EXPECT_TRUE(none.strTitle.empty() && none.strURL.empty() && none.strIconPath.empty() && none.strStatText.empty());
+  EXPECT_FALSE(none.bForwardEnable || none.bBackwardEnable);
+  EXPECT_TRUE(rec.HasLog(logging::LOG_ERROR, msg::kTabNotFound));
+
+  rec.ClearLogs();
+  CTabInfo zero = tm.FindTabInfo(0);
+  EXPECT_EQ(zero.uID, 0u);
+  EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kEmptyPageID));
+
+  unsigned int id = tm.AddTab(L"http://a/", 0);
+  com_ptr<FakeWebPage> page = pages->LastPage();
+  ULONG refs = page->RefCount();
+  {
+    CTabInfo copy = tm.FindTabInfo(id);
+    EXPECT_EQ(copy.uID, id);
+    EXPECT_EQ(copy.strURL.Get(), L"http://a/");
+    EXPECT_EQ(page->RefCount(), refs + 2) << "the copy holds its own page and notifier references";
+    copy.strTitle.Set(L"changed");
+  }
+  EXPECT_EQ(page->RefCount(), refs);
+  EXPECT_EQ(tm.FindTabInfoForLua(id).strTitle, L"http://a/") << "a copy is a plain value";
+
+  EXPECT_TRUE(tm.SelectTab(id));
+  EXPECT_TRUE(tm.SelectTab(777));
+  EXPECT_EQ(tm.HideAllTab(), 1);
+  EXPECT_EQ(tm.GetCurrentID(), 0u);
+}
+
+TEST_F(TabsTest, ClosedRecordIgnoresEventsOfAPageThatKeepsIt) {
+  unsigned int id = tm.AddTab(L"http://a/", 0);
+  com_ptr<FakeWebPage> page = pages->LastPage();
+  page->Fire(L"NEWINDOW", L"");
+  ASSERT_EQ(rec.TabEvents().size(), 1u);
+  EXPECT_EQ(rec.TabEvents()[0].uID, id);
+
+  tm.CloseTab(id);
+  Drain();
+  // The page still holds its sinks: the record is alive but silent.
+  page->Fire(L"NEWINDOW", L"");
+  page->Fire(L"TITLECHANGE", L"TITLE=t\nURL=u\n");
+  EXPECT_EQ(rec.TabEvents().size(), 1u);
+}

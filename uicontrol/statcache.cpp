@@ -1,0 +1,62 @@
+#include "uicontrol/statcache.h"
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::wstring BlockName(DWORD dwProcessId) { return L"QXESTATCACHE_" + std::to_wstring(dwProcessId); }
+
+bool EntryOffset(unsigned long type, size_t* offset) {
+  if (type < 1 || type > 3) return false;
+  *offset = (type - 1) * sizeof(uint32_t);
+  return true;
+}
+
+// Each entry is one aligned 32-bit word, read and written whole so that another
+// process sees either the old or the new value.
+std::atomic<uint32_t>* Entry(const void* view, size_t offset) {
+  return reinterpret_cast<std::atomic<uint32_t>*>(static_cast<char*>(const_cast<void*>(view)) + offset);
+}
+
+}  // namespace
+
+CStatCacheWriter::CStatCacheWriter(DWORD dwProcessId) {
+  m_hMapping = CreateFileMappingW(BlockName(dwProcessId), kStatCacheSize);
+  m_pView = MapViewOfFile(m_hMapping, true);
+}
+
+CStatCacheWriter::~CStatCacheWriter() {
+  UnmapViewOfFile(m_hMapping, m_pView);
+  CloseMappingHandle(m_hMapping);
+}
+
+int CStatCacheWriter::Set(unsigned long type, const unsigned long* value) {
+  size_t offset;
+  if (!m_pView || !EntryOffset(type, &offset)) return 0;
+  Entry(m_pView, offset)->store(value ? static_cast<uint32_t>(*value) : 0u, std::memory_order_relaxed);
+  return 1;
+}
+
+CStatCacheReader::CStatCacheReader(DWORD dwProcessId) {
+  m_hMapping = OpenFileMappingW(false, BlockName(dwProcessId));
+  m_pView = MapViewOfFile(m_hMapping, false);
+}
+
+CStatCacheReader::~CStatCacheReader() {
+  UnmapViewOfFile(m_hMapping, const_cast<void*>(m_pView));
+  CloseMappingHandle(m_hMapping);
+}
+
+int CStatCacheReader::Get(unsigned long type, void* out) {
+  if (!m_hMapping) {
+    m_hMapping = OpenFileMappingW(false, L"QXESTATCACHE");
+    m_pView = MapViewOfFile(m_hMapping, false);
+  }
+  size_t offset;
+  if (!m_pView || !EntryOffset(type, &offset)) return 0;
+  uint32_t value = Entry(m_pView, offset)->load(std::memory_order_relaxed);
+  std::memcpy(out, &value, sizeof value);
+  return 1;
+}

@@ -1,0 +1,47 @@
+#include "uicontrol/tabtaskqueue.h"
+
+#include <exception>
+
+#include "logging/logging.h"
+
+void CTabTaskQueue::PostTask(std::shared_ptr<ITabTask> spTask) {
+  CAutoLock guard(m_lock);
+  m_dequeTask.push_back(std::move(spTask));
+  m_hEvent.Set();
+}
+
+void CTabTaskQueue::PostQuit() { PostTask(std::make_shared<TaskQuitLoop>()); }
+
+size_t CTabTaskQueue::PendingCount() {
+  CAutoLock guard(m_lock);
+  return m_dequeTask.size();
+}
+
+void CTabTaskQueue::Run() {
+  size_t uRemaining = 0;
+  for (;;) {
+    if (uRemaining == 0) m_hEvent.Wait();
+    std::shared_ptr<ITabTask> spTask;
+    {
+      CAutoLock guard(m_lock);
+      if (m_dequeTask.empty()) {
+        // A signal left over from tasks taken without waiting.
+        uRemaining = 0;
+        continue;
+      }
+      spTask = std::move(m_dequeTask.front());
+      m_dequeTask.pop_front();
+      uRemaining = m_dequeTask.size();
+    }
+    bool bContinue = true;
+    try {
+      bContinue = spTask->Execute();
+    } catch (const std::exception& e) {
+      LOG_AT(logging::LOG_ERROR) << "task failed with an exception: " << e.what();
+    } catch (...) {
+      LOG_AT(logging::LOG_ERROR) << "task failed with an unknown exception";
+    }
+    spTask.reset();
+    if (!bContinue) break;
+  }
+}
