@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -54,6 +55,34 @@ class Recorder {
   std::vector<TabEvent> m_tabEvents;
   std::vector<DataEvent> m_dataEvents;
 };
+
+// Holds the UI worker until released, so that tests can look before a task runs.
+class UIQueueGate {
+ public:
+  UIQueueGate() {
+    CTabManager::UITaskQueue()->PostTask(std::make_shared<Gate>(m_release.get_future().share(), &m_entered));
+    m_entered.get_future().wait();
+  }
+  void Open() { m_release.set_value(); }
+
+ private:
+  class Gate : public ITabTask {
+   public:
+    Gate(std::shared_future<void> release, std::promise<void>* entered) : m_release(release), m_entered(entered) {}
+    bool Execute() override {
+      m_entered->set_value();
+      m_release.wait();
+      return true;
+    }
+
+   private:
+    std::shared_future<void> m_release;
+    std::promise<void>* m_entered;
+  };
+  std::promise<void> m_release;
+  std::promise<void> m_entered;
+};
+
 
 class LibraryTest : public ::testing::Test {
  protected:

@@ -146,5 +146,3 @@ TEST(TabManager, SettersStoreWhateverTheyGetAndChecksStayOff) {
   EXPECT_NE(lines[2].find("Check failed: m_spWebPageManager."), std::string::npos);
   EXPECT_EQ(CTabManager::GetMainWndHwnd(), nullptr);
 }
-
-TEST(TabManager, AudioFlagStartsOff) { EXPECT_FALSE(CTabManager::Instance().IsAudioEnable()); }

@@ -1,4 +1,4 @@
-// Tab IDs of a fresh process.
+// What a fresh process starts with: tab IDs from 1, the audio flag off.
 #include <gtest/gtest.h>
 
 #include "fixture.h"
@@ -6,6 +6,7 @@
 class TabIdTest : public LibraryTest {};
 
 TEST_F(TabIdTest, StartAtOneAndAreNeverReused) {
+  EXPECT_FALSE(tm.IsAudioEnable()) << "the audio flag starts off";
   EXPECT_EQ(tm.AddTab(L"http://a/", 0), 1u);
   EXPECT_EQ(tm.AddTab(L"http://b/", 0), 2u);
   EXPECT_TRUE(tm.CloseTab(2));

@@ -20,33 +20,6 @@ const std::vector<std::wstring> kAllKeys = {
     L"SHOWEDITFAVWND",   L"SHOWADDFAVWND",  L"CLOSEWNDNOTIFTY",  L"BLOCKURLTOUCH",
     L"SHOWIEWND",        L"STATEXTCHANGED", L"POPBLOCK"};
 
-// Holds the UI worker until released, so that tests can look before a task runs.
-class UIQueueGate {
- public:
-  UIQueueGate() {
-    CTabManager::UITaskQueue()->PostTask(std::make_shared<Gate>(m_release.get_future().share(), &m_entered));
-    m_entered.get_future().wait();
-  }
-  void Open() { m_release.set_value(); }
-
- private:
-  class Gate : public ITabTask {
-   public:
-    Gate(std::shared_future<void> release, std::promise<void>* entered) : m_release(release), m_entered(entered) {}
-    bool Execute() override {
-      m_entered->set_value();
-      m_release.wait();
-      return true;
-    }
-
-   private:
-    std::shared_future<void> m_release;
-    std::promise<void>* m_entered;
-  };
-  std::promise<void> m_release;
-  std::promise<void> m_entered;
-};
-
 }  // namespace
 
 class TabsTest : public LibraryTest {};

@@ -1,0 +1,81 @@
+#include "uicontrol/eventtext.h"
+
+#include <cwctype>
+
+EventParams ParseEventText(const wchar_t* text) {
+  EventParams params;
+  if (!text) return params;
+  const std::wstring s(text);
+  const size_t n = s.size();
+  size_t i = 0;
+  for (;;) {
+    if (i >= n) break;
+    if (i + 1 < n && s[i + 1] == L'\n') break;
+    size_t end = s.find(L'\n', i);
+    const bool last = end == std::wstring::npos;
+    if (last) end = n;
+    const std::wstring line = s.substr(i, end - i);
+    i = end + 1;
+    size_t eq = line.find(L'=');
+    if (eq != std::wstring::npos && eq > 0) params[line.substr(0, eq)] = line.substr(eq + 1);
+    if (last) break;
+  }
+  return params;
+}
+
+std::wstring EventTextValue(const EventParams& params, const std::wstring& name) {
+  auto it = params.find(name);
+  return it == params.end() ? std::wstring() : it->second;
+}
+
+namespace {
+
+// Reads a hexadecimal number; false when no digit was found.
+bool ReadHex(const std::wstring& text, bool* negative, uint64_t* value, bool* overflow) {
+  size_t i = 0;
+  while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i]))) ++i;
+  *negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) *negative = text[i++] == L'-';
+  if (i + 1 < text.size() && text[i] == L'0' && (text[i + 1] == L'x' || text[i + 1] == L'X') && i + 2 < text.size() &&
+      std::iswxdigit(static_cast<wint_t>(text[i + 2]))) {
+    i += 2;
+  }
+  *value = 0;
+  *overflow = false;
+  size_t digits = 0;
+  for (; i < text.size() && std::iswxdigit(static_cast<wint_t>(text[i])) && text[i] < 0x80; ++i, ++digits) {
+    const wchar_t c = text[i];
+    const unsigned d = c <= L'9' ? c - L'0' : (c | 0x20) - L'a' + 10;
+    *value = *value * 16 + d;
+    if (*value > 0xFFFFFFFFull) {
+      *overflow = true;
+      *value = 0xFFFFFFFFull;
+    }
+  }
+  return digits > 0;
+}
+
+}  // namespace
+
+uint32_t EventNumberValue(const EventParams& params, const std::wstring& name) {
+  bool negative, overflow;
+  uint64_t value;
+  if (!ReadHex(EventTextValue(params, name), &negative, &value, &overflow)) return 0;
+  if (overflow) return 0xFFFFFFFFu;
+  uint32_t result = static_cast<uint32_t>(value);
+  return negative ? 0u - result : result;
+}
+
+uint32_t EventPercentValue(const EventParams& params, const std::wstring& name) {
+  bool negative, overflow;
+  uint64_t value;
+  if (!ReadHex(EventTextValue(params, name), &negative, &value, &overflow)) return 0;
+  if (negative) return 0;
+  return value > 100 ? 100 : static_cast<uint32_t>(value);
+}
+
+bool EventFlagValue(const EventParams& params, const std::wstring& name) {
+  std::wstring value = EventTextValue(params, name);
+  for (wchar_t& c : value) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  return value != L"FALSE";
+}
