@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 
 #include "fixture.h"
 #include "logging/logging.h"
@@ -29,23 +30,33 @@ class CommandsTest : public LibraryTest {
 
 TEST_F(CommandsTest, StandardCommandsSendTheirOrders) {
   unsigned int id = Open();
-  const std::vector<std::pair<bool (CTabManager::*)(unsigned int), const wchar_t*>> commands = {
-      {&CTabManager::GoForward, L"GOFORWORD"},     {&CTabManager::GoBack, L"GOBACK"},
-      {&CTabManager::Stop, L"STOP"},               {&CTabManager::Refresh, L"REFRESH"},
-      {&CTabManager::OpenFile, L"FILEOPEN"},       {&CTabManager::SaveWebToImage, L"SAVEIMGE"},
-      {&CTabManager::PageSet, L"PAGESETUP"},       {&CTabManager::Print, L"PRINT"},
-      {&CTabManager::PrintView, L"PRINTPREVIEW"},  {&CTabManager::SendLinkUseEmail, L"SENDLINKBYEMAIL"},
-      {&CTabManager::SendWebUseEmail, L"FILESENDPAGEBYEMAIL"}, {&CTabManager::PageAttribute, L"PROPERTIES"},
-      {&CTabManager::ViewSource, L"VIEWSOURCE"},   {&CTabManager::InternetOption, L"internetOpation"},
-      {&CTabManager::SaveWeb, L"SAVEHTML"},
+  CTabManager* t = &tm;
+  using Command = std::function<bool(unsigned int)>;
+  const std::vector<std::pair<Command, const wchar_t*>> commands = {
+      {[t](unsigned int u) { return t->GoForward(u); }, L"GOFORWORD"},
+      {[t](unsigned int u) { return t->GoBack(u); }, L"GOBACK"},
+      {[t](unsigned int u) { return t->Stop(u); }, L"STOP"},
+      {[t](unsigned int u) { return t->Refresh(u); }, L"REFRESH"},
+      {[t](unsigned int u) { return t->OpenFile(u); }, L"FILEOPEN"},
+      {[t](unsigned int u) { return t->SaveWebToImage(u); }, L"SAVEIMGE"},
+      {[t](unsigned int u) { return t->PageSet(u); }, L"PAGESETUP"},
+      {[t](unsigned int u) { return t->Print(u); }, L"PRINT"},
+      {[t](unsigned int u) { return t->PrintView(u); }, L"PRINTPREVIEW"},
+      {[t](unsigned int u) { return t->SendLinkUseEmail(u); }, L"SENDLINKBYEMAIL"},
+      {[t](unsigned int u) { return t->SendWebUseEmail(u); }, L"FILESENDPAGEBYEMAIL"},
+      {[t](unsigned int u) { return t->PageAttribute(u); }, L"PROPERTIES"},
+      {[t](unsigned int u) { return t->ViewSource(u); }, L"VIEWSOURCE"},
+      {[t](unsigned int u) { return t->InternetOption(u); }, L"internetOpation"},
+      {[t](unsigned int u) { return t->SaveWeb(u); }, L"SAVEHTML"},
   };
+
   for (const auto& c : commands) {
-    EXPECT_TRUE((tm.*c.first)(id)) << c.second;
+    EXPECT_TRUE(c.first(id)) << c.second;
     EXPECT_EQ(LastOrder(), std::wstring(L"CMD=") + c.second + L"\n");
     rec.ClearLogs();
-    EXPECT_FALSE((tm.*c.first)(0)) << c.second;
+    EXPECT_FALSE(c.first(0)) << c.second;
     EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kEmptyPageID)) << c.second;
-    EXPECT_FALSE((tm.*c.first)(id + 1000)) << c.second;
+    EXPECT_FALSE(c.first(id + 1000)) << c.second;
     EXPECT_TRUE(rec.HasLog(logging::LOG_ERROR, msg::kTabNotFound)) << c.second;
   }
   tm.ShowWebFind(id);

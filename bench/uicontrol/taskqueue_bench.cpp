@@ -1,0 +1,127 @@
+// CTabTaskQueue against a minimal mutex + condition variable + deque queue served by one
+// thread: post-to-execute round trip, and single-producer throughput.
+#include <benchmark/benchmark.h>
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "common/ratio_reporter.h"
+#include "uicontrol/tabtaskqueue.h"
+
+namespace {
+
+// Signals the producer that a numbered task has run.
+struct Completion {
+  std::mutex mutex;
+  std::condition_variable cond;
+  long done = 0;
+  void Mark(long n) {
+    {
+      std::lock_guard<std::mutex> guard(mutex);
+      done = n;
+    }
+    cond.notify_one();
+  }
+  void WaitFor(long n) {
+    std::unique_lock<std::mutex> guard(mutex);
+    cond.wait(guard, [&] { return done >= n; });
+  }
+};
+
+class CMarkTask : public ITabTask {
+ public:
+  CMarkTask(Completion* c, long n) : m_c(c), m_n(n) {}
+  bool Execute() override {
+    if (m_n) m_c->Mark(m_n);
+    return true;
+  }
+
+ private:
+  Completion* m_c;
+  long m_n;
+};
+
+// The baseline: the smallest queue of the same shape.
+class BaselineQueue {
+ public:
+  void Post(std::shared_ptr<ITabTask> task) {
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      m_tasks.push_back(std::move(task));
+    }
+    m_cond.notify_one();
+  }
+  void Run() {
+    for (;;) {
+      std::shared_ptr<ITabTask> task;
+      {
+        std::unique_lock<std::mutex> guard(m_mutex);
+        m_cond.wait(guard, [&] { return !m_tasks.empty(); });
+        task = std::move(m_tasks.front());
+        m_tasks.pop_front();
+      }
+      if (!task->Execute()) return;
+    }
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cond;
+  std::deque<std::shared_ptr<ITabTask>> m_tasks;
+};
+
+struct LibraryQueue {
+  CTabTaskQueue queue;
+  void Post(std::shared_ptr<ITabTask> task) { queue.PostTask(std::move(task)); }
+  void Run() { queue.Run(); }
+};
+
+template <class Queue>
+void RoundTrip(benchmark::State& state) {
+  Queue q;
+  std::thread worker([&] { q.Run(); });
+  Completion c;
+  long n = 0;
+  for (auto _ : state) {
+    q.Post(std::make_shared<CMarkTask>(&c, ++n));
+    c.WaitFor(n);
+  }
+  q.Post(std::make_shared<TaskQuitLoop>());
+  worker.join();
+}
+
+template <class Queue>
+void Throughput(benchmark::State& state) {
+  const long batch = state.range(0);
+  Queue q;
+  std::thread worker([&] { q.Run(); });
+  Completion c;
+  long n = 0;
+  for (auto _ : state) {
+    for (long i = 1; i < batch; ++i) q.Post(std::make_shared<CMarkTask>(&c, 0));
+    q.Post(std::make_shared<CMarkTask>(&c, ++n));
+    c.WaitFor(n);
+  }
+  state.SetItemsProcessed(state.iterations() * batch);
+  q.Post(std::make_shared<TaskQuitLoop>());
+  worker.join();
+}
+
+BENCHMARK_TEMPLATE(RoundTrip, BaselineQueue)->Name("RoundTrip/baseline")->UseRealTime();
+BENCHMARK_TEMPLATE(RoundTrip, LibraryQueue)->Name("RoundTrip/CTabTaskQueue")->UseRealTime();
+BENCHMARK_TEMPLATE(Throughput, BaselineQueue)->Name("Throughput/baseline")->Arg(1000)->UseRealTime();
+BENCHMARK_TEMPLATE(Throughput, LibraryQueue)->Name("Throughput/CTabTaskQueue")->Arg(1000)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RatioReporter reporter;
+  if (RunWithRatios(argc, argv, reporter) != 0) return 1;
+  reporter.PrintRatio("post-to-execute round trip", "RoundTrip/CTabTaskQueue", "RoundTrip/baseline", 1.25);
+  reporter.PrintRatio("single-producer throughput (time per batch)", "Throughput/CTabTaskQueue/1000",
+                      "Throughput/baseline/1000", 1.25);
+  return 0;
+}
