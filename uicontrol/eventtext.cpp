@@ -1,5 +1,6 @@
 #include "uicontrol/eventtext.h"
 
+#include <cwchar>
 #include <cwctype>
 
 EventParams ParseEventText(const wchar_t* text) {
@@ -78,4 +79,38 @@ bool EventFlagValue(const EventParams& params, const std::wstring& name) {
   std::wstring value = EventTextValue(params, name);
   for (wchar_t& c : value) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
   return value != L"FALSE";
+}
+
+PageEvent LookupPageEvent(const wchar_t* key) {
+  struct Entry {
+    const wchar_t* key;
+    PageEvent event;
+  };
+  static const Entry kEntries[] = {
+      {L"BEFORENAVIGATE", PageEvent::BeforeNavigate},
+      {L"NEWINDOW", PageEvent::NewWindow},
+      {L"GOFORWARDSTATECHANGE", PageEvent::GoForwardState},
+      {L"BACKFORWARDSTATECHANGE", PageEvent::BackForwardState},
+      {L"PROGRESSCHANGE", PageEvent::ProgressChange},
+      {L"TITLECHANGE", PageEvent::TitleChange},
+      {L"ICONCHANGE", PageEvent::IconChange},
+      {L"DOCUMENTCOMPLETE", PageEvent::DocumentComplete},
+      {L"PROCESSCRASH", PageEvent::ProcessCrash},
+      {L"NAVIGATEERROR", PageEvent::NavigateError},
+      {L"CHLIDHANDLE", PageEvent::ChildHandle},
+      {L"SHOWADDFAVWND", PageEvent::ShowAddFavorite},
+      {L"SHOWEDITFAVWND", PageEvent::ShowEditFavorite},
+      {L"CLOSEWNDNOTIFTY", PageEvent::CloseWindow},
+      {L"BLOCKURLTOUCH", PageEvent::BlockURLTouch},
+      {L"SHOWIEWND", PageEvent::ShowWindow},
+      {L"NAVIGATECOMPLETE", PageEvent::NavigateComplete},
+      {L"STATEXTCHANGED", PageEvent::StatusTextChanged},
+      {L"POPBLOCK", PageEvent::PopupBlocked},
+  };
+  if (!key || !*key) return PageEvent::Unknown;
+  // Most keys differ in their first two characters, so few full comparisons are made.
+  for (const Entry& entry : kEntries) {
+    if (entry.key[0] == key[0] && entry.key[1] == key[1] && std::wcscmp(entry.key, key) == 0) return entry.event;
+  }
+  return PageEvent::Unknown;
 }

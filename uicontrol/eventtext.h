@@ -8,6 +8,33 @@
 
 using EventParams = std::map<std::wstring, std::wstring>;
 
+// The page event keys the tab record reacts to.
+enum class PageEvent {
+  Unknown,
+  BeforeNavigate,
+  NewWindow,
+  GoForwardState,
+  BackForwardState,
+  ProgressChange,
+  TitleChange,
+  IconChange,
+  DocumentComplete,
+  ProcessCrash,
+  NavigateError,
+  ChildHandle,
+  ShowAddFavorite,
+  ShowEditFavorite,
+  CloseWindow,
+  BlockURLTouch,
+  ShowWindow,
+  NavigateComplete,
+  StatusTextChanged,
+  PopupBlocked,
+};
+
+// The event a key names, compared exactly (case-sensitive, whole key); null is Unknown.
+UICONTROL_API PageEvent LookupPageEvent(const wchar_t* key);
+
 // Parses an event text into name -> value. Lines split at line feeds and each line at its
 // first '='; nothing is trimmed. A line of exactly one character ends the parse (so do two
 // line feeds in a row); lines without a name store nothing; a later name replaces an earlier.

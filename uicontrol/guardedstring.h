@@ -1,36 +1,44 @@
 #pragma once
-// A text field that one thread writes while another copies it: each access takes the
-// field's own small lock, held for the copy alone.
+// A text field that one thread writes while another copies it. Every access holds the
+// lock the field was given (one lock per record), held for the copy alone.
 #include <mutex>
 #include <string>
 
 class CGuardedString {
  public:
-  CGuardedString() = default;
-  CGuardedString(const CGuardedString& other) : m_value(other.Get()) {}
+  explicit CGuardedString(std::mutex& lock) : m_lock(lock) {}
+  CGuardedString(const CGuardedString&) = delete;
+  // Copies the value only; each field keeps its own record's lock.
   CGuardedString& operator=(const CGuardedString& other) {
     if (this != &other) Set(other.Get());
     return *this;
   }
 
   std::wstring Get() const {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    std::lock_guard<std::mutex> guard(m_lock);
     return m_value;
   }
   void Set(std::wstring value) {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_value.swap(value);
+    {
+      std::lock_guard<std::mutex> guard(m_lock);
+      m_value.swap(value);
+    }
+    // The old text is freed here, outside the lock.
   }
   bool Equals(const std::wstring& value) const {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    std::lock_guard<std::mutex> guard(m_lock);
     return m_value == value;
   }
   bool Empty() const {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    std::lock_guard<std::mutex> guard(m_lock);
     return m_value.empty();
   }
 
+  // For callers that already hold the lock, to read or change several fields at once.
+  std::wstring& LockedValue() { return m_value; }
+  std::mutex& Lock() const { return m_lock; }
+
  private:
-  mutable std::mutex m_mutex;
+  std::mutex& m_lock;
   std::wstring m_value;
 };

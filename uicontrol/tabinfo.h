@@ -51,6 +51,9 @@ class UICONTROL_API CTabInfo : public INotifOrderStub,
   // Waits up to `milliseconds` for the page; returns it (null when it did not come).
   qxdk::UTIL::com_ptr<IWebPage> WaitForWebPage(unsigned milliseconds);
 
+  // Guards the text fields below; held only to copy or replace them.
+  mutable std::mutex m_lockText;
+
   std::atomic<int32_t> bDocumentComplete{0};
   std::atomic<uint32_t> uID{0};
   std::atomic<uint32_t> uParentID{0};
@@ -60,19 +63,21 @@ class UICONTROL_API CTabInfo : public INotifOrderStub,
   std::atomic<uint32_t> uProcent{0};
   std::atomic<bool> bForwardEnable{false};
   std::atomic<bool> bBackwardEnable{false};
-  CGuardedString strTitle;
-  CGuardedString strURL;
-  CGuardedString strIconPath;
+  CGuardedString strTitle{m_lockText};
+  CGuardedString strURL{m_lockText};
+  CGuardedString strIconPath{m_lockText};
   std::atomic<uint32_t> uFontSize{2};
   std::atomic<uint32_t> uTickCount{0};
   std::atomic<int32_t> bIsWndShow{0};
-  CGuardedString strStatText;
+  CGuardedString strStatText{m_lockText};
   CAtomicSlot<qxdk::UTIL::com_ptr<IWebPage>> spWebPage;
   CAtomicSlot<qxdk::UTIL::com_ptr<IWebPageNotifier>> spPageNotifier;
 
  private:
   void CopyFrom(const CTabInfo& other);
   int WriteHistory();
+  // Stores a changed title (as shown) and URL; false when both equal the stored values.
+  bool ApplyTitleChange(std::wstring strNewTitle, std::wstring strNewURL);
 
   // Guards the self pin and the page wait.
   std::mutex m_lockRef;

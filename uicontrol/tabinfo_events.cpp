@@ -52,70 +52,123 @@ std::wstring HistoryDate() {
 
 }  // namespace
 
+namespace {
+
+// Takes a parameter's value out of the parsed map; empty when absent.
+std::wstring TakeValue(EventParams& params, const wchar_t* name) {
+  auto it = params.find(name);
+  return it == params.end() ? std::wstring() : std::move(it->second);
+}
+
+bool NeedsDisplayForm(const std::wstring& title) {
+  return title.find_first_of(L"\u00AE\u00A0") != std::wstring::npos;
+}
+
+}  // namespace
+
 HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
   if (eTabStatusInfo == eTabStatusClosing) return 0;
-  const std::wstring strKey = key ? key : L"";
 
-  if (strKey == L"BEFORENAVIGATE") {
-    strIconPath.Set(std::wstring());
-    strTitle.Set(std::wstring());
-  } else if (strKey == L"NEWINDOW") {
-  } else if (strKey == L"GOFORWARDSTATECHANGE") {
-    bForwardEnable = EventFlagValue(ParseEventText(value), L"STATE");
-  } else if (strKey == L"BACKFORWARDSTATECHANGE") {
-    bBackwardEnable = EventFlagValue(ParseEventText(value), L"STATE");
-  } else if (strKey == L"PROGRESSCHANGE") {
-    uProcent = EventPercentValue(ParseEventText(value), L"PERCENT");
-  } else if (strKey == L"TITLECHANGE") {
-    EventParams params = ParseEventText(value);
-    const std::wstring strNewURL = EventTextValue(params, L"URL");
-    const std::wstring strNewTitle = EventTextValue(params, L"TITLE");
-    if (strURL.Equals(strNewURL) && strTitle.Equals(strNewTitle)) return 0;
-    strTitle.Set(DisplayTitle(strNewTitle));
-    strURL.Set(strNewURL);
-  } else if (strKey == L"ICONCHANGE") {
-    strIconPath.Set(EventTextValue(ParseEventText(value), L"ICOURL"));
-    if (bDocumentComplete) WriteHistory();
-  } else if (strKey == L"DOCUMENTCOMPLETE") {
-    uProcent = 100;
-    WriteHistory();
-    bDocumentComplete = 1;
-  } else if (strKey == L"PROCESSCRASH" || strKey == L"NAVIGATEERROR") {
-  } else if (strKey == L"CHLIDHANDLE") {
-    HWND hWnd = HandleFromValue(EventNumberValue(ParseEventText(value), L"HWND"));
-    hWndWeb = hWnd;
-    // The web window goes into the main window, which the host may not have bound yet.
-    HWND hMainWnd = CTabManager::Instance().WaitForBoundMainWnd();
-    ::SetParent(hWnd, hMainWnd);
-    static_cast<INotifOrderStub*>(this)->CreateSHowHideEvent(hWnd);
-    CTabManager::Instance().ShowIeWindow(uID, true);
-    eTabStatus expected = eTabStatusNew;
-    eTabStatusInfo.compare_exchange_strong(expected, eTabStatusReady);
-  } else if (strKey == L"SHOWADDFAVWND") {
-    EventParams params = ParseEventText(value);
-    com_ptr<IAddFavoriteDlg> spDialog = CTabManager::GetAddFavoriteDlg();
-    if (spDialog) spDialog->ShowDialog(EventNumberValue(params, L"FAVPID"), CTabManager::GetMainWndHwnd(), 0, 0, 0);
-  } else if (strKey == L"SHOWEDITFAVWND") {
-    EventParams params = ParseEventText(value);
-    com_ptr<IEditFavoriteDlg> spDialog = CTabManager::GetEditFavoriteDlg();
-    if (spDialog) {
-      const std::wstring strTitleParam = EventTextValue(params, L"TITLECHANGE");
-      const std::wstring strURLParam = EventTextValue(params, L"URL");
-      spDialog->ShowDialog(EventNumberValue(params, L"FAVPID"), EventNumberValue(params, L"FAVID"),
-                           CTabManager::GetMainWndHwnd(), strTitleParam.c_str(), strURLParam.c_str(), 0);
+  switch (LookupPageEvent(key)) {
+    case PageEvent::BeforeNavigate:
+      strIconPath.Set(std::wstring());
+      strTitle.Set(std::wstring());
+      break;
+    case PageEvent::GoForwardState:
+      bForwardEnable = EventFlagValue(ParseEventText(value), L"STATE");
+      break;
+    case PageEvent::BackForwardState:
+      bBackwardEnable = EventFlagValue(ParseEventText(value), L"STATE");
+      break;
+    case PageEvent::ProgressChange:
+      uProcent.store(EventPercentValue(ParseEventText(value), L"PERCENT"), std::memory_order_release);
+      break;
+    case PageEvent::TitleChange: {
+      EventParams params = ParseEventText(value);
+      if (!ApplyTitleChange(TakeValue(params, L"TITLE"), TakeValue(params, L"URL"))) return 0;
+      break;
     }
-  } else if (strKey == L"CLOSEWNDNOTIFTY") {
-  } else if (strKey == L"BLOCKURLTOUCH") {
-    eTabSafeInfo = EventNumberValue(ParseEventText(value), L"BLOCKURLSTAT") == 1 ? eTabSafeBlocked : eTabSafeNormal;
-  } else if (strKey == L"SHOWIEWND") {
-    bIsWndShow = EventNumberValue(ParseEventText(value), L"ISWNDSHOW") == 1 ? 1 : 0;
-  } else if (strKey == L"NAVIGATECOMPLETE" || strKey == L"POPBLOCK") {
-  } else if (strKey == L"STATEXTCHANGED") {
-    strStatText.Set(EventTextValue(ParseEventText(value), L"STATTEXT"));
+    case PageEvent::IconChange:
+    {
+      EventParams params = ParseEventText(value);
+      strIconPath.Set(TakeValue(params, L"ICOURL"));
+    }
+      if (bDocumentComplete) WriteHistory();
+      break;
+    case PageEvent::DocumentComplete:
+      uProcent = 100;
+      WriteHistory();
+      bDocumentComplete = 1;
+      break;
+    case PageEvent::ChildHandle: {
+      HWND hWnd = HandleFromValue(EventNumberValue(ParseEventText(value), L"HWND"));
+      hWndWeb = hWnd;
+      // The web window goes into the main window, which the host may not have bound yet.
+      HWND hMainWnd = CTabManager::Instance().WaitForBoundMainWnd();
+      ::SetParent(hWnd, hMainWnd);
+      static_cast<INotifOrderStub*>(this)->CreateSHowHideEvent(hWnd);
+      CTabManager::Instance().ShowIeWindow(uID, true);
+      eTabStatus expected = eTabStatusNew;
+      eTabStatusInfo.compare_exchange_strong(expected, eTabStatusReady);
+      break;
+    }
+    case PageEvent::ShowAddFavorite: {
+      com_ptr<IAddFavoriteDlg> spDialog = CTabManager::GetAddFavoriteDlg();
+      if (spDialog) {
+        spDialog->ShowDialog(EventNumberValue(ParseEventText(value), L"FAVPID"), CTabManager::GetMainWndHwnd(), 0, 0,
+                             0);
+      }
+      break;
+    }
+    case PageEvent::ShowEditFavorite: {
+      com_ptr<IEditFavoriteDlg> spDialog = CTabManager::GetEditFavoriteDlg();
+      if (spDialog) {
+        EventParams params = ParseEventText(value);
+        const std::wstring strTitleParam = EventTextValue(params, L"TITLECHANGE");
+        const std::wstring strURLParam = EventTextValue(params, L"URL");
+        spDialog->ShowDialog(EventNumberValue(params, L"FAVPID"), EventNumberValue(params, L"FAVID"),
+                             CTabManager::GetMainWndHwnd(), strTitleParam.c_str(), strURLParam.c_str(), 0);
+      }
+      break;
+    }
+    case PageEvent::BlockURLTouch:
+      eTabSafeInfo = EventNumberValue(ParseEventText(value), L"BLOCKURLSTAT") == 1 ? eTabSafeBlocked : eTabSafeNormal;
+      break;
+    case PageEvent::ShowWindow:
+      bIsWndShow = EventNumberValue(ParseEventText(value), L"ISWNDSHOW") == 1 ? 1 : 0;
+      break;
+    case PageEvent::StatusTextChanged: {
+      EventParams params = ParseEventText(value);
+      strStatText.Set(TakeValue(params, L"STATTEXT"));
+      break;
+    }
+    case PageEvent::NewWindow:
+    case PageEvent::ProcessCrash:
+    case PageEvent::NavigateError:
+    case PageEvent::CloseWindow:
+    case PageEvent::NavigateComplete:
+    case PageEvent::PopupBlocked:
+    case PageEvent::Unknown:
+      break;
   }
 
   CTabManager::Notify(uID, key, value);
   return 0;
+}
+
+bool CTabInfo::ApplyTitleChange(std::wstring strNewTitle, std::wstring strNewURL) {
+  const bool bDisplayForm = NeedsDisplayForm(strNewTitle);
+  std::wstring strShown = bDisplayForm ? DisplayTitle(strNewTitle) : std::wstring();
+  {
+    std::lock_guard<std::mutex> guard(m_lockText);
+    std::wstring& title = strTitle.LockedValue();
+    std::wstring& url = strURL.LockedValue();
+    if (url == strNewURL && title == strNewTitle) return false;
+    title.swap(bDisplayForm ? strShown : strNewTitle);
+    url.swap(strNewURL);
+  }
+  // The replaced texts are freed here, outside the lock.
+  return true;
 }
 
 int CTabInfo::WriteHistory() {

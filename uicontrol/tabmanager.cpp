@@ -19,8 +19,8 @@ CAtomicSlot<com_ptr<IDataAccessor>> CTabManager::m_spDataAccessor;
 CAtomicSlot<com_ptr<IDataAccessorII>> CTabManager::m_spDataAccessorII;
 CAtomicSlot<com_ptr<IAddFavoriteDlg>> CTabManager::m_spAddFavoriteDlg;
 CAtomicSlot<com_ptr<IEditFavoriteDlg>> CTabManager::m_spEditFavoriteDlg;
-CAtomicSlot<TabNotifyFunction> CTabManager::m_funNotify;
-CAtomicSlot<DataNotifyFunction> CTabManager::m_dataNotify;
+CCallbackSlot<TabNotifyFunction> CTabManager::m_funNotify;
+CCallbackSlot<DataNotifyFunction> CTabManager::m_dataNotify;
 
 CTabManager& CTabManager::Instance() {
   static CTabManager instance;
@@ -105,15 +105,11 @@ void CTabManager::RegisterDataNotify(DataNotifyFunction dataNotify) {
 }
 
 void CTabManager::Notify(unsigned int uID, const wchar_t* key, const wchar_t* value) {
-  m_funNotify.With([&](const TabNotifyFunction& fn) {
-    if (fn) fn(uID, key, value);
-  });
+  m_funNotify.Call(uID, key, value);
 }
 
 void CTabManager::NotifyData(const wchar_t* key, const std::wstring& data) {
-  m_dataNotify.With([&](const DataNotifyFunction& fn) {
-    if (fn) fn(key, data);
-  });
+  m_dataNotify.Call(key, data);
 }
 
 bool CTabManager::Start() {

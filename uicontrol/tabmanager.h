@@ -16,6 +16,7 @@
 #include "platform/thread.h"
 #include "platform/windef.h"
 #include "uicontrol/atomicslot.h"
+#include "uicontrol/callbackslot.h"
 #include "uicontrol/com/qxcom.h"
 #include "uicontrol/export.h"
 #include "uicontrol/interfaces/dataaccessor.h"
@@ -206,8 +207,8 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   static CAtomicSlot<qxdk::UTIL::com_ptr<IDataAccessorII>> m_spDataAccessorII;
   static CAtomicSlot<qxdk::UTIL::com_ptr<IAddFavoriteDlg>> m_spAddFavoriteDlg;
   static CAtomicSlot<qxdk::UTIL::com_ptr<IEditFavoriteDlg>> m_spEditFavoriteDlg;
-  static CAtomicSlot<TabNotifyFunction> m_funNotify;
-  static CAtomicSlot<DataNotifyFunction> m_dataNotify;
+  static CCallbackSlot<TabNotifyFunction> m_funNotify;
+  static CCallbackSlot<DataNotifyFunction> m_dataNotify;
   static std::shared_ptr<CTabTaskQueue> m_spUITaskQueue;
   static std::shared_ptr<CTabTaskQueue> m_spIOTaskQueue;
 };

@@ -5,8 +5,12 @@
 #include "logging/logging.h"
 
 void CTabTaskQueue::PostTask(std::shared_ptr<ITabTask> spTask) {
-  CAutoLock guard(m_lock);
-  m_dequeTask.push_back(std::move(spTask));
+  {
+    CAutoLock guard(m_lock);
+    m_dequeTask.push_back(std::move(spTask));
+  }
+  // Signalled after the lock is released, so that the woken worker does not at once
+  // block on the lock that the poster still holds.
   m_hEvent.Set();
 }
 
