@@ -17,10 +17,12 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 #include "logging/log_file.h"
 #include "platform/text.h"
@@ -36,12 +38,18 @@ struct LockState {
   int objectFd = -1;  // the "mutex handle"
   pid_t objectOwner = 0;
 
-  std::recursive_mutex inProcess;  // taken before the flock, released after it
-  int depth = 0;                   // guarded by inProcess
-  int heldFd = -1;                 // the descriptor flocked by the outermost holder
+  // A re-entrant lock made of a plain mutex and its owner, rather than a recursive mutex,
+  // because a fork child can release a plain mutex that its parent thread took.
+  std::mutex inProcess;
+  std::atomic<std::thread::id> owner{};
+  int depth = 0;    // guarded by inProcess
+  int heldFd = -1;  // the descriptor flocked by the outermost holder; guarded by inProcess
 };
 
-// Taking both locks around fork keeps the child from inheriting them held by a thread
+// Whether this thread's fork preparation took the in-process lock.
+thread_local bool t_forkTookLock = false;
+
+// Holding both locks across fork keeps the child from inheriting them held by a thread
 // that does not exist there.
 void PrepareFork();
 void AfterFork();
@@ -57,13 +65,16 @@ LockState& State() {
 }
 
 void PrepareFork() {
-  State().inProcess.lock();
-  State().stateMutex.lock();
+  LockState& state = State();
+  t_forkTookLock = state.owner.load() != std::this_thread::get_id();
+  if (t_forkTookLock) state.inProcess.lock();
+  state.stateMutex.lock();
 }
 
 void AfterFork() {
-  State().stateMutex.unlock();
-  State().inProcess.unlock();
+  LockState& state = State();
+  state.stateMutex.unlock();
+  if (t_forkTookLock) state.inProcess.unlock();
 }
 
 int OpenLockObject(const std::string& name) {
@@ -150,8 +161,14 @@ void InitFileLock(LogLockMode mode, const std::wstring& fileName) {
 
 void AcquireFileLock() {
   LockState& state = State();
+  const std::thread::id self = std::this_thread::get_id();
+  if (state.owner.load() == self) {
+    ++state.depth;
+    return;
+  }
   state.inProcess.lock();
-  if (state.depth++ > 0) return;
+  state.owner.store(self);
+  state.depth = 1;
   state.heldFd = -1;
   int fd = LockObjectForThisProcess(state);
   if (fd < 0) return;
@@ -165,16 +182,16 @@ void AcquireFileLock() {
 
 void ReleaseFileLock() {
   LockState& state = State();
-  if (--state.depth == 0 && state.heldFd >= 0) {
-    flock(state.heldFd, LOCK_UN);
-    state.heldFd = -1;
-  }
+  if (--state.depth > 0) return;
+  if (state.heldFd >= 0) flock(state.heldFd, LOCK_UN);
+  state.heldFd = -1;
+  state.owner.store(std::thread::id());
   state.inProcess.unlock();
 }
 
 void ResetFileLock() {
   LockState& state = State();
-  std::lock_guard<std::recursive_mutex> held(state.inProcess);
+  std::lock_guard<std::mutex> held(state.inProcess);
   std::lock_guard<std::mutex> guard(state.stateMutex);
   if (state.objectFd >= 0) close(state.objectFd);
   state.objectFd = -1;
