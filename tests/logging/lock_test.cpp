@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <thread>
 
@@ -112,4 +113,27 @@ TEST_F(FileLock, ProcessesAndThreadsWriteWholeLinesIntoAPipe) {
   std::map<std::string, int> counts;
   EXPECT_EQ(logtest::CheckWholeLines(reader.Finish(), 200000, &counts), "");
   EXPECT_EQ(counts, expected);
+}
+
+TEST_F(FileLock, SettingsMayChangeWhileThreadsLog) {
+  ASSERT_TRUE(logging::ConfigureLogging(Wide(m_dir + "x.log"), logging::TargetFile, logging::LockAcrossProcesses,
+                                        logging::DeleteOldLogFile, 0));
+  std::atomic<int> hooked{0};
+  std::atomic<bool> done{false};
+  std::thread changer([&] {
+    for (int i = 0; !done; ++i) {
+      logging::SetPrefixItems(i & 1, i & 2, i & 4, i & 8);
+      logging::SetMinimumLevel(i % 2);
+      logging::SetMessageHook([&](int, const char*, int, size_t, const std::string&) { return ++hooked % 2 == 0; });
+      logging::SetMessageHook(nullptr);
+      if (i % 64 == 0) logging::ReleaseLogFile();
+    }
+  });
+  std::thread a(LogLines, "threadA", 2000, 10);
+  LogLines("main", 2000, 10);
+  a.join();
+  done = true;
+  changer.join();
+  logging::ReleaseLogFile();
+  EXPECT_FALSE(logtest::ReadFile(m_dir + "x.log").empty());
 }

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
-#include <regex>
+#include <cctype>
 #include <sstream>
 
 #include "logging/logging.h"
@@ -185,19 +185,40 @@ int RunHelper(const std::vector<std::string>& args) {
   return pid > 0 ? WaitHelper(pid) : -1;
 }
 
+size_t MatchPrefix(const std::string& text, const std::string& pattern, std::vector<std::string>* captures) {
+  size_t t = 0;
+  for (size_t p = 0; p < pattern.size(); ++p) {
+    if (pattern[p] == '%' && p + 1 < pattern.size() && (pattern[p + 1] == 'd' || pattern[p + 1] == 'w')) {
+      const bool word = pattern[++p] == 'w';
+      size_t start = t;
+      while (t < text.size() && (std::isdigit(static_cast<unsigned char>(text[t])) ||
+                                 (word && (std::isalpha(static_cast<unsigned char>(text[t])) || text[t] == '_')))) {
+        ++t;
+      }
+      if (t == start) return std::string::npos;
+      if (captures) captures->push_back(text.substr(start, t - start));
+    } else if (t < text.size() && text[t] == pattern[p]) {
+      ++t;
+    } else {
+      return std::string::npos;
+    }
+  }
+  return t;
+}
+
 std::string CheckWholeLines(const std::string& text, size_t length, std::map<std::string, int>* counts) {
-  static const std::regex header(R"(^\[pid=\d+ tid=\d+ INFO [A-Za-z_]+\.cpp\(\d+\)\] ([A-Za-z0-9]+):(\d+):)");
   if (!text.empty() && text.back() != '\n') return "the text does not end with a line feed";
   for (const std::string& line : SplitLines(text)) {
-    std::smatch match;
-    std::string start = line.substr(0, 200);
-    if (!std::regex_search(start, match, header)) return "broken header: " + line.substr(0, 120);
-    const std::string tag = match[1].str();
-    const int seq = std::stoi(match[2].str());
+    std::vector<std::string> parts;
+    size_t header = MatchPrefix(line, "[pid=%d tid=%d INFO %w.cpp(%d)] %w:%d:", &parts);
+    if (header == std::string::npos) return "broken header: " + line.substr(0, 120);
+    const std::string& tag = parts[4];
+    const int seq = std::stoi(parts[5]);
     const std::string expected = PayloadLine(tag, seq, length);
-    if (line.compare(match.position(1), std::string::npos, expected) != 0) {
-      return "broken text in the line of " + tag + ":" + std::to_string(seq) + " (" +
-             std::to_string(line.size()) + " bytes)";
+    const size_t textStart = header - tag.size() - parts[5].size() - 2;
+    if (line.compare(textStart, std::string::npos, expected) != 0) {
+      return "broken text in the line of " + tag + ":" + std::to_string(seq) + " (" + std::to_string(line.size()) +
+             " bytes)";
     }
     ++(*counts)[tag];
   }

@@ -52,6 +52,16 @@ void SetExecutableFolder(const std::string& folder);
 SYSTEMTIME FixedTime(int month, int day, int hour, int minute, int second);
 std::vector<std::string> SplitLines(const std::string& text);
 
+// Matches the start of `text` against `pattern`, in which "%d" stands for one or more
+// decimal digits and "%w" for one or more letters, digits or '_'; everything else is
+// literal. Returns the length matched (npos when it does not match) and what each
+// placeholder matched.
+size_t MatchPrefix(const std::string& text, const std::string& pattern, std::vector<std::string>* captures = nullptr);
+inline bool Matches(const std::string& text, const std::string& pattern,
+                    std::vector<std::string>* captures = nullptr) {
+  return MatchPrefix(text, pattern, captures) == text.size();
+}
+
 // Collects everything written into a FIFO. Open it before the first writer, start it
 // once a writer has opened the FIFO (a reader alone would see the end at once), and
 // finish it after the last writer has closed it.

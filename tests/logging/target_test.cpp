@@ -20,6 +20,10 @@ namespace {
 
 std::wstring Wide(const std::string& text) { return platform::Utf8ToWide(text); }
 
+// A folder nobody can create files in (named so that the fixture's clean-up finds the
+// lock object named after it).
+std::string MissingFolder() { return "/proc/logging-" + std::to_string(getpid()) + "-missing/"; }
+
 // Runs in a given current folder and returns to the old one.
 class ScopedCurrentFolder {
  public:
@@ -99,11 +103,11 @@ TEST_F(Targets, DefaultFileInTheExecutableFolder) {
 }
 
 TEST_F(Targets, FallsBackToDebugLogInTheCurrentFolder) {
-  logtest::SetExecutableFolder("/proc/no-such-folder/");
+  logtest::SetExecutableFolder(MissingFolder());
   {
     ScopedCurrentFolder here(m_dir);
     LOG_AT(logging::LOG_INFO) << "default unwritable";
-    ASSERT_TRUE(logging::ConfigureLogging(L"/proc/no-such-folder/x.log", logging::TargetFile,
+    ASSERT_TRUE(logging::ConfigureLogging(Wide(MissingFolder() + "x.log"), logging::TargetFile,
                                           logging::LockInProcess, logging::AppendToOldLogFile, 0));
     LOG_AT(logging::LOG_INFO) << "configured unwritable";
   }
@@ -116,7 +120,7 @@ TEST_F(Targets, FallsBackToDebugLogInTheCurrentFolder) {
 TEST_F(Targets, NeitherFileOpensThenLaterEntriesRetry) {
   {
     ScopedCurrentFolder proc("/proc");
-    EXPECT_FALSE(logging::ConfigureLogging(L"/proc/no-such-folder/x.log", logging::TargetFile,
+    EXPECT_FALSE(logging::ConfigureLogging(Wide(MissingFolder() + "x.log"), logging::TargetFile,
                                            logging::LockInProcess, logging::DeleteOldLogFile, 0));
     LOG_AT(logging::LOG_INFO) << "lost";
   }
