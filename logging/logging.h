@@ -6,6 +6,11 @@
 //
 // Lines read "[" prefix items, level, file(line) "] " text "\n" and go to the configured
 // targets: a log file shared between processes, the debugger output, standard error.
+// Texts are narrow bytes (the library's own are GBK) and are copied unchanged.
+// Nothing here throws, and a failure to open, lock or write only skips that output.
+//
+// The settings are process-wide and meant to be set once at start-up; they are atomic
+// or guarded all the same, so changing them while other threads log is safe.
 #include <cstddef>
 #include <functional>
 #include <sstream>
@@ -49,6 +54,14 @@ LOGGING_API void ReleaseLogFile();
 LOGGING_API void SetChecksSwitch(int value);
 LOGGING_API int GetChecksSwitch();
 
+// The name of the lock that writers of one log file share across processes:
+// "Global\" followed by the file name with every '\' turned into '/'.
+LOGGING_API std::wstring LogFileMutexName(const std::wstring& fileName);
+// The POSIX shared-memory object that carries that lock: every process that logs to the
+// file in LockAcrossProcesses mode holds an exclusive flock on it while it writes. Other
+// programs that append to the same file can take the same flock to keep lines whole.
+LOGGING_API std::string LogFileLockObjectName(const std::wstring& mutexName);
+
 // One log statement: the header is written on construction, the line completed on destruction.
 class LOGGING_API LogEntry {
  public:
@@ -75,11 +88,15 @@ class LOGGING_API LogEntry {
   int m_line = 0;
 };
 
-// An entry that appends the system's text for an error number (errno) when it completes.
+// An entry that appends ": " and the system's text for an error number (errno) when it
+// completes. `module` is accepted for callers written against per-module message tables;
+// this system has one table, so it does not change the text.
 class LOGGING_API SystemErrorLogEntry {
  public:
   SystemErrorLogEntry(const char* file, int line, int level, int errorCode, const char* module = nullptr);
   ~SystemErrorLogEntry();
+  SystemErrorLogEntry(const SystemErrorLogEntry&) = delete;
+  SystemErrorLogEntry& operator=(const SystemErrorLogEntry&) = delete;
   std::ostream& stream() { return m_entry.stream(); }
 
  private:

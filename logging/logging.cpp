@@ -1,1 +1,0 @@
-// placeholder until the logging implementation lands
