@@ -23,7 +23,8 @@ struct CStoreContext {
 
 // A SetData command with a key=value parameter text.
 using SetHandler = HRESULT (*)(CStoreContext& ctx, CCallLog& log, const CParams& params);
-// A QueryData command; leaving *result empty means no holder.
+// A QueryData command: reads only (it runs on the read connection); leaving *result
+// empty means no holder.
 using QueryHandler = HRESULT (*)(CStoreContext& ctx, CCallLog& log, const CParams& params,
                                  std::optional<std::wstring>* result);
 

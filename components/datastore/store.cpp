@@ -116,9 +116,12 @@ CDataStore* CDataStore::Open(const DataStoreOptions& options) {
     std::string error;
     store->m_db = CSqliteDb::Open(options.strDatabasePath, &error);
     if (store->m_db && ConfigureConnection(*store->m_db, options, &error) &&
-        ApplyMigrations(*store->m_db, StoreMigrations(), &error)) {
+        ApplyMigrations(*store->m_db, StoreMigrations(), &error) &&
+        (store->m_readDb = CSqliteDb::Open(options.strDatabasePath, &error)) &&
+        ConfigureConnection(*store->m_readDb, options, &error)) {
       if (store->m_notifier.Start()) {
         store->m_ctx.reset(new CStoreContext{*store->m_db, store->m_notifier, store->m_options});
+        store->m_readCtx.reset(new CStoreContext{*store->m_readDb, store->m_notifier, store->m_options});
         ok = true;
       } else {
         error = "cannot start the notification thread";
@@ -222,9 +225,9 @@ HRESULT CDataStore::GetData(const wchar_t* name, wchar_t** text) {
     std::string value;
     int found;
     {
-      std::lock_guard<std::mutex> lock(m_dbMutex);
-      found = ReadSetting(*m_ctx, setting, &value);
-      if (found < 0) return DbFailure(*m_ctx, log, "reading a setting");
+      std::lock_guard<std::mutex> lock(m_readMutex);
+      found = ReadSetting(*m_readCtx, setting, &value);
+      if (found < 0) return DbFailure(*m_readCtx, log, "reading a setting");
     }
     if (found == 0) return S_FALSE;  // absent: a null text
     const std::wstring wide = ToWide(value);
@@ -282,8 +285,8 @@ HRESULT CDataStore::QueryData(const wchar_t* name, const wchar_t* parameters, ID
     std::optional<std::wstring> result;
     HRESULT hr;
     {
-      std::lock_guard<std::mutex> lock(m_dbMutex);
-      hr = command->handler(*m_ctx, log, params, &result);
+      std::lock_guard<std::mutex> lock(m_readMutex);
+      hr = command->handler(*m_readCtx, log, params, &result);
     }
     if (result) *holder = CDataHolder::Create(std::move(*result));
     return hr;

@@ -1,8 +1,10 @@
 #pragma once
 // The store component: one object that answers IDataAccessor, IDataAccessorII and
-// IDataAccessorNotifier (and IID_IUnknown). Every call takes the database lock for the
-// length of one command, so commands from the library's threads are serialised; logs and
-// notifications leave the store only after that lock is released.
+// IDataAccessorNotifier (and IID_IUnknown). It has two connections to the file, each
+// serialised by its own lock: one for the write commands and one for the reads (QueryData
+// and GetData), so that a read on the host's thread never waits behind a write that waits
+// for the disk or for another process (WAL readers see the last commit). Logs and
+// notifications leave the store only after the lock is released.
 #include <memory>
 #include <mutex>
 #include <unordered_set>
@@ -42,8 +44,11 @@ class CDataStore final : public IDataAccessor,
   const CLogger m_logger;
   std::mutex m_dbMutex;  // guards m_db and every statement of it
   std::unique_ptr<CSqliteDb> m_db;
+  std::mutex m_readMutex;  // guards m_readDb likewise
+  std::unique_ptr<CSqliteDb> m_readDb;
   CNotifier m_notifier;
   std::unique_ptr<CStoreContext> m_ctx;
+  std::unique_ptr<CStoreContext> m_readCtx;
   // Texts handed out by GetData and not yet given back; the rest go with the store.
   std::mutex m_textMutex;
   std::unordered_set<wchar_t*> m_texts;

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <set>
 
 #include "store_fixture.h"
@@ -144,6 +146,20 @@ TEST_F(ProcessTest, WriterKeptOutTooLongReportsBusy) {
   sqlite3_close(other);
   EXPECT_EQ(Set(L"add_his", L"url=http://busy/\n"), S_OK);
   EXPECT_EQ(Titles(L"query_his").size(), 1u);
+}
+
+TEST_F(ProcessTest, WriterWaitsForTheLockWhileReadsGoOn) {
+  Open();  // the default busy timeout of ten seconds
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  auto write = std::async(std::launch::async, [this] { return Set(L"add_his", L"url=http://waited/\n"); });
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(Query(L"get.recover.index.section.count"), L"0");
+  EXPECT_EQ(write.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_EQ(write.get(), S_OK);
+  EXPECT_EQ(Titles(L"query_his").count("http://waited/"), 1u);
 }
 
 }  // namespace
