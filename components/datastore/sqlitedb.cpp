@@ -41,7 +41,7 @@ std::string CSqliteDb::ErrorText() const {
 }
 
 bool CSqliteDb::LastErrorWasBusy() const {
-  const int code = sqlite3_errcode(m_db);
+  const int code = sqlite3_extended_errcode(m_db) & 0xFF;  // the primary code
   return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 

@@ -163,30 +163,29 @@ ULONG CDataStore::Release() {
 
 HRESULT CDataStore::SetData(const wchar_t* name, const wchar_t* text) {
   CCallLog log(m_logger);
-  return Guarded(log, [&] {
+  return Guarded(log, [&]() -> HRESULT {
+    if (!name || !*name) {
+      log.Warning("SetData without a name");
+      return E_INVALIDARG;
+    }
+    log.SetPrefix(SafeName(name) + ": ");
+    // Texts are read and converted before the lock is taken.
+    if (const SetCommand* command = FindSet(name)) {
+      const CParams params = ParseParams(text);
+      LogProblems(log, params);
+      std::lock_guard<std::mutex> lock(m_dbMutex);
+      return command->handler(*m_ctx, log, params);
+    }
+    const std::string setting = ToUtf8(name);
+    if (!IsUsableSettingName(log, setting)) return E_INVALIDARG;
+    if (!text) {
+      log.Warning("SetData without a value");
+      return E_INVALIDARG;
+    }
+    const std::string value = ToUtf8(text);
     std::lock_guard<std::mutex> lock(m_dbMutex);
-    return SetDataLocked(log, name, text);
+    return WriteSetting(*m_ctx, log, setting, value);
   });
-}
-
-HRESULT CDataStore::SetDataLocked(CCallLog& log, const wchar_t* name, const wchar_t* text) {
-  if (!name || !*name) {
-    log.Warning("SetData without a name");
-    return E_INVALIDARG;
-  }
-  log.SetPrefix(SafeName(name) + ": ");
-  if (const SetCommand* command = FindSet(name)) {
-    const CParams params = ParseParams(text);
-    LogProblems(log, params);
-    return command->handler(*m_ctx, log, params);
-  }
-  const std::string setting = ToUtf8(name);
-  if (!IsUsableSettingName(log, setting)) return E_INVALIDARG;
-  if (!text) {
-    log.Warning("SetData without a value");
-    return E_INVALIDARG;
-  }
-  return WriteSetting(*m_ctx, log, setting, ToUtf8(text));
 }
 
 bool CDataStore::IsUsableSettingName(CCallLog& log, const std::string& name) const {

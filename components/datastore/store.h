@@ -36,7 +36,6 @@ class CDataStore final : public IDataAccessor,
   explicit CDataStore(const DataStoreOptions& options);
   ~CDataStore() override;
 
-  HRESULT SetDataLocked(CCallLog& log, const wchar_t* name, const wchar_t* text);
   // Checks a name used as a setting; logs why it cannot be one.
   bool IsUsableSettingName(CCallLog& log, const std::string& name) const;
 
