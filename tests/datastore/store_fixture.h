@@ -1,5 +1,5 @@
 #pragma once
-// Shared test helpers: a store in a fresh temporary folder, a log capture, short calls
+// What the data store tests share: a store in a fresh temporary folder, a log capture, short calls
 // through the interfaces, an XML reader and a recording notification sink.
 #include <gtest/gtest.h>
 #include <tinyxml.h>
