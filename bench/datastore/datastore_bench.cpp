@@ -1,0 +1,200 @@
+// "add_his" and "add_favor" through the store's interfaces against plain prepared-statement
+// inserts of the same rows into the same schema, with the same durability settings (WAL,
+// one write transaction per row; argument 0: synchronous=FULL, the store's default,
+// argument 1: synchronous=NORMAL, where the disk weighs less and the store's own work
+// more). Prints the ratio of the two rates for each command; the target is at least 0.8.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "components/datastore/datastore.h"
+
+namespace {
+
+std::string g_folder;
+
+datastore::Durability DurabilityOf(const benchmark::State& state) {
+  return state.range(0) == 0 ? datastore::Durability::Full : datastore::Durability::Normal;
+}
+
+std::string NewDatabase(const char* name, const benchmark::State& state) {
+  const std::string path = g_folder + "/" + std::to_string(state.range(0)) + name;
+  datastore::DataStoreOptions options;
+  options.strDatabasePath = path;
+  IDataAccessor* store = nullptr;
+  if (datastore::CreateDataStore(options, &store) != S_OK) std::abort();
+  store->Release();  // leaves a file with the store's schema
+  return path;
+}
+
+// The plain side: one connection, the store's statements, prepared once.
+class PlainDb {
+ public:
+  PlainDb(const std::string& path, datastore::Durability durability) {
+    if (sqlite3_open(path.c_str(), &m_db) != SQLITE_OK) std::abort();
+    sqlite3_busy_timeout(m_db, 10000);
+    Exec("PRAGMA journal_mode=WAL");
+    Exec(durability == datastore::Durability::Full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
+  }
+  ~PlainDb() {
+    for (auto& s : m_stmts) sqlite3_finalize(s.second);
+    sqlite3_close(m_db);
+  }
+  void Exec(const char* sql) {
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) std::abort();
+  }
+  void Run(const char* sql, std::initializer_list<std::string> values) {
+    sqlite3_stmt*& stmt = m_stmts[sql];
+    if (!stmt && sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+      std::abort();
+    }
+    int i = 1;
+    for (const std::string& v : values) {
+      sqlite3_bind_text(stmt, i++, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    }
+    if (sqlite3_step(stmt) != SQLITE_DONE) std::abort();
+    sqlite3_reset(stmt);
+  }
+
+ private:
+  sqlite3* m_db = nullptr;
+  std::map<const char*, sqlite3_stmt*> m_stmts;
+};
+
+const char kIconUpsert[] =
+    "INSERT INTO icons(url, icon, date) VALUES(?1, ?2, ?3) "
+    "ON CONFLICT(url) DO UPDATE SET icon = excluded.icon, date = excluded.date";
+
+void BM_StoreAddHis(benchmark::State& state) {
+  datastore::DataStoreOptions options;
+  options.strDatabasePath = NewDatabase("store_his.db", state);
+  options.eDurability = DurabilityOf(state);
+  IDataAccessor* store = nullptr;
+  datastore::CreateDataStore(options, &store);
+  int64_t n = 0;
+  for (auto _ : state) {
+    const std::wstring text = L"date=2024-3-7 9:7:2\nicon=/icons/" + std::to_wstring(n % 50) +
+                              L".ico\ntitle=Page " + std::to_wstring(n) + L"\nurl=http://site.example/page/" +
+                              std::to_wstring(n) + L"\n";
+    if (store->SetData(L"add_his", text.c_str()) != S_OK) state.SkipWithError("add_his failed");
+    ++n;
+  }
+  state.SetItemsProcessed(n);
+  store->Release();
+}
+
+void BM_PlainAddHis(benchmark::State& state) {
+  PlainDb db(NewDatabase("plain_his.db", state), DurabilityOf(state));
+  int64_t n = 0;
+  for (auto _ : state) {
+    const std::string url = "http://site.example/page/" + std::to_string(n);
+    const std::string icon = "/icons/" + std::to_string(n % 50) + ".ico";
+    const std::string date = "2024-03-07 09:07:02";
+    db.Exec("BEGIN IMMEDIATE");
+    db.Run("INSERT INTO history(url, title, icon, date) VALUES(?1, ?2, ?3, ?4)",
+           {url, "Page " + std::to_string(n), icon, date});
+    db.Run(kIconUpsert, {url, icon, date});
+    db.Exec("COMMIT");
+    ++n;
+  }
+  state.SetItemsProcessed(n);
+}
+
+void BM_StoreAddFavor(benchmark::State& state) {
+  datastore::DataStoreOptions options;
+  options.strDatabasePath = NewDatabase("store_favor.db", state);
+  options.eDurability = DurabilityOf(state);
+  IDataAccessor* store = nullptr;
+  datastore::CreateDataStore(options, &store);
+  int64_t n = 0;
+  for (auto _ : state) {
+    const std::wstring text = L"date=2024-3-7 9:7:2\nicon=/icons/" + std::to_wstring(n % 50) +
+                              L".ico\npid=0\ntitle=Favourite " + std::to_wstring(n) +
+                              L"\ntype=1\nurl=http://fav.example/" + std::to_wstring(n) + L"\n";
+    if (store->SetData(L"add_favor", text.c_str()) != S_OK) state.SkipWithError("add_favor failed");
+    ++n;
+  }
+  state.SetItemsProcessed(n);
+  store->Release();
+}
+
+void BM_PlainAddFavor(benchmark::State& state) {
+  PlainDb db(NewDatabase("plain_favor.db", state), DurabilityOf(state));
+  int64_t n = 0;
+  for (auto _ : state) {
+    const std::string url = "http://fav.example/" + std::to_string(n);
+    const std::string icon = "/icons/" + std::to_string(n % 50) + ".ico";
+    const std::string date = "2024-03-07 09:07:02";
+    db.Exec("BEGIN IMMEDIATE");
+    db.Run("INSERT INTO favorites(pid, type, title, url, icon, date) VALUES(0, 1, ?1, ?2, ?3, ?4)",
+           {"Favourite " + std::to_string(n), url, icon, date});
+    db.Run(kIconUpsert, {url, icon, date});
+    db.Exec("COMMIT");
+    ++n;
+  }
+  state.SetItemsProcessed(n);
+}
+
+// Durability makes the wall clock the measure: a commit waits for the disk, not the CPU.
+// The disk's speed drifts (the machine is shared), so each benchmark is repeated, the
+// repetitions are interleaved at random (see main), and medians are compared.
+#define DATASTORE_BENCH(fn) \
+  BENCHMARK(fn)->Arg(0)->Arg(1)->UseRealTime()->MinTime(0.3)->Repetitions(5)->DisplayAggregatesOnly(true)
+DATASTORE_BENCH(BM_StoreAddHis);
+DATASTORE_BENCH(BM_PlainAddHis);
+DATASTORE_BENCH(BM_StoreAddFavor);
+DATASTORE_BENCH(BM_PlainAddFavor);
+
+// Keeps the median rate of every benchmark beside the usual console output.
+class RateReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      auto it = run.counters.find("items_per_second");
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" && it != run.counters.end()) {
+        rates[run.run_name.str()] = it->second.value;
+      }
+    }
+  }
+  std::map<std::string, double> rates;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  char pattern[] = "/tmp/datastore-bench-XXXXXX";
+  if (const char* dir = mkdtemp(pattern)) g_folder = dir;
+  else return 1;
+  // Interleaving is on unless the command line says otherwise.
+  std::vector<char*> args(argv, argv + argc);
+  char interleave[] = "--benchmark_enable_random_interleaving=true";
+  args.insert(args.begin() + 1, interleave);
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  RateReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\n");
+  for (const char* arg : {"0", "1"}) {
+    for (const char* command : {"AddHis", "AddFavor"}) {
+      const std::string suffix = std::string(command) + "/" + arg + "/min_time:0.300/repeats:5/real_time";
+      const double store = reporter.rates["BM_Store" + suffix];
+      const double plain = reporter.rates["BM_Plain" + suffix];
+      if (store > 0 && plain > 0) {
+        std::printf("%-9s %-6s store %9.0f/s  plain insert %9.0f/s  ratio %.2f (target >= 0.80)\n",
+                    std::string(command) == "AddHis" ? "add_his" : "add_favor", arg[0] == '0' ? "FULL" : "NORMAL",
+                    store, plain, store / plain);
+      }
+    }
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(g_folder, ignored);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,12 @@
+#pragma once
+// Navigation history: one entry per visit, as the library writes it after a page loads.
+#include "components/datastore/commands.h"
+
+namespace datastore {
+
+// "add_his": date, icon, title, url. Also remembers the page's icon.
+HRESULT AddHistory(CStoreContext& ctx, CCallLog& log, const CParams& params);
+// "query_his": the history document, newest first; optional limit (0 or absent: all).
+HRESULT QueryHistory(CStoreContext& ctx, CCallLog& log, const CParams& params, std::optional<std::wstring>* result);
+
+}  // namespace datastore

@@ -1,0 +1,80 @@
+#pragma once
+// One SQLite connection with a cache of prepared statements, a scoped statement use that
+// binds parameters (nothing is ever spliced into SQL text), and a scoped write transaction.
+// Not thread-safe: the store serialises every use of a connection.
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+namespace datastore {
+
+class CSqliteDb {
+ public:
+  ~CSqliteDb();
+  CSqliteDb(const CSqliteDb&) = delete;
+  CSqliteDb& operator=(const CSqliteDb&) = delete;
+
+  // Opens or creates the file; null with *error set on failure.
+  static std::unique_ptr<CSqliteDb> Open(const std::string& path, std::string* error);
+
+  sqlite3* Handle() const { return m_db; }
+  // A cached statement for this SQL text, prepared on first use; null on error.
+  sqlite3_stmt* Prepare(const std::string& sql);
+  // Runs SQL without results (pragmas, schema); false on error.
+  bool Exec(const char* sql);
+  // The last error of the connection, with its code, for the log.
+  std::string ErrorText() const;
+  bool LastErrorWasBusy() const;
+
+ private:
+  explicit CSqliteDb(sqlite3* db) : m_db(db) {}
+
+  sqlite3* m_db;
+  std::unordered_map<std::string, sqlite3_stmt*> m_statements;
+};
+
+// Uses a cached statement for one run: binds, steps, reads, and resets it on destruction.
+class CStmt {
+ public:
+  CStmt(CSqliteDb& db, const std::string& sql) : m_stmt(db.Prepare(sql)) {}
+  ~CStmt();
+  CStmt(const CStmt&) = delete;
+  CStmt& operator=(const CStmt&) = delete;
+
+  bool Ok() const { return m_stmt != nullptr && m_bindOk; }
+  CStmt& Bind(int index, const std::string& text);
+  CStmt& Bind(int index, int64_t value);
+  // SQLITE_ROW, SQLITE_DONE or an error code (SQLITE_MISUSE when preparing failed).
+  int Step();
+  // Steps to the end; false on error.
+  bool Run();
+  std::string Text(int column) const;
+  int64_t Int(int column) const;
+
+ private:
+  sqlite3_stmt* m_stmt;
+  bool m_bindOk = true;
+};
+
+// BEGIN IMMEDIATE on construction (waiting up to the busy timeout for another writer);
+// rolled back on destruction unless committed.
+class CTransaction {
+ public:
+  explicit CTransaction(CSqliteDb& db);
+  ~CTransaction();
+  CTransaction(const CTransaction&) = delete;
+  CTransaction& operator=(const CTransaction&) = delete;
+
+  bool Begun() const { return m_begun; }
+  bool Commit();
+
+ private:
+  CSqliteDb& m_db;
+  bool m_begun = false;
+  bool m_done = false;
+};
+
+}  // namespace datastore

@@ -1,0 +1,166 @@
+// Several processes on one database: a writer killed in mid-stream loses nothing it had
+// confirmed, two writers at once lose nothing, and a writer kept out too long says so.
+#include <signal.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <set>
+
+#include "store_fixture.h"
+
+extern char** environ;
+
+namespace dstest {
+namespace {
+
+// A running writer whose confirmations are read from a pipe.
+class Writer {
+ public:
+  Writer(const std::string& db, const char* mode, int count, const char* tag) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    const std::string countText = std::to_string(count);
+    const char* args[] = {DATASTORE_TEST_WRITER, db.c_str(), mode, countText.c_str(), tag, nullptr};
+    if (posix_spawn(&m_pid, DATASTORE_TEST_WRITER, &actions, nullptr, const_cast<char**>(args), environ) != 0) {
+      m_pid = 0;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    m_out = fdopen(fds[0], "r");
+  }
+  ~Writer() {
+    if (m_out) fclose(m_out);
+  }
+  bool Started() const { return m_pid != 0 && m_out; }
+  // Reads confirmations until `count` more have come or the pipe ends; false at its end.
+  bool ReadConfirmed(size_t count) {
+    char line[64];
+    for (size_t n = 0; n < count; ++n) {
+      if (!fgets(line, sizeof line, m_out)) return false;
+      if (line[0] >= '0' && line[0] <= '9') {
+        confirmed.insert(std::atoi(line));
+      } else {
+        failures.push_back(line);
+      }
+    }
+    return true;
+  }
+  void Kill() { kill(m_pid, SIGKILL); }
+  // Reads the rest of the output, then the exit status (-1 when killed).
+  int Finish() {
+    while (ReadConfirmed(1)) {
+    }
+    int status = 0;
+    waitpid(m_pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::set<int> confirmed;
+  std::vector<std::string> failures;
+
+ private:
+  pid_t m_pid = 0;
+  FILE* m_out = nullptr;
+};
+
+class ProcessTest : public StoreTest {
+ protected:
+  void SetUp() override {}  // the store is opened after the writers ran
+  std::set<std::string> Titles(const wchar_t* command) {
+    std::set<std::string> titles;
+    Xml xml(Query(command).value_or(L""));
+    for (TiXmlElement* e : Children(xml.root())) titles.insert(Attr(e, "title"));
+    return titles;
+  }
+  std::string IntegrityCheck() {
+    sqlite3* db = nullptr;
+    sqlite3_open(DbPath().c_str(), &db);
+    sqlite3_stmt* stmt = nullptr;
+    std::string result = "<error>";
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+      result = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return result;
+  }
+};
+
+TEST_F(ProcessTest, KilledWriterLosesNothingItConfirmed) {
+  std::set<int> confirmed;
+  const char* tags[] = {"k0-", "k1-", "k2-"};
+  for (int round = 0; round < 3; ++round) {
+    Writer writer(DbPath(), "his", 1000000, tags[round]);
+    ASSERT_TRUE(writer.Started());
+    ASSERT_TRUE(writer.ReadConfirmed(20 + 40 * round));
+    writer.Kill();
+    EXPECT_EQ(writer.Finish(), -1);
+    EXPECT_TRUE(writer.failures.empty());
+    for (int n : writer.confirmed) confirmed.insert(round * 10000000 + n);
+  }
+  EXPECT_EQ(IntegrityCheck(), "ok");
+  Open();
+  const std::set<std::string> titles = Titles(L"query_his");
+  for (int key : confirmed) {
+    const std::string title = std::string(tags[key / 10000000]) + std::to_string(key % 10000000);
+    EXPECT_TRUE(titles.count(title)) << title << " was confirmed but is missing";
+  }
+  EXPECT_GE(titles.size(), confirmed.size());
+}
+
+TEST_F(ProcessTest, TwoWritersAtOnceLoseNothing) {
+  Writer first(DbPath(), "favor", 150, "p");
+  Writer second(DbPath(), "favor", 150, "q");
+  ASSERT_TRUE(first.Started() && second.Started());
+  EXPECT_EQ(first.Finish(), 0);
+  EXPECT_EQ(second.Finish(), 0);
+  EXPECT_EQ(first.confirmed.size(), 150u);
+  EXPECT_EQ(second.confirmed.size(), 150u);
+  Open();
+  const std::set<std::string> titles = Titles(L"get_fav_xml");
+  EXPECT_EQ(titles.size(), 300u);
+  EXPECT_TRUE(titles.count("p149") && titles.count("q0"));
+  EXPECT_EQ(IntegrityCheck(), "ok");
+}
+
+TEST_F(ProcessTest, WriterKeptOutTooLongReportsBusy) {
+  datastore::DataStoreOptions options;
+  options.nBusyTimeoutMs = 200;
+  Open(options);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_EQ(Set(L"add_his", L"url=http://busy/\n"), E_FAIL);
+  EXPECT_TRUE(log.Contains("add_his: adding history: database is busy"));
+  EXPECT_EQ(Get(L"page.size"), L"100");  // readers are not held up in WAL mode
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_EQ(Set(L"add_his", L"url=http://busy/\n"), S_OK);
+  EXPECT_EQ(Titles(L"query_his").size(), 1u);
+}
+
+TEST_F(ProcessTest, WriterWaitsForTheLockWhileReadsGoOn) {
+  Open();  // the default busy timeout of ten seconds
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  auto write = std::async(std::launch::async, [this] { return Set(L"add_his", L"url=http://waited/\n"); });
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(Query(L"get.recover.index.section.count"), L"0");
+  EXPECT_EQ(write.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_EQ(write.get(), S_OK);
+  EXPECT_EQ(Titles(L"query_his").count("http://waited/"), 1u);
+}
+
+}  // namespace
+}  // namespace dstest
