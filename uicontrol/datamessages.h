@@ -4,7 +4,8 @@ namespace logging {
 namespace msg {
 
 constexpr char kImportNotStarted[] = "the favourites import program could not be started";
-constexpr char kNoStoreNotifier[] = "the data store does not answer IDataAccessorNotifier; changes will not refresh the lists";
+constexpr char kNoStoreNotifier[] =
+    "the data store does not answer IDataAccessorNotifier; changes will not refresh the lists";
 
 }  // namespace msg
 }  // namespace logging

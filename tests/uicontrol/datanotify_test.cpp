@@ -1,6 +1,7 @@
 // The store's change notifications: subscription and the reaction to each name.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "fixture.h"
 #include "logging/logging.h"
@@ -82,7 +83,7 @@ TEST_F(LibraryTest, PageSizeIsForwardedAndOtherNamesDoNothing) {
 }
 
 TEST_F(LibraryTest, DefaultBrowserNotificationSwitchesTheRegistration) {
-  std::string dir = ::testing::TempDir() + "datanotify_programs/";
+  std::string dir = ::testing::TempDir() + "datanotify_programs_" + std::to_string(getpid()) + "/";
   mkdir(dir.c_str(), 0755);
   std::string out = dir + "sadb.out";
   std::remove(out.c_str());

@@ -16,8 +16,9 @@
 
 namespace {
 
+// Per process, so that tests run side by side do not share files.
 std::string TempFolder(const std::string& name) {
-  std::string dir = ::testing::TempDir() + name + "/";
+  std::string dir = ::testing::TempDir() + name + "_" + std::to_string(getpid()) + "/";
   mkdir(dir.c_str(), 0755);
   return dir;
 }
@@ -60,7 +61,8 @@ TEST_F(FavoritesTest, AddSendsTheEntryAndLogsTheLowerCasedUrl) {
   EXPECT_EQ(AddedTexts(), (std::vector<std::wstring>{
                               L"SetData:date=2024-3-7 9:7:2\nicon=/i.ico\npid=12\ntitle=Title\ntype=1\n"
                               L"url=http://Example.COM/A\n",
-                              L"SetData:date=2024-3-7 9:7:2\nicon=\npid=-1\ntitle=http://b/\ntype=1\nurl=http://b/\n"}));
+                              L"SetData:date=2024-3-7 9:7:2\nicon=\npid=-1\ntitle=http://b/\ntype=1\n"
+                              L"url=http://b/\n"}));
   EXPECT_EQ(ReadFileText(dataDir + "ul.ini"), "url=http://example.com/a\nurl=http://b/\n");
 
   // A folder value that already ends in a separator; text outside ASCII is kept (UTF-8).
