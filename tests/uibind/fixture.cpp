@@ -51,8 +51,9 @@ double LuaFixture::Number(const std::string& expression) {
 std::string LuaFixture::String(const std::string& expression) {
   Evaluate(L, expression);
   EXPECT_EQ(lua_type(L, -1), LUA_TSTRING) << expression;
-  const char* text = lua_tostring(L, -1);
-  std::string value = text ? text : "";
+  size_t length = 0;
+  const char* text = lua_tolstring(L, -1, &length);
+  std::string value = text ? std::string(text, length) : "";
   lua_pop(L, 1);
   return value;
 }
