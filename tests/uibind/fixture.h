@@ -42,6 +42,7 @@ struct Counted {
   Counted() : m_Value(0) { ++s_Live, ++s_Created; }
   Counted(unsigned v) : m_Value(static_cast<int>(v)) { ++s_Live, ++s_Created; }  // NOLINT: implicit on purpose
   Counted(const Counted& o) : m_Value(o.m_Value) { ++s_Live, ++s_Created; }
+  Counted& operator=(const Counted&) = default;
   ~Counted() { --s_Live; }
   int Get() const { return m_Value; }
   static void Reset() { s_Live = 0, s_Created = 0; }

@@ -36,7 +36,7 @@ class MemberClass : public GenericMember {
   }
 
   void PerformNewIndexOperator(CHost& host, lua_State* L, void* object, int, bool, int valueIdx) const override {
-    if constexpr (std::is_enum_v<D>) {
+    if constexpr (std::is_enum_v<D> || !std::is_copy_assignable_v<D>) {
       (void)L, (void)object, (void)valueIdx;
       host.Error("MemberClass::PerformNewIndexOperator: left value has no assign operator.\n");
     } else if constexpr (std::is_const_v<M>) {
