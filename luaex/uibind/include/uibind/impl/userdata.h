@@ -1,4 +1,5 @@
 #pragma once
+#include <type_traits>
 // The block inside every full userdata the layer creates, and how such userdata are made.
 #include <cstdint>
 #include <memory>
@@ -62,7 +63,9 @@ int CollectObject(lua_State* L) {
     // Cleared first: a second "__gc" call made by Lua code must not delete again.
     block->m_pObject = nullptr;
     block->m_bOwned = 0;
-    delete object;
+    // A class whose objects Lua cannot own (no public destructor, like a singleton)
+    // never has an owning userdata, so there is nothing to delete.
+    if constexpr (std::is_destructible_v<T>) delete object;
   }
   return 0;
 }
