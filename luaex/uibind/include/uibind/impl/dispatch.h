@@ -1,0 +1,53 @@
+#pragma once
+// The C functions Lua calls into: method, function, constructor and operator dispatch,
+// field access, and the cast and type-query globals.
+#include <lua.hpp>
+
+#include "uibind/impl/class_record.h"
+#include "uibind/impl/userdata.h"
+
+namespace uibind {
+class CHost;
+namespace impl {
+
+// Limits of the candidate lists kept for error texts.
+constexpr int kMethodCandidateLimit = 49;
+constexpr int kFunctionCandidateLimit = 19;
+
+// A fetched method. Upvalues: the object's userdata (kept alive by the closure), the
+// MethodGroup, and the object pointer viewed as the class where the method was found.
+int LuaMethodCallProxieFunction(lua_State* L);
+// Chooses the overload of group for the Lua arguments from 1 and calls it on object.
+// selfObject is the pointer held by the userdata (compared with argument 1 for
+// self-in-arguments overloads); selfIdx the userdata's index for result anchoring.
+int MethodCallDispatcher(CHost& host, lua_State* L, const MethodGroup& group, void* object, const void* selfObject,
+                         bool isConst, int selfIdx);
+// A free function. Upvalues: the qualified name, the host.
+int LuaGlobalFunctionDispatcher(lua_State* L);
+// "__call" of a class table. Upvalue: the class.
+int ConstructorCallDispatcher(lua_State* L);
+// An operator metamethod. Upvalues: the operator code, the host.
+int LuaOperatorCallProxieFunction(lua_State* L);
+
+int MetaOperatorIndex(lua_State* L);
+int MetaOperatorNewIndex(lua_State* L);
+
+// The cast and type-query globals. Upvalue: the host.
+int LuaCast(lua_State* L);
+int LuaCastUnsafe(lua_State* L);
+int LuaConst(lua_State* L);
+int LuaGetType(lua_State* L);
+int LuaGetTypeEx(lua_State* L);
+int LuaGetRttiType(lua_State* L);
+
+// Converts object of class from to class to: same type, up, down, or through a base.
+void* CastObject(CHost& host, GenericClass* from, void* object, GenericClass* to);
+
+// Runs the policy hooks of an overload.
+void RunPolicyBefore(const PolicyPtr& policy, CHost& host, lua_State* L, void* object, int position);
+int RunPolicyAfter(const PolicyPtr& policy, CHost& host, lua_State* L, void* object, int position, int count);
+
+[[noreturn]] void RaiseDestroyedObject(CHost& host, const CustomLuaVariable& block);
+
+}  // namespace impl
+}  // namespace uibind

@@ -1,0 +1,164 @@
+// Overload resolution and calls for methods, free functions, constructors and operators.
+#include "uibind/impl/dispatch.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "uibind/host.h"
+#include "uibind/impl/errors.h"
+#include "uibind/impl/temporaries.h"
+
+namespace uibind {
+namespace impl {
+namespace {
+
+// The best score so far and the entries that reach it, up to a limit.
+template <typename Entry>
+struct Candidates {
+  unsigned m_Best = CantBeConverted;
+  int m_Count = 0;
+  std::array<const Entry*, kMethodCandidateLimit> m_List;
+
+  void Add(const Entry* entry, unsigned score, int limit) {
+    if (score < m_Best) {
+      m_Best = score;
+      m_List[0] = entry;
+      m_Count = 1;
+    } else if (score == m_Best && m_Count < limit) {
+      m_List[m_Count++] = entry;
+    }
+  }
+  const Entry* Winner() const { return m_Best < CantBeConverted && m_Count == 1 ? m_List[0] : nullptr; }
+  const char* Cause() const { return m_Best >= CantBeConverted ? "no one can be used" : "ambiguity"; }
+};
+
+}  // namespace
+
+int MethodCallDispatcher(CHost& host, lua_State* L, const MethodGroup& group, void* object, const void* selfObject,
+                         bool isConst, int selfIdx) {
+  const int top = lua_gettop(L);
+  Candidates<GenericMethod> candidates;
+  for (const auto& method : group.m_Overloads) {
+    unsigned score = CantBeConverted;
+    if (!isConst || method->m_bConst) {
+      int start = 1;
+      bool selfMatches = true;
+      if (method->m_bSelfInArguments) {
+        CustomLuaVariable* first = ToCustomLuaVariable(L, 1);
+        selfMatches = first != nullptr && first->m_pObject == selfObject;
+        start = 2;
+      }
+      if (selfMatches) {
+        score = method->Match(host, L, start, top - start + 1, true);
+        if (!isConst && method->m_bConst) score = CombineScores(score, 2);
+      }
+    }
+    candidates.Add(method.get(), score, kMethodCandidateLimit);
+  }
+
+  if (const GenericMethod* method = candidates.Winner()) {
+    TemporariesScope scope(host);
+    if (method->m_bSelfInArguments) lua_remove(L, 1);
+    RunPolicyBefore(method->m_Policy, host, L, object, 1);
+    const int count = method->Call(host, L, object, 1, selfIdx);
+    return RunPolicyAfter(method->m_Policy, host, L, object, 1, count);
+  }
+
+  std::string signatures;
+  for (int i = 0; i < candidates.m_Count; ++i) signatures += candidates.m_List[i]->Signature(host) + "\n";
+  const std::string arguments = DescribeArguments(L, 1);
+  host.Error("Can't match method to call '%s.%s%s', candidates are:\n%sParameters are:\n%sCaused by: %s.\n",
+             group.m_pClass->m_LuaName.c_str(), group.m_Name.c_str(), isConst ? " const" : "", signatures.c_str(),
+             arguments.c_str(), candidates.Cause());
+}
+
+int LuaMethodCallProxieFunction(lua_State* L) {
+  auto* block = static_cast<CustomLuaVariable*>(lua_touserdata(L, lua_upvalueindex(1)));
+  auto* group = static_cast<const MethodGroup*>(lua_touserdata(L, lua_upvalueindex(2)));
+  void* object = lua_touserdata(L, lua_upvalueindex(3));
+  CHost& host = *group->m_pClass->m_pHost;
+  if (block->m_pObject == nullptr) RaiseDestroyedObject(host, *block);
+  return MethodCallDispatcher(host, L, *group, object, block->m_pObject, block->m_bConst != 0, lua_upvalueindex(1));
+}
+
+int LuaGlobalFunctionDispatcher(lua_State* L) {
+  auto* host = static_cast<CHost*>(lua_touserdata(L, lua_upvalueindex(2)));
+  if (lua_type(L, lua_upvalueindex(1)) != LUA_TSTRING || host == nullptr) {
+    lua_pushstring(L, "LuaGlobalFunctionDispatcher: panic - bad upvalues.\n");
+    return lua_error(L);
+  }
+  size_t length = 0;
+  const char* name = lua_tolstring(L, lua_upvalueindex(1), &length);
+  const auto* overloads = host->FindFunctions(std::string_view(name, length));
+  if (overloads == nullptr) host->Error("LuaGlobalFunctionDispatcher: panic - can't find GenericFunction %s!\n", name);
+
+  const int top = lua_gettop(L);
+  Candidates<GenericFunction> candidates;
+  for (const auto& fn : *overloads) candidates.Add(fn.get(), fn->Match(*host, L, 1, top, true), kFunctionCandidateLimit);
+
+  if (const GenericFunction* fn = candidates.Winner()) {
+    TemporariesScope scope(*host);
+    RunPolicyBefore(fn->m_Policy, *host, L, nullptr, 1);
+    const int count = fn->Call(*host, L, 1);
+    return RunPolicyAfter(fn->m_Policy, *host, L, nullptr, 1, count);
+  }
+
+  std::string signatures;
+  for (int i = 0; i < candidates.m_Count; ++i) {
+    signatures += candidates.m_List[i]->m_Name + candidates.m_List[i]->ParameterList(*host) + "\n";
+  }
+  const std::string arguments = DescribeArguments(L, 1);
+  host->Error("Can't match function to call %s, candidates are:\n%sParameters are:\n%sCaused by: %s.\n", name,
+              signatures.c_str(), arguments.c_str(), candidates.Cause());
+}
+
+int ConstructorCallDispatcher(lua_State* L) {
+  auto* cls = static_cast<GenericClass*>(lua_touserdata(L, lua_upvalueindex(1)));
+  CHost& host = *cls->m_pHost;
+  if (lua_gettop(L) > 0) lua_remove(L, 1);  // the class table
+  const int top = lua_gettop(L);
+  Candidates<ConstructorEntry> candidates;
+  for (const auto& entry : cls->m_Constructors) {
+    candidates.Add(entry.get(), entry->Match(host, L, 1, top, true), kMethodCandidateLimit);
+  }
+
+  if (const ConstructorEntry* entry = candidates.Winner()) {
+    GenericClass* target = host.FindClassByType(entry->m_TypeKey);
+    if (target == nullptr) host.Error("CustomClass::Constructor panic - can't find GenericClass!\n");
+    TemporariesScope scope(host);
+    RunPolicyBefore(entry->m_Policy, host, L, nullptr, 1);
+    ObjectPtr object = entry->Create(host, L, 1);
+    void* raw = object.get();
+    PushOwnedObject(host, L, target, std::move(object));
+    return RunPolicyAfter(entry->m_Policy, host, L, raw, 1, 1);
+  }
+
+  std::string signatures;
+  for (int i = 0; i < candidates.m_Count; ++i) {
+    signatures += cls->m_LuaName + candidates.m_List[i]->ParameterList(host) + "\n";
+  }
+  const std::string arguments = DescribeArguments(L, 1);
+  host.Error("Can't match constructor to create %s, candidates are:\n%sParameters are:\n%sCaused by: %s.",
+             cls->m_LuaName.c_str(), signatures.c_str(), arguments.c_str(), candidates.Cause());
+}
+
+int LuaOperatorCallProxieFunction(lua_State* L) {
+  const int code = static_cast<int>(lua_tointeger(L, lua_upvalueindex(1)));
+  CHost& host = *static_cast<CHost*>(lua_touserdata(L, lua_upvalueindex(2)));
+  if (code == OP_UNM && lua_gettop(L) >= 2) lua_pop(L, 1);  // Lua passes the operand twice
+
+  for (int i = 1; i <= 2 && i <= lua_gettop(L); ++i) {
+    CustomLuaVariable* block = ToCustomLuaVariable(L, i);
+    if (block == nullptr) continue;
+    auto group = block->m_pClass->m_Operators.find(code);
+    if (group == block->m_pClass->m_Operators.end()) continue;
+    if (block->m_pObject == nullptr) RaiseDestroyedObject(host, *block);
+    return MethodCallDispatcher(host, L, group->second, block->m_pObject, block->m_pObject, block->m_bConst != 0, i);
+  }
+  host.Error("GenericClass::LuaOperatorCallProxieFunction: panic - can't find a variable to call operator handler for '%s'",
+             OperatorMetamethodName(code));
+}
+
+}  // namespace impl
+}  // namespace uibind

@@ -1,0 +1,63 @@
+// "__index" and "__newindex" of every object: methods, members, class values.
+#include <string_view>
+
+#include "uibind/host.h"
+#include "uibind/impl/dispatch.h"
+
+namespace uibind {
+namespace impl {
+namespace {
+
+// Lua code can call a metamethod taken with getmetatable on anything; without one of
+// the layer's userdata there is no host to raise through.
+int RaiseNotAnObject(lua_State* L, const char* where) {
+  lua_pushfstring(L, "%s: panic - the first argument is not an object of a bound class.\n", where);
+  return lua_error(L);
+}
+
+}  // namespace
+
+int MetaOperatorIndex(lua_State* L) {
+  CustomLuaVariable* block = ToCustomLuaVariable(L, 1);
+  if (block == nullptr) return RaiseNotAnObject(L, "MetaOperatorIndex");
+  GenericClass* cls = block->m_pClass;
+  CHost& host = *cls->m_pHost;
+  if (lua_type(L, 2) != LUA_TSTRING) host.Error("MetaOperatorIndex: panic - currently supports only string indexes.\n");
+  if (block->m_pObject == nullptr) RaiseDestroyedObject(host, *block);
+  size_t length = 0;
+  const char* key = lua_tolstring(L, 2, &length);
+  const std::string_view name(key, length);
+
+  void* object = block->m_pObject;
+  if (MethodGroup* group = cls->FindMethod(host, name, &object)) {
+    lua_pushvalue(L, 1);
+    lua_pushlightuserdata(L, group);
+    lua_pushlightuserdata(L, object);
+    lua_pushcclosure(L, &LuaMethodCallProxieFunction, 3);
+    return 1;
+  }
+  if (cls->PushMember(host, L, name, block->m_pObject, 1, block->m_bConst != 0)) return 1;
+  host.Error("MetaOperatorIndex: error - unknown symbol %s.\n", key);
+}
+
+int MetaOperatorNewIndex(lua_State* L) {
+  CustomLuaVariable* block = ToCustomLuaVariable(L, 1);
+  if (block == nullptr) return RaiseNotAnObject(L, "MetaOperatorNewIndex");
+  GenericClass* cls = block->m_pClass;
+  CHost& host = *cls->m_pHost;
+  if (lua_type(L, 2) != LUA_TSTRING) host.Error("MetaOperatorNewIndex: panic - currently supports only string indexes.\n");
+  size_t length = 0;
+  const char* key = lua_tolstring(L, 2, &length);
+  if (block->m_bConst) host.Error("MetaOperatorNewIndex: can't assign a value to a member '%s' of a const object.\n", key);
+  if (block->m_pObject == nullptr) RaiseDestroyedObject(host, *block);
+
+  void* object = block->m_pObject;
+  GenericMember* member = cls->FindMemberForAssign(host, std::string_view(key, length), &object);
+  if (member == nullptr) host.Error("MetaOperatorIndex: error - unknown symbol %s.\n", key);
+  lua_settop(L, 3);
+  member->PerformNewIndexOperator(host, L, object, 1, false, 3);
+  return 0;
+}
+
+}  // namespace impl
+}  // namespace uibind
