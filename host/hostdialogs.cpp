@@ -1,0 +1,65 @@
+#include "host/hostdialogs.h"
+
+#include <atomic>
+#include <string>
+
+namespace {
+
+std::wstring OneLine(const wchar_t* text) {
+  std::wstring out = text ? text : L"";
+  for (wchar_t& c : out) {
+    if (c == L'\n' || c == L'\r') c = L' ';
+  }
+  return out;
+}
+
+template <class Interface>
+class CQueueDialog : public Interface {
+ public:
+  explicit CQueueDialog(CNotificationQueue& queue) : m_queue(queue) {}
+  virtual ~CQueueDialog() = default;
+  HRESULT QueryInterface(const GUID& riid, void** ppv) override {
+    if (riid != IID_IUnknown && riid != Interface::iid) return E_NOINTERFACE;
+    *ppv = static_cast<Interface*>(this);
+    this->AddRef();
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++m_count; }
+  ULONG Release() override {
+    ULONG count = --m_count;
+    if (count == 0) delete this;
+    return count;
+  }
+
+ protected:
+  CNotificationQueue& m_queue;
+
+ private:
+  std::atomic<ULONG> m_count{1};
+};
+
+class CAddDialog : public CQueueDialog<IAddFavoriteDlg> {
+ public:
+  using CQueueDialog::CQueueDialog;
+  HRESULT ShowDialog(uint32_t uParentId, HWND, int, int, int) override {
+    m_queue.Push({HostNotification::Data, 0, L"ShowAddFavoriteDialog", L"pid=" + std::to_wstring(uParentId) + L"\n"});
+    return S_OK;
+  }
+};
+
+class CEditDialog : public CQueueDialog<IEditFavoriteDlg> {
+ public:
+  using CQueueDialog::CQueueDialog;
+  HRESULT ShowDialog(uint32_t uParentId, uint32_t uFavoriteId, HWND, const wchar_t* title, const wchar_t* url,
+                     int) override {
+    m_queue.Push({HostNotification::Data, 0, L"ShowEditFavoriteDialog",
+                  L"id=" + std::to_wstring(uFavoriteId) + L"\npid=" + std::to_wstring(uParentId) + L"\ntitle=" +
+                      OneLine(title) + L"\nurl=" + OneLine(url) + L"\n"});
+    return S_OK;
+  }
+};
+
+}  // namespace
+
+IAddFavoriteDlg* CreateAddFavoriteDialog(CNotificationQueue& queue) { return new CAddDialog(queue); }
+IEditFavoriteDlg* CreateEditFavoriteDialog(CNotificationQueue& queue) { return new CEditDialog(queue); }

@@ -1,0 +1,115 @@
+#include "host/localserver.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const char* ContentType(const std::string& path) {
+  static const std::pair<const char*, const char*> kTypes[] = {
+      {".html", "text/html; charset=utf-8"}, {".htm", "text/html; charset=utf-8"}, {".css", "text/css"},
+      {".js", "text/javascript"},            {".png", "image/png"},                {".ico", "image/x-icon"},
+      {".svg", "image/svg+xml"},             {".txt", "text/plain; charset=utf-8"}};
+  for (const auto& t : kTypes) {
+    const size_t n = std::strlen(t.first);
+    if (path.size() >= n && path.compare(path.size() - n, n, t.first) == 0) return t.second;
+  }
+  return "application/octet-stream";
+}
+
+void SendAll(int fd, const std::string& data) {
+  size_t sent = 0;
+  while (sent < data.size()) {
+    ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    sent += static_cast<size_t>(n);
+  }
+}
+
+void Reply(int fd, const char* status, const char* type, const std::string& body, bool withBody) {
+  std::ostringstream head;
+  head << "HTTP/1.1 " << status << "\r\nContent-Type: " << type << "\r\nContent-Length: " << body.size()
+       << "\r\nConnection: close\r\nCache-Control: no-cache\r\n\r\n";
+  SendAll(fd, head.str() + (withBody ? body : std::string()));
+}
+
+}  // namespace
+
+CLocalServer::~CLocalServer() { Stop(); }
+
+bool CLocalServer::Start(const std::string& root, std::string* error) {
+  m_root = root;
+  m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = 0;
+  socklen_t len = sizeof addr;
+  if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      listen(m_listen, 16) != 0 || getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    *error = std::string("cannot listen on 127.0.0.1: ") + std::strerror(errno);
+    if (m_listen >= 0) close(m_listen);
+    m_listen = -1;
+    return false;
+  }
+  m_port = ntohs(addr.sin_port);
+  m_thread = std::thread([this] { Serve(); });
+  return true;
+}
+
+void CLocalServer::Stop() {
+  if (!m_thread.joinable()) return;
+  m_stop = true;
+  m_thread.join();
+  close(m_listen);
+  m_listen = -1;
+}
+
+std::string CLocalServer::BaseURL() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
+
+void CLocalServer::Serve() {
+  while (!m_stop) {
+    pollfd p{m_listen, POLLIN, 0};
+    // Wakes up now and then only to notice Stop.
+    if (poll(&p, 1, 200) <= 0) continue;
+    int client = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client < 0) continue;
+    Answer(client);
+    close(client);
+  }
+}
+
+void CLocalServer::Answer(int client) {
+  std::string request;
+  char buffer[4096];
+  while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+    pollfd p{client, POLLIN, 0};
+    if (poll(&p, 1, 5000) <= 0) return;
+    ssize_t n = recv(client, buffer, sizeof buffer, 0);
+    if (n <= 0) return;
+    request.append(buffer, static_cast<size_t>(n));
+  }
+  std::istringstream line(request.substr(0, request.find("\r\n")));
+  std::string method, target;
+  line >> method >> target;
+  const bool head = method == "HEAD";
+  if (method != "GET" && !head) return Reply(client, "405 Method Not Allowed", "text/plain", "method\n", true);
+  std::string path = target.substr(0, target.find_first_of("?#"));
+  if (path.empty() || path[0] != '/' || path.find("..") != std::string::npos) {
+    return Reply(client, "400 Bad Request", "text/plain", "bad path\n", true);
+  }
+  if (path.back() == '/') path += "index.html";
+  std::ifstream file(m_root + path, std::ios::binary);
+  if (!file) return Reply(client, "404 Not Found", "text/html; charset=utf-8",
+                          "<html><head><title>Not found</title></head><body>Not found</body></html>", !head);
+  std::ostringstream body;
+  body << file.rdbuf();
+  Reply(client, "200 OK", ContentType(path), body.str(), !head);
+}

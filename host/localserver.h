@@ -1,0 +1,30 @@
+#pragma once
+// A small static file server on the loopback interface, so that the shell can show the
+// pages shipped with it without any network. GET and HEAD only; files under one folder.
+#include <atomic>
+#include <string>
+#include <thread>
+
+class CLocalServer {
+ public:
+  CLocalServer() = default;
+  ~CLocalServer();
+  CLocalServer(const CLocalServer&) = delete;
+  CLocalServer& operator=(const CLocalServer&) = delete;
+
+  // Serves `root` on 127.0.0.1 at an ephemeral port; false (with `error` set) on failure.
+  bool Start(const std::string& root, std::string* error);
+  void Stop();
+  // "http://127.0.0.1:<port>/"
+  std::string BaseURL() const;
+
+ private:
+  void Serve();
+  void Answer(int client);
+
+  std::string m_root;
+  int m_listen = -1;
+  int m_port = 0;
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
+};

@@ -1,0 +1,65 @@
+#include "host/shelloptions.h"
+
+#include <cstdlib>
+
+namespace {
+
+std::string DefaultProfile() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg && *xdg == '/') return std::string(xdg) + "/uicontrol";
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : "/tmp") + "/.local/share/uicontrol";
+}
+
+}  // namespace
+
+std::string ShellUsage() {
+  return "usage: uicontrol-shell [options] [-- script arguments]\n"
+         "  --profile DIR    data folder (database, browser profile, downloads)\n"
+         "                   default: $XDG_DATA_HOME/uicontrol or ~/.local/share/uicontrol\n"
+         "  --ui SCRIPT      the Lua user interface (default: the terminal interface)\n"
+         "  --serve DIR      serve the pages of DIR on 127.0.0.1 and start at its index\n"
+         "  --home URL       the home page\n"
+         "  --chromium PATH  the Chromium program (default /usr/bin/chromium)\n"
+         "  --visible        show Chromium's window when a display exists\n"
+         "  --help           this text\n";
+}
+
+bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, ShellOptions* options,
+                       std::string* error) {
+  options->profile = DefaultProfile();
+  options->ui = defaultUI;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= argc) {
+        *error = "option " + arg + " needs a value";
+        return false;
+      }
+      *out = argv[++i];
+      return true;
+    };
+    if (arg == "--help" || arg == "-h") {
+      options->help = true;
+    } else if (arg == "--visible") {
+      options->visible = true;
+    } else if (arg == "--profile") {
+      if (!value(&options->profile)) return false;
+    } else if (arg == "--ui") {
+      if (!value(&options->ui)) return false;
+    } else if (arg == "--serve") {
+      if (!value(&options->serve)) return false;
+    } else if (arg == "--home") {
+      if (!value(&options->home)) return false;
+    } else if (arg == "--chromium") {
+      if (!value(&options->chromium)) return false;
+    } else if (arg == "--") {
+      options->scriptArgs.assign(argv + i + 1, argv + argc);
+      break;
+    } else {
+      *error = "unknown option " + arg;
+      return false;
+    }
+  }
+  return true;
+}

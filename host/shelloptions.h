@@ -1,0 +1,21 @@
+#pragma once
+// The command line of uicontrol-shell.
+#include <string>
+#include <vector>
+
+struct ShellOptions {
+  std::string profile;   // data folder: database, Chromium profile, downloads, ul.ini
+  std::string ui;        // the user-interface script
+  std::string serve;     // a folder of pages served on loopback (empty: none)
+  std::string chromium = "/usr/bin/chromium";
+  std::string home;      // home page (default: the served index, else about:blank)
+  bool visible = false;  // a visible Chromium window when a display exists
+  bool help = false;
+  std::vector<std::string> scriptArgs;  // after "--", handed to the script
+};
+
+// Defaults: profile $XDG_DATA_HOME/uicontrol (else ~/.local/share/uicontrol), the default
+// terminal interface. Returns false with `error` set for an unknown or incomplete option.
+bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, ShellOptions* options,
+                       std::string* error);
+std::string ShellUsage();

@@ -1,0 +1,98 @@
+-- A scripted user interface for the shell's end-to-end test. It drives the browser
+-- through a scenario and prints "SCRIPT OK" or "SCRIPT FAIL: <reason>", then quits.
+-- host.args[1] == "second" checks the session that the first run left behind.
+package.path = host.args[2] .. "/?.lua;" .. package.path
+local browser = require("browser")
+local tm = browser.tm
+local scenario
+
+local function step(text) io.write("STEP ", text, "\n") io.flush() end
+local function fail(text) io.write("SCRIPT FAIL: ", text, "\n") io.flush() host.quit(1) end
+
+-- Waits (yielding to the event loop) until pred() holds.
+local function wait_for(what, pred)
+  while not pred() do
+    if coroutine.yield() == "timeout" then error("timed out waiting for " .. what, 0) end
+  end
+end
+
+local function resume(reason)
+  if not scenario or coroutine.status(scenario) == "dead" then return end
+  local ok, err = coroutine.resume(scenario, reason)
+  if not ok then fail(tostring(err)) end
+end
+
+local function loaded(id, title)
+  local tab = browser.find(id)
+  return tab and tab.progress == 100 and (not title or tab.title == title)
+end
+
+local first_run = function()
+  local base = host.base_url
+  local a = browser.open(base .. "index.html")
+  local b = browser.open(base .. "news.html")
+  local c = browser.open(base .. "notes.html")
+  wait_for("three pages", function()
+    return loaded(a, "uicontrol start page") and loaded(b, "Local news") and loaded(c)
+  end)
+  step("three tabs titled: " .. browser.find(c).title)
+
+  browser.select(1)
+  browser.navigate(base .. "weather.html")
+  wait_for("weather", function() return loaded(a, "Weather") end)
+  browser.command("GoBack")
+  wait_for("back", function() return loaded(a, "uicontrol start page") end)
+  browser.command("GoForward")
+  wait_for("forward", function() return loaded(a, "Weather") end)
+  step("navigation with back and forward")
+
+  browser.bookmark()
+  tm.GetAllFavoriteItems()
+  wait_for("bookmark list", function()
+    for _, f in ipairs(browser.favorites) do if f.url == base .. "weather.html" then return true end end
+  end)
+  step("bookmark added and listed")
+
+  browser.close(2)
+  tm.GetRecoverLists()
+  wait_for("recover list", function()
+    for _, e in ipairs(browser.closed) do if e.name == "Local news" then return true end end
+  end)
+  local index
+  for i, e in ipairs(browser.closed) do if e.name == "Local news" then index = i end end
+  local restored = browser.restore(index)
+  wait_for("restored tab", function() return loaded(restored, "Local news") end)
+  step("tab closed and restored")
+
+  tm.SetWebZoom(0, 150)
+  wait_for("zoom", function() return tm.GetWebZoom(0) == 150 end)
+  step("zoom stored")
+end
+
+local second_run = function()
+  tm.GetRecoverLists()
+  wait_for("tabs of the first run", function()
+    for _, e in ipairs(browser.closed) do if e.name == "Weather" then return true end end
+  end)
+  eq_zoom = tm.GetWebZoom(0)
+  if eq_zoom ~= 150 then error("zoom was not kept: " .. eq_zoom, 0) end
+  step("the first run's tabs can be restored")
+end
+
+table.insert(browser.listeners, function() resume("event") end)
+
+function OnStart()
+  tm.GetAllSearchLists()
+  scenario = coroutine.create(function()
+    if host.args[1] == "second" then second_run() else first_run() end
+    io.write("SCRIPT OK\n")
+    io.flush()
+    host.quit(0)
+  end)
+  host.after(150000, function() resume("timeout") fail("the scenario did not finish in time") end)
+  resume("start")
+end
+
+function OnTabNotify(id, key, value) browser.on_tab(id, key, value) end
+function OnDataNotify(key, data) browser.on_data(key, data) end
+function OnInput(line) end
