@@ -131,10 +131,6 @@ void CHost::PushTemporary(std::unique_ptr<impl::ImplicitCreatedHolder> holder) {
   m_Temporaries.push_back(std::move(holder));
 }
 
-void CHost::RestoreTemporaries(std::size_t depth) {
-  while (m_Temporaries.size() > depth) m_Temporaries.pop_back();  // newest first
-}
-
 bool CHost::Insert(ClassDeclaration&& declaration) {
   std::unique_ptr<impl::GenericClass> cls = declaration.Release();
   if (!cls) {
