@@ -39,7 +39,8 @@ class ObjectModelTest : public LuaFixture {
   ObjectModelTest() {
     RegisterWideString();
     uibind::Class<HWND__> handle("Handle");
-    handle.Method("value", +[](const HWND__& h) { return static_cast<double>(HandleValue(const_cast<HWND>(&h))); });
+    // Handles are not real objects: the class takes them by pointer, never by reference.
+    handle.Method("value", +[](const HWND__* h) { return static_cast<double>(HandleValue(const_cast<HWND>(h))); });
     EXPECT_TRUE(host->Insert(std::move(handle)));
     uibind::Class<Record> record("Record");
     record.Constructor<>()
