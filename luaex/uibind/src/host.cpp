@@ -29,6 +29,7 @@ std::vector<std::string> SplitPath(const std::string& name) {
 // the stack is then restored.
 bool WalkPath(lua_State* L, const std::vector<std::string>& steps) {
   const int base = lua_gettop(L);
+  if (!lua_checkstack(L, static_cast<int>(steps.size()) + 8)) return false;
   lua_pushvalue(L, LUA_GLOBALSINDEX);
   for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
     lua_pushlstring(L, steps[i].data(), steps[i].size());

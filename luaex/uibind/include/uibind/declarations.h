@@ -53,7 +53,7 @@ class Class : public ClassDeclaration {
   // An empty name makes a class without a Lua table, named after its native type.
   explicit Class(std::string name = "")
       : ClassDeclaration(std::make_unique<impl::GenericClass>(std::move(name), impl::TypeKey<T>(),
-                                                              impl::NativeTypeName<T>(), &impl::CollectObject<T>)) {}
+                                                              impl::NativeTypeName<T>(), &impl::CollectObject)) {}
 
   // new T(A...) from Lua arguments converted to A...
   template <typename... A>
