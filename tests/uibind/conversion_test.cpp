@@ -164,6 +164,19 @@ TEST_F(ConversionTest, WideStringsGoThroughTheHostsClass) {
   EXPECT_NE(Fail("p.Wide(nil)").find("Wide(const wstring&)\n"), std::string::npos);
 }
 
+TEST_F(ConversionTest, SeveralTemporariesInOneCall) {
+  struct Favorites {
+    std::wstring Add(int kind, const std::wstring& a, const std::wstring& b, const std::wstring& c) {
+      return std::to_wstring(kind) + a + b + c;
+    }
+  };
+  uibind::Class<Favorites> cls("Favorites");
+  cls.Constructor<>().Method("Add", &Favorites::Add);
+  ASSERT_TRUE(host->Insert(std::move(cls)));
+  EXPECT_EQ(String("Favorites().Add(1, 'a', 'b', 'c').str()"), "1abc");
+  EXPECT_EQ(host->GetTemporariesDepth(), 0u);
+}
+
 TEST_F(ConversionTest, ClassResultsAreOwnedCopiesOrReferences) {
   EXPECT_EQ(String("__get_typeex(p.MakeCounted())"), "Counted owned");
   EXPECT_EQ(Number("p.MakeCounted().Get()"), 9);

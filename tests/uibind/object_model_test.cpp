@@ -137,6 +137,12 @@ TEST_F(ObjectModelTest, UnknownNamesAndNonStringKeysRaise) {
   EXPECT_EQ(Fail("r.VERSION = 1"), "MetaOperatorIndex: error - unknown symbol VERSION.\n");
 }
 
+TEST_F(ObjectModelTest, ErrorTextsAreCutTo4095Characters) {
+  const std::string error = Fail("local x = r[string.rep('x', 5000)]");
+  EXPECT_EQ(error.size(), 4095u);
+  EXPECT_EQ(error.rfind("MetaOperatorIndex: error - unknown symbol xxx", 0), 0u);
+}
+
 TEST_F(ObjectModelTest, ClassValuesLiveInTheClassTableAndOnObjects) {
   EXPECT_EQ(Number("Record.VERSION"), 3);
   EXPECT_EQ(String("Record.NAME"), "record");
