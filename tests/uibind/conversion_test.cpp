@@ -1,5 +1,6 @@
 // Converting Lua values to native parameters and native results to Lua values.
 #include <cmath>
+#include <stdexcept>
 
 #include "fixture.h"
 
@@ -200,6 +201,17 @@ TEST_F(ConversionTest, UnregisteredClassesRaiseTheirPanicTexts) {
             "CreateCustomLuaVariable<ByPtr> can't find GenericClass for uibind_test::(anonymous namespace)::Unregistered!\n");
   // In a signature the class has no Lua name.
   EXPECT_NE(Fail("TakesUnregistered(p)").find("MatchParam: panic"), std::string::npos);
+}
+
+struct Fragile {
+  Fragile() = default;
+  Fragile(const Fragile&) { throw std::runtime_error("no copies"); }
+};
+
+TEST_F(ConversionTest, AFailingCopyOfAResultBecomesALuaError) {
+  ASSERT_TRUE(host->Insert(uibind::Class<Fragile>("Fragile")));
+  ASSERT_TRUE(host->Insert(uibind::Function("MakeFragile", +[]() { return Fragile(); })));
+  EXPECT_EQ(Fail("MakeFragile()"), "Native exception in 'uibind_test::(anonymous namespace)::Fragile': no copies\n");
 }
 
 TEST_F(ConversionTest, ExplicitConstructorsDoNotConvertImplicitly) {
