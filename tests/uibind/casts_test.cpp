@@ -19,6 +19,12 @@ struct Cat : Animal {
   int lives = 9;
 };
 struct Stone {};
+struct Kennel {
+  Dog dog;
+  bool empty = false;
+};
+Animal* Resident(Kennel* k) { return k->empty ? nullptr : &k->dog; }
+int LegsOf(const Animal& a) { return a.legs; }
 struct Flat {};
 struct FlatChild : Flat {};
 
@@ -109,6 +115,20 @@ TEST_F(CastsTest, TypeQueries) {
   lua_setglobal(L, "raw");
   EXPECT_EQ(String("__get_type(raw)"), "raw pointer");
   EXPECT_EQ(String("__get_typeex(__cast_unsafe(raw, 'Stone'))"), "Stone");
+}
+
+TEST_F(CastsTest, DeclaredUpCastsConvertArgumentsAndCasts) {
+  uibind::Class<Kennel> kennel("Kennel");
+  kennel.Constructor<>().UpCast<Animal>(&Resident).Member("empty", &Kennel::empty);
+  ASSERT_TRUE(host->Insert(std::move(kennel)));
+  ASSERT_TRUE(host->Insert(uibind::Function("LegsOf", &LegsOf)));
+  EXPECT_EQ(Number("LegsOf(Kennel())"), 4);
+  EXPECT_EQ(Number("__cast(Kennel(), 'Animal').legs"), 4);
+  EXPECT_EQ(Run("local k = Kennel(); k.empty = true; assert(__cast(k, 'Animal') == nil)"), "");
+  EXPECT_NE(Fail("local k = Kennel(); k.empty = true; LegsOf(k)").find("can't convert an object of 'Kennel'"),
+            std::string::npos);
+  // Field lookups go through declared conversions as through bases.
+  EXPECT_EQ(Number("Kennel().legs"), 4);
 }
 
 }  // namespace

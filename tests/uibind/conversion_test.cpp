@@ -1,5 +1,6 @@
 // Converting Lua values to native parameters and native results to Lua values.
 #include <cmath>
+#include <stdexcept>
 
 #include "fixture.h"
 
@@ -164,6 +165,19 @@ TEST_F(ConversionTest, WideStringsGoThroughTheHostsClass) {
   EXPECT_NE(Fail("p.Wide(nil)").find("Wide(const wstring&)\n"), std::string::npos);
 }
 
+TEST_F(ConversionTest, SeveralTemporariesInOneCall) {
+  struct Favorites {
+    std::wstring Add(int kind, const std::wstring& a, const std::wstring& b, const std::wstring& c) {
+      return std::to_wstring(kind) + a + b + c;
+    }
+  };
+  uibind::Class<Favorites> cls("Favorites");
+  cls.Constructor<>().Method("Add", &Favorites::Add);
+  ASSERT_TRUE(host->Insert(std::move(cls)));
+  EXPECT_EQ(String("Favorites().Add(1, 'a', 'b', 'c').str()"), "1abc");
+  EXPECT_EQ(host->GetTemporariesDepth(), 0u);
+}
+
 TEST_F(ConversionTest, ClassResultsAreOwnedCopiesOrReferences) {
   EXPECT_EQ(String("__get_typeex(p.MakeCounted())"), "Counted owned");
   EXPECT_EQ(Number("p.MakeCounted().Get()"), 9);
@@ -187,6 +201,17 @@ TEST_F(ConversionTest, UnregisteredClassesRaiseTheirPanicTexts) {
             "CreateCustomLuaVariable<ByPtr> can't find GenericClass for uibind_test::(anonymous namespace)::Unregistered!\n");
   // In a signature the class has no Lua name.
   EXPECT_NE(Fail("TakesUnregistered(p)").find("MatchParam: panic"), std::string::npos);
+}
+
+struct Fragile {
+  Fragile() = default;
+  Fragile(const Fragile&) { throw std::runtime_error("no copies"); }
+};
+
+TEST_F(ConversionTest, AFailingCopyOfAResultBecomesALuaError) {
+  ASSERT_TRUE(host->Insert(uibind::Class<Fragile>("Fragile")));
+  ASSERT_TRUE(host->Insert(uibind::Function("MakeFragile", +[]() { return Fragile(); })));
+  EXPECT_EQ(Fail("MakeFragile()"), "Native exception in 'uibind_test::(anonymous namespace)::Fragile': no copies\n");
 }
 
 TEST_F(ConversionTest, ExplicitConstructorsDoNotConvertImplicitly) {

@@ -141,8 +141,9 @@ TEST_F(DispatchTest, ConstructorMismatchHasNoFinalLineFeed) {
 unsigned Same(unsigned v) { return v; }
 
 TEST_F(DispatchTest, CandidateListsAreBounded) {
-  uibind::Class<std::string> many("Many");
-  for (int i = 0; i < 60; ++i) many.Method("m", static_cast<bool (*)(const std::string&)>([](const std::string&) { return true; }));
+  struct Many {};
+  uibind::Class<Many> many("Many");
+  for (int i = 0; i < 60; ++i) many.Method("m", +[](const Many&) { return true; });
   many.Constructor<>();
   for (int i = 0; i < 60; ++i) ASSERT_TRUE(host->Insert(uibind::Function("same", &Same)));
   ASSERT_TRUE(host->Insert(std::move(many)));

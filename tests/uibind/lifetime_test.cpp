@@ -117,6 +117,16 @@ TEST_F(LifetimeTest, ACollectorCalledByHandDeletesOnlyOnce) {
   EXPECT_EQ(Counted::s_Created, 4);
 }
 
+TEST_F(LifetimeTest, CollectionDeletesByTheObjectsOwnTypeWhateverItsMetatable) {
+  EXPECT_EQ(Run("local c = Counted(1); local s = __UIBIND_LUAOPERATORCLOSURESSTORAGE; s.Owner = s.Counted; o = Owner()"),
+            "");
+  EXPECT_EQ(Counted::s_Live, 2);
+  EXPECT_EQ(String("o.text.str()"), "owned text");
+  EXPECT_EQ(Run("o = nil"), "");
+  CollectGarbage();
+  EXPECT_EQ(Counted::s_Live, 0);
+}
+
 TEST(LifetimeWithoutHost, ObjectsAreCollectedAfterTheHostIsGone) {
   Counted::Reset();
   lua_State* L = luaL_newstate();

@@ -39,7 +39,8 @@ class ObjectModelTest : public LuaFixture {
   ObjectModelTest() {
     RegisterWideString();
     uibind::Class<HWND__> handle("Handle");
-    handle.Method("value", +[](const HWND__& h) { return static_cast<double>(HandleValue(const_cast<HWND>(&h))); });
+    // Handles are not real objects: the class takes them by pointer, never by reference.
+    handle.Method("value", +[](const HWND__* h) { return static_cast<double>(HandleValue(const_cast<HWND>(h))); });
     EXPECT_TRUE(host->Insert(std::move(handle)));
     uibind::Class<Record> record("Record");
     record.Constructor<>()
@@ -134,6 +135,12 @@ TEST_F(ObjectModelTest, UnknownNamesAndNonStringKeysRaise) {
   EXPECT_EQ(Fail("local x = r[1]"), "MetaOperatorIndex: panic - currently supports only string indexes.\n");
   EXPECT_EQ(Fail("r[1] = 1"), "MetaOperatorNewIndex: panic - currently supports only string indexes.\n");
   EXPECT_EQ(Fail("r.VERSION = 1"), "MetaOperatorIndex: error - unknown symbol VERSION.\n");
+}
+
+TEST_F(ObjectModelTest, ErrorTextsAreCutTo4095Characters) {
+  const std::string error = Fail("local x = r[string.rep('x', 5000)]");
+  EXPECT_EQ(error.size(), 4095u);
+  EXPECT_EQ(error.rfind("MetaOperatorIndex: error - unknown symbol xxx", 0), 0u);
 }
 
 TEST_F(ObjectModelTest, ClassValuesLiveInTheClassTableAndOnObjects) {

@@ -38,6 +38,17 @@ struct Candidates {
 int MethodCallDispatcher(CHost& host, lua_State* L, const MethodGroup& group, void* object, const void* selfObject,
                          bool isConst, int selfIdx) {
   const int top = lua_gettop(L);
+  // The common case of one overload without the self argument needs no candidate list.
+  if (group.m_Overloads.size() == 1) {
+    const GenericMethod& method = *group.m_Overloads.front();
+    if (!method.m_bSelfInArguments && (!isConst || method.m_bConst) &&
+        method.Match(host, L, 1, top, true) < CantBeConverted) {
+      TemporariesScope scope(host);
+      RunPolicyBefore(method.m_Policy, host, L, object, 1);
+      const int count = method.Call(host, L, object, 1, selfIdx);
+      return RunPolicyAfter(method.m_Policy, host, L, object, 1, count);
+    }
+  }
   Candidates<GenericMethod> candidates;
   for (const auto& method : group.m_Overloads) {
     unsigned score = CantBeConverted;
@@ -76,10 +87,19 @@ int MethodCallDispatcher(CHost& host, lua_State* L, const MethodGroup& group, vo
 int LuaMethodCallProxieFunction(lua_State* L) {
   auto* block = static_cast<CustomLuaVariable*>(lua_touserdata(L, lua_upvalueindex(1)));
   auto* group = static_cast<const MethodGroup*>(lua_touserdata(L, lua_upvalueindex(2)));
-  void* object = lua_touserdata(L, lua_upvalueindex(3));
   CHost& host = *group->m_pClass->m_pHost;
   if (block->m_pObject == nullptr) RaiseDestroyedObject(host, *block);
-  return MethodCallDispatcher(host, L, *group, object, block->m_pObject, block->m_bConst != 0, lua_upvalueindex(1));
+  return MethodCallDispatcher(host, L, *group, block->m_pObject, block->m_pObject, block->m_bConst != 0,
+                              lua_upvalueindex(1));
+}
+
+int LuaBaseMethodCallProxieFunction(lua_State* L) {
+  auto* block = static_cast<CustomLuaVariable*>(lua_touserdata(L, lua_upvalueindex(1)));
+  auto* group = static_cast<const MethodGroup*>(lua_touserdata(L, lua_upvalueindex(2)));
+  CHost& host = *group->m_pClass->m_pHost;
+  if (block->m_pObject == nullptr) RaiseDestroyedObject(host, *block);
+  return MethodCallDispatcher(host, L, *group, lua_touserdata(L, lua_upvalueindex(3)), block->m_pObject,
+                              block->m_bConst != 0, lua_upvalueindex(1));
 }
 
 int LuaGlobalFunctionDispatcher(lua_State* L) {

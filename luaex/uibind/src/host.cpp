@@ -29,6 +29,7 @@ std::vector<std::string> SplitPath(const std::string& name) {
 // the stack is then restored.
 bool WalkPath(lua_State* L, const std::vector<std::string>& steps) {
   const int base = lua_gettop(L);
+  if (!lua_checkstack(L, static_cast<int>(steps.size()) + 8)) return false;
   lua_pushvalue(L, LUA_GLOBALSINDEX);
   for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
     lua_pushlstring(L, steps[i].data(), steps[i].size());
@@ -129,10 +130,6 @@ const std::vector<std::unique_ptr<impl::GenericFunction>>* CHost::FindFunctions(
 
 void CHost::PushTemporary(std::unique_ptr<impl::ImplicitCreatedHolder> holder) {
   m_Temporaries.push_back(std::move(holder));
-}
-
-void CHost::RestoreTemporaries(std::size_t depth) {
-  while (m_Temporaries.size() > depth) m_Temporaries.pop_back();  // newest first
 }
 
 bool CHost::Insert(ClassDeclaration&& declaration) {

@@ -32,8 +32,12 @@ int MetaOperatorIndex(lua_State* L) {
   if (MethodGroup* group = cls->FindMethod(host, name, &object)) {
     lua_pushvalue(L, 1);
     lua_pushlightuserdata(L, group);
-    lua_pushlightuserdata(L, object);
-    lua_pushcclosure(L, &LuaMethodCallProxieFunction, 3);
+    if (group->m_pClass == cls) {
+      lua_pushcclosure(L, &LuaMethodCallProxieFunction, 2);
+    } else {
+      lua_pushlightuserdata(L, object);
+      lua_pushcclosure(L, &LuaBaseMethodCallProxieFunction, 3);
+    }
     return 1;
   }
   if (cls->PushMember(host, L, name, block->m_pObject, 1, block->m_bConst != 0)) return 1;

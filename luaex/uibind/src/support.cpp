@@ -79,19 +79,16 @@ GenericClass* FindResultClass(CHost& host, const char* typeKey, bool byValue, co
   return cls;
 }
 
-void RunPolicyBefore(const PolicyPtr& policy, CHost& host, lua_State* L, void* object, int position) {
-  if (!policy) return;
-  for (const auto& hook : *policy) hook->Before(host, L, object, position);
+void RunPolicyHooksBefore(const GenericMethodPolicy& policy, CHost& host, lua_State* L, void* object, int position) {
+  for (const auto& hook : policy) hook->Before(host, L, object, position);
 }
 
-int RunPolicyAfter(const PolicyPtr& policy, CHost& host, lua_State* L, void* object, int position, int count) {
-  if (!policy) return count;
-  for (const auto& hook : *policy) count = hook->After(host, L, object, position, count);
+int RunPolicyHooksAfter(const GenericMethodPolicy& policy, CHost& host, lua_State* L, void* object, int position,
+                        int count) {
+  for (const auto& hook : policy) count = hook->After(host, L, object, position, count);
   return count;
 }
 
-TemporariesScope::TemporariesScope(CHost& host) : m_Host(host), m_Depth(host.GetTemporariesDepth()) {}
-TemporariesScope::~TemporariesScope() { m_Host.RestoreTemporaries(m_Depth); }
 
 }  // namespace impl
 }  // namespace uibind

@@ -52,7 +52,7 @@ void SetClassMetatable(CHost& host, lua_State* L, GenericClass* cls) {
 
 CustomLuaVariable* NewBlock(CHost& host, lua_State* L, GenericClass* cls) {
   void* memory = lua_newuserdata(L, sizeof(CustomLuaVariable));
-  auto* block = new (memory) CustomLuaVariable{nullptr, cls, 0, 0, 0, kCustomLuaVariableMagic};
+  auto* block = new (memory) CustomLuaVariable{nullptr, cls, 0, 0, 0, kCustomLuaVariableMagic, nullptr};
   SetClassMetatable(host, L, cls);
   return block;
 }
@@ -62,8 +62,20 @@ CustomLuaVariable* NewBlock(CHost& host, lua_State* L, GenericClass* cls) {
 void PushOwnedObject(CHost& host, lua_State* L, GenericClass* cls, ObjectPtr object) {
   // The block takes the object only once the userdata can collect it.
   CustomLuaVariable* block = NewBlock(host, L, cls);
+  block->m_pDeleter = object.get_deleter();
   block->m_pObject = object.release();
   block->m_bOwned = 1;
+}
+
+int CollectObject(lua_State* L) {
+  CustomLuaVariable* block = ToCustomLuaVariable(L, 1);
+  if (block == nullptr || !block->m_bOwned || block->m_pObject == nullptr || block->m_pDeleter == nullptr) return 0;
+  void* object = block->m_pObject;
+  // Cleared first: a second "__gc" call made by Lua code must not delete again.
+  block->m_pObject = nullptr;
+  block->m_bOwned = 0;
+  block->m_pDeleter(object);
+  return 0;
 }
 
 void PushReferenceObject(CHost& host, lua_State* L, GenericClass* cls, void* object, bool isConst, int anchorIdx) {

@@ -53,7 +53,7 @@ class Class : public ClassDeclaration {
   // An empty name makes a class without a Lua table, named after its native type.
   explicit Class(std::string name = "")
       : ClassDeclaration(std::make_unique<impl::GenericClass>(std::move(name), impl::TypeKey<T>(),
-                                                              impl::NativeTypeName<T>(), &impl::CollectObject<T>)) {}
+                                                              impl::NativeTypeName<T>(), &impl::CollectObject)) {}
 
   // new T(A...) from Lua arguments converted to A...
   template <typename... A>
@@ -119,11 +119,11 @@ class Class : public ClassDeclaration {
         key, &impl::UpCastStatic<T, Base>, &impl::DownCastChecked<T, Base>);
     return *this;
   }
-  // A one-way conversion to another class through a caster function.
+  // A one-way conversion to another class through a caster function (null refuses).
   template <typename Target>
-  Class& UpCast(void* (*caster)(void*)) {
+  Class& UpCast(Target* (*caster)(T*)) {
     const char* key = impl::TypeKey<Target>();
-    m_Record->m_Converters[key] = std::make_unique<impl::ClassUpCastConvertAdapter>(key, caster);
+    m_Record->m_Converters[key] = std::make_unique<impl::TypedUpCastConvertAdapter<T, Target>>(key, caster);
     return *this;
   }
   // A value stored in the class table.

@@ -65,7 +65,9 @@ class CHost {
   // Temporaries built for the call in progress.
   std::size_t GetTemporariesDepth() const { return m_Temporaries.size(); }
   void PushTemporary(std::unique_ptr<impl::ImplicitCreatedHolder> holder);
-  void RestoreTemporaries(std::size_t depth);
+  void RestoreTemporaries(std::size_t depth) {
+    while (m_Temporaries.size() > depth) m_Temporaries.pop_back();  // newest first
+  }
 
  protected:
   // Pushes the text and raises a Lua error. An override may add to the text or record
@@ -86,5 +88,10 @@ class CHost {
   std::map<std::string, std::vector<std::unique_ptr<impl::GenericFunction>>, std::less<>> m_Functions;
   std::vector<std::unique_ptr<impl::ImplicitCreatedHolder>> m_Temporaries;
 };
+
+namespace impl {
+inline TemporariesScope::TemporariesScope(CHost& host) : m_Host(host), m_Depth(host.GetTemporariesDepth()) {}
+inline TemporariesScope::~TemporariesScope() { m_Host.RestoreTemporaries(m_Depth); }
+}  // namespace impl
 
 }  // namespace uibind

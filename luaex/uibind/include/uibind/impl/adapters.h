@@ -57,6 +57,19 @@ class ClassInheritanceConvertAdapter : public ClassConvertAdapter {
   Caster m_DownCaster;
 };
 
+// A declared conversion through a typed caster function.
+template <typename T, typename Target>
+class TypedUpCastConvertAdapter : public ClassUpCastConvertAdapter {
+ public:
+  using Function = Target* (*)(T*);
+  TypedUpCastConvertAdapter(const char* targetType, Function fn)
+      : ClassUpCastConvertAdapter(targetType, nullptr), m_Function(fn) {}
+  void* UpCast(void* object) const override { return m_Function(static_cast<T*>(object)); }
+
+ private:
+  Function m_Function;
+};
+
 template <typename Derived, typename Base>
 void* UpCastStatic(void* p) {
   return static_cast<Base*>(static_cast<Derived*>(p));

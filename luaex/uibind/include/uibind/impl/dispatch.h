@@ -14,9 +14,11 @@ namespace impl {
 constexpr int kMethodCandidateLimit = 49;
 constexpr int kFunctionCandidateLimit = 19;
 
-// A fetched method. Upvalues: the object's userdata (kept alive by the closure), the
-// MethodGroup, and the object pointer viewed as the class where the method was found.
+// A fetched method. Upvalues: the object's userdata (kept alive by the closure) and the
+// MethodGroup; for a method found in a base class also the object pointer viewed as
+// that base (LuaBaseMethodCallProxieFunction).
 int LuaMethodCallProxieFunction(lua_State* L);
+int LuaBaseMethodCallProxieFunction(lua_State* L);
 // Chooses the overload of group for the Lua arguments from 1 and calls it on object.
 // selfObject is the pointer held by the userdata (compared with argument 1 for
 // self-in-arguments overloads); selfIdx the userdata's index for result anchoring.
@@ -44,8 +46,15 @@ int LuaGetRttiType(lua_State* L);
 void* CastObject(CHost& host, GenericClass* from, void* object, GenericClass* to);
 
 // Runs the policy hooks of an overload.
-void RunPolicyBefore(const PolicyPtr& policy, CHost& host, lua_State* L, void* object, int position);
-int RunPolicyAfter(const PolicyPtr& policy, CHost& host, lua_State* L, void* object, int position, int count);
+void RunPolicyHooksBefore(const GenericMethodPolicy& policy, CHost& host, lua_State* L, void* object, int position);
+int RunPolicyHooksAfter(const GenericMethodPolicy& policy, CHost& host, lua_State* L, void* object, int position,
+                        int count);
+inline void RunPolicyBefore(const PolicyPtr& policy, CHost& host, lua_State* L, void* object, int position) {
+  if (policy) RunPolicyHooksBefore(*policy, host, L, object, position);
+}
+inline int RunPolicyAfter(const PolicyPtr& policy, CHost& host, lua_State* L, void* object, int position, int count) {
+  return policy ? RunPolicyHooksAfter(*policy, host, L, object, position, count) : count;
+}
 
 [[noreturn]] void RaiseDestroyedObject(CHost& host, const CustomLuaVariable& block);
 

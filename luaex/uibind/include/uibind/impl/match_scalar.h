@@ -1,6 +1,5 @@
 #pragma once
 // Matchers for bool, integer, enumeration and floating-point parameters.
-#include <cmath>
 #include <limits>
 #include <string>
 #include <type_traits>
@@ -64,9 +63,12 @@ T NumberToInteger(CHost& host, lua_Number value, bool constRef) {
   constexpr int kDigits = std::numeric_limits<U>::digits;
   constexpr double kHigh = Pow2(kDigits);
   constexpr double kLow = std::numeric_limits<U>::is_signed ? -Pow2(kDigits) : 0.0;
-  const double t = std::trunc(value);
-  if (!(t >= kLow && t < kHigh)) RaiseNumberOutOfRange(host, value, ScalarTypeName<T>(constRef));
-  return static_cast<T>(static_cast<U>(t));
+  // value truncates into [kLow, kHigh) exactly when it lies in (kLow - 1, kHigh); where
+  // kLow - 1 is not representable no double lies strictly between it and kLow.
+  constexpr bool kLowGap = kLow - 1.0 != kLow;
+  const bool inRange = (kLowGap ? value > kLow - 1.0 : value >= kLow) && value < kHigh;
+  if (!inRange) RaiseNumberOutOfRange(host, value, ScalarTypeName<T>(constRef));
+  return static_cast<T>(static_cast<U>(value));
 }
 
 // Integers and enumerations: a number scores 1, a boolean 2.

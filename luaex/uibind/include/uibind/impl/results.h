@@ -6,6 +6,7 @@
 
 #include <lua.hpp>
 
+#include "uibind/impl/errors.h"
 #include "uibind/impl/param_traits.h"
 #include "uibind/impl/userdata.h"
 
@@ -59,7 +60,9 @@ struct ResultTraits<R, std::enable_if_t<!std::is_reference_v<R> && kIsClassLike<
   static void Push(CHost& host, lua_State* L, V&& v, int anchorIdx) {
     static const std::string nativeName = NativeTypeName<T>();
     GenericClass* cls = FindResultClass(host, TypeKey<T>(), true, nativeName.c_str());
-    PushOwnedObject(host, L, cls, MakeObjectPtr(new T(std::forward<V>(v))));
+    // The copy is made under the native exception guard, and owned before any Lua call.
+    ObjectPtr copy = MakeObjectPtr(GuardedInvoke(host, nativeName, [&] { return new T(std::forward<V>(v)); }));
+    PushOwnedObject(host, L, cls, std::move(copy));
     if (DependsOnOwner<T>::value && anchorIdx != 0) AnchorTopTo(L, anchorIdx);
   }
 };

@@ -19,6 +19,9 @@ struct CustomLuaVariable {
   unsigned char m_bConst;   // only const methods apply and no member may be written
   unsigned char m_bAnchored;  // the environment table holds the userdata owning the memory
   std::uint32_t m_Magic;    // tells the layer's userdata from other libraries' ones
+  // Deletes an owned object. Kept in the block so that collection needs neither the
+  // class record (the host may be gone) nor the metatable (Lua code can swap those).
+  void (*m_pDeleter)(void*);
 };
 
 constexpr std::uint32_t kCustomLuaVariableMagic = 0x55494244u;  // "UIBD"
@@ -53,22 +56,8 @@ void PushReferenceObject(CHost& host, lua_State* L, GenericClass* cls, void* obj
 // Lets the userdata at the top keep alive what the userdata at anchorIdx depends on.
 void AnchorTopTo(lua_State* L, int anchorIdx);
 
-// The "__gc" of every class of native type T.
-template <typename T>
-int CollectObject(lua_State* L) {
-  CustomLuaVariable* block = ToCustomLuaVariable(L, 1);
-  if (block == nullptr) return 0;
-  if (block->m_bOwned && block->m_pObject != nullptr) {
-    T* object = static_cast<T*>(block->m_pObject);
-    // Cleared first: a second "__gc" call made by Lua code must not delete again.
-    block->m_pObject = nullptr;
-    block->m_bOwned = 0;
-    // A class whose objects Lua cannot own (no public destructor, like a singleton)
-    // never has an owning userdata, so there is nothing to delete.
-    if constexpr (std::is_destructible_v<T>) delete object;
-  }
-  return 0;
-}
+// The "__gc" of every class.
+int CollectObject(lua_State* L);
 
 }  // namespace impl
 }  // namespace uibind
