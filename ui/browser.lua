@@ -47,6 +47,8 @@ end
 function browser.address(input)
   input = input:gsub("^%s+", ""):gsub("%s+$", "")
   if input:match("^%a[%w+.-]*:") then return input end
+  -- A page name such as news.html opens the page of that name among the served pages.
+  if host.base_url ~= "" and input:match("^[%w_%-]+%.html?$") then return host.base_url .. input end
   if input:match("^[%w.-]+%.[%a][%w.-]*[/:]?") and not input:find("%s") then return "http://" .. input end
   return browser.search_url(input)
 end

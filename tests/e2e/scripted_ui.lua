@@ -74,8 +74,8 @@ local second_run = function()
   wait_for("tabs of the first run", function()
     for _, e in ipairs(browser.closed) do if e.name == "Weather" then return true end end
   end)
-  eq_zoom = tm.GetWebZoom(0)
-  if eq_zoom ~= 150 then error("zoom was not kept: " .. eq_zoom, 0) end
+  local zoom = tm.GetWebZoom(0)
+  if zoom ~= 150 then error("zoom was not kept: " .. zoom, 0) end
   step("the first run's tabs can be restored")
 end
 

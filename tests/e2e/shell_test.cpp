@@ -1,0 +1,152 @@
+// The shell as a person runs it: with the real data store and Chromium page engine, on
+// the pages shipped in the repository, driven by a scripted interface and, through a
+// pseudo-terminal, by the default terminal interface.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+bool HaveChromium() { return access("/usr/bin/chromium", X_OK) == 0; }
+
+std::string TempProfile(const char* name) {
+  std::string dir = ::testing::TempDir() + name + std::to_string(getpid());
+  std::string command = "rm -rf '" + dir + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  return dir;
+}
+
+// Runs the shell with its output captured; returns the exit status.
+int RunShell(const std::string& args, std::string* output) {
+  const std::string command = std::string(SHELL_PROGRAM) + " " + args + " </dev/null 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, n);
+  int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A terminal session with the shell: write keys, read the screen's text as it comes.
+class PtySession {
+ public:
+  explicit PtySession(const std::string& profile) {
+    m_pid = forkpty(&m_fd, nullptr, nullptr, nullptr);
+    if (m_pid == 0) {
+      execl(SHELL_PROGRAM, SHELL_PROGRAM, "--profile", profile.c_str(), "--serve", PAGES_DIR, nullptr);
+      _exit(127);
+    }
+  }
+  ~PtySession() {
+    if (m_pid > 0 && !m_exited) {
+      kill(m_pid, SIGKILL);
+      waitpid(m_pid, nullptr, 0);
+    }
+    if (m_fd >= 0) close(m_fd);
+  }
+  void Type(const std::string& keys) {
+    ssize_t written = write(m_fd, keys.data(), keys.size());
+    (void)written;
+  }
+  // Reads until the screen output holds `text` (after `from`), or the deadline passes.
+  bool WaitFor(const std::string& text, size_t from = 0, int seconds = 90) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (m_screen.find(text, from) == std::string::npos) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return false;
+      pollfd p{m_fd, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+      char buffer[4096];
+      ssize_t n = read(m_fd, buffer, sizeof buffer);
+      if (n <= 0) return m_screen.find(text, from) != std::string::npos;
+      m_screen.append(buffer, static_cast<size_t>(n));
+    }
+    return true;
+  }
+  int Wait() {
+    int status = 0;
+    // Drain the terminal so that the shell never blocks writing to it.
+    while (true) {
+      pollfd p{m_fd, POLLIN, 0};
+      if (poll(&p, 1, 60000) <= 0) break;
+      char buffer[4096];
+      if (read(m_fd, buffer, sizeof buffer) <= 0) break;
+    }
+    waitpid(m_pid, &status, 0);
+    m_exited = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  size_t Size() const { return m_screen.size(); }
+  const std::string& Screen() const { return m_screen; }
+
+ private:
+  int m_fd = -1;
+  pid_t m_pid = -1;
+  bool m_exited = false;
+  std::string m_screen;
+};
+
+}  // namespace
+
+TEST(Shell, HelpAndBadOptions) {
+  std::string out;
+  EXPECT_EQ(RunShell("--help", &out), 0);
+  EXPECT_NE(out.find("--profile DIR"), std::string::npos);
+  out.clear();
+  EXPECT_EQ(RunShell("--no-such-option", &out), 2);
+  EXPECT_NE(out.find("unknown option --no-such-option"), std::string::npos);
+}
+
+TEST(Shell, ScriptedSessionAndTheNextStart) {
+  if (!HaveChromium()) GTEST_SKIP() << "Chromium is not installed";
+  const std::string profile = TempProfile("shell_scripted_");
+  const std::string common = "--profile '" + profile + "' --serve '" PAGES_DIR "' --ui '" SCRIPTED_UI "' -- ";
+  std::string out;
+  EXPECT_EQ(RunShell(common + "first '" UI_DIR "'", &out), 0) << out;
+  EXPECT_NE(out.find("STEP three tabs titled: Notes \xe7\xac\x94\xe8\xae\xb0 \treg\t"), std::string::npos) << out;
+  EXPECT_NE(out.find("STEP navigation with back and forward"), std::string::npos) << out;
+  EXPECT_NE(out.find("STEP bookmark added and listed"), std::string::npos) << out;
+  EXPECT_NE(out.find("STEP tab closed and restored"), std::string::npos) << out;
+  EXPECT_NE(out.find("STEP zoom stored"), std::string::npos) << out;
+  EXPECT_NE(out.find("SCRIPT OK"), std::string::npos) << out;
+  struct stat st;
+  EXPECT_EQ(stat((profile + "/ul.ini").c_str(), &st), 0) << "the favourite URL log lies beside the database";
+
+  // Quitting saved the open tabs: the next start can restore them.
+  out.clear();
+  EXPECT_EQ(RunShell(common + "second '" UI_DIR "'", &out), 0) << out;
+  EXPECT_NE(out.find("SCRIPT OK"), std::string::npos) << out;
+}
+
+TEST(Shell, TerminalInterface) {
+  if (!HaveChromium()) GTEST_SKIP() << "Chromium is not installed";
+  PtySession session(TempProfile("shell_pty_"));
+  ASSERT_TRUE(session.WaitFor("uicontrol start page")) << session.Screen();
+  size_t mark = session.Size();
+  session.Type("open news.html\n");
+  ASSERT_TRUE(session.WaitFor("Local news", mark)) << session.Screen();
+  mark = session.Size();
+  session.Type("help\n");
+  ASSERT_TRUE(session.WaitFor("commands:", mark)) << session.Screen();
+  mark = session.Size();
+  session.Type("frobnicate\n");
+  ASSERT_TRUE(session.WaitFor("unknown command: frobnicate", mark)) << session.Screen();
+  mark = session.Size();
+  session.Type("tab 1\n");
+  session.Type("go weather.html\n");
+  mark = session.Size();
+  session.Type("engines\n");
+  ASSERT_TRUE(session.WaitFor("search engines", mark)) << session.Screen();
+  session.Type("quit\n");
+  EXPECT_EQ(session.Wait(), 0);
+}
