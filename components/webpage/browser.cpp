@@ -44,6 +44,9 @@ std::vector<std::string> CBrowser::Arguments(const WebPageOptions& options, bool
                            "--use-mock-keychain", "--remote-debugging-pipe"}) {
     args.push_back(flag);
   }
+  // Going back or forward loads the page again, with its events, as a browser without a
+  // back-forward cache does: the host learns of every document it shows.
+  args.push_back("--disable-features=BackForwardCache");
   if (!options.blockPopups) args.push_back("--disable-popup-blocking");
   args.push_back("--user-data-dir=" + profile);
   for (const std::string& extra : options.extraArguments) args.push_back(extra);

@@ -183,7 +183,14 @@ HRESULT CPageEngine::Adopt(const std::shared_ptr<CBrowser>& browser, const std::
     m_targets[targetId] = core;
   }
   // Registered first, so that no event of the session is missed.
-  core->Start();
+  std::string error;
+  if (!core->Start(&error)) {
+    LogError("cannot set up the new page: " + error);
+    Forget(core.get());
+    cdp->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
+    core->OnShutdown();
+    return E_FAIL;
+  }
   auto* object = new CWebPage(core);
   object->AddRef();
   *page = object;

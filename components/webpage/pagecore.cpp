@@ -19,6 +19,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr std::chrono::milliseconds kHistoryTimeout = 10s;
+constexpr std::chrono::milliseconds kSetupTimeout = 30s;
 
 std::string Utf8(const std::wstring& text) { return platform::WideToUtf8(text); }
 std::wstring Wide(const std::string& text) { return platform::Utf8ToWide(text); }
@@ -79,7 +80,7 @@ CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrows
       m_origin(origin),
       m_view(platform::CreateWindowHandle()),
       m_hub([engine = m_engine](std::function<void()> task) { return engine->Post(std::move(task)); }),
-      m_fresh(origin == Origin::Fresh) {}
+      m_hideFirstEntry(origin == Origin::Fresh) {}
 
 CPageCore::~CPageCore() {
   platform::DestroyWindowHandle(m_view);
@@ -129,15 +130,27 @@ bool CPageCore::IsMainFrame(const Json& params, const char* field) const { retur
 
 // ---------------------------------------------------------------- start and end
 
-void CPageCore::Start() {
+bool CPageCore::Start(std::string* error) {
+  // Chromium must have every domain enabled before the first navigation: events of a
+  // document that commits while an enable is still pending are lost.
+  const std::pair<const char*, Json> setup[] = {
+      {"Runtime.addBinding", Json{{"name", std::string(kBindingName)}}},
+      {"Page.addScriptToEvaluateOnNewDocument", Json{{"source", PageScript()}}},
+      {"Page.enable", Json::object()},
+      {"Network.enable", Json::object()},
+      {"Runtime.enable", Json::object()},
+      {"Inspector.enable", Json::object()},
+  };
+  for (const auto& step : setup) {
+    Json reply;
+    if (!m_browser->Connection()->Call(step.first, step.second, m_sessionId, kSetupTimeout, &reply)) {
+      CCdpConnection::IsError(reply, error);
+      *error = std::string(step.first) + ": " + *error;
+      return false;
+    }
+  }
   Emit(L"CHLIDHANDLE", {{L"HWND", Hex(HandleValue(m_view))}});
   Emit(L"SHOWIEWND", {{L"ISWNDSHOW", L"1"}});
-  Command("Runtime.addBinding", Json{{"name", std::string(kBindingName)}});
-  Command("Page.addScriptToEvaluateOnNewDocument", Json{{"source", PageScript()}});
-  Command("Page.enable", Json::object());
-  Command("Network.enable", Json::object());
-  Command("Runtime.enable", Json::object());
-  Command("Inspector.enable", Json::object());
   if (m_origin == Origin::Adopted) {
     // The window may have loaded before it was adopted: give it the page script now
     // and report what it already shows.
@@ -147,6 +160,7 @@ void CPageCore::Start() {
       if (auto self = weak.lock()) self->ProbeAdoptedDocument();
     });
   }
+  return true;
 }
 
 void CPageCore::ProbeAdoptedDocument() {
@@ -348,12 +362,6 @@ void CPageCore::Committed(const std::wstring& url) {
   m_doc = Document();
   Emit(L"NAVIGATECOMPLETE", {{L"URL", url}});
   SetProgress(50);
-  if (m_fresh) {
-    // A new page starts on an empty document that a user never asked for: it is not
-    // kept in the page's history.
-    m_fresh = false;
-    Command("Page.resetNavigationHistory", Json::object());
-  }
   RefreshHistory();
 }
 
@@ -374,6 +382,15 @@ void CPageCore::Loaded() {
     Emit(L"DOCUMENTCOMPLETE", {{L"URL", m_url}});
   }
   m_nav.active = false;
+  if (m_hideFirstEntry) {
+    // A new page starts on an empty document that a user never asked for: it is not
+    // kept in the page's history. (Chromium refuses this while a document commits.)
+    Command("Page.resetNavigationHistory", Json::object(), [this](const std::string& error, const Json&) {
+      if (error.empty()) m_hideFirstEntry = false;
+    });
+  }
+  // Asked again now: while a document commits Chromium may not answer yet.
+  RefreshHistory();
 }
 
 void CPageCore::FinishNavigation() {
@@ -439,13 +456,24 @@ void CPageCore::RefreshHistory() {
   });
 }
 
-void CPageCore::StoreHistory(const Json& result) {
+NavigationHistory CPageCore::ReadHistory(const Json& result) const {
   NavigationHistory history;
   const Json& entries = Field(result, "entries");
   if (entries.is_array()) {
-    for (const Json& entry : entries) history.entries.push_back({Wide(Text(entry, "url")), Wide(Text(entry, "title"))});
+    for (const Json& entry : entries)
+      history.entries.push_back({Wide(Text(entry, "url")), Wide(Text(entry, "title")), Number(entry, "id")});
   }
   history.current = static_cast<int>(Number(result, "currentIndex"));
+  if (m_hideFirstEntry && history.entries.size() >= 2 && history.current >= 1 &&
+      history.entries.front().url == L"about:blank") {
+    history.entries.erase(history.entries.begin());
+    --history.current;
+  }
+  return history;
+}
+
+void CPageCore::StoreHistory(const Json& result) {
+  NavigationHistory history = ReadHistory(result);
   std::lock_guard<std::mutex> guard(m_mutex);
   m_history = std::move(history);
 }
@@ -658,13 +686,13 @@ void CPageCore::GoBy(int step, const std::wstring& order) {
   Command("Page.getNavigationHistory", Json::object(), [this, step, order](const std::string& error, const Json& result) {
     if (!error.empty() || CurrentState() != State::Open) return;
     StoreHistory(result);
-    const Json& entries = Field(result, "entries");
-    long long target = Number(result, "currentIndex") + step;
-    if (!entries.is_array() || target < 0 || target >= static_cast<long long>(entries.size())) {
+    NavigationHistory history = ReadHistory(result);
+    int target = history.current + step;
+    if (history.current < 0 || target < 0 || target >= static_cast<int>(history.entries.size())) {
       LogInfo(Describe() + ": " + Utf8(order) + " has no page to go to");
       return;
     }
-    Command("Page.navigateToHistoryEntry", Json{{"entryId", Number(entries[static_cast<size_t>(target)], "id")}});
+    Command("Page.navigateToHistoryEntry", Json{{"entryId", history.entries[static_cast<size_t>(target)].id}});
   });
 }
 

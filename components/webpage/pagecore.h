@@ -45,7 +45,8 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void Dispose();
 
   // Engine side.
-  void Start();  // any thread, once, before the page is handed out
+  // Enables what the page needs; any thread, once, before the page is handed out.
+  bool Start(std::string* error);
   void OnSessionEvent(const std::string& method, const Json& params);
   void OnPopupCreated(const std::string& targetId, const std::wstring& url);
   void OnPopupUrl(const std::string& targetId, const std::wstring& url);
@@ -98,6 +99,7 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void EmitTitle();
   void EmitIcon(const std::wstring& declared);
   void RefreshHistory();
+  NavigationHistory ReadHistory(const Json& result) const;
   void StoreHistory(const Json& result);
   void OnPageMessage(const Json& params);
   void OnDialog(const Json& params);
@@ -131,6 +133,8 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   CEventHub m_hub;
   std::atomic<State> m_state{State::Open};
   std::atomic<uint32_t> m_fontSize{2};
+  // A fresh page's first, empty entry is left out of its history until Chromium drops it.
+  std::atomic<bool> m_hideFirstEntry;
 
   mutable std::mutex m_mutex;  // guards the fields up to the blank line
   NavigationHistory m_history;
@@ -147,7 +151,6 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   std::wstring m_lastWindowOpenUrl;
   int m_mainContext = 0;
   int m_backState = -1, m_foreState = -1;
-  bool m_fresh;
   std::deque<std::string> m_reportedLoaders;
   bool m_muted = false;
   uint64_t m_muteSerial = 0;

@@ -21,7 +21,11 @@ const std::string& PageScript() {
   const open = window.open;
   window.open = function (...args) {
     const opened = open.apply(this, args);
-    if (opened === null) post({type: 'popblock', url: args.length && args[0] != null ? String(args[0]) : ''});
+    if (opened === null) {
+      let url = args.length && args[0] != null ? String(args[0]) : '';
+      try { url = new URL(url, location.href).href; } catch (e) {}
+      post({type: 'popblock', url});
+    }
     return opened;
   };
 

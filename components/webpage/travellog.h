@@ -10,6 +10,7 @@ namespace webpage {
 struct HistoryEntry {
   std::wstring url;
   std::wstring title;
+  long long id = 0;  // the engine's entry id
 };
 
 struct NavigationHistory {
