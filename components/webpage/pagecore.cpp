@@ -164,21 +164,24 @@ bool CPageCore::Start(std::string* error) {
 }
 
 void CPageCore::ProbeAdoptedDocument() {
-  Command("Runtime.evaluate",
-          Json{{"expression", "[document.readyState, location.href]"}, {"returnByValue", true}},
-          [this](const std::string& error, const Json& result) {
-            if (!error.empty() || CurrentState() != State::Open) return;
-            const Json& value = Field(Field(result, "result"), "value");
-            if (!value.is_array() || value.size() != 2 || !value[0].is_string() || !value[1].is_string()) return;
-            std::wstring url = Wide(value[1].get<std::string>());
-            if (url == L"about:blank") return;  // its own navigation is still to come
-            if (m_url.empty()) {
+  // The address as Chromium shows it (a source window's document reports the page's
+  // own address), then the document's state and title.
+  BrowserCommand("Target.getTargetInfo", Json{{"targetId", m_targetId}}, [this](const std::string& error, const Json& info) {
+    if (!error.empty() || CurrentState() != State::Open) return;
+    std::wstring url = Wide(Text(Field(info, "targetInfo"), "url"));
+    if (url.empty() || url == L"about:blank" || !m_url.empty()) return;  // its own navigation is still to come
+    Command("Runtime.evaluate", Json{{"expression", "[document.readyState, document.title]"}, {"returnByValue", true}},
+            [this, url](const std::string& failure, const Json& result) {
+              if (!failure.empty() || CurrentState() != State::Open || !m_url.empty()) return;
+              const Json& value = Field(Field(result, "result"), "value");
+              if (!value.is_array() || value.size() != 2 || !value[0].is_string() || !value[1].is_string()) return;
               BeginNavigation(url);
               Committed(url);
-            }
-            if (value[0].get<std::string>() == "complete") Loaded();
-            RefreshHistory();
-          });
+              m_title = Wide(value[1].get<std::string>());
+              EmitTitle();
+              if (value[0].get<std::string>() == "complete") Loaded();
+            });
+  });
 }
 
 void CPageCore::Dispose() {
@@ -419,6 +422,7 @@ void CPageCore::ReportError(uint32_t status, const std::string& text, const std:
 }
 
 void CPageCore::EmitTitle() {
+  if (m_url.empty()) return;  // nothing committed yet: the title follows with the document
   std::wstring title = m_title.empty() ? m_url : m_title;
   m_doc.titleSent = true;
   if (title == m_lastTitleSent && m_url == m_lastTitleUrl) return;

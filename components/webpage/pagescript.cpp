@@ -13,7 +13,13 @@ const char kBindingName[] = "__uicontrolHost";
 const std::string& PageScript() {
   static const std::string script = R"JS((() => {
   const host = globalThis.__uicontrolHost;
-  if (typeof host !== 'function') return;
+  if (typeof host !== 'function' || window.__uicontrolInstalled) return;
+  Object.defineProperty(window, '__uicontrolInstalled', {value: true});
+  // Runs now for a document that has already been parsed (a window adopted late).
+  const whenParsed = (f) => {
+    if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', f);
+    else f();
+  };
   const post = (message) => { try { host(JSON.stringify(message)); } catch (e) {} };
   const isTop = window.top === window;
 
@@ -33,7 +39,7 @@ const std::string& PageScript() {
   let muted = false;
   const applyMute = () => { for (const m of document.querySelectorAll('audio,video')) m.muted = muted; };
   document.addEventListener('play', (e) => { if (muted && e.target && 'muted' in e.target) e.target.muted = true; }, true);
-  document.addEventListener('DOMContentLoaded', applyMute);
+  whenParsed(applyMute);
   Object.defineProperty(window, '__uicontrolSetMuted', {value: (m) => { muted = !!m; applyMute(); }});
 
   if (!isTop) return;
@@ -54,7 +60,7 @@ const std::string& PageScript() {
     const icon = link && link.href ? link.href : '';
     if (icon !== lastIcon) { lastIcon = icon; post({type: 'icon', text: icon}); }
   };
-  document.addEventListener('DOMContentLoaded', () => {
+  whenParsed(() => {
     report();
     new MutationObserver(report).observe(document.head || document.documentElement,
                                          {subtree: true, childList: true, characterData: true, attributes: true});

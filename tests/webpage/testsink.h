@@ -47,6 +47,27 @@ class CRecordingSink : public INotifOrderStub {
   std::vector<RecordedEvent> m_events;
 };
 
+// A one-shot flag to wait for, set from any thread.
+class CSignal {
+ public:
+  void Set() {
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      m_set = true;
+    }
+    m_changed.notify_all();
+  }
+  bool Wait(std::chrono::seconds timeout = std::chrono::seconds(60)) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [this] { return m_set; });
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  bool m_set = false;
+};
+
 class CLogCapture {
  public:
   CLogCapture();
