@@ -1,1 +1,93 @@
+#include "components/webpage/engineloop.h"
+
 #include <gtest/gtest.h>
+
+#include <mutex>
+#include <vector>
+
+#include "webpage/testsink.h"
+
+namespace webpage {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(EngineLoop, RunsTasksInOrderOnItsOwnThread) {
+  CEngineLoop loop;
+  ASSERT_TRUE(loop.Running());
+  std::mutex mutex;
+  std::vector<int> order;
+  webtest::CSignal done;
+  std::thread::id seen;
+  for (int i = 0; i < 100; ++i) {
+    loop.Post([&, i] {
+      std::lock_guard<std::mutex> guard(mutex);
+      order.push_back(i);
+      seen = std::this_thread::get_id();
+      if (i == 99) done.Set();
+    });
+  }
+  ASSERT_TRUE(done.Wait());
+  std::lock_guard<std::mutex> guard(mutex);
+  ASSERT_EQ(100u, order.size());
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(i, order[i]);
+  EXPECT_NE(std::this_thread::get_id(), seen);
+  EXPECT_FALSE(loop.IsLoopThread());
+}
+
+TEST(EngineLoop, DelayedTasksWaitTheirTurn) {
+  CEngineLoop loop;
+  std::mutex mutex;
+  std::vector<std::string> order;
+  webtest::CSignal done;
+  auto record = [&](const char* what) {
+    std::lock_guard<std::mutex> guard(mutex);
+    order.push_back(what);
+  };
+  auto start = std::chrono::steady_clock::now();
+  loop.PostDelayed(100ms, [&] {
+    record("late");
+    done.Set();
+  });
+  loop.PostDelayed(20ms, [&] { record("soon"); });
+  loop.Post([&] { record("now"); });
+  ASSERT_TRUE(done.Wait());
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+  std::lock_guard<std::mutex> guard(mutex);
+  EXPECT_EQ((std::vector<std::string>{"now", "soon", "late"}), order);
+}
+
+TEST(EngineLoop, StopDropsWaitingTasksAndRefusesNewOnes) {
+  auto loop = std::make_unique<CEngineLoop>();
+  webtest::CSignal started, release;
+  std::atomic<int> ran{0};
+  loop->Post([&] {
+    started.Set();
+    release.Wait();
+  });
+  loop->Post([&] { ++ran; });
+  loop->PostDelayed(10ms, [&] { ++ran; });
+  ASSERT_TRUE(started.Wait());
+  std::thread stopper([&] { loop->Stop(); });
+  release.Set();
+  stopper.join();
+  EXPECT_FALSE(loop->Running());
+  EXPECT_FALSE(loop->Post([&] { ++ran; }));
+  EXPECT_EQ(0, ran.load());
+}
+
+TEST(EngineLoop, ATaskMayStopItsOwnLoop) {
+  auto loop = std::make_shared<CEngineLoop>();
+  webtest::CSignal done;
+  loop->Post([&] {
+    EXPECT_TRUE(loop->IsLoopThread());
+    loop->Stop();
+    done.Set();
+  });
+  ASSERT_TRUE(done.Wait());
+  EXPECT_FALSE(loop->Running());
+  loop.reset();
+}
+
+}  // namespace
+}  // namespace webpage

@@ -51,10 +51,9 @@ class CRecordingSink : public INotifOrderStub {
 class CSignal {
  public:
   void Set() {
-    {
-      std::lock_guard<std::mutex> guard(m_mutex);
-      m_set = true;
-    }
+    // Notified under the lock: the waiter may destroy the signal as soon as it wakes.
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_set = true;
     m_changed.notify_all();
   }
   bool Wait(std::chrono::seconds timeout = std::chrono::seconds(60)) {
