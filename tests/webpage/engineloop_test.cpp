@@ -57,35 +57,39 @@ TEST(EngineLoop, DelayedTasksWaitTheirTurn) {
   EXPECT_EQ((std::vector<std::string>{"now", "soon", "late"}), order);
 }
 
-TEST(EngineLoop, StopDropsWaitingTasksAndRefusesNewOnes) {
-  auto loop = std::make_unique<CEngineLoop>();
+TEST(EngineLoop, StopWaitsForTheRunningTaskAndRefusesNewOnes) {
+  CEngineLoop loop;
   webtest::CSignal started, release;
-  std::atomic<int> ran{0};
-  loop->Post([&] {
+  std::atomic<bool> finished{false};
+  loop.Post([&] {
     started.Set();
     release.Wait();
+    finished = true;
   });
-  loop->Post([&] { ++ran; });
-  loop->PostDelayed(10ms, [&] { ++ran; });
   ASSERT_TRUE(started.Wait());
-  std::thread stopper([&] { loop->Stop(); });
+  std::thread stopper([&] { loop.Stop(); });
   release.Set();
   stopper.join();
-  EXPECT_FALSE(loop->Running());
-  EXPECT_FALSE(loop->Post([&] { ++ran; }));
-  EXPECT_EQ(0, ran.load());
+  EXPECT_TRUE(finished.load());
+  EXPECT_FALSE(loop.Running());
+  EXPECT_FALSE(loop.Post([] {}));
+  EXPECT_FALSE(loop.PostDelayed(std::chrono::milliseconds(1), [] {}));
 }
 
-TEST(EngineLoop, ATaskMayStopItsOwnLoop) {
+TEST(EngineLoop, ATaskMayStopItsOwnLoopAndLaterTasksAreDropped) {
   auto loop = std::make_shared<CEngineLoop>();
   webtest::CSignal done;
+  std::atomic<int> ran{0};
   loop->Post([&] {
     EXPECT_TRUE(loop->IsLoopThread());
-    loop->Stop();
+    loop->Stop();  // returns at once: the loop cannot wait for itself
     done.Set();
   });
+  loop->Post([&] { ++ran; });
+  loop->PostDelayed(std::chrono::milliseconds(1), [&] { ++ran; });
   ASSERT_TRUE(done.Wait());
   EXPECT_FALSE(loop->Running());
+  EXPECT_EQ(0, ran.load());
   loop.reset();
 }
 
