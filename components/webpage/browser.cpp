@@ -100,8 +100,7 @@ std::shared_ptr<CBrowser> CBrowser::Launch(const WebPageOptions& options, bool h
   browser->m_connection = CCdpConnection::Open(browser->m_process->TakeSocket(), std::move(connectionHandlers));
   if (!browser->m_connection) {
     *error = "cannot read from Chromium";
-    browser->m_process->Terminate(2s);
-    browser->RemoveProfile();
+    browser->Abandon();
     return nullptr;
   }
 
@@ -110,9 +109,8 @@ std::shared_ptr<CBrowser> CBrowser::Launch(const WebPageOptions& options, bool h
     std::string message;
     CCdpConnection::IsError(reply, &message);
     browser->m_connection->Close();
-    browser->m_process->Terminate(2s);
     *error = "Chromium did not answer (" + message + ")" + LogTail(launch.logFile);
-    browser->RemoveProfile();
+    browser->Abandon();
     return nullptr;
   }
   std::string product = "Chromium";
@@ -126,14 +124,22 @@ std::shared_ptr<CBrowser> CBrowser::Launch(const WebPageOptions& options, bool h
   return browser;
 }
 
-CBrowser::~CBrowser() {
-  if (m_process && !m_process->Exited()) Shutdown();
-}
+CBrowser::~CBrowser() { Shutdown(); }
 
 pid_t CBrowser::Pid() const { return m_process ? m_process->Pid() : 0; }
 
+void CBrowser::Abandon() {
+  std::lock_guard<std::mutex> guard(m_lifeMutex);
+  if (m_process) m_process->Terminate(2s);
+  RemoveProfile();
+}
+
 void CBrowser::Shutdown() {
-  if (!m_process) return;
+  std::lock_guard<std::mutex> guard(m_lifeMutex);
+  if (!m_process || m_process->Exited()) {
+    RemoveProfile();
+    return;
+  }
   if (m_connection && m_connection->IsOpen()) m_connection->Send("Browser.close", Json::object(), "", nullptr);
   if (!m_process->WaitExit(10s)) {
     LogWarning("Chromium did not close in time; ending it");
@@ -145,6 +151,7 @@ void CBrowser::Shutdown() {
 }
 
 void CBrowser::Reap() {
+  std::lock_guard<std::mutex> guard(m_lifeMutex);
   if (!m_process) return;
   if (!m_process->WaitExit(3s)) m_process->Terminate(2s);
   if (m_connection) m_connection->Close();

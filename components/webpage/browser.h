@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "components/webpage/cdpconnection.h"
@@ -44,8 +45,12 @@ class CBrowser : public std::enable_shared_from_this<CBrowser> {
 
  private:
   CBrowser() = default;
+  // Ends a Chromium whose start failed.
+  void Abandon();
   void RemoveProfile();
 
+  // Shutdown and Reap may meet: the manager is released while Chromium dies.
+  std::mutex m_lifeMutex;
   std::unique_ptr<CChromiumProcess> m_process;
   std::shared_ptr<CCdpConnection> m_connection;
   std::string m_profile;

@@ -30,6 +30,7 @@ std::shared_ptr<CCdpConnection> CCdpConnection::Open(int fd, Handlers handlers) 
 CCdpConnection::CCdpConnection(int fd, Handlers handlers) : m_fd(fd), m_handlers(std::move(handlers)) {}
 
 CCdpConnection::~CCdpConnection() {
+  std::lock_guard<std::mutex> join(m_joinMutex);
   if (m_reader.joinable()) {
     if (std::this_thread::get_id() == m_reader.get_id()) m_reader.detach();
     else m_reader.join();
@@ -124,21 +125,17 @@ bool CCdpConnection::Call(const std::string& method, Json params, const std::str
 }
 
 void CCdpConnection::Close() {
-  {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    if (!m_closed) ::shutdown(m_fd, SHUT_RDWR);
-  }
   std::thread::id reader;
   {
     std::lock_guard<std::mutex> guard(m_mutex);
+    if (!m_closed) ::shutdown(m_fd, SHUT_RDWR);
     reader = m_readerId;
   }
-  // Waiting for the reader is left to the destructor; here it is enough that it stops.
-  // A caller on the reader thread must not wait for itself.
-  if (std::this_thread::get_id() != reader) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_replied.wait(lock, [this] { return m_closed; });
-  }
+  // Once Close returns no handler runs any more. The reader itself cannot wait for
+  // itself: it ends right after the handler that called Close.
+  if (std::this_thread::get_id() == reader) return;
+  std::lock_guard<std::mutex> join(m_joinMutex);
+  if (m_reader.joinable()) m_reader.join();
 }
 
 void CCdpConnection::ReadLoop() {

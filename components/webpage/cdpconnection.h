@@ -46,6 +46,7 @@ class CCdpConnection : public std::enable_shared_from_this<CCdpConnection> {
             std::chrono::milliseconds timeout, Json* reply);
 
   // Ends the connection: the reader stops, waiting calls fail, callbacks get errors.
+  // After it returns no handler is called any more (unless it is called by one).
   void Close();
   bool IsOpen() const;
 
@@ -73,6 +74,7 @@ class CCdpConnection : public std::enable_shared_from_this<CCdpConnection> {
   const int m_fd;
   Handlers m_handlers;
   std::mutex m_writeMutex;
+  std::mutex m_joinMutex;  // one waiter for the reader at a time
   mutable std::mutex m_mutex;  // guards everything below
   std::condition_variable m_replied;
   std::map<int, Pending> m_pending;

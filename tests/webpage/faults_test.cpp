@@ -80,7 +80,7 @@ TEST_F(ChromiumTest, SinksMaySendOrdersFromTheirEvents) {
   std::wstring first = W(m_server.Url("/first"));
   std::wstring second = W(m_server.Url("/second"));
   IWebPage* raw = page.get();
-  sink->onEvent = [raw, first, second](const std::wstring& key, const std::wstring& value) {
+  sink->SetHandler([raw, first, second](const std::wstring& key, const std::wstring& value) {
     if (key == L"DOCUMENTCOMPLETE" && value == L"URL=" + first + L"\n") {
       EXPECT_EQ(S_OK, raw->SendOrder((L"CMD=NAVIGATE\nURL=" + second + L"\n").c_str()));
       wchar_t* log = nullptr;
@@ -89,10 +89,10 @@ TEST_F(ChromiumTest, SinksMaySendOrdersFromTheirEvents) {
       EXPECT_EQ(S_OK, data->GetData(L"TRAVELLOG_BACK", &log));
       data->FreeData(log);
     }
-  };
+  });
   ASSERT_EQ(S_OK, Navigate(page.get(), platform::WideToUtf8(first)));
   EXPECT_GE(sink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + second + L"\n"), 0);
-  sink->onEvent = nullptr;
+  sink->SetHandler(nullptr);
   page = nullptr;
 }
 

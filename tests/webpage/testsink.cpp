@@ -26,13 +26,20 @@ HRESULT CRecordingSink::NotifyOrder(const wchar_t* key, const wchar_t* value, in
     }
     std::fprintf(stderr, "event: %s\n", line.c_str());
   }
+  Handler handler;
   {
     std::lock_guard<std::mutex> guard(m_mutex);
     m_events.push_back(event);
+    handler = m_handler;
   }
   m_changed.notify_all();
-  if (onEvent) onEvent(event.key, event.value);
+  if (handler) handler(event.key, event.value);
   return S_OK;
+}
+
+void CRecordingSink::SetHandler(Handler handler) {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  m_handler = std::move(handler);
 }
 
 std::vector<RecordedEvent> CRecordingSink::Events() const {

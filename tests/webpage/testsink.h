@@ -23,8 +23,9 @@ struct RecordedEvent {
 
 class CRecordingSink : public INotifOrderStub {
  public:
+  using Handler = std::function<void(const std::wstring& key, const std::wstring& value)>;
   // Called on the delivering thread for every event, after it was recorded.
-  std::function<void(const std::wstring& key, const std::wstring& value)> onEvent;
+  void SetHandler(Handler handler);
 
   HRESULT QueryInterface(const GUID& riid, void** ppv) override;
   ULONG AddRef() override { return 1; }
@@ -45,6 +46,7 @@ class CRecordingSink : public INotifOrderStub {
   mutable std::mutex m_mutex;
   std::condition_variable m_changed;
   std::vector<RecordedEvent> m_events;
+  Handler m_handler;
 };
 
 // A one-shot flag to wait for, set from any thread.
