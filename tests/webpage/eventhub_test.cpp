@@ -107,13 +107,5 @@ TEST_F(EventHubTest, SubscribingWhileEventsFlowNeverReordersThem) {
   }
 }
 
-TEST_F(EventHubTest, KnowsWhichKeysItSends) {
-  EXPECT_TRUE(CEventHub::IsKnown(L"CHLIDHANDLE"));
-  EXPECT_TRUE(CEventHub::IsKnown(L"SAVECOMPLETE"));
-  EXPECT_FALSE(CEventHub::IsKnown(L"CHILDHANDLE"));
-  EXPECT_TRUE(CEventHub::IsKept(L"DOCUMENTCOMPLETE"));
-  EXPECT_FALSE(CEventHub::IsKept(L"NEWINDOW"));
-}
-
 }  // namespace
 }  // namespace webpage

@@ -51,11 +51,5 @@ TEST(PageScript, RefusesWhatIsMalformed) {
             Refusal(R"({"type":"editfav","id":1,"parentId":2,"title":"t"})"));
 }
 
-TEST(PageScript, ScriptUsesTheBindingName) {
-  EXPECT_NE(std::string::npos, PageScript().find(std::string("globalThis.") + kBindingName));
-  EXPECT_NE(std::string::npos, PageScript().find("showAddFavorite"));
-  EXPECT_NE(std::string::npos, MuteScript(true).find("(true)"));
-}
-
 }  // namespace
 }  // namespace webpage
