@@ -170,15 +170,22 @@ void CPageCore::ProbeAdoptedDocument() {
     if (!error.empty() || CurrentState() != State::Open) return;
     std::wstring url = Wide(Text(Field(info, "targetInfo"), "url"));
     if (url.empty() || url == L"about:blank" || !m_url.empty()) return;  // its own navigation is still to come
-    Command("Runtime.evaluate", Json{{"expression", "[document.readyState, document.title]"}, {"returnByValue", true}},
+    const char* expression =
+        "[document.readyState, document.title,"
+        " (document.querySelector('link[rel~=\"icon\" i]') || {}).href || '']";
+    Command("Runtime.evaluate", Json{{"expression", expression}, {"returnByValue", true}},
             [this, url](const std::string& failure, const Json& result) {
               if (!failure.empty() || CurrentState() != State::Open || !m_url.empty()) return;
               const Json& value = Field(Field(result, "result"), "value");
-              if (!value.is_array() || value.size() != 2 || !value[0].is_string() || !value[1].is_string()) return;
+              if (!value.is_array() || value.size() != 3) return;
+              for (const Json& item : value) {
+                if (!item.is_string()) return;
+              }
               BeginNavigation(url);
               Committed(url);
               m_title = Wide(value[1].get<std::string>());
               EmitTitle();
+              EmitIcon(Wide(value[2].get<std::string>()));
               if (value[0].get<std::string>() == "complete") Loaded();
             });
   });

@@ -26,6 +26,7 @@ TEST_F(ChromiumTest, WindowsOpenedByAPageAreAdoptedWithNewLinkPage) {
   EXPECT_GE(childSink->WaitFor(L"CHLIDHANDLE"), 0);
   EXPECT_GE(childSink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(m_server.Url("/child")) + L"\n"), 0);
   EXPECT_GE(childSink->WaitFor(L"TITLECHANGE", L"TITLE=Child page\n"), 0);
+  EXPECT_GE(childSink->WaitFor(L"ICONCHANGE", L"ICOURL=" + W(m_server.Url("/favicon.ico")) + L"\n"), 0);
 
   // The adopted page is a page like any other.
   ASSERT_GE(Load(child.get(), *childSink, m_server.Url("/second")), 0);
