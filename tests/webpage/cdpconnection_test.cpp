@@ -50,7 +50,7 @@ class FakeChromium {
   CCdpFrameDecoder m_decoder;
 };
 
-class CdpConnectionTest : public ::testing::Test {
+class WebpageCdpConnectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     int pair[2];
@@ -94,7 +94,7 @@ class CdpConnectionTest : public ::testing::Test {
   std::vector<std::string> m_seen;
 };
 
-TEST_F(CdpConnectionTest, CallWaitsForItsOwnReply) {
+TEST_F(WebpageCdpConnectionTest, CallWaitsForItsOwnReply) {
   std::thread peer([this] {
     Json command = m_peer->ReadCommand();
     EXPECT_EQ("Target.createTarget", command["method"]);
@@ -109,7 +109,7 @@ TEST_F(CdpConnectionTest, CallWaitsForItsOwnReply) {
   peer.join();
 }
 
-TEST_F(CdpConnectionTest, RepliesAndEventsReachTheLoopInTheOrderSent) {
+TEST_F(WebpageCdpConnectionTest, RepliesAndEventsReachTheLoopInTheOrderSent) {
   std::thread peer([this] {
     Json first = m_peer->ReadCommand();
     Json second = m_peer->ReadCommand();
@@ -133,7 +133,7 @@ TEST_F(CdpConnectionTest, RepliesAndEventsReachTheLoopInTheOrderSent) {
   peer.join();
 }
 
-TEST_F(CdpConnectionTest, PeerClosingFailsWaitingCallsAndCallbacks) {
+TEST_F(WebpageCdpConnectionTest, PeerClosingFailsWaitingCallsAndCallbacks) {
   std::thread peer([this] {
     m_peer->ReadCommand();
     m_peer->ReadCommand();
@@ -157,7 +157,7 @@ TEST_F(CdpConnectionTest, PeerClosingFailsWaitingCallsAndCallbacks) {
   peer.join();
 }
 
-TEST_F(CdpConnectionTest, CallGivesUpAfterItsTimeoutAndALateReplyIsIgnored) {
+TEST_F(WebpageCdpConnectionTest, CallGivesUpAfterItsTimeoutAndALateReplyIsIgnored) {
   Json reply;
   EXPECT_FALSE(m_connection->Call("A.slow", Json::object(), "", 50ms, &reply));
   std::string message;
@@ -172,13 +172,13 @@ TEST_F(CdpConnectionTest, CallGivesUpAfterItsTimeoutAndALateReplyIsIgnored) {
   peer.join();
 }
 
-TEST_F(CdpConnectionTest, CloseEndsTheReaderAndIsHeardByThePeer) {
+TEST_F(WebpageCdpConnectionTest, CloseEndsTheReaderAndIsHeardByThePeer) {
   m_connection->Close();
   EXPECT_TRUE(m_closed.Wait());
   EXPECT_TRUE(m_peer->ReadCommand().is_null());
 }
 
-TEST_F(CdpConnectionTest, ConcurrentCallersEachGetTheirReply) {
+TEST_F(WebpageCdpConnectionTest, ConcurrentCallersEachGetTheirReply) {
   std::thread peer([this] {
     for (int i = 0; i < 40; ++i) {
       Json command = m_peer->ReadCommand();

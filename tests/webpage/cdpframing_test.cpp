@@ -5,12 +5,12 @@
 namespace webpage {
 namespace {
 
-TEST(CdpFraming, MessagesEndWithANulByte) {
+TEST(WebpageCdpFraming, MessagesEndWithANulByte) {
   std::string frame = EncodeCdpFrame("{\"id\":1}");
   EXPECT_EQ(std::string("{\"id\":1}\0", 9), frame);
 }
 
-TEST(CdpFraming, DecoderJoinsPiecesAndSplitsBatches) {
+TEST(WebpageCdpFraming, DecoderJoinsPiecesAndSplitsBatches) {
   CCdpFrameDecoder decoder;
   std::string message;
   decoder.Append("{\"a\"", 4);
@@ -28,7 +28,7 @@ TEST(CdpFraming, DecoderJoinsPiecesAndSplitsBatches) {
   EXPECT_FALSE(decoder.Next(&message));
 }
 
-TEST(CdpFraming, ManySmallMessagesComeOutInOrder) {
+TEST(WebpageCdpFraming, ManySmallMessagesComeOutInOrder) {
   CCdpFrameDecoder decoder;
   std::string all;
   for (int i = 0; i < 1000; ++i) all += EncodeCdpFrame(std::to_string(i));
@@ -43,7 +43,7 @@ TEST(CdpFraming, ManySmallMessagesComeOutInOrder) {
   EXPECT_FALSE(decoder.Overflowed());
 }
 
-TEST(CdpFraming, EmptyMessageIsAMessage) {
+TEST(WebpageCdpFraming, EmptyMessageIsAMessage) {
   CCdpFrameDecoder decoder;
   decoder.Append("\0", 1);
   std::string message = "x";
@@ -51,7 +51,7 @@ TEST(CdpFraming, EmptyMessageIsAMessage) {
   EXPECT_EQ("", message);
 }
 
-TEST(CdpFraming, AnEndlessMessageOverflowsInsteadOfGrowingForever) {
+TEST(WebpageCdpFraming, AnEndlessMessageOverflowsInsteadOfGrowingForever) {
   CCdpFrameDecoder decoder;
   std::string block(1 << 20, 'x');
   std::string message;

@@ -34,7 +34,7 @@ inline const std::vector<std::wstring>& AllKeys() {
   return keys;
 }
 
-class ChromiumTest : public ::testing::Test {
+class WebpageChromiumTest : public ::testing::Test {
  protected:
   static constexpr const char* kChromium = "/usr/bin/chromium";
 

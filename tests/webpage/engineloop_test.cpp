@@ -12,7 +12,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(EngineLoop, RunsTasksInOrderOnItsOwnThread) {
+TEST(WebpageEngineLoop, RunsTasksInOrderOnItsOwnThread) {
   CEngineLoop loop;
   ASSERT_TRUE(loop.Running());
   std::mutex mutex;
@@ -35,7 +35,7 @@ TEST(EngineLoop, RunsTasksInOrderOnItsOwnThread) {
   EXPECT_FALSE(loop.IsLoopThread());
 }
 
-TEST(EngineLoop, DelayedTasksWaitTheirTurn) {
+TEST(WebpageEngineLoop, DelayedTasksWaitTheirTurn) {
   CEngineLoop loop;
   std::mutex mutex;
   std::vector<std::string> order;
@@ -57,7 +57,7 @@ TEST(EngineLoop, DelayedTasksWaitTheirTurn) {
   EXPECT_EQ((std::vector<std::string>{"now", "soon", "late"}), order);
 }
 
-TEST(EngineLoop, StopWaitsForTheRunningTaskAndRefusesNewOnes) {
+TEST(WebpageEngineLoop, StopWaitsForTheRunningTaskAndRefusesNewOnes) {
   CEngineLoop loop;
   webtest::CSignal started, release;
   std::atomic<bool> finished{false};
@@ -76,7 +76,7 @@ TEST(EngineLoop, StopWaitsForTheRunningTaskAndRefusesNewOnes) {
   EXPECT_FALSE(loop.PostDelayed(std::chrono::milliseconds(1), [] {}));
 }
 
-TEST(EngineLoop, ATaskMayStopItsOwnLoopAndLaterTasksAreDropped) {
+TEST(WebpageEngineLoop, ATaskMayStopItsOwnLoopAndLaterTasksAreDropped) {
   auto loop = std::make_shared<CEngineLoop>();
   webtest::CSignal done;
   std::atomic<int> ran{0};

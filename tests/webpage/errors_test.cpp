@@ -5,7 +5,7 @@
 namespace webtest {
 namespace {
 
-TEST_F(ChromiumTest, RefusedConnectionGivesAnErrorAndAnErrorPage) {
+TEST_F(WebpageChromiumTest, RefusedConnectionGivesAnErrorAndAnErrorPage) {
   CLogCapture log;
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -21,7 +21,7 @@ TEST_F(ChromiumTest, RefusedConnectionGivesAnErrorAndAnErrorPage) {
   EXPECT_EQ(-1, sink->WaitFor(L"NAVIGATEERROR", L"", error + 1, std::chrono::seconds(0)));
 }
 
-TEST_F(ChromiumTest, MissingPageGivesItsHttpStatus) {
+TEST_F(WebpageChromiumTest, MissingPageGivesItsHttpStatus) {
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
   std::string url = m_server.Url("/nowhere");
@@ -29,7 +29,7 @@ TEST_F(ChromiumTest, MissingPageGivesItsHttpStatus) {
   EXPECT_GE(sink->WaitFor(L"NAVIGATEERROR", L"ERROR=HTTP 404 Not Found\nSTATUS=194\nURL=" + W(url) + L"\n"), 0);
 }
 
-TEST_F(ChromiumTest, BadAddressesAreRefused) {
+TEST_F(WebpageChromiumTest, BadAddressesAreRefused) {
   CLogCapture log;
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -47,7 +47,7 @@ TEST_F(ChromiumTest, BadAddressesAreRefused) {
   EXPECT_GE(Load(page.get(), *sink, m_server.Url("/ok")), 0);
 }
 
-TEST_F(ChromiumTest, PageThatNeverFinishesIsStoppedAfterTheTimeout) {
+TEST_F(WebpageChromiumTest, PageThatNeverFinishesIsStoppedAfterTheTimeout) {
   m_options.navigationTimeout = std::chrono::milliseconds(1500);
   m_server.Route("/slow", HttpAnswer{200, "text/html", "", true});
   CLogCapture log;
@@ -62,7 +62,7 @@ TEST_F(ChromiumTest, PageThatNeverFinishesIsStoppedAfterTheTimeout) {
   EXPECT_TRUE(log.Contains("did not finish in time"));
 }
 
-TEST_F(ChromiumTest, StopEndsALoadingPage) {
+TEST_F(WebpageChromiumTest, StopEndsALoadingPage) {
   m_server.Route("/slow", HttpAnswer{200, "text/html", "", true});
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -73,7 +73,7 @@ TEST_F(ChromiumTest, StopEndsALoadingPage) {
   EXPECT_EQ(-1, sink->WaitFor(L"DOCUMENTCOMPLETE", L"", 0, std::chrono::seconds(0)));
 }
 
-TEST_F(ChromiumTest, MalformedOrdersAreRefusedWithALogEntry) {
+TEST_F(WebpageChromiumTest, MalformedOrdersAreRefusedWithALogEntry) {
   CLogCapture log;
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);

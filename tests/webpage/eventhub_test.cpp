@@ -13,10 +13,10 @@ namespace {
 
 using webtest::CRecordingSink;
 
-class EventHubTest : public ::testing::Test {
+class WebpageEventHubTest : public ::testing::Test {
  protected:
-  EventHubTest() : m_hub([this](std::function<void()> task) { return m_loop.Post(std::move(task)); }) {}
-  ~EventHubTest() override { m_loop.Stop(); }
+  WebpageEventHubTest() : m_hub([this](std::function<void()> task) { return m_loop.Post(std::move(task)); }) {}
+  ~WebpageEventHubTest() override { m_loop.Stop(); }
 
   // Waits until everything posted so far has been delivered.
   void Drain() {
@@ -29,7 +29,7 @@ class EventHubTest : public ::testing::Test {
   CEventHub m_hub;
 };
 
-TEST_F(EventHubTest, SinksGetTheirKeysInOrderOnTheLoopThread) {
+TEST_F(WebpageEventHubTest, SinksGetTheirKeysInOrderOnTheLoopThread) {
   auto titles = std::make_shared<CRecordingSink>();
   auto both = std::make_shared<CRecordingSink>();
   EXPECT_NE(m_hub.Subscribe(L"TITLECHANGE", titles), m_hub.Subscribe(L"TITLECHANGE", both));
@@ -47,7 +47,7 @@ TEST_F(EventHubTest, SinksGetTheirKeysInOrderOnTheLoopThread) {
   EXPECT_EQ(2u, titles->Count());
 }
 
-TEST_F(EventHubTest, LateSinksGetTheKeptStateButNotPastHappenings) {
+TEST_F(WebpageEventHubTest, LateSinksGetTheKeptStateButNotPastHappenings) {
   m_hub.Emit(L"CHLIDHANDLE", L"HWND=2\n");
   m_hub.Emit(L"TITLECHANGE", L"TITLE=old\n");
   m_hub.Emit(L"TITLECHANGE", L"TITLE=new\n");
@@ -67,7 +67,7 @@ TEST_F(EventHubTest, LateSinksGetTheKeptStateButNotPastHappenings) {
   EXPECT_FALSE(m_hub.Kept(L"BEFORENAVIGATE", &kept));
 }
 
-TEST_F(EventHubTest, ReleasedSinksAreLetGo) {
+TEST_F(WebpageEventHubTest, ReleasedSinksAreLetGo) {
   auto sink = std::make_shared<CRecordingSink>();
   m_hub.Subscribe(L"PROCESSCRASH", sink);
   m_hub.Emit(L"PROCESSCRASH", L"STATUS=crashed\n");
@@ -85,7 +85,7 @@ TEST_F(EventHubTest, ReleasedSinksAreLetGo) {
   EXPECT_EQ(1, late.use_count());
 }
 
-TEST_F(EventHubTest, SubscribingWhileEventsFlowNeverReordersThem) {
+TEST_F(WebpageEventHubTest, SubscribingWhileEventsFlowNeverReordersThem) {
   // Each sink must see the progress values rising, whether it came before, during or
   // after the emission; a replayed value must not arrive after a newer one.
   std::vector<std::shared_ptr<CRecordingSink>> sinks;

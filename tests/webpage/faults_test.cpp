@@ -15,7 +15,7 @@ pid_t ChromiumPid(IWebPageManager* manager) {
   return static_cast<webpage::CWebPageManager*>(manager)->Engine()->ChromiumPid();
 }
 
-TEST_F(ChromiumTest, RendererCrashIsReportedAndOnlyThatPageIsLost) {
+TEST_F(WebpageChromiumTest, RendererCrashIsReportedAndOnlyThatPageIsLost) {
   m_server.Html("/ok", "<html><body>ok</body></html>");
   CLogCapture log;
   std::shared_ptr<CRecordingSink> sink, otherSink;
@@ -34,7 +34,7 @@ TEST_F(ChromiumTest, RendererCrashIsReportedAndOnlyThatPageIsLost) {
   EXPECT_EQ(S_OK, Order(page.get(), L"CMD=ClOSETAB\n"));
 }
 
-TEST_F(ChromiumTest, DeadChromiumCrashesEveryPageAndIsStartedAgain) {
+TEST_F(WebpageChromiumTest, DeadChromiumCrashesEveryPageAndIsStartedAgain) {
   m_server.Html("/ok", "<html><body>ok</body></html>");
   CLogCapture log;
   std::shared_ptr<CRecordingSink> first, second;
@@ -56,7 +56,7 @@ TEST_F(ChromiumTest, DeadChromiumCrashesEveryPageAndIsStartedAgain) {
   EXPECT_NE(pid, ChromiumPid(Manager()));
 }
 
-TEST_F(ChromiumTest, ReleasingTheManagerEndsChromium) {
+TEST_F(WebpageChromiumTest, ReleasingTheManagerEndsChromium) {
   CLogCapture log;
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -71,7 +71,7 @@ TEST_F(ChromiumTest, ReleasingTheManagerEndsChromium) {
   EXPECT_TRUE(log.Contains("REFRESH dropped: the page is closed"));
 }
 
-TEST_F(ChromiumTest, SinksMaySendOrdersFromTheirEvents) {
+TEST_F(WebpageChromiumTest, SinksMaySendOrdersFromTheirEvents) {
   m_server.Html("/first", "<html><body>first</body></html>");
   m_server.Html("/second", "<html><head><title>Second</title></head><body>second</body></html>");
   PagePtr page;
@@ -96,7 +96,7 @@ TEST_F(ChromiumTest, SinksMaySendOrdersFromTheirEvents) {
   page = nullptr;
 }
 
-TEST_F(ChromiumTest, DialogsNeverStallAPage) {
+TEST_F(WebpageChromiumTest, DialogsNeverStallAPage) {
   m_server.Html("/alert", "<html><head><title>Alert</title></head><body>"
                           "<script>alert('hello there'); document.title = confirm('sure?') ? 'yes' : 'no';</script>"
                           "</body></html>");
@@ -109,7 +109,7 @@ TEST_F(ChromiumTest, DialogsNeverStallAPage) {
   EXPECT_TRUE(log.Contains("confirm dialog \"sure?\" declined"));
 }
 
-TEST_F(ChromiumTest, LateSubscribersGetThePageStateFirst) {
+TEST_F(WebpageChromiumTest, LateSubscribersGetThePageStateFirst) {
   m_server.Html("/t", "<html><head><title>Kept title</title></head><body>t</body></html>");
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);

@@ -5,7 +5,7 @@
 namespace webpage {
 namespace {
 
-TEST(KeyValueText, ParsesLinesAtTheFirstEqualsSign) {
+TEST(WebpageKeyValueText, ParsesLinesAtTheFirstEqualsSign) {
   KeyValues values = ParseKeyValueText(L"CMD=NAVIGATE\nURL=http://x/?a=1&b=2\nEMPTY=\n");
   EXPECT_EQ(3u, values.size());
   EXPECT_EQ(L"NAVIGATE", values[L"CMD"]);
@@ -13,7 +13,7 @@ TEST(KeyValueText, ParsesLinesAtTheFirstEqualsSign) {
   EXPECT_EQ(L"", values[L"EMPTY"]);
 }
 
-TEST(KeyValueText, SkipsLinesWithoutANameAndKeepsTheLastOfARepeatedName) {
+TEST(WebpageKeyValueText, SkipsLinesWithoutANameAndKeepsTheLastOfARepeatedName) {
   KeyValues values = ParseKeyValueText(L"\nnoequals\n=value\nA=1\nA=2\r\nB=last");
   EXPECT_EQ(2u, values.size());
   EXPECT_EQ(L"2\r", values[L"A"]) << "nothing is trimmed";
@@ -22,7 +22,7 @@ TEST(KeyValueText, SkipsLinesWithoutANameAndKeepsTheLastOfARepeatedName) {
   EXPECT_TRUE(ParseKeyValueText(L"").empty());
 }
 
-TEST(KeyValueText, WritesSortedLinesAndNeverLetsAValueAddALine) {
+TEST(WebpageKeyValueText, WritesSortedLinesAndNeverLetsAValueAddALine) {
   EXPECT_EQ(L"TITLE=a b c\nURL=u\n", WriteKeyValueText({{L"URL", L"u"}, {L"TITLE", L"a\nb\rc"}}));
   EXPECT_EQ(L"", WriteKeyValueText({}));
   std::wstring withNul(L"a\0b", 3);
@@ -33,7 +33,7 @@ TEST(KeyValueText, WritesSortedLinesAndNeverLetsAValueAddALine) {
   EXPECT_EQ(original, ParseKeyValueText(text.c_str()));
 }
 
-TEST(KeyValueText, NumbersAreLowerCaseHexadecimal) {
+TEST(WebpageKeyValueText, NumbersAreLowerCaseHexadecimal) {
   EXPECT_EQ(L"0", Hex(0));
   EXPECT_EQ(L"64", Hex(100));
   EXPECT_EQ(L"ffffffff", Hex(0xffffffffu));

@@ -17,7 +17,7 @@ namespace {
 using ManagerPtr = qxdk::UTIL::com_ptr<IWebPageManager>;
 using PagePtr = qxdk::UTIL::com_ptr<IWebPage>;
 
-TEST(Manager, MissingChromiumFailsNewPageWithALogEntry) {
+TEST(WebpageManager, MissingChromiumFailsNewPageWithALogEntry) {
   webtest::CLogCapture log;
   WebPageOptions options;
   options.chromiumPath = "/nonexistent/chromium";
@@ -32,7 +32,7 @@ TEST(Manager, MissingChromiumFailsNewPageWithALogEntry) {
   EXPECT_EQ(E_POINTER, manager->NewPage(nullptr, nullptr));
 }
 
-TEST(Manager, ChromiumThatQuitsAtOnceFailsNewPage) {
+TEST(WebpageManager, ChromiumThatQuitsAtOnceFailsNewPage) {
   char pattern[] = "/tmp/webpage-fake-XXXXXX";
   ASSERT_NE(nullptr, ::mkdtemp(pattern));
   std::string program = std::string(pattern) + "/chromium";
@@ -53,7 +53,7 @@ TEST(Manager, ChromiumThatQuitsAtOnceFailsNewPage) {
   std::filesystem::remove_all(pattern);
 }
 
-TEST(Manager, AnswersOnlyItsOwnInterfaces) {
+TEST(WebpageManager, AnswersOnlyItsOwnInterfaces) {
   ManagerPtr manager;
   ASSERT_EQ(S_OK, CreateWebPageManager(WebPageOptions(), &manager));
   void* out = nullptr;
@@ -67,7 +67,7 @@ TEST(Manager, AnswersOnlyItsOwnInterfaces) {
   EXPECT_EQ(E_POINTER, CreateWebPageManager(WebPageOptions(), nullptr));
 }
 
-TEST(Manager, ChromiumGetsTheSwitchesOfAClosedNetwork) {
+TEST(WebpageManager, ChromiumGetsTheSwitchesOfAClosedNetwork) {
   WebPageOptions options;
   options.extraArguments = {"--lang=de"};
   std::vector<std::string> args = CBrowser::Arguments(options, false, "/p");

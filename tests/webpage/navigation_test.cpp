@@ -16,7 +16,7 @@ int First(const Events& events, const std::wstring& key, size_t from = 0) {
   return -1;
 }
 
-TEST_F(ChromiumTest, NavigationReportsItsWholeSequenceOnTheEngineThread) {
+TEST_F(WebpageChromiumTest, NavigationReportsItsWholeSequenceOnTheEngineThread) {
   m_server.Html("/hello", "<html><head><title>Hello page</title><link rel=\"icon\" href=\"/pics/hello.png\"></head>"
                           "<body>hello</body></html>");
   std::shared_ptr<CRecordingSink> sink;
@@ -69,7 +69,7 @@ TEST_F(ChromiumTest, NavigationReportsItsWholeSequenceOnTheEngineThread) {
   EXPECT_EQ(L"STATE=FALSE\n", sink->Events()[sink->WaitFor(L"BACKFORWARDSTATECHANGE")].value);
 }
 
-TEST_F(ChromiumTest, IconDefaultsToTheSiteIconAndTitleFollowsScript) {
+TEST_F(WebpageChromiumTest, IconDefaultsToTheSiteIconAndTitleFollowsScript) {
   m_server.Html("/plain", "<html><body>no title<script>setTimeout(() => { document.title = 'Set later'; }, 50)</script></body></html>");
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -81,7 +81,7 @@ TEST_F(ChromiumTest, IconDefaultsToTheSiteIconAndTitleFollowsScript) {
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=Set later\nURL=" + W(url) + L"\n"), 0);
 }
 
-TEST_F(ChromiumTest, BackAndForwardFollowTheTravelLog) {
+TEST_F(WebpageChromiumTest, BackAndForwardFollowTheTravelLog) {
   for (const char* name : {"a", "b", "c"}) {
     m_server.Html(std::string("/") + name, std::string("<html><head><title>Page ") + name + "</title></head><body>" + name + "</body></html>");
   }

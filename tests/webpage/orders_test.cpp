@@ -19,7 +19,7 @@ std::string Refusal(const wchar_t* text) {
   return error;
 }
 
-TEST(Orders, EveryOrderNameIsKnownByteForByte) {
+TEST(WebpageOrders, EveryOrderNameIsKnownByteForByte) {
   struct {
     const wchar_t* text;
     OrderKind kind;
@@ -39,7 +39,7 @@ TEST(Orders, EveryOrderNameIsKnownByteForByte) {
   EXPECT_EQ("null order text", Refusal(nullptr));
 }
 
-TEST(Orders, OrdersWithoutMeaningHereCarryTheirReason) {
+TEST(WebpageOrders, OrdersWithoutMeaningHereCarryTheirReason) {
   for (const wchar_t* text : {L"CMD=FILEOPEN\n", L"CMD=PAGESETUP\n", L"CMD=PROPERTIES\n", L"CMD=internetOpation\n",
                               L"CMD=SHOWCONTEXTMENU\n", L"CMD=SENDLINKBYEMAIL\n", L"CMD=FILESENDPAGEBYEMAIL\n"}) {
     Order order = Parse(text);
@@ -49,7 +49,7 @@ TEST(Orders, OrdersWithoutMeaningHereCarryTheirReason) {
   EXPECT_EQ(L"internetOpation", Parse(L"CMD=internetOpation\n").name);
 }
 
-TEST(Orders, NavigateTakesATypedAddress) {
+TEST(WebpageOrders, NavigateTakesATypedAddress) {
   EXPECT_EQ(L"http://127.0.0.1:8080/a b", Parse(L"CMD=NAVIGATE\nURL=http://127.0.0.1:8080/a b\n").text);
   EXPECT_EQ(L"http://example.com", Parse(L"CMD=NAVIGATE\nURL=  example.com \n").text);
   EXPECT_EQ(L"http://localhost:8080/x", NormalizeAddress(L"localhost:8080/x"));
@@ -61,7 +61,7 @@ TEST(Orders, NavigateTakesATypedAddress) {
   EXPECT_EQ("NAVIGATE without URL", Refusal(L"CMD=NAVIGATE\nURL= \t\n"));
 }
 
-TEST(Orders, MoveWebWindowUnpacksSigned16BitCoordinates) {
+TEST(WebpageOrders, MoveWebWindowUnpacksSigned16BitCoordinates) {
   // left 10, top 20, right 300, bottom 400
   Order order = Parse(L"CMD=MOVEWEBWINDOW\nLPARAM=12c0190\nWPARAM=a0014\n");
   EXPECT_EQ(OrderKind::MoveWindow, order.kind);
@@ -78,7 +78,7 @@ TEST(Orders, MoveWebWindowUnpacksSigned16BitCoordinates) {
   EXPECT_EQ("MOVEWEBWINDOW needs hexadecimal WPARAM and LPARAM", Refusal(L"CMD=MOVEWEBWINDOW\nWPARAM=a0014\n"));
 }
 
-TEST(Orders, ParametersAreChecked) {
+TEST(WebpageOrders, ParametersAreChecked) {
   EXPECT_TRUE(Parse(L"CMD=WEBAUDIO\nSTATE=1\n").enable);
   EXPECT_FALSE(Parse(L"CMD=WEBAUDIO\nSTATE=0\n").enable);
   EXPECT_EQ("WEBAUDIO needs STATE=1 or STATE=0", Refusal(L"CMD=WEBAUDIO\nSTATE=TRUE\n"));
@@ -89,7 +89,7 @@ TEST(Orders, ParametersAreChecked) {
   EXPECT_EQ(L"two words", Parse(L"CMD=FIND\nTEXT=two words\n").text);
 }
 
-TEST(Orders, FontSizeIsZeroToFour) {
+TEST(WebpageOrders, FontSizeIsZeroToFour) {
   uint32_t size = 9;
   EXPECT_TRUE(ParseFontSize(L"0", &size));
   EXPECT_EQ(0u, size);

@@ -20,7 +20,7 @@ std::string Refusal(const std::string& payload) {
   return error;
 }
 
-TEST(PageScript, ReadsEveryMessage) {
+TEST(WebpagePageScript, ReadsEveryMessage) {
   PageMessage title = Read(R"({"type":"title","text":"Zoë's page"})");
   EXPECT_EQ(PageMessage::Type::Title, title.type);
   EXPECT_EQ(L"Zo\u00eb's page", title.text);
@@ -35,7 +35,7 @@ TEST(PageScript, ReadsEveryMessage) {
   EXPECT_EQ(L"u", edit.url);
 }
 
-TEST(PageScript, RefusesWhatIsMalformed) {
+TEST(WebpagePageScript, RefusesWhatIsMalformed) {
   EXPECT_EQ("page message is not a JSON object", Refusal("not json"));
   EXPECT_EQ("page message is not a JSON object", Refusal("[1]"));
   EXPECT_EQ("page message without type", Refusal(R"({"kind":"title"})"));

@@ -12,7 +12,7 @@ std::string ReadFile(const std::wstring& path) {
   return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
-class SaveTest : public ChromiumTest {
+class WebpageSaveTest : public WebpageChromiumTest {
  protected:
   // Sends the order and returns the saved file's path from "SAVECOMPLETE".
   std::wstring Save(IWebPage* page, CRecordingSink& sink, const wchar_t* order, const wchar_t* kind) {
@@ -28,7 +28,7 @@ class SaveTest : public ChromiumTest {
   }
 };
 
-TEST_F(SaveTest, HtmlPngAndPdfAreValidFilesInTheDownloadsFolder) {
+TEST_F(WebpageSaveTest, HtmlPngAndPdfAreValidFilesInTheDownloadsFolder) {
   m_server.Html("/doc", "<!DOCTYPE html><html><head><title>Report: 2024/05</title></head>"
                         "<body><h1>Marker 7d1f</h1><p>Some text to print.</p></body></html>");
   std::shared_ptr<CRecordingSink> sink;
@@ -61,7 +61,7 @@ TEST_F(SaveTest, HtmlPngAndPdfAreValidFilesInTheDownloadsFolder) {
   EXPECT_EQ(document.size() > 0, ReadFile(pdf).size() == document.size());
 }
 
-TEST_F(SaveTest, AFolderThatCannotBeMadeGivesAnErrorEvent) {
+TEST_F(WebpageSaveTest, AFolderThatCannotBeMadeGivesAnErrorEvent) {
   m_options.downloadsFolder = m_folder + "/file";
   std::ofstream(m_options.downloadsFolder) << "a file where the folder should be";
   m_options.downloadsFolder += "/downloads";

@@ -10,7 +10,7 @@
 namespace webpage {
 namespace {
 
-TEST(SaveFile, Base64DecodesWhatTheProtocolSends) {
+TEST(WebpageSaveFile, Base64DecodesWhatTheProtocolSends) {
   std::string bytes;
   EXPECT_TRUE(Base64Decode("", &bytes));
   EXPECT_EQ("", bytes);
@@ -27,7 +27,7 @@ TEST(SaveFile, Base64DecodesWhatTheProtocolSends) {
   }
 }
 
-TEST(SaveFile, FileStemsAreSafeNames) {
+TEST(WebpageSaveFile, FileStemsAreSafeNames) {
   EXPECT_EQ("Report_ 2024_05", FileStem(L"Report: 2024/05", L"http://h/"));
   EXPECT_EQ("127.0.0.1_8080", FileStem(L"  ", L"http://user@127.0.0.1:8080/x?y"));
   EXPECT_EQ("page", FileStem(L"", L"about:blank"));
@@ -40,7 +40,7 @@ TEST(SaveFile, FileStemsAreSafeNames) {
   EXPECT_EQ(0u, longStem.size() % 3) << "never cuts a character in half";
 }
 
-TEST(SaveFile, SavingNeverReplacesAFile) {
+TEST(WebpageSaveFile, SavingNeverReplacesAFile) {
   char pattern[] = "/tmp/webpage-save-XXXXXX";
   ASSERT_NE(nullptr, ::mkdtemp(pattern));
   std::string folder = std::string(pattern) + "/new/folder";

@@ -15,7 +15,7 @@ std::string Probe(const std::string& expression, const std::string& body = "") {
          expression + "; };</script></body></html>";
 }
 
-TEST_F(ChromiumTest, FontSizeSetsThePagesTextSize) {
+TEST_F(WebpageChromiumTest, FontSizeSetsThePagesTextSize) {
   m_server.Html("/font", Probe("getComputedStyle(document.querySelector('p')).fontSize"));
   CLogCapture log;
   std::shared_ptr<CRecordingSink> sink;
@@ -41,7 +41,7 @@ TEST_F(ChromiumTest, FontSizeSetsThePagesTextSize) {
   EXPECT_EQ(E_INVALIDARG, data->FreeData(foreign));
 }
 
-TEST_F(ChromiumTest, MoveWebWindowSizesTheView) {
+TEST_F(WebpageChromiumTest, MoveWebWindowSizesTheView) {
   m_server.Html("/size", Probe("innerWidth + 'x' + innerHeight"));
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -51,7 +51,7 @@ TEST_F(ChromiumTest, MoveWebWindowSizesTheView) {
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=640x480\n"), 0);
 }
 
-TEST_F(ChromiumTest, WebAudioMutesAndUnmutesTheMedia) {
+TEST_F(WebpageChromiumTest, WebAudioMutesAndUnmutesTheMedia) {
   m_server.Html("/audio", Probe("String(document.querySelector('audio').muted)", "<audio src=\"/sound.wav\"></audio>"));
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -64,7 +64,7 @@ TEST_F(ChromiumTest, WebAudioMutesAndUnmutesTheMedia) {
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=false\n", from), 0);
 }
 
-TEST_F(ChromiumTest, GoHomeOpensTheHomePage) {
+TEST_F(WebpageChromiumTest, GoHomeOpensTheHomePage) {
   m_server.Html("/home", "<html><head><title>Home</title></head><body>home</body></html>");
   m_options.homePage = W(m_server.Url("/home"));
   std::shared_ptr<CRecordingSink> sink;
@@ -73,7 +73,7 @@ TEST_F(ChromiumTest, GoHomeOpensTheHomePage) {
   EXPECT_GE(sink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + m_options.homePage + L"\n"), 0);
 }
 
-TEST_F(ChromiumTest, GoHomeWithoutAHomePageIsAnError) {
+TEST_F(WebpageChromiumTest, GoHomeWithoutAHomePageIsAnError) {
   m_options.homePage.clear();
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -81,7 +81,7 @@ TEST_F(ChromiumTest, GoHomeWithoutAHomePageIsAnError) {
   EXPECT_GE(sink->WaitFor(L"NAVIGATEERROR", L"ERROR=no home page is set\n"), 0);
 }
 
-TEST_F(ChromiumTest, RecoverWndReopensAKeptTab) {
+TEST_F(WebpageChromiumTest, RecoverWndReopensAKeptTab) {
   m_server.Html("/kept", "<html><head><title>Kept</title></head><body>kept</body></html>");
   std::wstring keptUrl = W(m_server.Url("/kept"));
   m_options.lookupRecoveredTab = [keptUrl](const std::wstring& uuid, std::wstring* url) {
@@ -99,7 +99,7 @@ TEST_F(ChromiumTest, RecoverWndReopensAKeptTab) {
   EXPECT_TRUE(log.Contains("no closed tab 9999 is kept"));
 }
 
-TEST_F(ChromiumTest, PagesAskForTheFavouriteDialogsThroughTheirScriptApi) {
+TEST_F(WebpageChromiumTest, PagesAskForTheFavouriteDialogsThroughTheirScriptApi) {
   m_server.Html("/fav", "<html><body><script>"
                         "window.uicontrol.showAddFavorite(26);"
                         "window.uicontrol.showEditFavorite(7, 26, 'My fav', 'http://example.test/');"
@@ -119,7 +119,7 @@ TEST_F(ChromiumTest, PagesAskForTheFavouriteDialogsThroughTheirScriptApi) {
   EXPECT_EQ(-1, sink->WaitFor(L"SHOWADDFAVWND", L"", add + 1, std::chrono::seconds(0)));
 }
 
-TEST_F(ChromiumTest, HoveringALinkShowsItsAddressAsStatusText) {
+TEST_F(WebpageChromiumTest, HoveringALinkShowsItsAddressAsStatusText) {
   m_server.Html("/hover", "<html><body><a id=\"l\" href=\"/target\">go</a><script>onload = () => "
                           "document.getElementById('l').dispatchEvent(new MouseEvent('mouseover', {bubbles: true}));"
                           "</script></body></html>");
@@ -129,7 +129,7 @@ TEST_F(ChromiumTest, HoveringALinkShowsItsAddressAsStatusText) {
   EXPECT_GE(sink->WaitFor(L"STATEXTCHANGED", L"STATTEXT=" + W(m_server.Url("/target")) + L"\n"), 0);
 }
 
-TEST_F(ChromiumTest, FindSearchesThePageText) {
+TEST_F(WebpageChromiumTest, FindSearchesThePageText) {
   m_server.Html("/find", "<html><body><p>The quick brown fox</p></body></html>");
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -142,7 +142,7 @@ TEST_F(ChromiumTest, FindSearchesThePageText) {
   EXPECT_GE(sink->WaitFor(L"ORDERUNSUPPORTED", L"CMD=FIND\n"), 0);
 }
 
-TEST_F(ChromiumTest, OrdersWithoutMeaningHereAreReportedNotIgnored) {
+TEST_F(WebpageChromiumTest, OrdersWithoutMeaningHereAreReportedNotIgnored) {
   CLogCapture log;
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -158,7 +158,7 @@ TEST_F(ChromiumTest, OrdersWithoutMeaningHereAreReportedNotIgnored) {
   }
 }
 
-TEST_F(ChromiumTest, ParentHwndReparentsThePagesWindow) {
+TEST_F(WebpageChromiumTest, ParentHwndReparentsThePagesWindow) {
   CLogCapture log;
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);

@@ -30,7 +30,7 @@ std::map<std::wstring, std::wstring> Read(const std::wstring& text) {
   return entries;
 }
 
-TEST(TravelLog, BackEntriesStartAtTheNearestPage) {
+TEST(WebpageTravelLog, BackEntriesStartAtTheNearestPage) {
   NavigationHistory history = History(2, 4);
   EXPECT_EQ(L"0\x02http://h/1\x01T1\x03" L"1\x02http://h/0\x01T0", BuildBackTravelLog(history));
   EXPECT_EQ(L"0\x02http://h/3\x01T3", BuildForeTravelLog(history));
@@ -39,7 +39,7 @@ TEST(TravelLog, BackEntriesStartAtTheNearestPage) {
   EXPECT_EQ(L"http://h/0\x01T0", back[L"1"]);
 }
 
-TEST(TravelLog, EndsOfTheHistoryGiveEmptyTexts) {
+TEST(WebpageTravelLog, EndsOfTheHistoryGiveEmptyTexts) {
   EXPECT_EQ(L"", BuildBackTravelLog(History(0, 3)));
   EXPECT_EQ(L"", BuildForeTravelLog(History(2, 3)));
   EXPECT_EQ(L"", BuildBackTravelLog(History(-1, 3)));
@@ -47,7 +47,7 @@ TEST(TravelLog, EndsOfTheHistoryGiveEmptyTexts) {
   EXPECT_EQ(L"", BuildBackTravelLog(NavigationHistory()));
 }
 
-TEST(TravelLog, MissingTitlesAndControlCharactersCannotBreakTheFormat) {
+TEST(WebpageTravelLog, MissingTitlesAndControlCharactersCannotBreakTheFormat) {
   NavigationHistory history;
   history.entries = {{L"http://a/", L""}, {L"http://b/", L"bad\x01\x02\x03\ntitle"}, {L"http://c/", L"C"}};
   history.current = 2;

@@ -4,7 +4,7 @@
 namespace webtest {
 namespace {
 
-TEST_F(ChromiumTest, WindowsOpenedByAPageAreAdoptedWithNewLinkPage) {
+TEST_F(WebpageChromiumTest, WindowsOpenedByAPageAreAdoptedWithNewLinkPage) {
   m_options.blockPopups = false;
   m_server.Html("/opener", "<html><head><title>Opener</title></head><body>"
                            "<a id=\"l\" href=\"/child\" target=\"_blank\">child</a>"
@@ -43,7 +43,7 @@ TEST_F(ChromiumTest, WindowsOpenedByAPageAreAdoptedWithNewLinkPage) {
   EXPECT_GE(secondSink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(m_server.Url("/second")) + L"\n"), 0);
 }
 
-TEST_F(ChromiumTest, NewLinkPageWithoutAWaitingWindowFails) {
+TEST_F(WebpageChromiumTest, NewLinkPageWithoutAWaitingWindowFails) {
   CLogCapture log;
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -56,7 +56,7 @@ TEST_F(ChromiumTest, NewLinkPageWithoutAWaitingWindowFails) {
   EXPECT_EQ(E_NOTIMPL, Manager()->Reserved(nullptr));
 }
 
-TEST_F(ChromiumTest, BlockedWindowIsReported) {
+TEST_F(WebpageChromiumTest, BlockedWindowIsReported) {
   m_server.Html("/pop", "<html><body><script>window.open('/elsewhere');</script></body></html>");
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
@@ -65,7 +65,7 @@ TEST_F(ChromiumTest, BlockedWindowIsReported) {
   EXPECT_EQ(-1, sink->WaitFor(L"NEWINDOW", L"", 0, std::chrono::seconds(0)));
 }
 
-TEST_F(ChromiumTest, WindowCloseByThePageIsReportedAndClosedPagesDropOrders) {
+TEST_F(WebpageChromiumTest, WindowCloseByThePageIsReportedAndClosedPagesDropOrders) {
   m_server.Html("/closing", "<html><head><title>Closing</title></head><body>"
                             "<script>setTimeout(() => window.close(), 10);</script></body></html>");
   CSignal kept;
@@ -93,7 +93,7 @@ TEST_F(ChromiumTest, WindowCloseByThePageIsReportedAndClosedPagesDropOrders) {
   EXPECT_TRUE(log.Contains("REFRESH dropped: the page is closed"));
 }
 
-TEST_F(ChromiumTest, ViewSourceOpensAWindowForTheHostToAdopt) {
+TEST_F(WebpageChromiumTest, ViewSourceOpensAWindowForTheHostToAdopt) {
   m_options.blockPopups = false;
   m_server.Html("/src", "<html><head><title>Source me</title></head><body>source</body></html>");
   std::shared_ptr<CRecordingSink> sink;
