@@ -1,0 +1,168 @@
+#include "components/webpage/browser.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "components/webpage/chromiumprocess.h"
+#include "components/webpage/savefile.h"
+#include "components/webpage/weblog.h"
+
+namespace webpage {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The end of Chromium's own output, for the log entry of a failed start.
+std::string LogTail(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return "";
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (text.size() > 400) text = text.substr(text.size() - 400);
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text.empty() ? "" : ": " + text;
+}
+
+}  // namespace
+
+std::vector<std::string> CBrowser::Arguments(const WebPageOptions& options, bool headed, const std::string& profile) {
+  std::vector<std::string> args;
+  if (!headed) args.push_back("--headless=new");
+  if (::geteuid() == 0) args.push_back("--no-sandbox");  // Chromium refuses to run as root otherwise
+  for (const char* flag : {"--disable-gpu", "--no-first-run", "--no-default-browser-check",
+                           "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                           "--disable-quic", "--disable-default-apps", "--disable-breakpad",
+                           "--disable-client-side-phishing-detection", "--disable-domain-reliability",
+                           "--disable-dev-shm-usage", "--no-pings", "--password-store=basic",
+                           "--use-mock-keychain", "--remote-debugging-pipe"}) {
+    args.push_back(flag);
+  }
+  // Going back or forward loads the page again, with its events, as a browser without a
+  // back-forward cache does: the host learns of every document it shows.
+  args.push_back("--disable-features=BackForwardCache");
+  if (!options.blockPopups) args.push_back("--disable-popup-blocking");
+  args.push_back("--user-data-dir=" + profile);
+  for (const std::string& extra : options.extraArguments) args.push_back(extra);
+  // The first tab stays open for Chromium's lifetime, so that closing every page of the
+  // host never makes Chromium quit on its own.
+  args.push_back("about:blank");
+  return args;
+}
+
+std::shared_ptr<CBrowser> CBrowser::Launch(const WebPageOptions& options, bool headed, Handlers handlers,
+                                           std::string* error) {
+  std::shared_ptr<CBrowser> browser(new CBrowser());
+  browser->m_headed = headed;
+  browser->m_downloads = options.downloadsFolder.empty() ? DefaultDownloadsFolder() : options.downloadsFolder;
+  if (options.profileFolder.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/uicontrol-webpage-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+      *error = "cannot create a profile folder under " + pattern;
+      return nullptr;
+    }
+    browser->m_profile = pattern;
+    browser->m_temporaryProfile = true;
+  } else {
+    browser->m_profile = options.profileFolder;
+    std::error_code ec;
+    std::filesystem::create_directories(browser->m_profile, ec);
+  }
+
+  ChromiumLaunch launch;
+  launch.program = options.chromiumPath;
+  launch.arguments = Arguments(options, headed, browser->m_profile);
+  launch.logFile = browser->m_profile + "/chromium.log";
+  browser->m_process = CChromiumProcess::Start(launch, error);
+  if (!browser->m_process) {
+    browser->RemoveProfile();
+    return nullptr;
+  }
+
+  std::weak_ptr<CBrowser> weak = browser;
+  CCdpConnection::Handlers connectionHandlers;
+  auto onEvent = handlers.onEvent;
+  auto onClosed = handlers.onClosed;
+  connectionHandlers.onEvent = [weak, onEvent](Json&& event) {
+    if (auto self = weak.lock()) onEvent(self, std::move(event));
+  };
+  connectionHandlers.onClosed = [weak, onClosed] {
+    if (auto self = weak.lock()) onClosed(self);
+  };
+  connectionHandlers.post = handlers.post;
+  browser->m_connection = CCdpConnection::Open(browser->m_process->TakeSocket(), std::move(connectionHandlers));
+  if (!browser->m_connection) {
+    *error = "cannot read from Chromium";
+    browser->Abandon();
+    return nullptr;
+  }
+
+  Json reply;
+  if (!browser->m_connection->Call("Browser.getVersion", Json::object(), "", options.startTimeout, &reply)) {
+    std::string message;
+    CCdpConnection::IsError(reply, &message);
+    browser->m_connection->Close();
+    *error = "Chromium did not answer (" + message + ")" + LogTail(launch.logFile);
+    browser->Abandon();
+    return nullptr;
+  }
+  std::string product = "Chromium";
+  auto result = reply.find("result");
+  if (result != reply.end() && result->is_object()) product = result->value("product", product);
+  browser->m_connection->Call("Target.setDiscoverTargets", Json{{"discover", true}}, "", options.startTimeout, &reply);
+  browser->m_connection->Send("Browser.setDownloadBehavior",
+                              Json{{"behavior", "allow"}, {"downloadPath", browser->m_downloads}}, "", nullptr);
+  LogInfo("started " + product + " (pid " + std::to_string(browser->Pid()) + (headed ? ", with a window" : ", headless") +
+          ") with profile " + browser->m_profile);
+  return browser;
+}
+
+CBrowser::~CBrowser() { Shutdown(); }
+
+pid_t CBrowser::Pid() const { return m_process ? m_process->Pid() : 0; }
+
+void CBrowser::Abandon() {
+  std::lock_guard<std::mutex> guard(m_lifeMutex);
+  if (m_process) m_process->Terminate(2s);
+  RemoveProfile();
+}
+
+void CBrowser::Shutdown() {
+  std::lock_guard<std::mutex> guard(m_lifeMutex);
+  if (!m_process || m_process->Exited()) {
+    RemoveProfile();
+    return;
+  }
+  if (m_connection && m_connection->IsOpen()) m_connection->Send("Browser.close", Json::object(), "", nullptr);
+  if (!m_process->WaitExit(10s)) {
+    LogWarning("Chromium did not close in time; ending it");
+    m_process->Terminate(3s);
+  }
+  if (m_connection) m_connection->Close();
+  LogInfo("Chromium (pid " + std::to_string(m_process->Pid()) + ") ended");
+  RemoveProfile();
+}
+
+void CBrowser::Reap() {
+  std::lock_guard<std::mutex> guard(m_lifeMutex);
+  if (!m_process) return;
+  if (!m_process->WaitExit(3s)) m_process->Terminate(2s);
+  if (m_connection) m_connection->Close();
+  RemoveProfile();
+}
+
+void CBrowser::RemoveProfile() {
+  if (!m_temporaryProfile || m_profile.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove_all(m_profile, ec);
+  m_temporaryProfile = false;
+}
+
+}  // namespace webpage

@@ -1,0 +1,62 @@
+#pragma once
+// One running Chromium: its process, its profile folder and its DevTools connection.
+#include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "components/webpage/cdpconnection.h"
+#include "components/webpage/webpagemanager.h"
+
+namespace webpage {
+
+class CChromiumProcess;
+
+class CBrowser : public std::enable_shared_from_this<CBrowser> {
+ public:
+  struct Handlers {
+    // Both are called on the connection's reader thread.
+    std::function<void(const std::shared_ptr<CBrowser>&, Json&&)> onEvent;
+    std::function<void(const std::shared_ptr<CBrowser>&)> onClosed;
+    std::function<void(std::function<void()>)> post;  // where command replies are handled
+  };
+
+  // Starts Chromium and waits until it answers. Null with *error set on failure; nothing
+  // is left running then.
+  static std::shared_ptr<CBrowser> Launch(const WebPageOptions& options, bool headed, Handlers handlers,
+                                          std::string* error);
+  ~CBrowser();
+
+  const std::shared_ptr<CCdpConnection>& Connection() const { return m_connection; }
+  bool Alive() const { return m_connection && m_connection->IsOpen(); }
+  pid_t Pid() const;
+  bool Headed() const { return m_headed; }
+  const std::string& DownloadsFolder() const { return m_downloads; }
+
+  // Closes Chromium the polite way, then by force; removes a temporary profile.
+  void Shutdown();
+  // After Chromium went away by itself: reaps the process and cleans up.
+  void Reap();
+
+  // The command line switches for a launch (without the program).
+  static std::vector<std::string> Arguments(const WebPageOptions& options, bool headed, const std::string& profile);
+
+ private:
+  CBrowser() = default;
+  // Ends a Chromium whose start failed.
+  void Abandon();
+  void RemoveProfile();
+
+  // Shutdown and Reap may meet: the manager is released while Chromium dies.
+  std::mutex m_lifeMutex;
+  std::unique_ptr<CChromiumProcess> m_process;
+  std::shared_ptr<CCdpConnection> m_connection;
+  std::string m_profile;
+  bool m_temporaryProfile = false;
+  bool m_headed = false;
+  std::string m_downloads;
+};
+
+}  // namespace webpage

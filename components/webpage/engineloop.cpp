@@ -1,0 +1,123 @@
+#include "components/webpage/engineloop.h"
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+
+#include "components/webpage/weblog.h"
+#include "platform/thread.h"
+
+namespace webpage {
+
+using Clock = std::chrono::steady_clock;
+
+struct CEngineLoop::State {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<Task> ready;
+  std::multimap<Clock::time_point, Task> delayed;
+  bool stopping = false;
+  std::thread::id threadId;
+  platform::ThreadHandle thread;
+};
+
+CEngineLoop::CEngineLoop() : m_state(std::make_shared<State>()) {
+  std::shared_ptr<State> state = m_state;
+  std::lock_guard<std::mutex> guard(state->mutex);
+  state->thread = platform::CreateThread([state] { Run(state); });
+  if (!state->thread) {
+    state->stopping = true;
+    LogError("cannot start the engine thread");
+  } else {
+    state->threadId = state->thread->get_id();
+  }
+}
+
+CEngineLoop::~CEngineLoop() { Stop(); }
+
+bool CEngineLoop::Running() const {
+  std::lock_guard<std::mutex> guard(m_state->mutex);
+  return !m_state->stopping;
+}
+
+bool CEngineLoop::Post(Task task) {
+  {
+    std::lock_guard<std::mutex> guard(m_state->mutex);
+    if (m_state->stopping) return false;
+    m_state->ready.push_back(std::move(task));
+  }
+  m_state->wake.notify_one();
+  return true;
+}
+
+bool CEngineLoop::PostDelayed(std::chrono::milliseconds delay, Task task) {
+  {
+    std::lock_guard<std::mutex> guard(m_state->mutex);
+    if (m_state->stopping) return false;
+    m_state->delayed.emplace(Clock::now() + delay, std::move(task));
+  }
+  m_state->wake.notify_one();
+  return true;
+}
+
+bool CEngineLoop::IsLoopThread() const {
+  std::lock_guard<std::mutex> guard(m_state->mutex);
+  return m_state->thread && std::this_thread::get_id() == m_state->threadId;
+}
+
+void CEngineLoop::Stop() {
+  platform::ThreadHandle thread;
+  std::deque<Task> dropped;
+  std::multimap<Clock::time_point, Task> droppedLater;
+  bool onLoop;
+  {
+    std::lock_guard<std::mutex> guard(m_state->mutex);
+    m_state->stopping = true;
+    dropped.swap(m_state->ready);
+    droppedLater.swap(m_state->delayed);
+    thread = std::move(m_state->thread);
+    onLoop = thread && std::this_thread::get_id() == m_state->threadId;
+  }
+  m_state->wake.notify_all();
+  // The dropped tasks are destroyed here, outside the lock: they may hold sinks.
+  dropped.clear();
+  droppedLater.clear();
+  if (!thread) return;
+  if (onLoop) {
+    thread->detach();  // the thread keeps the state alive and ends after this task
+  } else {
+    platform::JoinAndClose(thread);
+  }
+}
+
+void CEngineLoop::Run(std::shared_ptr<State> state) {
+  std::unique_lock<std::mutex> lock(state->mutex);
+  for (;;) {
+    if (state->stopping) return;
+    Task task;
+    if (!state->delayed.empty() && state->delayed.begin()->first <= Clock::now()) {
+      task = std::move(state->delayed.begin()->second);
+      state->delayed.erase(state->delayed.begin());
+    } else if (!state->ready.empty()) {
+      task = std::move(state->ready.front());
+      state->ready.pop_front();
+    } else if (!state->delayed.empty()) {
+      state->wake.wait_until(lock, state->delayed.begin()->first);
+      continue;
+    } else {
+      state->wake.wait(lock);
+      continue;
+    }
+    lock.unlock();
+    try {
+      task();
+    } catch (const std::exception& e) {
+      LogError(std::string("engine task failed: ") + e.what());
+    }
+    task = nullptr;  // destroy captures before taking the lock again
+    lock.lock();
+  }
+}
+
+}  // namespace webpage

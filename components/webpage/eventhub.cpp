@@ -1,0 +1,101 @@
+#include "components/webpage/eventhub.h"
+
+#include <exception>
+
+#include "components/webpage/weblog.h"
+#include "platform/text.h"
+
+namespace webpage {
+namespace {
+
+const wchar_t* const kKeptKeys[] = {
+    L"CHLIDHANDLE",       L"SHOWIEWND",        L"TITLECHANGE",   L"ICONCHANGE",
+    L"PROGRESSCHANGE",    L"BACKFORWARDSTATECHANGE", L"GOFORWARDSTATECHANGE",
+    L"NAVIGATECOMPLETE",  L"DOCUMENTCOMPLETE", L"NAVIGATEERROR", L"STATEXTCHANGED",
+    L"PROCESSCRASH",      L"CLOSEWNDNOTIFTY",
+};
+
+const wchar_t* const kOtherKeys[] = {
+    L"BEFORENAVIGATE", L"NEWINDOW",      L"POPBLOCK",         L"SHOWADDFAVWND", L"SHOWEDITFAVWND",
+    L"SAVECOMPLETE",   L"FINDRESULT",    L"ORDERUNSUPPORTED",
+    // Subscribed by the host but never sent: the engine keeps no list of blocked addresses.
+    L"BLOCKURLTOUCH",
+};
+
+}  // namespace
+
+CEventHub::CEventHub(Poster post) : m_post(std::move(post)) {}
+
+bool CEventHub::IsKept(const std::wstring& key) {
+  for (const wchar_t* kept : kKeptKeys) {
+    if (key == kept) return true;
+  }
+  return false;
+}
+
+bool CEventHub::IsKnown(const std::wstring& key) {
+  if (IsKept(key)) return true;
+  for (const wchar_t* other : kOtherKeys) {
+    if (key == other) return true;
+  }
+  return false;
+}
+
+void CEventHub::Deliver(const Sinks& sinks, const std::wstring& key, const std::wstring& value) {
+  for (const auto& sink : sinks) {
+    try {
+      sink->NotifyOrder(key.c_str(), value.c_str(), 0);
+    } catch (const std::exception& e) {
+      LogError("a sink of " + platform::WideToUtf8(key) + " threw: " + e.what());
+    } catch (...) {
+      LogError("a sink of " + platform::WideToUtf8(key) + " threw");
+    }
+  }
+}
+
+uintptr_t CEventHub::Subscribe(const std::wstring& key, std::shared_ptr<INotifOrderStub> sink) {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  uintptr_t cookie = m_nextCookie++;
+  auto kept = m_kept.find(key);
+  if (kept != m_kept.end()) {
+    Sinks one{sink};
+    std::wstring value = kept->second;
+    m_post([one, key, value] { Deliver(one, key, value); });
+  }
+  if (!m_released) m_sinks[key].push_back(std::move(sink));
+  return cookie;
+}
+
+void CEventHub::Emit(const std::wstring& key, const std::wstring& value) {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  if (IsKept(key)) m_kept[key] = value;
+  auto it = m_sinks.find(key);
+  if (it == m_sinks.end() || it->second.empty()) return;
+  Sinks sinks = it->second;
+  m_post([sinks, key, value] { Deliver(sinks, key, value); });
+}
+
+void CEventHub::Forget(const std::wstring& key) {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  m_kept.erase(key);
+}
+
+bool CEventHub::Kept(const std::wstring& key, std::wstring* value) const {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  auto it = m_kept.find(key);
+  if (it == m_kept.end()) return false;
+  *value = it->second;
+  return true;
+}
+
+void CEventHub::ReleaseSinks() {
+  std::map<std::wstring, Sinks> released;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_released = true;
+    released.swap(m_sinks);
+  }
+  // The sinks are let go here, outside the lock.
+}
+
+}  // namespace webpage

@@ -1,0 +1,54 @@
+#pragma once
+// The sinks of one page and the delivery of its events. Every delivery is posted to the
+// engine thread while the hub's lock is held, so each sink sees events in the order in
+// which they were emitted. State-like events (the page's window, title, progress and so
+// on) are kept, and a sink that subscribes later receives the kept value first: the
+// host subscribes after NewPage has returned and must still learn the page's window.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "uicontrol/interfaces/notifystub.h"
+
+namespace webpage {
+
+class CEventHub {
+ public:
+  using Poster = std::function<bool(std::function<void()>)>;
+
+  explicit CEventHub(Poster post);
+  CEventHub(const CEventHub&) = delete;
+  CEventHub& operator=(const CEventHub&) = delete;
+
+  // Returns the subscription's cookie (never 0).
+  uintptr_t Subscribe(const std::wstring& key, std::shared_ptr<INotifOrderStub> sink);
+  void Emit(const std::wstring& key, const std::wstring& value);
+  // Drops the kept value of a key (a new document has begun).
+  void Forget(const std::wstring& key);
+  // The kept value of a key, if any.
+  bool Kept(const std::wstring& key, std::wstring* value) const;
+  // Lets the sinks go (the page is gone); later subscriptions only get kept values.
+  void ReleaseSinks();
+
+  // Keys whose last value is kept and replayed.
+  static bool IsKept(const std::wstring& key);
+  // Keys this engine emits.
+  static bool IsKnown(const std::wstring& key);
+
+ private:
+  using Sinks = std::vector<std::shared_ptr<INotifOrderStub>>;
+  static void Deliver(const Sinks& sinks, const std::wstring& key, const std::wstring& value);
+
+  Poster m_post;
+  mutable std::mutex m_mutex;
+  std::map<std::wstring, Sinks> m_sinks;
+  std::map<std::wstring, std::wstring> m_kept;
+  bool m_released = false;
+  uintptr_t m_nextCookie = 1;
+};
+
+}  // namespace webpage

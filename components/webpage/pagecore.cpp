@@ -1,0 +1,838 @@
+#include "components/webpage/pagecore.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <random>
+
+#include "components/webpage/browser.h"
+#include "components/webpage/engine.h"
+#include "components/webpage/keyvaluetext.h"
+#include "components/webpage/savefile.h"
+#include "components/webpage/weblog.h"
+#include "platform/text.h"
+#include "platform/window.h"
+
+namespace webpage {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::chrono::milliseconds kHistoryTimeout = 10s;
+constexpr std::chrono::milliseconds kSetupTimeout = 30s;
+
+std::string Utf8(const std::wstring& text) { return platform::WideToUtf8(text); }
+std::wstring Wide(const std::string& text) { return platform::Utf8ToWide(text); }
+
+const Json& Field(const Json& object, const char* name) {
+  static const Json kNull;
+  if (!object.is_object()) return kNull;
+  auto it = object.find(name);
+  return it == object.end() ? kNull : *it;
+}
+
+std::string Text(const Json& object, const char* name) {
+  const Json& value = Field(object, name);
+  return value.is_string() ? value.get<std::string>() : "";
+}
+
+long long Number(const Json& object, const char* name) {
+  const Json& value = Field(object, name);
+  return value.is_number() ? value.get<long long>() : 0;
+}
+
+// A new uuid for a tab kept for recovery (random, version 4).
+std::wstring NewUuid() {
+  std::random_device device;
+  std::mt19937_64 random(((uint64_t)device() << 32) ^ device());
+  uint64_t high = random(), low = random();
+  high = (high & ~0xf000ull) | 0x4000ull;
+  low = (low & 0x3fffffffffffffffull) | 0x8000000000000000ull;
+  wchar_t text[40];
+  swprintf(text, 40, L"%08x-%04x-%04x-%04x-%012llx", (unsigned)(high >> 32), (unsigned)((high >> 16) & 0xffff),
+           (unsigned)(high & 0xffff), (unsigned)(low >> 48), (unsigned long long)(low & 0xffffffffffffull));
+  return text;
+}
+
+// The address a site's default icon has: the origin of an http(s) page and /favicon.ico.
+std::wstring DefaultIcon(const std::wstring& url) {
+  std::wstring lower = platform::AsciiLower(url.substr(0, 8));
+  size_t start;
+  if (lower.compare(0, 7, L"http://") == 0) start = 7;
+  else if (lower.compare(0, 8, L"https://") == 0) start = 8;
+  else return L"";
+  size_t end = url.find_first_of(L"/?#", start);
+  return url.substr(0, end) + L"/favicon.ico";
+}
+
+bool WorthKeeping(const std::wstring& url) {
+  return !url.empty() && url != L"about:blank" && url.compare(0, 13, L"chrome-error:") != 0;
+}
+
+}  // namespace
+
+CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrowser> browser, std::string targetId,
+                     std::string sessionId, Origin origin)
+    : m_engine(std::move(engine)),
+      m_browser(std::move(browser)),
+      m_targetId(std::move(targetId)),
+      m_sessionId(std::move(sessionId)),
+      m_origin(origin),
+      m_view(platform::CreateWindowHandle()),
+      m_hub([engine = m_engine](std::function<void()> task) { return engine->Post(std::move(task)); }),
+      m_hideFirstEntry(origin == Origin::Fresh) {}
+
+CPageCore::~CPageCore() {
+  platform::DestroyWindowHandle(m_view);
+  std::lock_guard<std::mutex> guard(m_mutex);
+  for (wchar_t* text : m_given) delete[] text;
+}
+
+std::string CPageCore::Describe() const { return "page " + m_targetId.substr(0, 8); }
+
+// ---------------------------------------------------------------- commands
+
+void CPageCore::Command(const std::string& method, Json params, Reply reply) {
+  std::weak_ptr<CPageCore> weak = shared_from_this();
+  CCdpConnection::Callback callback = [weak, method, reply](const Json& message) {
+    auto self = weak.lock();
+    if (!self) return;
+    std::string error;
+    if (CCdpConnection::IsError(message, &error)) {
+      if (reply) reply(error, Json());
+      else if (self->CurrentState() == State::Open) LogWarning(self->Describe() + ": " + method + " failed: " + error);
+      return;
+    }
+    if (reply) reply("", Field(message, "result"));
+  };
+  if (m_browser->Connection()->Send(method, std::move(params), m_sessionId, std::move(callback)) == 0 && reply)
+    reply("Chromium is not running", Json());
+}
+
+void CPageCore::BrowserCommand(const std::string& method, Json params, Reply reply) {
+  CCdpConnection::Callback callback;
+  if (reply) {
+    std::weak_ptr<CPageCore> weak = shared_from_this();
+    callback = [weak, reply](const Json& message) {
+      if (!weak.lock()) return;
+      std::string error;
+      if (CCdpConnection::IsError(message, &error)) reply(error, Json());
+      else reply("", Field(message, "result"));
+    };
+  }
+  if (m_browser->Connection()->Send(method, std::move(params), "", std::move(callback)) == 0 && reply)
+    reply("Chromium is not running", Json());
+}
+
+void CPageCore::Emit(const wchar_t* key, const KeyValues& values) { m_hub.Emit(key, WriteKeyValueText(values)); }
+
+bool CPageCore::IsMainFrame(const Json& params, const char* field) const { return Text(params, field) == m_targetId; }
+
+// ---------------------------------------------------------------- start and end
+
+bool CPageCore::Start(std::string* error) {
+  // Chromium must have every domain enabled before the first navigation: events of a
+  // document that commits while an enable is still pending are lost.
+  const std::pair<const char*, Json> setup[] = {
+      {"Runtime.addBinding", Json{{"name", std::string(kBindingName)}}},
+      {"Page.addScriptToEvaluateOnNewDocument", Json{{"source", PageScript()}}},
+      {"Page.enable", Json::object()},
+      {"Network.enable", Json::object()},
+      {"Runtime.enable", Json::object()},
+      {"Inspector.enable", Json::object()},
+  };
+  for (const auto& step : setup) {
+    Json reply;
+    if (!m_browser->Connection()->Call(step.first, step.second, m_sessionId, kSetupTimeout, &reply)) {
+      CCdpConnection::IsError(reply, error);
+      *error = std::string(step.first) + ": " + *error;
+      return false;
+    }
+  }
+  Emit(L"CHLIDHANDLE", {{L"HWND", Hex(HandleValue(m_view))}});
+  Emit(L"SHOWIEWND", {{L"ISWNDSHOW", L"1"}});
+  if (m_origin == Origin::Adopted) {
+    // The window may have loaded before it was adopted: give it the page script now
+    // and report what it already shows.
+    Command("Runtime.evaluate", Json{{"expression", PageScript()}});
+    std::weak_ptr<CPageCore> weak = shared_from_this();
+    m_engine->Post([weak] {
+      if (auto self = weak.lock()) self->ProbeAdoptedDocument();
+    });
+  }
+  return true;
+}
+
+void CPageCore::ProbeAdoptedDocument() {
+  // The address as Chromium shows it (a source window's document reports the page's
+  // own address), then the document's state and title.
+  BrowserCommand("Target.getTargetInfo", Json{{"targetId", m_targetId}}, [this](const std::string& error, const Json& info) {
+    if (!error.empty() || CurrentState() != State::Open) return;
+    std::wstring url = Wide(Text(Field(info, "targetInfo"), "url"));
+    if (url.empty() || url == L"about:blank" || !m_url.empty()) return;  // its own navigation is still to come
+    const char* expression =
+        "[document.readyState, document.title,"
+        " (document.querySelector('link[rel~=\"icon\" i]') || {}).href || '']";
+    Command("Runtime.evaluate", Json{{"expression", expression}, {"returnByValue", true}},
+            [this, url](const std::string& failure, const Json& result) {
+              if (!failure.empty() || CurrentState() != State::Open || !m_url.empty()) return;
+              const Json& value = Field(Field(result, "result"), "value");
+              if (!value.is_array() || value.size() != 3) return;
+              for (const Json& item : value) {
+                if (!item.is_string()) return;
+              }
+              BeginNavigation(url);
+              Committed(url);
+              m_title = Wide(value[1].get<std::string>());
+              EmitTitle();
+              EmitIcon(Wide(value[2].get<std::string>()));
+              if (value[0].get<std::string>() == "complete") Loaded();
+            });
+  });
+}
+
+void CPageCore::Dispose() {
+  if (CurrentState() == State::Closed) return;
+  std::shared_ptr<CPageCore> self = shared_from_this();
+  if (!m_engine->Post([self] { self->Close(false); })) m_hub.ReleaseSinks();
+}
+
+void CPageCore::OnShutdown() {
+  m_state = State::Closed;
+  m_hub.ReleaseSinks();
+}
+
+void CPageCore::OnTargetDestroyed() {
+  if (CurrentState() == State::Closed) return;
+  LogInfo(Describe() + " was closed by Chromium");
+  m_state = State::Closed;
+  m_nav.active = false;
+  Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_url}});
+  ClosePendingPopups();
+  m_hub.ReleaseSinks();
+  m_engine->Forget(this);
+}
+
+void CPageCore::OnCrashed(const std::string& status) {
+  State expected = State::Open;
+  if (!m_state.compare_exchange_strong(expected, State::Crashed)) return;
+  m_nav.active = false;
+  LogError(Describe() + " crashed (" + status + ") at " + Utf8(m_url));
+  Emit(L"PROCESSCRASH", {{L"STATUS", Wide(status)}});
+  m_hub.ReleaseSinks();
+}
+
+void CPageCore::Close(bool keepForRecovery) {
+  State before = m_state.exchange(State::Closed);
+  if (before == State::Closed) return;
+  m_nav.active = false;
+  if (keepForRecovery && WorthKeeping(m_url) && m_engine->Options().onTabClosedForRecovery) {
+    m_engine->Options().onTabClosedForRecovery(NewUuid(), m_title.empty() ? m_url : m_title, m_url);
+  }
+  BrowserCommand("Target.closeTarget", Json{{"targetId", m_targetId}});
+  ClosePendingPopups();
+  m_hub.ReleaseSinks();
+  m_engine->Forget(this);
+}
+
+void CPageCore::ClosePendingPopups() {
+  std::deque<PendingPopup> popups;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    popups.swap(m_popups);
+  }
+  for (const PendingPopup& popup : popups) BrowserCommand("Target.closeTarget", Json{{"targetId", popup.targetId}});
+}
+
+// ---------------------------------------------------------------- windows opened by the page
+
+void CPageCore::OnPopupCreated(const std::string& targetId, const std::wstring& url) {
+  std::wstring shown = url.empty() ? m_lastWindowOpenUrl : url;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_popups.push_back(PendingPopup{targetId, shown});
+  }
+  if (CurrentState() != State::Open) {
+    ClosePendingPopups();
+    return;
+  }
+  Emit(L"NEWINDOW", {{L"URL", shown}});
+}
+
+void CPageCore::OnPopupUrl(const std::string& targetId, const std::wstring& url) {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  for (PendingPopup& popup : m_popups) {
+    if (popup.targetId == targetId && !url.empty()) popup.url = url;
+  }
+}
+
+void CPageCore::OnPopupGone(const std::string& targetId) {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  for (auto it = m_popups.begin(); it != m_popups.end(); ++it) {
+    if (it->targetId == targetId) {
+      m_popups.erase(it);
+      return;
+    }
+  }
+}
+
+bool CPageCore::TakePendingPopup(std::string* targetId) {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  if (m_popups.empty()) return false;
+  *targetId = m_popups.front().targetId;
+  m_popups.pop_front();
+  return true;
+}
+
+// ---------------------------------------------------------------- engine events
+
+void CPageCore::OnSessionEvent(const std::string& method, const Json& params) {
+  if (CurrentState() != State::Open) return;
+  if (method == "Page.frameStartedNavigating") {
+    std::string type = Text(params, "navigationType");
+    if (IsMainFrame(params, "frameId") && type != "sameDocument" && type != "historySameDocument")
+      BeginNavigation(Wide(Text(params, "url")));
+  } else if (method == "Page.frameStartedLoading") {
+    if (IsMainFrame(params, "frameId") && !m_nav.active) BeginNavigation(m_url);
+  } else if (method == "Network.requestWillBeSent") {
+    if (Text(params, "type") == "Document" && IsMainFrame(params, "frameId")) {
+      if (!m_nav.active) BeginNavigation(Wide(Text(Field(params, "request"), "url")));
+      m_nav.documentRequest = Text(params, "requestId");
+    }
+  } else if (method == "Network.responseReceived") {
+    if (!m_nav.active || Text(params, "requestId") != m_nav.documentRequest) return;
+    SetProgress(30);
+    const Json& response = Field(params, "response");
+    long long status = Number(response, "status");
+    if (status >= 400) {
+      ReportError(static_cast<uint32_t>(status), "HTTP " + std::to_string(status) + " " + Text(response, "statusText"),
+                  Wide(Text(response, "url")), Text(params, "loaderId"));
+    }
+  } else if (method == "Network.loadingFailed") {
+    if (!m_nav.active || Text(params, "requestId") != m_nav.documentRequest) return;
+    std::string error = Text(params, "errorText");
+    bool canceled = Field(params, "canceled").is_boolean() && Field(params, "canceled").get<bool>();
+    if (!canceled && error != "net::ERR_ABORTED") ReportError(0, error, m_nav.url, Text(params, "requestId"));
+  } else if (method == "Page.frameNavigated") {
+    const Json& frame = Field(params, "frame");
+    if (Text(frame, "id") != m_targetId || Field(frame, "parentId").is_string()) return;
+    std::string unreachable = Text(frame, "unreachableUrl");
+    Committed(Wide(unreachable.empty() ? Text(frame, "url") + Text(frame, "urlFragment") : unreachable));
+  } else if (method == "Page.navigatedWithinDocument") {
+    if (IsMainFrame(params, "frameId")) SameDocument(Wide(Text(params, "url")));
+  } else if (method == "Page.domContentEventFired") {
+    if (m_nav.active) SetProgress(80);
+  } else if (method == "Page.loadEventFired") {
+    Loaded();
+  } else if (method == "Page.frameStoppedLoading") {
+    if (IsMainFrame(params, "frameId")) FinishNavigation();
+  } else if (method == "Page.javascriptDialogOpening") {
+    OnDialog(params);
+  } else if (method == "Page.windowOpen") {
+    m_lastWindowOpenUrl = Wide(Text(params, "url"));
+  } else if (method == "Runtime.executionContextCreated") {
+    const Json& context = Field(params, "context");
+    const Json& aux = Field(context, "auxData");
+    if (Text(aux, "frameId") == m_targetId && Field(aux, "isDefault").is_boolean() && Field(aux, "isDefault").get<bool>())
+      m_mainContext = static_cast<int>(Number(context, "id"));
+  } else if (method == "Runtime.bindingCalled") {
+    if (Text(params, "name") == kBindingName) OnPageMessage(params);
+  } else if (method == "Inspector.targetCrashed") {
+    OnCrashed("crashed");
+  }
+}
+
+void CPageCore::BeginNavigation(const std::wstring& url) {
+  m_nav = Navigation();
+  m_nav.active = true;
+  m_nav.generation = ++m_navigationCount;
+  m_nav.url = url;
+  for (const wchar_t* key : {L"NAVIGATECOMPLETE", L"DOCUMENTCOMPLETE", L"NAVIGATEERROR", L"ICONCHANGE"})
+    m_hub.Forget(key);
+  Emit(L"BEFORENAVIGATE", {{L"URL", url}});
+  SetProgress(0);
+  std::weak_ptr<CPageCore> weak = shared_from_this();
+  uint64_t generation = m_nav.generation;
+  m_engine->PostDelayed(m_engine->Options().navigationTimeout, [weak, generation] {
+    auto self = weak.lock();
+    if (!self || self->CurrentState() != State::Open || !self->m_nav.active || self->m_nav.generation != generation)
+      return;
+    LogWarning(self->Describe() + ": " + Utf8(self->m_nav.url) + " did not finish in time; stopped");
+    self->ReportError(0, "net::ERR_TIMED_OUT", self->m_nav.url, "");
+    self->Command("Page.stopLoading", Json::object());
+    self->FinishNavigation();
+  });
+}
+
+void CPageCore::Committed(const std::wstring& url) {
+  if (!m_nav.active) BeginNavigation(url);
+  m_nav.url = url;
+  m_url = url;
+  m_title.clear();
+  m_doc = Document();
+  Emit(L"NAVIGATECOMPLETE", {{L"URL", url}});
+  SetProgress(50);
+  RefreshHistory();
+}
+
+void CPageCore::SameDocument(const std::wstring& url) {
+  m_url = url;
+  Emit(L"NAVIGATECOMPLETE", {{L"URL", url}});
+  EmitTitle();
+  RefreshHistory();
+}
+
+void CPageCore::Loaded() {
+  if (m_url.empty()) return;
+  if (!m_doc.titleSent) EmitTitle();
+  if (!m_doc.completeSent) {
+    m_nav.progress = std::min(m_nav.progress, 99);
+    SetProgress(100);
+    m_doc.completeSent = true;
+    Emit(L"DOCUMENTCOMPLETE", {{L"URL", m_url}});
+  }
+  m_nav.active = false;
+  if (m_hideFirstEntry) {
+    // A new page starts on an empty document that a user never asked for: it is not
+    // kept in the page's history. (Chromium refuses this while a document commits.)
+    Command("Page.resetNavigationHistory", Json::object(), [this](const std::string& error, const Json&) {
+      if (error.empty()) m_hideFirstEntry = false;
+    });
+  }
+  // Asked again now: while a document commits Chromium may not answer yet.
+  RefreshHistory();
+}
+
+void CPageCore::FinishNavigation() {
+  if (!m_nav.active) return;
+  SetProgress(100);
+  m_nav.active = false;
+}
+
+void CPageCore::SetProgress(int percent) {
+  if (percent <= m_nav.progress) return;
+  m_nav.progress = percent;
+  Emit(L"PROGRESSCHANGE", {{L"PERCENT", Hex(static_cast<uint32_t>(percent))}});
+}
+
+void CPageCore::ReportError(uint32_t status, const std::string& text, const std::wstring& url,
+                            const std::string& loaderId) {
+  if (!loaderId.empty()) {
+    for (const std::string& reported : m_reportedLoaders) {
+      if (reported == loaderId) return;
+    }
+    m_reportedLoaders.push_back(loaderId);
+    if (m_reportedLoaders.size() > 16) m_reportedLoaders.pop_front();
+  }
+  LogWarning(Describe() + ": navigation to " + Utf8(url) + " failed: " + text);
+  Emit(L"NAVIGATEERROR", {{L"ERROR", Wide(text)}, {L"STATUS", Hex(status)}, {L"URL", url}});
+}
+
+void CPageCore::EmitTitle() {
+  if (m_url.empty()) return;  // nothing committed yet: the title follows with the document
+  std::wstring title = m_title.empty() ? m_url : m_title;
+  m_doc.titleSent = true;
+  if (title == m_lastTitleSent && m_url == m_lastTitleUrl) return;
+  m_lastTitleSent = title;
+  m_lastTitleUrl = m_url;
+  Emit(L"TITLECHANGE", {{L"TITLE", title}, {L"URL", m_url}});
+}
+
+void CPageCore::EmitIcon(const std::wstring& declared) {
+  std::wstring icon = declared.empty() ? DefaultIcon(m_url) : declared;
+  if (icon.empty() || icon == m_doc.icon) return;
+  m_doc.icon = icon;
+  Emit(L"ICONCHANGE", {{L"ICOURL", icon}});
+}
+
+void CPageCore::RefreshHistory() {
+  Command("Page.getNavigationHistory", Json::object(), [this](const std::string& error, const Json& result) {
+    if (!error.empty()) return;
+    StoreHistory(result);
+    int back, fore;
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      back = m_history.current > 0;
+      fore = m_history.current >= 0 && m_history.current + 1 < static_cast<int>(m_history.entries.size());
+    }
+    if (CurrentState() != State::Open) return;
+    if (back != m_backState) {
+      m_backState = back;
+      Emit(L"BACKFORWARDSTATECHANGE", {{L"STATE", back ? L"TRUE" : L"FALSE"}});
+    }
+    if (fore != m_foreState) {
+      m_foreState = fore;
+      Emit(L"GOFORWARDSTATECHANGE", {{L"STATE", fore ? L"TRUE" : L"FALSE"}});
+    }
+  });
+}
+
+NavigationHistory CPageCore::ReadHistory(const Json& result) const {
+  NavigationHistory history;
+  const Json& entries = Field(result, "entries");
+  if (entries.is_array()) {
+    for (const Json& entry : entries)
+      history.entries.push_back({Wide(Text(entry, "url")), Wide(Text(entry, "title")), Number(entry, "id")});
+  }
+  history.current = static_cast<int>(Number(result, "currentIndex"));
+  if (m_hideFirstEntry && history.entries.size() >= 2 && history.current >= 1 &&
+      history.entries.front().url == L"about:blank") {
+    history.entries.erase(history.entries.begin());
+    --history.current;
+  }
+  return history;
+}
+
+void CPageCore::StoreHistory(const Json& result) {
+  NavigationHistory history = ReadHistory(result);
+  std::lock_guard<std::mutex> guard(m_mutex);
+  m_history = std::move(history);
+}
+
+void CPageCore::OnPageMessage(const Json& params) {
+  PageMessage message;
+  std::string error;
+  if (!ParsePageMessage(Text(params, "payload"), &message, &error)) {
+    LogWarning(Describe() + ": " + error);
+    return;
+  }
+  // Only the top-level document speaks for the page; frames may only report blocked popups.
+  bool fromTop = Number(params, "executionContextId") == m_mainContext;
+  if (!fromTop && message.type != PageMessage::Type::PopupBlocked) return;
+  switch (message.type) {
+    case PageMessage::Type::Title:
+      m_title = message.text;
+      EmitTitle();
+      break;
+    case PageMessage::Type::Icon:
+      EmitIcon(message.text);
+      break;
+    case PageMessage::Type::Status:
+      Emit(L"STATEXTCHANGED", {{L"STATTEXT", message.text}});
+      break;
+    case PageMessage::Type::PopupBlocked:
+      LogInfo(Describe() + ": blocked a window for " + Utf8(message.text));
+      Emit(L"POPBLOCK", {{L"URL", message.text}});
+      break;
+    case PageMessage::Type::Close:
+      Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_url}});
+      break;
+    case PageMessage::Type::AddFavorite:
+      Emit(L"SHOWADDFAVWND", {{L"FAVPID", Hex(message.parentId)}});
+      break;
+    case PageMessage::Type::EditFavorite:
+      Emit(L"SHOWEDITFAVWND", {{L"FAVID", Hex(message.id)},
+                               {L"FAVPID", Hex(message.parentId)},
+                               {L"TITLECHANGE", message.text},
+                               {L"URL", message.url}});
+      break;
+  }
+}
+
+void CPageCore::OnDialog(const Json& params) {
+  // Nobody can answer a dialog of a headless page: alerts are acknowledged, questions
+  // declined, and leaving a page is allowed, so that no page can stall.
+  std::string type = Text(params, "type");
+  bool accept = type == "alert" || type == "beforeunload";
+  LogInfo(Describe() + ": " + type + " dialog \"" + Text(params, "message") + "\" " +
+          (accept ? "acknowledged" : "declined"));
+  Command("Page.handleJavaScriptDialog", Json{{"accept", accept}});
+}
+
+// ---------------------------------------------------------------- host side
+
+HRESULT CPageCore::SendOrder(const wchar_t* text) {
+  Order order;
+  std::string error;
+  if (!ParseOrder(text, &order, &error)) {
+    LogWarning(Describe() + ": order refused: " + error);
+    if (text && (error.rfind("NAVIGATE", 0) == 0 || error.rfind("RECOVERWND", 0) == 0) &&
+        CurrentState() == State::Open) {
+      Emit(L"NAVIGATEERROR", {{L"ERROR", Wide(error)}, {L"STATUS", L"0"}, {L"URL", L""}});
+    }
+    return text ? E_INVALIDARG : E_POINTER;
+  }
+  State state = CurrentState();
+  bool cleanup = order.kind == OrderKind::CloseTab && state == State::Crashed;
+  if (state != State::Open && !cleanup) {
+    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page " +
+               (state == State::Crashed ? "has crashed" : "is closed"));
+    return E_FAIL;
+  }
+  std::shared_ptr<CPageCore> self = shared_from_this();
+  if (!m_engine->Post([self, order] { self->Execute(order); })) {
+    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page manager has been released");
+    return E_FAIL;
+  }
+  return S_OK;
+}
+
+HRESULT CPageCore::Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie) {
+  if (cookie) *cookie = 0;
+  if (!key || !*key || !sink) {
+    LogWarning(Describe() + ": Subscribe needs a key and a sink");
+    return E_INVALIDARG;
+  }
+  if (!CEventHub::IsKnown(key)) LogWarning(Describe() + ": nothing is ever sent for \"" + Utf8(key) + "\"");
+  uintptr_t given = m_hub.Subscribe(key, std::move(sink));
+  if (cookie) *cookie = given;
+  return S_OK;
+}
+
+HRESULT CPageCore::SetData(const wchar_t* name, const wchar_t* value) {
+  if (!name || std::wstring(name) != L"font.size") {
+    LogWarning(Describe() + ": SetData of unknown name \"" + (name ? Utf8(name) : std::string("(null)")) + "\"");
+    return E_INVALIDARG;
+  }
+  uint32_t size = 0;
+  if (!ParseFontSize(value, &size)) {
+    LogWarning(Describe() + ": font.size must be 0 to 4, not \"" + (value ? Utf8(value) : std::string("(null)")) + "\"");
+    return E_INVALIDARG;
+  }
+  m_fontSize = size;
+  if (CurrentState() != State::Open) return S_OK;
+  std::shared_ptr<CPageCore> self = shared_from_this();
+  m_engine->Post([self, size] {
+    int standard = FontSizePixels(size);
+    self->Command("Page.setFontSizes",
+                  Json{{"fontSizes", {{"standard", standard}, {"fixed", standard * 13 / 16}}}});
+  });
+  return S_OK;
+}
+
+HRESULT CPageCore::GetData(const wchar_t* name, wchar_t** value) {
+  if (!value) return E_POINTER;
+  *value = nullptr;
+  std::wstring key = name ? name : L"";
+  std::wstring text;
+  if (key == L"font.size") {
+    text = std::to_wstring(m_fontSize.load());
+  } else if (key == L"TRAVELLOG_BACK" || key == L"TRAVELLOG_FORE") {
+    // Asked fresh from Chromium where waiting is safe; the last known history otherwise.
+    if (CurrentState() == State::Open && !m_engine->OnEngineThread()) {
+      Json reply;
+      if (m_browser->Connection()->Call("Page.getNavigationHistory", Json::object(), m_sessionId, kHistoryTimeout,
+                                        &reply)) {
+        StoreHistory(Field(reply, "result"));
+      }
+    }
+    std::lock_guard<std::mutex> guard(m_mutex);
+    text = key == L"TRAVELLOG_BACK" ? BuildBackTravelLog(m_history) : BuildForeTravelLog(m_history);
+  } else {
+    LogWarning(Describe() + ": GetData of unknown name \"" + Utf8(key) + "\"");
+    return E_INVALIDARG;
+  }
+  auto* copy = new wchar_t[text.size() + 1];
+  std::wmemcpy(copy, text.c_str(), text.size() + 1);
+  std::lock_guard<std::mutex> guard(m_mutex);
+  m_given.insert(copy);
+  *value = copy;
+  return S_OK;
+}
+
+HRESULT CPageCore::FreeData(wchar_t* value) {
+  if (!value) return S_OK;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (m_given.erase(value) == 0) {
+      LogError(Describe() + ": FreeData of a text this page did not give out");
+      return E_INVALIDARG;
+    }
+  }
+  delete[] value;
+  return S_OK;
+}
+
+// ---------------------------------------------------------------- orders
+
+void CPageCore::Execute(const Order& order) {
+  State state = CurrentState();
+  if (state != State::Open && !(order.kind == OrderKind::CloseTab && state == State::Crashed)) {
+    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page " +
+               (state == State::Crashed ? "has crashed" : "is closed"));
+    return;
+  }
+  switch (order.kind) {
+    case OrderKind::Navigate: Navigate(order.text); break;
+    case OrderKind::GoBack: GoBy(-1, order.name); break;
+    case OrderKind::GoForward: GoBy(1, order.name); break;
+    case OrderKind::Stop:
+      Command("Page.stopLoading", Json::object());
+      FinishNavigation();
+      break;
+    case OrderKind::Refresh: Command("Page.reload", Json::object()); break;
+    case OrderKind::GoHome:
+      if (m_engine->Options().homePage.empty()) ReportError(0, "no home page is set", L"", "");
+      else Navigate(NormalizeAddress(m_engine->Options().homePage));
+      break;
+    case OrderKind::SaveHtml: SaveDocument("html"); break;
+    case OrderKind::SaveImage: SaveDocument("png"); break;
+    case OrderKind::Print:
+    case OrderKind::PrintPreview: SaveDocument("pdf"); break;
+    case OrderKind::ViewSource: ViewSource(); break;
+    case OrderKind::Find: Find(order.text); break;
+    case OrderKind::MoveWindow: MoveView(order.rect); break;
+    case OrderKind::Audio: SetAudio(order.enable); break;
+    case OrderKind::Recover: Recover(order.text); break;
+    case OrderKind::CloseTab: Close(true); break;
+    case OrderKind::ParentWindow: ParentView(order.handle); break;
+    case OrderKind::Unsupported: Unsupported(order.name, order.reason); break;
+  }
+}
+
+void CPageCore::Navigate(const std::wstring& url) {
+  Command("Page.navigate", Json{{"url", Utf8(url)}, {"transitionType", "typed"}},
+          [this, url](const std::string& error, const Json& result) {
+            if (CurrentState() != State::Open) return;
+            if (!error.empty()) {
+              ReportError(0, error, url, "");
+              return;
+            }
+            std::string failure = Text(result, "errorText");
+            if (!failure.empty() && failure != "net::ERR_ABORTED") ReportError(0, failure, url, Text(result, "loaderId"));
+          });
+}
+
+void CPageCore::GoBy(int step, const std::wstring& order) {
+  Command("Page.getNavigationHistory", Json::object(), [this, step, order](const std::string& error, const Json& result) {
+    if (!error.empty() || CurrentState() != State::Open) return;
+    StoreHistory(result);
+    NavigationHistory history = ReadHistory(result);
+    int target = history.current + step;
+    if (history.current < 0 || target < 0 || target >= static_cast<int>(history.entries.size())) {
+      LogInfo(Describe() + ": " + Utf8(order) + " has no page to go to");
+      return;
+    }
+    Command("Page.navigateToHistoryEntry", Json{{"entryId", history.entries[static_cast<size_t>(target)].id}});
+  });
+}
+
+void CPageCore::SaveDocument(const std::string& kind) {
+  auto onData = [this, kind](const std::string& error, const Json& result) {
+    if (!error.empty()) return SaveFailed(kind, error);
+    if (kind == "html") {
+      const Json& value = Field(Field(result, "result"), "value");
+      if (Field(result, "exceptionDetails").is_object() || !value.is_string())
+        return SaveFailed(kind, "the page's HTML could not be read");
+      return SaveBytes(kind, value.get<std::string>());
+    }
+    std::string bytes;
+    if (!Base64Decode(Text(result, "data"), &bytes) || bytes.empty())
+      return SaveFailed(kind, "Chromium sent unreadable data");
+    SaveBytes(kind, bytes);
+  };
+  if (kind == "html") {
+    Command("Runtime.evaluate",
+            Json{{"expression",
+                  "(document.doctype ? new XMLSerializer().serializeToString(document.doctype) + '\\n' : '') + "
+                  "(document.documentElement ? document.documentElement.outerHTML : '')"},
+                 {"returnByValue", true}},
+            onData);
+  } else if (kind == "png") {
+    Command("Page.captureScreenshot", Json{{"format", "png"}}, onData);
+  } else {
+    Command("Page.printToPDF", Json{{"printBackground", true}}, onData);
+  }
+}
+
+void CPageCore::SaveBytes(const std::string& kind, const std::string& bytes) {
+  std::string error;
+  std::string path = SaveNewFile(m_browser->DownloadsFolder(), FileStem(m_title, m_url), kind, bytes, &error);
+  if (path.empty()) return SaveFailed(kind, error);
+  LogInfo(Describe() + ": saved " + path);
+  Emit(L"SAVECOMPLETE", {{L"FILE", Wide(path)}, {L"KIND", Wide(kind)}});
+  Emit(L"STATEXTCHANGED", {{L"STATTEXT", L"Saved " + Wide(path)}});
+}
+
+void CPageCore::SaveFailed(const std::string& kind, const std::string& error) {
+  LogWarning(Describe() + ": saving as " + kind + " failed: " + error);
+  Emit(L"SAVECOMPLETE", {{L"ERROR", Wide(error)}, {L"KIND", Wide(kind)}});
+  Emit(L"STATEXTCHANGED", {{L"STATTEXT", L"Could not save the page: " + Wide(error)}});
+}
+
+void CPageCore::ViewSource() {
+  if (!WorthKeeping(m_url) || m_url.compare(0, 12, L"view-source:") == 0)
+    return Unsupported(L"VIEWSOURCE", "the page shows no document with a source");
+  std::wstring url = L"view-source:" + m_url;
+  BrowserCommand("Target.createTarget", Json{{"url", Utf8(url)}}, [this, url](const std::string& error, const Json& result) {
+    std::string targetId = Text(result, "targetId");
+    if (!error.empty() || targetId.empty()) {
+      LogWarning(Describe() + ": VIEWSOURCE failed: " + error);
+      return;
+    }
+    // The source window waits, like a window the page opened, for the host to adopt it.
+    m_engine->OwnPopup(targetId, shared_from_this());
+    OnPopupCreated(targetId, url);
+  });
+}
+
+void CPageCore::Find(const std::wstring& text) {
+  if (text.empty()) return Unsupported(L"FIND", "the engine has no find bar; send FIND with TEXT=<words>");
+  std::string expression = "window.find(" + Json(Utf8(text)).dump() + ", false, false, true)";
+  Command("Runtime.evaluate", Json{{"expression", expression}, {"returnByValue", true}},
+          [this, text](const std::string& error, const Json& result) {
+            const Json& value = Field(Field(result, "result"), "value");
+            bool found = error.empty() && value.is_boolean() && value.get<bool>();
+            Emit(L"FINDRESULT", {{L"FOUND", found ? L"TRUE" : L"FALSE"}, {L"TEXT", text}});
+          });
+}
+
+void CPageCore::MoveView(const RECT& rc) {
+  int width = rc.right - rc.left, height = rc.bottom - rc.top;
+  if (!m_browser->Headed()) {
+    Command("Emulation.setDeviceMetricsOverride",
+            Json{{"width", width}, {"height", height}, {"deviceScaleFactor", 0}, {"mobile", false}});
+    return;
+  }
+  BrowserCommand("Browser.getWindowForTarget", Json{{"targetId", m_targetId}},
+                 [this, rc, width, height](const std::string& error, const Json& result) {
+                   if (!error.empty()) return LogWarning(Describe() + ": MOVEWEBWINDOW failed: " + error);
+                   BrowserCommand("Browser.setWindowBounds",
+                                  Json{{"windowId", Number(result, "windowId")},
+                                       {"bounds", {{"left", rc.left}, {"top", rc.top}, {"width", width}, {"height", height}}}});
+                 });
+}
+
+void CPageCore::SetAudio(bool enable) {
+  m_muted = !enable;
+  uint64_t serial = ++m_muteSerial;
+  // New documents start muted or not through a script of their own; the newest one wins.
+  Command("Page.addScriptToEvaluateOnNewDocument", Json{{"source", MuteScript(m_muted)}},
+          [this, serial](const std::string& error, const Json& result) {
+            std::string id = Text(result, "identifier");
+            if (!error.empty() || id.empty()) return;
+            if (serial != m_muteSerial) {
+              Command("Page.removeScriptToEvaluateOnNewDocument", Json{{"identifier", id}});
+              return;
+            }
+            if (!m_muteScriptId.empty())
+              Command("Page.removeScriptToEvaluateOnNewDocument", Json{{"identifier", m_muteScriptId}});
+            m_muteScriptId = id;
+          });
+  Command("Runtime.evaluate", Json{{"expression", MuteScript(m_muted)}});
+}
+
+void CPageCore::Recover(const std::wstring& uuid) {
+  const auto& lookup = m_engine->Options().lookupRecoveredTab;
+  std::wstring url;
+  if (!lookup) return ReportError(0, "no store of closed tabs is connected", L"", "");
+  if (!lookup(uuid, &url) || url.empty()) return ReportError(0, "no closed tab " + Utf8(uuid) + " is kept", L"", "");
+  Navigate(NormalizeAddress(url));
+}
+
+void CPageCore::ParentView(uint32_t handle) {
+  HWND parent = HandleFromValue(handle);
+  if (!IsWindow(parent)) {
+    LogWarning(Describe() + ": PARENTHWND names no window (" + Utf8(Hex(handle)) + ")");
+    return;
+  }
+  SetParent(m_view, parent);
+}
+
+void CPageCore::Unsupported(const std::wstring& name, const std::string& reason) {
+  LogWarning(Describe() + ": " + Utf8(name) + " is not available: " + reason);
+  Emit(L"ORDERUNSUPPORTED", {{L"CMD", name}, {L"REASON", Wide(reason)}});
+  Emit(L"STATEXTCHANGED", {{L"STATTEXT", name + L" is not available: " + Wide(reason)}});
+}
+
+}  // namespace webpage

@@ -1,0 +1,160 @@
+#pragma once
+// One page: a Chromium target and its DevTools session. Turns the engine's events into
+// page events and carries out orders. Engine events, command replies and orders run on
+// the engine thread; the host-facing calls (orders, subscriptions, named values) may
+// come from any thread and only queue work or touch the few guarded fields.
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "components/webpage/cdpconnection.h"
+#include "components/webpage/eventhub.h"
+#include "components/webpage/keyvaluetext.h"
+#include "components/webpage/orders.h"
+#include "components/webpage/pagescript.h"
+#include "components/webpage/travellog.h"
+#include "uicontrol/interfaces/webpage.h"
+
+namespace webpage {
+
+class CBrowser;
+class CPageEngine;
+
+class CPageCore : public std::enable_shared_from_this<CPageCore> {
+ public:
+  enum class State { Open, Crashed, Closed };
+  // Fresh: made by NewPage; Adopted: a window the engine opened for another page.
+  enum class Origin { Fresh, Adopted };
+
+  CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrowser> browser, std::string targetId,
+            std::string sessionId, Origin origin);
+  ~CPageCore();
+
+  // Host side, any thread.
+  HRESULT SendOrder(const wchar_t* text);
+  HRESULT Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie);
+  HRESULT SetData(const wchar_t* name, const wchar_t* value);
+  HRESULT GetData(const wchar_t* name, wchar_t** value);
+  HRESULT FreeData(wchar_t* value);
+  // The page object was released: the target goes away without an event.
+  void Dispose();
+
+  // Engine side.
+  // Enables what the page needs; any thread, once, before the page is handed out.
+  bool Start(std::string* error);
+  void OnSessionEvent(const std::string& method, const Json& params);
+  void OnPopupCreated(const std::string& targetId, const std::wstring& url);
+  void OnPopupUrl(const std::string& targetId, const std::wstring& url);
+  void OnPopupGone(const std::string& targetId);
+  bool TakePendingPopup(std::string* targetId);  // any thread
+  void OnTargetDestroyed();
+  void OnCrashed(const std::string& status);
+  void OnShutdown();
+
+  const std::string& TargetId() const { return m_targetId; }
+  const std::string& SessionId() const { return m_sessionId; }
+  const std::shared_ptr<CBrowser>& Browser() const { return m_browser; }
+  HWND View() const { return m_view; }
+  State CurrentState() const { return m_state.load(); }
+
+ private:
+  using Reply = std::function<void(const std::string& error, const Json& result)>;
+
+  struct Navigation {
+    bool active = false;
+    uint64_t generation = 0;
+    std::string documentRequest;
+    std::wstring url;
+    int progress = -1;
+  };
+  struct Document {
+    bool titleSent = false;
+    bool completeSent = false;
+    std::wstring icon;
+  };
+  struct PendingPopup {
+    std::string targetId;
+    std::wstring url;
+  };
+
+  // Commands to Chromium; replies come back on the engine thread.
+  void Command(const std::string& method, Json params, Reply reply = nullptr);
+  void BrowserCommand(const std::string& method, Json params, Reply reply = nullptr);
+  void Emit(const wchar_t* key, const KeyValues& values);
+  bool IsMainFrame(const Json& params, const char* field) const;
+
+  // Engine events.
+  void BeginNavigation(const std::wstring& url);
+  void Committed(const std::wstring& url);
+  void SameDocument(const std::wstring& url);
+  void Loaded();
+  void FinishNavigation();
+  void SetProgress(int percent);
+  void ReportError(uint32_t status, const std::string& text, const std::wstring& url, const std::string& loaderId);
+  void EmitTitle();
+  void EmitIcon(const std::wstring& declared);
+  void RefreshHistory();
+  NavigationHistory ReadHistory(const Json& result) const;
+  void StoreHistory(const Json& result);
+  void OnPageMessage(const Json& params);
+  void OnDialog(const Json& params);
+  void ProbeAdoptedDocument();
+
+  // Orders.
+  void Execute(const Order& order);
+  void Navigate(const std::wstring& url);
+  void GoBy(int step, const std::wstring& order);
+  void SaveDocument(const std::string& kind);
+  void SaveBytes(const std::string& kind, const std::string& bytes);
+  void SaveFailed(const std::string& kind, const std::string& error);
+  void ViewSource();
+  void Find(const std::wstring& text);
+  void MoveView(const RECT& rc);
+  void SetAudio(bool enable);
+  void Recover(const std::wstring& uuid);
+  void ParentView(uint32_t handle);
+  void Unsupported(const std::wstring& name, const std::string& reason);
+  void Close(bool keepForRecovery);
+  void ClosePendingPopups();
+
+  std::string Describe() const;
+
+  const std::shared_ptr<CPageEngine> m_engine;
+  const std::shared_ptr<CBrowser> m_browser;
+  const std::string m_targetId;
+  const std::string m_sessionId;
+  const Origin m_origin;
+  const HWND m_view;
+  CEventHub m_hub;
+  std::atomic<State> m_state{State::Open};
+  std::atomic<uint32_t> m_fontSize{2};
+  // A fresh page's first, empty entry is left out of its history until Chromium drops it.
+  std::atomic<bool> m_hideFirstEntry;
+
+  mutable std::mutex m_mutex;  // guards the fields up to the blank line
+  NavigationHistory m_history;
+  std::deque<PendingPopup> m_popups;
+  std::set<wchar_t*> m_given;  // texts handed out by GetData
+
+  // Engine thread only.
+  Navigation m_nav;
+  uint64_t m_navigationCount = 0;
+  Document m_doc;
+  std::wstring m_url;
+  std::wstring m_title;
+  std::wstring m_lastTitleSent, m_lastTitleUrl;
+  std::wstring m_lastWindowOpenUrl;
+  int m_mainContext = 0;
+  int m_backState = -1, m_foreState = -1;
+  std::deque<std::string> m_reportedLoaders;
+  bool m_muted = false;
+  uint64_t m_muteSerial = 0;
+  std::string m_muteScriptId;
+};
+
+}  // namespace webpage

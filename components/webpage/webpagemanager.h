@@ -1,0 +1,45 @@
+#pragma once
+// The page component: every page is a page of a headless Chromium, driven through the
+// Chrome DevTools Protocol over --remote-debugging-pipe. The host creates one manager
+// with CreateWebPageManager and hands it to the library as its IWebPageManager.
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "uicontrol/interfaces/webpage.h"
+
+#define WEBPAGE_API __attribute__((visibility("default")))
+
+struct WebPageOptions {
+  // The Chromium program (the Debian launcher by default).
+  std::string chromiumPath = "/usr/bin/chromium";
+  // false asks for a visible window; it is honoured only when a display exists.
+  bool headless = true;
+  // Chromium's profile folder. Empty: a fresh temporary folder per Chromium process,
+  // removed when that process has ended.
+  std::string profileFolder;
+  // Where SAVEHTML, SAVEIMGE, PRINT, PRINTPREVIEW and page downloads go.
+  // Empty: $HOME/Downloads. Created when missing.
+  std::string downloadsFolder;
+  // The page that GOHOME opens. Empty: GOHOME reports "NAVIGATEERROR".
+  std::wstring homePage = L"about:blank";
+  // A navigation that has not finished after this long is stopped and reported.
+  std::chrono::milliseconds navigationTimeout{60000};
+  // How long Chromium may take to answer its first command.
+  std::chrono::milliseconds startTimeout{60000};
+  // Chromium's popup blocker (a blocked window.open reports "POPBLOCK").
+  bool blockPopups = true;
+  // More command line switches for Chromium, appended as given.
+  std::vector<std::string> extraArguments;
+  // Called (on the engine thread, without any lock of the component held) when a page
+  // is closed with "ClOSETAB", so that the host can keep it for recovery; the uuid is new.
+  std::function<void(const std::wstring& uuid, const std::wstring& title, const std::wstring& url)>
+      onTabClosedForRecovery;
+  // Finds the address of a kept tab for "RECOVERWND" (engine thread, no lock held).
+  std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
+};
+
+// Creates a manager holding one reference in *out. Chromium is started by the first
+// NewPage and ended when the last reference to the manager is released.
+WEBPAGE_API HRESULT CreateWebPageManager(const WebPageOptions& options, IWebPageManager** out);

@@ -1,0 +1,136 @@
+// A renderer that crashes, a Chromium that dies or is released, dialogs and sinks that
+// call back.
+#include <signal.h>
+
+#include <cerrno>
+
+#include "components/webpage/engine.h"
+#include "components/webpage/pageobject.h"
+#include "webpage/chromiumfixture.h"
+
+namespace webtest {
+namespace {
+
+pid_t ChromiumPid(IWebPageManager* manager) {
+  return static_cast<webpage::CWebPageManager*>(manager)->Engine()->ChromiumPid();
+}
+
+TEST_F(WebpageChromiumTest, RendererCrashIsReportedAndOnlyThatPageIsLost) {
+  m_server.Html("/ok", "<html><body>ok</body></html>");
+  CLogCapture log;
+  std::shared_ptr<CRecordingSink> sink, otherSink;
+  PagePtr page = NewPage(&sink);
+  PagePtr other = NewPage(&otherSink);
+  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/ok")), 0);
+  ASSERT_EQ(S_OK, Navigate(page.get(), "chrome://crash"));
+  ASSERT_GE(sink->WaitFor(L"PROCESSCRASH"), 0);
+  EXPECT_TRUE(log.Contains("crashed"));
+
+  EXPECT_EQ(E_FAIL, Navigate(page.get(), m_server.Url("/ok")));
+  EXPECT_TRUE(log.Contains("NAVIGATE dropped: the page has crashed"));
+  EXPECT_GE(Load(other.get(), *otherSink, m_server.Url("/ok")), 0);
+  EXPECT_EQ(-1, otherSink->WaitFor(L"PROCESSCRASH", L"", 0, std::chrono::seconds(0)));
+  // A crashed page can still be closed.
+  EXPECT_EQ(S_OK, Order(page.get(), L"CMD=ClOSETAB\n"));
+}
+
+TEST_F(WebpageChromiumTest, DeadChromiumCrashesEveryPageAndIsStartedAgain) {
+  m_server.Html("/ok", "<html><body>ok</body></html>");
+  CLogCapture log;
+  std::shared_ptr<CRecordingSink> first, second;
+  PagePtr a = NewPage(&first);
+  PagePtr b = NewPage(&second);
+  ASSERT_GE(Load(a.get(), *first, m_server.Url("/ok")), 0);
+  pid_t pid = ChromiumPid(Manager());
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(0, ::kill(pid, SIGKILL));
+  EXPECT_GE(first->WaitFor(L"PROCESSCRASH", L"STATUS=browser\n"), 0);
+  EXPECT_GE(second->WaitFor(L"PROCESSCRASH", L"STATUS=browser\n"), 0);
+  EXPECT_TRUE(log.WaitFor("went away; 2 page(s) lost"));
+  EXPECT_EQ(E_FAIL, Order(b.get(), L"CMD=REFRESH\n"));
+
+  std::shared_ptr<CRecordingSink> third;
+  PagePtr c = NewPage(&third);
+  ASSERT_TRUE(c);
+  EXPECT_GE(Load(c.get(), *third, m_server.Url("/ok")), 0);
+  EXPECT_NE(pid, ChromiumPid(Manager()));
+}
+
+TEST_F(WebpageChromiumTest, ReleasingTheManagerEndsChromium) {
+  CLogCapture log;
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  pid_t pid = ChromiumPid(Manager());
+  ASSERT_GT(pid, 0);
+  m_manager = nullptr;  // the page outlives its manager
+  errno = 0;
+  EXPECT_EQ(-1, ::kill(pid, 0));
+  EXPECT_EQ(ESRCH, errno);
+  EXPECT_TRUE(log.Contains("ended"));
+  EXPECT_EQ(E_FAIL, Order(page.get(), L"CMD=REFRESH\n"));
+  EXPECT_TRUE(log.Contains("REFRESH dropped: the page is closed"));
+}
+
+TEST_F(WebpageChromiumTest, SinksMaySendOrdersFromTheirEvents) {
+  m_server.Html("/first", "<html><body>first</body></html>");
+  m_server.Html("/second", "<html><head><title>Second</title></head><body>second</body></html>");
+  PagePtr page;
+  ASSERT_EQ(S_OK, Manager()->NewPage(nullptr, &page));
+  auto sink = SubscribeAll(page.get());
+  std::wstring first = W(m_server.Url("/first"));
+  std::wstring second = W(m_server.Url("/second"));
+  IWebPage* raw = page.get();
+  sink->SetHandler([raw, first, second](const std::wstring& key, const std::wstring& value) {
+    if (key == L"DOCUMENTCOMPLETE" && value == L"URL=" + first + L"\n") {
+      EXPECT_EQ(S_OK, raw->SendOrder((L"CMD=NAVIGATE\nURL=" + second + L"\n").c_str()));
+      wchar_t* log = nullptr;
+      qxdk::UTIL::com_ptr<IWebPageData> data;
+      PagePtr(raw).QueryInterface(data);
+      EXPECT_EQ(S_OK, data->GetData(L"TRAVELLOG_BACK", &log));
+      data->FreeData(log);
+    }
+  });
+  ASSERT_EQ(S_OK, Navigate(page.get(), platform::WideToUtf8(first)));
+  EXPECT_GE(sink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + second + L"\n"), 0);
+  sink->SetHandler(nullptr);
+  page = nullptr;
+}
+
+TEST_F(WebpageChromiumTest, DialogsNeverStallAPage) {
+  m_server.Html("/alert", "<html><head><title>Alert</title></head><body>"
+                          "<script>alert('hello there'); document.title = confirm('sure?') ? 'yes' : 'no';</script>"
+                          "</body></html>");
+  CLogCapture log;
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/alert")), 0);
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=no\n"), 0);
+  EXPECT_TRUE(log.Contains("alert dialog \"hello there\" acknowledged"));
+  EXPECT_TRUE(log.Contains("confirm dialog \"sure?\" declined"));
+}
+
+TEST_F(WebpageChromiumTest, LateSubscribersGetThePageStateFirst) {
+  m_server.Html("/t", "<html><head><title>Kept title</title></head><body>t</body></html>");
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  std::string url = m_server.Url("/t");
+  ASSERT_GE(Load(page.get(), *sink, url), 0);
+  auto late = std::make_shared<CRecordingSink>();
+  qxdk::UTIL::com_ptr<IWebPageNotifier> notifier;
+  page.QueryInterface(notifier);
+  ASSERT_EQ(S_OK, notifier->Subscribe(L"TITLECHANGE", late, nullptr));
+  ASSERT_EQ(S_OK, notifier->Subscribe(L"BEFORENAVIGATE", late, nullptr));
+  EXPECT_GE(late->WaitFor(L"TITLECHANGE", L"TITLE=Kept title\nURL=" + W(url) + L"\n"), 0);
+  EXPECT_EQ(1u, late->Count()) << "transient events are not replayed";
+  EXPECT_EQ(E_INVALIDARG, notifier->Subscribe(L"TITLECHANGE", nullptr, nullptr));
+  // A misspelt key is accepted but named in the log; a key the host knows but this
+  // engine never sends is accepted quietly.
+  CLogCapture log;
+  EXPECT_EQ(S_OK, notifier->Subscribe(L"CHILDHANDLE", late, nullptr));
+  EXPECT_TRUE(log.Contains("nothing is ever sent for \"CHILDHANDLE\""));
+  EXPECT_EQ(S_OK, notifier->Subscribe(L"BLOCKURLTOUCH", late, nullptr));
+  EXPECT_FALSE(log.Contains("BLOCKURLTOUCH"));
+}
+
+}  // namespace
+}  // namespace webtest

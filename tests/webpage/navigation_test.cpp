@@ -1,0 +1,112 @@
+// A navigation's events, title and icon, back and forward with the travel log.
+#include <algorithm>
+
+#include "platform/window.h"
+#include "webpage/chromiumfixture.h"
+
+namespace webtest {
+namespace {
+
+using Events = std::vector<RecordedEvent>;
+
+int First(const Events& events, const std::wstring& key, size_t from = 0) {
+  for (size_t i = from; i < events.size(); ++i) {
+    if (events[i].key == key) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+TEST_F(WebpageChromiumTest, NavigationReportsItsWholeSequenceOnTheEngineThread) {
+  m_server.Html("/hello", "<html><head><title>Hello page</title><link rel=\"icon\" href=\"/pics/hello.png\"></head>"
+                          "<body>hello</body></html>");
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  ASSERT_TRUE(page);
+  std::string url = m_server.Url("/hello");
+  ASSERT_GE(Load(page.get(), *sink, url), 0);
+  Events events = sink->Events();
+
+  // The page's window comes first, even though the sink subscribed after NewPage.
+  int window = First(events, L"CHLIDHANDLE");
+  ASSERT_EQ(0, window);
+  uint32_t handle = std::wcstoul(CRecordingSink::Param(events[0].value, L"HWND").c_str(), nullptr, 16);
+  EXPECT_TRUE(IsWindow(HandleFromValue(handle)));
+  EXPECT_GE(First(events, L"SHOWIEWND"), 0);
+  EXPECT_EQ(L"ISWNDSHOW=1\n", events[First(events, L"SHOWIEWND")].value);
+
+  int before = First(events, L"BEFORENAVIGATE");
+  int committed = First(events, L"NAVIGATECOMPLETE");
+  int complete = First(events, L"DOCUMENTCOMPLETE");
+  int title = First(events, L"TITLECHANGE");
+  int icon = First(events, L"ICONCHANGE");
+  ASSERT_GE(before, 0);
+  EXPECT_EQ(L"URL=" + W(url) + L"\n", events[before].value);
+  EXPECT_LT(before, committed);
+  EXPECT_LT(committed, complete);
+  EXPECT_LT(title, complete) << "the title is known before the document completes";
+  EXPECT_LT(icon, complete);
+  EXPECT_EQ(L"TITLE=Hello page\nURL=" + W(url) + L"\n", events[title].value);
+  EXPECT_EQ(L"ICOURL=" + W(m_server.Url("/pics/hello.png")) + L"\n", events[icon].value);
+
+  // Progress climbs from 0 to 100 (hexadecimal 64) without ever going back.
+  std::vector<long> percents;
+  for (const RecordedEvent& event : events) {
+    if (event.key == L"PROGRESSCHANGE") percents.push_back(std::wcstol(CRecordingSink::Param(event.value, L"PERCENT").c_str(), nullptr, 16));
+  }
+  ASSERT_GE(percents.size(), 2u);
+  EXPECT_EQ(0, percents.front());
+  EXPECT_EQ(100, percents.back());
+  EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+  EXPECT_EQ(L"PERCENT=64\n", events[complete - 1].value);
+
+  // Every event came on one thread that is not the test's.
+  for (const RecordedEvent& event : events) {
+    EXPECT_EQ(events[0].thread, event.thread);
+    EXPECT_NE(std::this_thread::get_id(), event.thread);
+  }
+  // A fresh page has nothing to go back to.
+  ASSERT_GE(sink->WaitFor(L"BACKFORWARDSTATECHANGE"), 0);
+  EXPECT_EQ(L"STATE=FALSE\n", sink->Events()[sink->WaitFor(L"BACKFORWARDSTATECHANGE")].value);
+}
+
+TEST_F(WebpageChromiumTest, IconDefaultsToTheSiteIconAndTitleFollowsScript) {
+  m_server.Html("/plain", "<html><body>no title<script>setTimeout(() => { document.title = 'Set later'; }, 50)</script></body></html>");
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  std::string url = m_server.Url("/plain");
+  ASSERT_GE(Load(page.get(), *sink, url), 0);
+  EXPECT_GE(sink->WaitFor(L"ICONCHANGE", L"ICOURL=" + W(m_server.Url("/favicon.ico")) + L"\n"), 0);
+  // Without a title the address stands for it; the script's title follows.
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=" + W(url) + L"\n"), 0);
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=Set later\nURL=" + W(url) + L"\n"), 0);
+}
+
+TEST_F(WebpageChromiumTest, BackAndForwardFollowTheTravelLog) {
+  for (const char* name : {"a", "b", "c"}) {
+    m_server.Html(std::string("/") + name, std::string("<html><head><title>Page ") + name + "</title></head><body>" + name + "</body></html>");
+  }
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  std::wstring a = W(m_server.Url("/a")), b = W(m_server.Url("/b")), c = W(m_server.Url("/c"));
+  for (const char* name : {"/a", "/b", "/c"}) ASSERT_GE(Load(page.get(), *sink, m_server.Url(name)), 0);
+
+  EXPECT_EQ(L"0\x02" + b + L"\x01Page b\x03" L"1\x02" + a + L"\x01Page a", GetData(page.get(), L"TRAVELLOG_BACK"));
+  EXPECT_EQ(L"", GetData(page.get(), L"TRAVELLOG_FORE"));
+  EXPECT_GE(sink->WaitFor(L"BACKFORWARDSTATECHANGE", L"STATE=TRUE"), 0);
+
+  size_t from = sink->Count();
+  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=GOBACK\n"));
+  ASSERT_GE(sink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + b + L"\n", from), 0);
+  ASSERT_GE(sink->WaitFor(L"GOFORWARDSTATECHANGE", L"STATE=TRUE", from), 0);
+  EXPECT_EQ(L"0\x02" + a + L"\x01Page a", GetData(page.get(), L"TRAVELLOG_BACK"));
+  EXPECT_EQ(L"0\x02" + c + L"\x01Page c", GetData(page.get(), L"TRAVELLOG_FORE"));
+
+  from = sink->Count();
+  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=GOFORWORD\n"));
+  ASSERT_GE(sink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + c + L"\n", from), 0);
+  ASSERT_GE(sink->WaitFor(L"GOFORWARDSTATECHANGE", L"STATE=FALSE", from), 0);
+  EXPECT_EQ(L"", GetData(page.get(), L"TRAVELLOG_FORE"));
+}
+
+}  // namespace
+}  // namespace webtest
