@@ -17,7 +17,7 @@ browser.listeners = {}     -- functions called on every change: fn(kind, ...)
 
 function browser.say(text)
   browser.messages[#browser.messages + 1] = text
-  while #browser.messages > 8 do table.remove(browser.messages, 1) end
+  while #browser.messages > 16 do table.remove(browser.messages, 1) end
 end
 
 local function changed(kind, ...)

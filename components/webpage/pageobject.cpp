@@ -1,5 +1,8 @@
 #include "components/webpage/pageobject.h"
 
+#include <chrono>
+#include <future>
+
 #include "components/webpage/engine.h"
 #include "components/webpage/pagecore.h"
 #include "components/webpage/weblog.h"
@@ -46,7 +49,16 @@ HRESULT CWebPage::FreeData(wchar_t* value) { return m_core->FreeData(value); }
 
 CWebPageManager::CWebPageManager(std::shared_ptr<CPageEngine> engine) : m_engine(std::move(engine)) {}
 
-CWebPageManager::~CWebPageManager() { m_engine->Shutdown(); }
+CWebPageManager::~CWebPageManager() {
+  // Orders sent before the release are carried out first (a tab closed at the host's exit
+  // is kept for recovery by its ClOSETAB), unless the engine is stuck for long.
+  if (!m_engine->OnEngineThread()) {
+    auto drained = std::make_shared<std::promise<void>>();
+    std::future<void> done = drained->get_future();
+    if (m_engine->Post([drained] { drained->set_value(); })) done.wait_for(std::chrono::seconds(10));
+  }
+  m_engine->Shutdown();
+}
 
 HRESULT CWebPageManager::QueryInterface(const GUID& riid, void** ppv) {
   if (!ppv) return E_POINTER;

@@ -17,7 +17,8 @@ local function wait_for(what, pred)
 end
 
 local function resume(reason)
-  if not scenario or coroutine.status(scenario) == "dead" then return end
+  -- Changes made by the scenario itself arrive while it runs: it sees them when it next waits.
+  if not scenario or coroutine.status(scenario) ~= "suspended" then return end
   local ok, err = coroutine.resume(scenario, reason)
   if not ok then fail(tostring(err)) end
 end
