@@ -3,9 +3,11 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -60,6 +62,13 @@ bool CLocalServer::Start(const std::string& root, std::string* error) {
     return false;
   }
   m_port = ntohs(addr.sin_port);
+  m_wake = eventfd(0, EFD_CLOEXEC);
+  if (m_wake < 0) {
+    *error = std::string("cannot create an event descriptor: ") + std::strerror(errno);
+    close(m_listen);
+    m_listen = -1;
+    return false;
+  }
   m_thread = std::thread([this] { Serve(); });
   return true;
 }
@@ -67,22 +76,37 @@ bool CLocalServer::Start(const std::string& root, std::string* error) {
 void CLocalServer::Stop() {
   if (!m_thread.joinable()) return;
   m_stop = true;
+  uint64_t one = 1;
+  ssize_t written = write(m_wake, &one, sizeof one);
+  (void)written;
   m_thread.join();
+  {
+    std::unique_lock<std::mutex> guard(m_clientsMutex);
+    m_clientsDone.wait(guard, [this] { return m_activeClients == 0; });
+  }
   close(m_listen);
-  m_listen = -1;
+  close(m_wake);
+  m_listen = m_wake = -1;
 }
 
 std::string CLocalServer::BaseURL() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
 
 void CLocalServer::Serve() {
   while (!m_stop) {
-    pollfd p{m_listen, POLLIN, 0};
-    // Wakes up now and then only to notice Stop.
-    if (poll(&p, 1, 200) <= 0) continue;
+    pollfd p[2] = {{m_listen, POLLIN, 0}, {m_wake, POLLIN, 0}};
+    if (poll(p, 2, -1) <= 0 || p[1].revents) continue;
     int client = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) continue;
-    Answer(client);
-    close(client);
+    {
+      std::lock_guard<std::mutex> guard(m_clientsMutex);
+      ++m_activeClients;
+    }
+    std::thread([this, client] {
+      Answer(client);
+      close(client);
+      std::lock_guard<std::mutex> guard(m_clientsMutex);
+      if (--m_activeClients == 0) m_clientsDone.notify_all();
+    }).detach();
   }
 }
 
@@ -90,8 +114,8 @@ void CLocalServer::Answer(int client) {
   std::string request;
   char buffer[4096];
   while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
-    pollfd p{client, POLLIN, 0};
-    if (poll(&p, 1, 5000) <= 0) return;
+    pollfd p[2] = {{client, POLLIN, 0}, {m_wake, POLLIN, 0}};
+    if (poll(p, 2, 5000) <= 0 || p[1].revents) return;
     ssize_t n = recv(client, buffer, sizeof buffer, 0);
     if (n <= 0) return;
     request.append(buffer, static_cast<size_t>(n));

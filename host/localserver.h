@@ -3,6 +3,8 @@
 // pages shipped with it without any network. GET and HEAD only; files under one folder.
 #include <atomic>
 #include <string>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 class CLocalServer {
@@ -24,7 +26,13 @@ class CLocalServer {
 
   std::string m_root;
   int m_listen = -1;
+  int m_wake = -1;  // eventfd that Stop signals
   int m_port = 0;
   std::atomic<bool> m_stop{false};
   std::thread m_thread;
+  // One detached thread per connection (a browser opens several at once and may leave
+  // some idle); Stop waits until they have all ended.
+  std::mutex m_clientsMutex;
+  std::condition_variable m_clientsDone;
+  int m_activeClients = 0;
 };
