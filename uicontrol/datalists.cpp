@@ -31,12 +31,7 @@ bool CTabManager::GetBusinessSearch() {
 }
 
 bool CTabManager::GetNavigateHistory(unsigned int uID) {
-  CHECK_REPORT(uID);
-  if (!uID) {
-    LOG_AT(logging::LOG_WARNING) << logging::msg::kEmptyPageID;
-    return false;
-  }
-  std::shared_ptr<CTabInfo> spTabInfo = FindTabInfoInternal(uID);
+  std::shared_ptr<CTabInfo> spTabInfo = FindCheckedTab(uID);
   if (!spTabInfo) return false;
   com_ptr<IWebPageData> spPageData;
   com_ptr<IWebPage> spPage = spTabInfo->spWebPage.Get();

@@ -27,14 +27,18 @@ bool IsInternalPageForSave(const std::wstring& lowerURL) {
 
 }  // namespace
 
-bool CTabManager::PostStandardCommand(unsigned int uID, bool bUIQueue,
-                                      std::shared_ptr<ITabTask> (*makeTask)(std::shared_ptr<CTabInfo>)) {
+std::shared_ptr<CTabInfo> CTabManager::FindCheckedTab(unsigned int uID) {
   CHECK_REPORT(uID);
   if (!uID) {
     LOG_AT(logging::LOG_WARNING) << logging::msg::kEmptyPageID;
-    return false;
+    return nullptr;
   }
-  std::shared_ptr<CTabInfo> spTabInfo = FindTabInfoInternal(uID);
+  return FindTabInfoInternal(uID);
+}
+
+bool CTabManager::PostStandardCommand(unsigned int uID, bool bUIQueue,
+                                      std::shared_ptr<ITabTask> (*makeTask)(std::shared_ptr<CTabInfo>)) {
+  std::shared_ptr<CTabInfo> spTabInfo = FindCheckedTab(uID);
   if (!spTabInfo) return false;
   (bUIQueue ? m_spUITaskQueue : m_spIOTaskQueue)->PostTask(makeTask(std::move(spTabInfo)));
   return true;
@@ -108,12 +112,7 @@ bool CTabManager::Home(unsigned int uID) {
 }
 
 bool CTabManager::SaveWeb(unsigned int uID) {
-  CHECK_REPORT(uID);
-  if (!uID) {
-    LOG_AT(logging::LOG_WARNING) << logging::msg::kEmptyPageID;
-    return false;
-  }
-  std::shared_ptr<CTabInfo> spTabInfo = FindTabInfoInternal(uID);
+  std::shared_ptr<CTabInfo> spTabInfo = FindCheckedTab(uID);
   if (!spTabInfo) return false;
   if (IsInternalPageForSave(platform::AsciiLower(spTabInfo->strURL.Get()))) return false;
   m_spUITaskQueue->PostTask(std::make_shared<CTaskSaveWeb>(spTabInfo));
@@ -121,12 +120,7 @@ bool CTabManager::SaveWeb(unsigned int uID) {
 }
 
 bool CTabManager::SetTextSize(unsigned int uID, unsigned int uSize) {
-  CHECK_REPORT(uID);
-  if (!uID) {
-    LOG_AT(logging::LOG_WARNING) << logging::msg::kEmptyPageID;
-    return false;
-  }
-  std::shared_ptr<CTabInfo> spTabInfo = FindTabInfoInternal(uID);
+  std::shared_ptr<CTabInfo> spTabInfo = FindCheckedTab(uID);
   if (!spTabInfo) return false;
   m_spUITaskQueue->PostTask(std::make_shared<CTaskSetTextSize>(uSize, spTabInfo));
   return true;
@@ -199,12 +193,7 @@ bool CTabManager::SendParentHwnd(unsigned int uID, HWND hWnd) {
 }
 
 bool CTabManager::EnableAudio(unsigned int uID, bool bEnable) {
-  CHECK_REPORT(uID);
-  if (!uID) {
-    LOG_AT(logging::LOG_WARNING) << logging::msg::kEmptyPageID;
-    return false;
-  }
-  std::shared_ptr<CTabInfo> spTabInfo = FindTabInfoInternal(uID);
+  std::shared_ptr<CTabInfo> spTabInfo = FindCheckedTab(uID);
   if (!spTabInfo) return false;
   m_spIOTaskQueue->PostTask(std::make_shared<CTaskEnableAudio>(spTabInfo, bEnable));
   m_bAudioEnable = bEnable;

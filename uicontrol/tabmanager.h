@@ -178,6 +178,9 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   unsigned int GetLastID();
   int SetLastID(unsigned int uID);
 
+  // The record of a tab after the standard checks: ID 0 is refused with its warning, an
+  // unknown ID with the lookup's lines; both give an empty pointer.
+  std::shared_ptr<CTabInfo> FindCheckedTab(unsigned int uID);
   // Posts a task holding the record to a queue, after the standard ID check and lookup.
   bool PostStandardCommand(unsigned int uID, bool bUIQueue,
                            std::shared_ptr<ITabTask> (*makeTask)(std::shared_ptr<CTabInfo>));
