@@ -32,7 +32,7 @@ std::wstring EventTextValue(const EventParams& params, const std::wstring& name)
 namespace {
 
 // Reads a hexadecimal number; false when no digit was found.
-bool ReadHex(const std::wstring& text, bool* negative, uint64_t* value, bool* overflow) {
+bool ReadHex(std::wstring_view text, bool* negative, uint64_t* value, bool* overflow) {
   size_t i = 0;
   while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i]))) ++i;
   *negative = false;
@@ -56,29 +56,87 @@ bool ReadHex(const std::wstring& text, bool* negative, uint64_t* value, bool* ov
   return digits > 0;
 }
 
-}  // namespace
-
-uint32_t EventNumberValue(const EventParams& params, const std::wstring& name) {
+uint32_t NumberOf(std::wstring_view text) {
   bool negative, overflow;
   uint64_t value;
-  if (!ReadHex(EventTextValue(params, name), &negative, &value, &overflow)) return 0;
+  if (!ReadHex(text, &negative, &value, &overflow)) return 0;
   if (overflow) return 0xFFFFFFFFu;
   uint32_t result = static_cast<uint32_t>(value);
   return negative ? 0u - result : result;
 }
 
-uint32_t EventPercentValue(const EventParams& params, const std::wstring& name) {
+uint32_t PercentOf(std::wstring_view text) {
   bool negative, overflow;
   uint64_t value;
-  if (!ReadHex(EventTextValue(params, name), &negative, &value, &overflow)) return 0;
+  if (!ReadHex(text, &negative, &value, &overflow)) return 0;
   if (negative) return 0;
   return value > 100 ? 100 : static_cast<uint32_t>(value);
 }
 
-bool EventFlagValue(const EventParams& params, const std::wstring& name) {
-  std::wstring value = EventTextValue(params, name);
-  for (wchar_t& c : value) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-  return value != L"FALSE";
+bool FlagOf(std::wstring_view text) {
+  static const wchar_t kFalse[] = L"FALSE";
+  if (text.size() != 5) return true;
+  for (size_t i = 0; i < 5; ++i) {
+    if (static_cast<wchar_t>(std::towupper(static_cast<wint_t>(text[i]))) != kFalse[i]) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+uint32_t EventNumberValue(const EventParams& params, const std::wstring& name) {
+  return NumberOf(EventTextValue(params, name));
+}
+
+uint32_t EventPercentValue(const EventParams& params, const std::wstring& name) {
+  return PercentOf(EventTextValue(params, name));
+}
+
+bool EventFlagValue(const EventParams& params, const std::wstring& name) { return FlagOf(EventTextValue(params, name)); }
+
+bool FindEventValue(const wchar_t* text, const wchar_t* name, std::wstring_view* value) {
+  if (!text) return false;
+  const std::wstring_view s(text);
+  const std::wstring_view wanted(name);
+  const size_t n = s.size();
+  bool found = false;
+  size_t i = 0;
+  for (;;) {
+    if (i >= n) break;
+    if (i + 1 < n && s[i + 1] == L'\n') break;
+    size_t end = s.find(L'\n', i);
+    const bool last = end == std::wstring_view::npos;
+    if (last) end = n;
+    const std::wstring_view line = s.substr(i, end - i);
+    i = end + 1;
+    const size_t eq = line.find(L'=');
+    if (eq != std::wstring_view::npos && eq > 0 && line.substr(0, eq) == wanted) {
+      *value = line.substr(eq + 1);
+      found = true;
+    }
+    if (last) break;
+  }
+  return found;
+}
+
+std::wstring ReadEventText(const wchar_t* text, const wchar_t* name) {
+  std::wstring_view value;
+  return FindEventValue(text, name, &value) ? std::wstring(value) : std::wstring();
+}
+
+uint32_t ReadEventNumber(const wchar_t* text, const wchar_t* name) {
+  std::wstring_view value;
+  return FindEventValue(text, name, &value) ? NumberOf(value) : 0;
+}
+
+uint32_t ReadEventPercent(const wchar_t* text, const wchar_t* name) {
+  std::wstring_view value;
+  return FindEventValue(text, name, &value) ? PercentOf(value) : 0;
+}
+
+bool ReadEventFlag(const wchar_t* text, const wchar_t* name) {
+  std::wstring_view value;
+  return FindEventValue(text, name, &value) ? FlagOf(value) : true;
 }
 
 PageEvent LookupPageEvent(const wchar_t* key) {

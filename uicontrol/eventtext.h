@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "uicontrol/export.h"
 
@@ -31,6 +32,15 @@ enum class PageEvent {
   StatusTextChanged,
   PopupBlocked,
 };
+
+// The same readings straight from the text, without building the map: each finds the
+// name's value by the parse's rules (the last of several wins; the one-character-line and
+// empty-line stops hold), so it answers exactly what reading the parsed map would.
+UICONTROL_API bool FindEventValue(const wchar_t* text, const wchar_t* name, std::wstring_view* value);
+UICONTROL_API std::wstring ReadEventText(const wchar_t* text, const wchar_t* name);
+UICONTROL_API uint32_t ReadEventNumber(const wchar_t* text, const wchar_t* name);
+UICONTROL_API uint32_t ReadEventPercent(const wchar_t* text, const wchar_t* name);
+UICONTROL_API bool ReadEventFlag(const wchar_t* text, const wchar_t* name);
 
 // The event a key names, compared exactly (case-sensitive, whole key); null is Unknown.
 UICONTROL_API PageEvent LookupPageEvent(const wchar_t* key);

@@ -54,12 +54,6 @@ std::wstring HistoryDate() {
 
 namespace {
 
-// Takes a parameter's value out of the parsed map; empty when absent.
-std::wstring TakeValue(EventParams& params, const wchar_t* name) {
-  auto it = params.find(name);
-  return it == params.end() ? std::wstring() : std::move(it->second);
-}
-
 bool NeedsDisplayForm(const std::wstring& title) {
   return title.find_first_of(L"\u00AE\u00A0") != std::wstring::npos;
 }
@@ -75,24 +69,19 @@ HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
       strTitle.Set(std::wstring());
       break;
     case PageEvent::GoForwardState:
-      bForwardEnable = EventFlagValue(ParseEventText(value), L"STATE");
+      bForwardEnable = ReadEventFlag(value, L"STATE");
       break;
     case PageEvent::BackForwardState:
-      bBackwardEnable = EventFlagValue(ParseEventText(value), L"STATE");
+      bBackwardEnable = ReadEventFlag(value, L"STATE");
       break;
     case PageEvent::ProgressChange:
-      uProcent.store(EventPercentValue(ParseEventText(value), L"PERCENT"), std::memory_order_release);
+      uProcent.store(ReadEventPercent(value, L"PERCENT"), std::memory_order_release);
       break;
-    case PageEvent::TitleChange: {
-      EventParams params = ParseEventText(value);
-      if (!ApplyTitleChange(TakeValue(params, L"TITLE"), TakeValue(params, L"URL"))) return 0;
+    case PageEvent::TitleChange:
+      if (!ApplyTitleChange(ReadEventText(value, L"TITLE"), ReadEventText(value, L"URL"))) return 0;
       break;
-    }
     case PageEvent::IconChange:
-    {
-      EventParams params = ParseEventText(value);
-      strIconPath.Set(TakeValue(params, L"ICOURL"));
-    }
+      strIconPath.Set(ReadEventText(value, L"ICOURL"));
       if (bDocumentComplete) WriteHistory();
       break;
     case PageEvent::DocumentComplete:
@@ -101,7 +90,7 @@ HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
       bDocumentComplete = 1;
       break;
     case PageEvent::ChildHandle: {
-      HWND hWnd = HandleFromValue(EventNumberValue(ParseEventText(value), L"HWND"));
+      HWND hWnd = HandleFromValue(ReadEventNumber(value, L"HWND"));
       hWndWeb = hWnd;
       // The web window goes into the main window, which the host may not have bound yet.
       HWND hMainWnd = CTabManager::Instance().WaitForBoundMainWnd();
@@ -115,33 +104,29 @@ HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
     case PageEvent::ShowAddFavorite: {
       com_ptr<IAddFavoriteDlg> spDialog = CTabManager::GetAddFavoriteDlg();
       if (spDialog) {
-        spDialog->ShowDialog(EventNumberValue(ParseEventText(value), L"FAVPID"), CTabManager::GetMainWndHwnd(), 0, 0,
-                             0);
+        spDialog->ShowDialog(ReadEventNumber(value, L"FAVPID"), CTabManager::GetMainWndHwnd(), 0, 0, 0);
       }
       break;
     }
     case PageEvent::ShowEditFavorite: {
       com_ptr<IEditFavoriteDlg> spDialog = CTabManager::GetEditFavoriteDlg();
       if (spDialog) {
-        EventParams params = ParseEventText(value);
-        const std::wstring strTitleParam = EventTextValue(params, L"TITLECHANGE");
-        const std::wstring strURLParam = EventTextValue(params, L"URL");
-        spDialog->ShowDialog(EventNumberValue(params, L"FAVPID"), EventNumberValue(params, L"FAVID"),
+        const std::wstring strTitleParam = ReadEventText(value, L"TITLECHANGE");
+        const std::wstring strURLParam = ReadEventText(value, L"URL");
+        spDialog->ShowDialog(ReadEventNumber(value, L"FAVPID"), ReadEventNumber(value, L"FAVID"),
                              CTabManager::GetMainWndHwnd(), strTitleParam.c_str(), strURLParam.c_str(), 0);
       }
       break;
     }
     case PageEvent::BlockURLTouch:
-      eTabSafeInfo = EventNumberValue(ParseEventText(value), L"BLOCKURLSTAT") == 1 ? eTabSafeBlocked : eTabSafeNormal;
+      eTabSafeInfo = ReadEventNumber(value, L"BLOCKURLSTAT") == 1 ? eTabSafeBlocked : eTabSafeNormal;
       break;
     case PageEvent::ShowWindow:
-      bIsWndShow = EventNumberValue(ParseEventText(value), L"ISWNDSHOW") == 1 ? 1 : 0;
+      bIsWndShow = ReadEventNumber(value, L"ISWNDSHOW") == 1 ? 1 : 0;
       break;
-    case PageEvent::StatusTextChanged: {
-      EventParams params = ParseEventText(value);
-      strStatText.Set(TakeValue(params, L"STATTEXT"));
+    case PageEvent::StatusTextChanged:
+      strStatText.Set(ReadEventText(value, L"STATTEXT"));
       break;
-    }
     case PageEvent::NewWindow:
     case PageEvent::ProcessCrash:
     case PageEvent::NavigateError:

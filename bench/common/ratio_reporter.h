@@ -1,9 +1,10 @@
 #pragma once
-// A console reporter that also keeps each benchmark's time per iteration, so that a
-// program can print ratios between benchmarks measured in the same run.
+// A console reporter that also keeps each benchmark's time per iteration (the median of
+// its repetitions), so that a program can print ratios between benchmarks of one run.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,7 +14,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-      m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
+      std::string name = run.benchmark_name();
+      const size_t repeats = name.find("/repeats:");
+      if (repeats != std::string::npos) name.erase(repeats, name.find('/', repeats + 1) - repeats);
+      m_times[name].push_back(run.GetAdjustedRealTime());
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -23,18 +27,22 @@ class RatioReporter : public benchmark::ConsoleReporter {
                   double target) const {
     auto m = m_times.find(measured);
     auto b = m_times.find(baseline);
-    if (m == m_times.end() || b == m_times.end() || b->second <= 0) {
+    if (m == m_times.end() || b == m_times.end() || Median(b->second) <= 0) {
       std::printf("%-48s not measured\n", label.c_str());
       return false;
     }
-    const double ratio = m->second / b->second;
+    const double ratio = Median(m->second) / Median(b->second);
     std::printf("%-48s %8.3fx of baseline (target <= %.2fx) %s\n", label.c_str(), ratio, target,
                 ratio <= target ? "ok" : "ABOVE TARGET");
     return true;
   }
 
  private:
-  std::map<std::string, double> m_times;
+  static double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+  }
+  std::map<std::string, std::vector<double>> m_times;
 };
 
 // Runs the registered benchmarks with the reporter; the caller prints its ratios after.

@@ -33,10 +33,10 @@ void Notify(benchmark::State& state, const wchar_t* key, const wchar_t* const* t
 
 const wchar_t* const kProgressTexts[] = {kProgress, kProgress};
 
-BENCHMARK_CAPTURE(ParseOnly, progress, kProgressTexts)->Name("Parse/PROGRESSCHANGE");
-BENCHMARK_CAPTURE(Notify, progress, L"PROGRESSCHANGE", kProgressTexts)->Name("NotifyOrder/PROGRESSCHANGE");
-BENCHMARK_CAPTURE(ParseOnly, title, kTitles)->Name("Parse/TITLECHANGE");
-BENCHMARK_CAPTURE(Notify, title, L"TITLECHANGE", kTitles)->Name("NotifyOrder/TITLECHANGE");
+BENCHMARK_CAPTURE(ParseOnly, progress, kProgressTexts)->Name("Parse/PROGRESSCHANGE")->Repetitions(5);
+BENCHMARK_CAPTURE(Notify, progress, L"PROGRESSCHANGE", kProgressTexts)->Name("NotifyOrder/PROGRESSCHANGE")->Repetitions(5);
+BENCHMARK_CAPTURE(ParseOnly, title, kTitles)->Name("Parse/TITLECHANGE")->Repetitions(5);
+BENCHMARK_CAPTURE(Notify, title, L"TITLECHANGE", kTitles)->Name("NotifyOrder/TITLECHANGE")->Repetitions(5);
 
 }  // namespace
 

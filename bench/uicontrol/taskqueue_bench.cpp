@@ -110,10 +110,10 @@ void Throughput(benchmark::State& state) {
   worker.join();
 }
 
-BENCHMARK_TEMPLATE(RoundTrip, BaselineQueue)->Name("RoundTrip/baseline")->UseRealTime();
-BENCHMARK_TEMPLATE(RoundTrip, LibraryQueue)->Name("RoundTrip/CTabTaskQueue")->UseRealTime();
-BENCHMARK_TEMPLATE(Throughput, BaselineQueue)->Name("Throughput/baseline")->Arg(1000)->UseRealTime();
-BENCHMARK_TEMPLATE(Throughput, LibraryQueue)->Name("Throughput/CTabTaskQueue")->Arg(1000)->UseRealTime();
+BENCHMARK_TEMPLATE(RoundTrip, BaselineQueue)->Name("RoundTrip/baseline")->UseRealTime()->Repetitions(5);
+BENCHMARK_TEMPLATE(RoundTrip, LibraryQueue)->Name("RoundTrip/CTabTaskQueue")->UseRealTime()->Repetitions(5);
+BENCHMARK_TEMPLATE(Throughput, BaselineQueue)->Name("Throughput/baseline")->Arg(1000)->UseRealTime()->Repetitions(5);
+BENCHMARK_TEMPLATE(Throughput, LibraryQueue)->Name("Throughput/CTabTaskQueue")->Arg(1000)->UseRealTime()->Repetitions(5);
 
 }  // namespace
 

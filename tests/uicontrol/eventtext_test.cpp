@@ -47,3 +47,20 @@ TEST(EventText, NumbersFlagsAndPercent) {
     EXPECT_TRUE(EventFlagValue(ParseEventText(t), L"STATE")) << t;
   }
 }
+
+TEST(EventText, DirectReadingsAnswerWhatTheParsedMapAnswers) {
+  const wchar_t* texts[] = {L"A=1\nB=x=y\n", L"K\nA=1\n", L"\n\nA=1\n", L"A=1\r\n", L"A=1\nA=2\n", L"A=",
+                            L"=v\nA=3", L"A=false\nB=FALSE\n", L"A= 0x1f\nB=-1\n", L"noequals\nA=ff\n",
+                            L"A=1\n\nA=2\n", L"A=1\nx\nA=2\n", L"AB=1\nA=2", L"", L"A", L"\n", L"A=1\nB"};
+  for (const wchar_t* text : texts) {
+    const EventParams params = ParseEventText(text);
+    for (const wchar_t* name : {L"A", L"B", L"AB", L"K", L"missing"}) {
+      EXPECT_EQ(ReadEventText(text, name), EventTextValue(params, name)) << text << " / " << name;
+      EXPECT_EQ(ReadEventNumber(text, name), EventNumberValue(params, name)) << text << " / " << name;
+      EXPECT_EQ(ReadEventPercent(text, name), EventPercentValue(params, name)) << text << " / " << name;
+      EXPECT_EQ(ReadEventFlag(text, name), EventFlagValue(params, name)) << text << " / " << name;
+    }
+  }
+  EXPECT_EQ(ReadEventText(nullptr, L"A"), L"");
+  EXPECT_TRUE(ReadEventFlag(nullptr, L"A"));
+}
