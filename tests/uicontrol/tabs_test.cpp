@@ -173,9 +173,9 @@ TEST_F(TabsTest, CloseTab) {
 }
 
 TEST_F(TabsTest, CloseListAndCloseAll) {
-  unsigned int a = tm.AddTab(L"http://a/", 0);
+  tm.AddTab(L"http://a/", 0);
   unsigned int b = tm.AddTab(L"http://b/", 0);
-  unsigned int c = tm.AddTab(L"http://c/", 0);
+  tm.AddTab(L"http://c/", 0);
   std::vector<com_ptr<FakeWebPage>> all = pages->Pages();
 
   tm.CloseTab(std::vector<unsigned int>{0, b});
@@ -188,8 +188,6 @@ TEST_F(TabsTest, CloseListAndCloseAll) {
   ASSERT_EQ(all[0]->OrderSequence().size(), 2u);
   ASSERT_EQ(all[2]->OrderSequence().size(), 2u);
   EXPECT_LT(all[0]->OrderSequence()[1], all[2]->OrderSequence()[1]) << "ascending ID order";
-  (void)a;
-  (void)c;
 
   tm.CloseAllTab();  // empty registry: nothing happens
   EXPECT_EQ(tm.GetTabsCount(), 0);
