@@ -11,13 +11,16 @@
 #include <string>
 
 #include "components/datastore/datastore.h"
+#include "components/webpage/weblog.h"
 #include "components/webpage/webpagemanager.h"
 #include "host/hostdialogs.h"
 #include "host/localserver.h"
 #include "host/luashell.h"
 #include "host/notificationqueue.h"
 #include "host/recovery.h"
+#include "host/shelllog.h"
 #include "host/shelloptions.h"
+#include "logging/logging.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/window.h"
@@ -91,6 +94,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // Component and library log lines go to a file: the terminal belongs to the interface.
+  CShellLog log(options.profile + "/shell.log");
+  log.InstallPageEngineSink();
+
   CLocalServer server;
   std::string baseURL;
   if (!options.serve.empty()) {
@@ -108,6 +115,11 @@ int main(int argc, char** argv) {
 
   datastore::DataStoreOptions storeOptions;
   storeOptions.strDatabasePath = options.profile + "/datastore.db";
+  if (log.IsOpen()) {
+    storeOptions.fnLogSink = [&log](datastore::LogLevel level, const std::string& text) {
+      log.Write(std::string("datastore ") + datastore::LogLevelName(level), text);
+    };
+  }
   IDataAccessor* rawStore = nullptr;
   if (FAILED(datastore::CreateDataStore(storeOptions, &rawStore))) {
     std::fprintf(stderr, "uicontrol-shell: the data store could not be opened in %s\n", options.profile.c_str());
@@ -147,6 +159,7 @@ int main(int argc, char** argv) {
 
   // Start-up in the library's order.
   CTabManager& tm = CTabManager::Instance();
+  log.InstallLibraryHook();
   HWND mainWindow = platform::CreateWindowHandle();
   CTabManager::SetMainWndHwnd(mainWindow);
   CTabManager::SetWebPageManager(pages);
@@ -204,6 +217,7 @@ int main(int argc, char** argv) {
   }
   CTabManager::RegisterNotify(nullptr);
   CTabManager::RegisterDataNotify(nullptr);
+  logging::SetMessageHook(nullptr);
   CTabManager::SetAddFavoriteDlg(nullptr);
   CTabManager::SetEditFavoriteDlg(nullptr);
   CTabManager::SetWebPageManager(nullptr);
@@ -211,5 +225,6 @@ int main(int argc, char** argv) {
   CTabManager::SetDataAccessor(nullptr);
   store.reset();
   server.Stop();
+  webpage::SetLogSink(nullptr);
   return status;
 }

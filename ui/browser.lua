@@ -36,7 +36,8 @@ local function refresh(id)
   if not tab then return end
   local info = tm.FindTabInfo(id)
   if info.uID == 0 then return end
-  tab.title = text(info.strTitle)
+  -- The library shows the registered sign as TAB "reg" TAB; the terminal shows the sign.
+  tab.title = text(info.strTitle):gsub("\treg\t", "\194\174")
   tab.url = text(info.strURL)
   tab.progress = info.uProcent
   tab.back = info.bBackwardEnable

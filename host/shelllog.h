@@ -1,0 +1,26 @@
+#pragma once
+// The shell's log file: the library's entries and the components' log lines go to
+// <profile>/shell.log instead of the terminal, where they would break the screen.
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+class CShellLog {
+ public:
+  // Opens (appends to) the file; without it the lines go to standard error as before.
+  explicit CShellLog(const std::string& path);
+  ~CShellLog();
+  CShellLog(const CShellLog&) = delete;
+  CShellLog& operator=(const CShellLog&) = delete;
+
+  // Routes the library's logging, the data store's and the page engine's lines here.
+  // (The data store takes its sink through its options: use Write.)
+  void InstallLibraryHook();
+  void InstallPageEngineSink();
+  void Write(const std::string& source, const std::string& text);
+  bool IsOpen() const { return m_file != nullptr; }
+
+ private:
+  std::mutex m_mutex;
+  FILE* m_file = nullptr;
+};
