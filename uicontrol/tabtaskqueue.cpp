@@ -22,7 +22,9 @@ size_t CTabTaskQueue::PendingCount() {
 }
 
 void CTabTaskQueue::Run() {
-  size_t uRemaining = 0;
+  // Look at the queue before the first wait: tasks posted behind the quit task that
+  // ended an earlier Run are already there, and their signal was consumed by it.
+  size_t uRemaining = 1;
   for (;;) {
     if (uRemaining == 0) m_hEvent.Wait();
     std::shared_ptr<ITabTask> spTask;

@@ -109,6 +109,8 @@ std::shared_ptr<CBrowser> CBrowser::Launch(const WebPageOptions& options, bool h
     std::string message;
     CCdpConnection::IsError(reply, &message);
     browser->m_connection->Close();
+    // Read the log only once the process has ended, so that its last words are in it.
+    browser->EndFailedStart();
     *error = "Chromium did not answer (" + message + ")" + LogTail(launch.logFile);
     browser->Abandon();
     return nullptr;
@@ -128,9 +130,14 @@ CBrowser::~CBrowser() { Shutdown(); }
 
 pid_t CBrowser::Pid() const { return m_process ? m_process->Pid() : 0; }
 
-void CBrowser::Abandon() {
+void CBrowser::EndFailedStart() {
   std::lock_guard<std::mutex> guard(m_lifeMutex);
   if (m_process) m_process->Terminate(2s);
+}
+
+void CBrowser::Abandon() {
+  EndFailedStart();
+  std::lock_guard<std::mutex> guard(m_lifeMutex);
   RemoveProfile();
 }
 

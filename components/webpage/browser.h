@@ -45,7 +45,10 @@ class CBrowser : public std::enable_shared_from_this<CBrowser> {
 
  private:
   CBrowser() = default;
-  // Ends a Chromium whose start failed.
+  // Ends a Chromium whose start failed and waits for its process group: after this,
+  // everything it wrote is in its log file.
+  void EndFailedStart();
+  // Ends a Chromium whose start failed and removes its profile.
   void Abandon();
   void RemoveProfile();
 

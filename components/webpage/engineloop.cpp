@@ -12,11 +12,20 @@ namespace webpage {
 
 using Clock = std::chrono::steady_clock;
 
+// Tasks run in the order they became runnable: a posted task when it was posted, a
+// delayed task when it fell due. A task posted before a delayed task falls due runs
+// first, however late the loop gets to either; ties go to the one queued first.
 struct CEngineLoop::State {
+  struct Runnable {
+    Clock::time_point at;  // posting time, or due time of a delayed task
+    unsigned long long sequence;
+    Task task;
+  };
   std::mutex mutex;
   std::condition_variable wake;
-  std::deque<Task> ready;
-  std::multimap<Clock::time_point, Task> delayed;
+  std::deque<Runnable> ready;  // posting order: times and sequences increase
+  std::multimap<std::pair<Clock::time_point, unsigned long long>, Task> delayed;
+  unsigned long long nextSequence = 0;
   bool stopping = false;
   std::thread::id threadId;
   platform::ThreadHandle thread;
@@ -45,7 +54,7 @@ bool CEngineLoop::Post(Task task) {
   {
     std::lock_guard<std::mutex> guard(m_state->mutex);
     if (m_state->stopping) return false;
-    m_state->ready.push_back(std::move(task));
+    m_state->ready.push_back({Clock::now(), m_state->nextSequence++, std::move(task)});
   }
   m_state->wake.notify_one();
   return true;
@@ -55,7 +64,7 @@ bool CEngineLoop::PostDelayed(std::chrono::milliseconds delay, Task task) {
   {
     std::lock_guard<std::mutex> guard(m_state->mutex);
     if (m_state->stopping) return false;
-    m_state->delayed.emplace(Clock::now() + delay, std::move(task));
+    m_state->delayed.emplace(std::make_pair(Clock::now() + delay, m_state->nextSequence++), std::move(task));
   }
   m_state->wake.notify_one();
   return true;
@@ -68,8 +77,8 @@ bool CEngineLoop::IsLoopThread() const {
 
 void CEngineLoop::Stop() {
   platform::ThreadHandle thread;
-  std::deque<Task> dropped;
-  std::multimap<Clock::time_point, Task> droppedLater;
+  std::deque<State::Runnable> dropped;
+  decltype(State::delayed) droppedLater;
   bool onLoop;
   {
     std::lock_guard<std::mutex> guard(m_state->mutex);
@@ -95,15 +104,23 @@ void CEngineLoop::Run(std::shared_ptr<State> state) {
   std::unique_lock<std::mutex> lock(state->mutex);
   for (;;) {
     if (state->stopping) return;
+    const Clock::time_point now = Clock::now();
+    const bool delayedDue = !state->delayed.empty() && state->delayed.begin()->first.first <= now;
+    // The due delayed task goes first only if it fell due before the oldest posted
+    // task was posted (or at the same instant but was queued earlier).
+    const bool takeDelayed =
+        delayedDue && (state->ready.empty() ||
+                       state->delayed.begin()->first <
+                           std::make_pair(state->ready.front().at, state->ready.front().sequence));
     Task task;
-    if (!state->delayed.empty() && state->delayed.begin()->first <= Clock::now()) {
+    if (takeDelayed) {
       task = std::move(state->delayed.begin()->second);
       state->delayed.erase(state->delayed.begin());
     } else if (!state->ready.empty()) {
-      task = std::move(state->ready.front());
+      task = std::move(state->ready.front().task);
       state->ready.pop_front();
     } else if (!state->delayed.empty()) {
-      state->wake.wait_until(lock, state->delayed.begin()->first);
+      state->wake.wait_until(lock, state->delayed.begin()->first.first);
       continue;
     } else {
       state->wake.wait(lock);
@@ -114,6 +131,8 @@ void CEngineLoop::Run(std::shared_ptr<State> state) {
       task();
     } catch (const std::exception& e) {
       LogError(std::string("engine task failed: ") + e.what());
+    } catch (...) {
+      LogError("engine task failed with an unknown exception");
     }
     task = nullptr;  // destroy captures before taking the lock again
     lock.lock();

@@ -29,11 +29,14 @@ function raises(fn, text)
   end
   return err
 end
--- Dispatches notifications until pred() holds or the time runs out.
+-- Dispatches notifications until pred() holds or the time runs out (measured on the
+-- host's monotonic clock: os.clock is processor time and stands still while waiting).
 function pump_until(pred, timeout_ms)
-  local deadline = os.clock() + (timeout_ms or 30000) / 1000
+  local deadline = test.now_ms() + (timeout_ms or 30000)
   while not pred() do
-    if not test.pump(1000) and os.clock() > deadline then return false end
+    local left = deadline - test.now_ms()
+    if left <= 0 then return false end
+    test.pump(math.min(left, 1000))
   end
   return true
 end

@@ -149,6 +149,13 @@ int Pump(lua_State* L) {
   return 1;
 }
 
+// Milliseconds on a monotonic clock, for deadlines in Lua tests.
+int NowMs(lua_State* L) {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  lua_pushnumber(L, static_cast<lua_Number>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
+  return 1;
+}
+
 }  // namespace
 
 LuaTestHost::LuaTestHost(bool installTabInfo) {
@@ -196,7 +203,7 @@ void LuaTestHost::InstallTestTable() {
       {"drain", Drain},           {"store_calls", StoreCalls},  {"store_setting", StoreSetting},
       {"store_answer", StoreAnswer}, {"store_notify", StoreNotify}, {"new_window", NewWindow},
       {"bind_main", BindMain},    {"window_parent", WindowParent}, {"pump", Pump},
-      {nullptr, nullptr}};
+      {"now_ms", NowMs},          {nullptr, nullptr}};
   lua_newtable(m_L);
   for (const luaL_Reg* f = kFunctions; f->name; ++f) {
     lua_pushlightuserdata(m_L, this);

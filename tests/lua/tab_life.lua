@@ -61,3 +61,11 @@ case("a tab from start to close", function()
   test.fire(page, "TITLECHANGE", "TITLE=late\nURL=x\n")
   eq(#events, count, "a closed tab is silent")
 end)
+
+case("a wait for an event that never comes ends at its deadline", function()
+  local start = test.now_ms()
+  ok(not pump_until(function() return false end, 300), "nothing could have made the condition true")
+  local waited = test.now_ms() - start
+  ok(waited >= 300, "returned before the deadline: " .. waited .. " ms")
+  ok(waited < 30000, "the deadline did not end the wait: " .. waited .. " ms")
+end)

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "uicontrol/callbackslot.h"
 
@@ -41,22 +43,51 @@ TEST(CallbackSlot, ACallbackMayReplaceItselfAndCallAgain) {
   EXPECT_EQ(seen, (std::vector<int>{5, -2, 5, -3}));
 }
 
+// Callers on other threads pick up each replacement, and never go back to an older
+// callback once they have called a newer one.
 TEST(CallbackSlot, ReplacedWhileOtherThreadsCall) {
+  constexpr int kCallers = 3;
+  constexpr int kReplacements = 200;
   CCallbackSlot<Fn> slot;
-  std::atomic<long> total{0};
+  std::atomic<int> lastSeen[kCallers];
+  for (auto& seen : lastSeen) seen = -1;
+  std::atomic<bool> wentBack{false};
   std::atomic<bool> stop{false};
-  slot.Set([&](int v) { total += v; });
+  auto generation = [&](int gen) {
+    return [&, gen](int caller) {
+      if (lastSeen[caller].exchange(gen) > gen) wentBack = true;
+    };
+  };
+  slot.Set(generation(0));
   std::vector<std::thread> callers;
-  for (int i = 0; i < 3; ++i) {
-    callers.emplace_back([&] {
-      while (!stop) slot.Call(1);
+  for (int i = 0; i < kCallers; ++i) {
+    callers.emplace_back([&, i] {
+      while (!stop) slot.Call(i);
     });
   }
-  // Replace it many times while every caller is known to be calling.
-  while (total.load() < 3) std::this_thread::yield();
-  for (int i = 0; i < 200; ++i) slot.Set([&](int v) { total += v; });
-  const long before = total.load();
-  while (total.load() < before + 3) std::this_thread::yield();
-  stop = true;
-  for (auto& t : callers) t.join();
+  struct JoinAtExit {
+    std::atomic<bool>& stop;
+    std::vector<std::thread>& threads;
+    ~JoinAtExit() {
+      stop = true;
+      for (auto& t : threads) t.join();
+    }
+  } joiner{stop, callers};
+
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  auto everyCallerReached = [&](int gen) {
+    for (;;) {
+      bool all = true;
+      for (auto& seen : lastSeen) all = all && seen.load() >= gen;
+      if (all) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::yield();
+    }
+  };
+  ASSERT_TRUE(everyCallerReached(0));
+  for (int gen = 1; gen <= kReplacements; ++gen) {
+    slot.Set(generation(gen));
+    ASSERT_TRUE(everyCallerReached(gen)) << "replacement " << gen << " was not picked up";
+  }
+  EXPECT_FALSE(wentBack.load()) << "a caller went back to a replaced callback";
 }

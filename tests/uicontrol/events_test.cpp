@@ -179,17 +179,14 @@ TEST_F(EventsTest, ChildHandleWaitsForTheMainWindowThenParentsAndShows) {
   wchar_t hex[32];
   std::swprintf(hex, 32, L"HWND=%x\n", static_cast<unsigned>(HandleValue(web)));
   std::wstring value = hex;
-  // An unbound main window holds the page's thread: deliver from another thread.
-  HWND main = tm.GetBoundMainWnd();
-  if (!main) {
-    std::future<void> delivered = std::async(std::launch::async, [&] { page->Fire(L"CHLIDHANDLE", value); });
-    EXPECT_EQ(delivered.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
-    main = platform::CreateWindowHandle();
-    tm.BindMainWnd(main);
-    ASSERT_EQ(delivered.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-  } else {
-    page->Fire(L"CHLIDHANDLE", value);
-  }
+  // An unbound main window holds the page's thread: deliver from another thread. An
+  // earlier test may have bound one; unbind it so that the waiting path runs every time.
+  tm.BindMainWnd(nullptr);
+  std::future<void> delivered = std::async(std::launch::async, [&] { page->Fire(L"CHLIDHANDLE", value); });
+  EXPECT_EQ(delivered.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  HWND main = platform::CreateWindowHandle();
+  tm.BindMainWnd(main);
+  ASSERT_EQ(delivered.wait_for(std::chrono::seconds(30)), std::future_status::ready);
   EXPECT_EQ(platform::GetParentWindow(web), main);
   EXPECT_TRUE(platform::IsWindowVisible(web));
   EXPECT_EQ(Info().hWndWeb, web);

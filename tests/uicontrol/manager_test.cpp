@@ -1,6 +1,7 @@
 // The singleton, its slots and callbacks, and the worker threads.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
 #include <set>
 #include <thread>
@@ -77,6 +78,45 @@ TEST(TabManager, StartQuitAndRestart) {
   ASSERT_TRUE(tm.Start());
   ASSERT_EQ(future.wait_for(std::chrono::seconds(30)), std::future_status::ready);
   EXPECT_NE(future.get(), ui);
+  tm.Quit();
+}
+
+// Runs a function on the worker.
+class CFnTask : public ITabTask {
+ public:
+  explicit CFnTask(std::function<void()> fn) : m_fn(std::move(fn)) {}
+  bool Execute() override {
+    m_fn();
+    return true;
+  }
+
+ private:
+  std::function<void()> m_fn;
+};
+
+TEST(TabManager, TasksPostedBehindTheQuitRunAfterTheNextStart) {
+  CTabManager& tm = CTabManager::Instance();
+  ASSERT_TRUE(tm.Start());
+  std::shared_ptr<CTabTaskQueue> io = CTabManager::IOTaskQueue();
+  std::promise<void> busy, release, behind;
+  std::shared_future<void> releaseFuture = release.get_future().share();
+  io->PostTask(std::make_shared<CFnTask>([&] {
+    busy.set_value();
+    releaseFuture.wait();
+  }));
+  busy.get_future().wait();
+  std::thread quitter([&] { tm.Quit(); });
+  // Quit has queued its task once the busy worker's queue holds one.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (io->PendingCount() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  ASSERT_EQ(io->PendingCount(), 1u);
+  io->PostTask(std::make_shared<CFnTask>([&] { behind.set_value(); }));
+  release.set_value();
+  quitter.join();
+  std::future<void> ran = behind.get_future();
+  EXPECT_EQ(ran.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout) << "the quit came first";
+  ASSERT_TRUE(tm.Start());
+  EXPECT_EQ(ran.wait_for(std::chrono::seconds(30)), std::future_status::ready);
   tm.Quit();
 }
 

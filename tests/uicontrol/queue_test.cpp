@@ -81,6 +81,28 @@ TEST(TaskQueue, QuitLeavesLaterTasksForTheNextWorker) {
   EXPECT_EQ(ran, 2);
 }
 
+TEST(TaskQueue, ASecondRunServesTasksLeftBehindTheQuitWithoutANewPost) {
+  ServedQueue q;
+  std::promise<void> started, release, leftBehind;
+  std::shared_future<void> releaseFuture = release.get_future().share();
+  q.queue.PostTask(Task([&] {
+    started.set_value();
+    releaseFuture.wait();
+  }));
+  q.Serve();
+  started.get_future().wait();
+  // Queued while the worker is busy: the quit, then a task behind it.
+  q.queue.PostQuit();
+  q.queue.PostTask(Task([&] { leftBehind.set_value(); }));
+  release.set_value();
+  q.worker.join();
+  ASSERT_EQ(q.queue.PendingCount(), 1u);
+  // Nothing else is posted: the new Run must look at what is already queued.
+  q.Serve();
+  EXPECT_EQ(leftBehind.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  q.StopAndJoin();
+}
+
 TEST(TaskQueue, WakeUpWithEmptyQueueWaitsAgain) {
   ServedQueue q;
   std::atomic<int> ran{0};

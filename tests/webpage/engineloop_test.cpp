@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "webpage/testsink.h"
@@ -45,16 +47,72 @@ TEST(WebpageEngineLoop, DelayedTasksWaitTheirTurn) {
     order.push_back(what);
   };
   auto start = std::chrono::steady_clock::now();
+  loop.Post([&] { record("now"); });
   loop.PostDelayed(100ms, [&] {
     record("late");
     done.Set();
   });
   loop.PostDelayed(20ms, [&] { record("soon"); });
-  loop.Post([&] { record("now"); });
   ASSERT_TRUE(done.Wait());
   EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
   std::lock_guard<std::mutex> guard(mutex);
   EXPECT_EQ((std::vector<std::string>{"now", "soon", "late"}), order);
+}
+
+// Waits until the steady clock has moved past the given point: the condition that
+// makes a delayed task due, not a guess at how long that takes.
+void WaitUntilPast(std::chrono::steady_clock::time_point point) {
+  while (std::chrono::steady_clock::now() <= point) std::this_thread::yield();
+}
+
+// Tasks run in the order they became runnable, however late the loop gets to them:
+// a posted task when it was posted, a delayed one when it fell due.
+TEST(WebpageEngineLoop, TasksRunInTheOrderTheyBecameRunnable) {
+  CEngineLoop loop;
+  std::mutex mutex;
+  std::vector<std::string> order;
+  auto record = [&](const char* what) {
+    std::lock_guard<std::mutex> guard(mutex);
+    order.push_back(what);
+  };
+  webtest::CSignal busy, release, done;
+  loop.Post([&] {
+    busy.Set();
+    release.Wait();
+  });
+  ASSERT_TRUE(busy.Wait());
+
+  // Posted before the delayed task falls due: runs first, though both wait.
+  loop.Post([&] { record("posted first"); });
+  auto due = std::chrono::steady_clock::now() + 2ms;
+  loop.PostDelayed(2ms, [&] { record("due after it"); });
+  WaitUntilPast(due + 1ms);
+  // Fell due before this one was posted: runs before it.
+  due = std::chrono::steady_clock::now() + 1ms;
+  loop.PostDelayed(1ms, [&] { record("due before the next"); });
+  WaitUntilPast(due + 1ms);
+  loop.Post([&] { record("posted last"); });
+  // Due at once: as a post, after everything queued before it.
+  loop.PostDelayed(0ms, [&] {
+    record("no delay");
+    done.Set();
+  });
+  release.Set();
+  ASSERT_TRUE(done.Wait());
+  std::lock_guard<std::mutex> guard(mutex);
+  EXPECT_EQ((std::vector<std::string>{"posted first", "due after it", "due before the next", "posted last",
+                                      "no delay"}),
+            order);
+}
+
+TEST(WebpageEngineLoop, AnyExceptionFromATaskIsLoggedAndTheLoopGoesOn) {
+  CEngineLoop loop;
+  webtest::CSignal done;
+  loop.Post([] { throw std::runtime_error("bad"); });
+  loop.Post([] { throw 42; });
+  loop.Post([&] { done.Set(); });
+  EXPECT_TRUE(done.Wait());
+  EXPECT_TRUE(loop.Running());
 }
 
 TEST(WebpageEngineLoop, StopWaitsForTheRunningTaskAndRefusesNewOnes) {

@@ -36,7 +36,9 @@ TEST(WebpageManager, ChromiumThatQuitsAtOnceFailsNewPage) {
   char pattern[] = "/tmp/webpage-fake-XXXXXX";
   ASSERT_NE(nullptr, ::mkdtemp(pattern));
   std::string program = std::string(pattern) + "/chromium";
-  std::ofstream(program) << "#!/bin/sh\necho 'fake browser giving up' >&2\nexit 3\n";
+  // It lets go of its pipe at once and only then writes its last words, so that they
+  // can be read only by waiting for the process to end.
+  std::ofstream(program) << "#!/bin/sh\nexec 3>&- 4>&-\nsleep 0.3\necho 'fake browser giving up' >&2\nexit 3\n";
   ::chmod(program.c_str(), 0755);
   webtest::CLogCapture log;
   WebPageOptions options;
@@ -46,7 +48,8 @@ TEST(WebpageManager, ChromiumThatQuitsAtOnceFailsNewPage) {
   ASSERT_EQ(S_OK, CreateWebPageManager(options, &manager));
   PagePtr page;
   EXPECT_EQ(E_FAIL, manager->NewPage(nullptr, &page));
-  // Whether the command could still be written or not, the start fails the same way.
+  // Whether the command could still be written or not, the start fails the same way, and
+  // the failure is reported only after what the dead process wrote has been read.
   EXPECT_TRUE(log.Contains("NewPage failed: Chromium did not answer ("));
   EXPECT_TRUE(log.Contains("fake browser giving up")) << testing::PrintToString(log.Entries());
   manager = nullptr;
