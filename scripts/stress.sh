@@ -6,6 +6,8 @@
 #
 # N defaults to 30 repetitions (ctest --repeat until-fail:N); CTEST_REGEX narrows the
 # run to matching tests. The variants come from STRESS_VARIANTS (default "asan tsan").
+# Tests that drive a whole Chromium take seconds each and are left out unless
+# STRESS_EXCLUDE says otherwise (set it empty to run them too).
 # Exits non-zero when any test failed. Run it before submitting a change that touches
 # threads, queues, waits or timeouts.
 set -euo pipefail
@@ -13,6 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 repeat=${1:-30}
 filter=${2:-}
 variants=${STRESS_VARIANTS:-"asan tsan"}
+exclude=${STRESS_EXCLUDE-'^(WebpageChromiumTest|EngineLibraryTest|Shell)\.'}
 
 "$root/scripts/setup.sh"
 for variant in $variants; do
@@ -41,6 +44,7 @@ for variant in $variants; do
   echo "== $variant: threaded tests x$repeat under load"
   args=(--test-dir "$root/build/$variant" -L threaded --repeat "until-fail:$repeat" -j 2 --output-on-failure)
   [ -n "$filter" ] && args+=(-R "$filter")
+  [ -n "$exclude" ] && args+=(-E "$exclude")
   start=$(date +%s)
   if ctest "${args[@]}" >"$log" 2>&1; then
     echo "   no failure ($(grep -E '^[0-9]+% tests passed' "$log" || true); $(($(date +%s) - start)) s)"

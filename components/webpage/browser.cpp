@@ -132,7 +132,10 @@ pid_t CBrowser::Pid() const { return m_process ? m_process->Pid() : 0; }
 
 void CBrowser::EndFailedStart() {
   std::lock_guard<std::mutex> guard(m_lifeMutex);
-  if (m_process) m_process->Terminate(2s);
+  if (!m_process) return;
+  // A browser that gave up is on its way out: let it finish writing why before it is
+  // made to end.
+  if (!m_process->WaitExit(2s)) m_process->Terminate(2s);
 }
 
 void CBrowser::Abandon() {
