@@ -92,13 +92,9 @@ HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
     case PageEvent::ChildHandle: {
       HWND hWnd = HandleFromValue(ReadEventNumber(value, L"HWND"));
       hWndWeb = hWnd;
-      // The web window goes into the main window, which the host may not have bound yet.
-      HWND hMainWnd = CTabManager::Instance().WaitForBoundMainWnd();
-      ::SetParent(hWnd, hMainWnd);
-      static_cast<INotifOrderStub*>(this)->CreateSHowHideEvent(hWnd);
-      CTabManager::Instance().ShowIeWindow(uID, true);
-      eTabStatus expected = eTabStatusNew;
-      eTabStatusInfo.compare_exchange_strong(expected, eTabStatusReady);
+      // The web window goes into the main window, which the host may not have bound
+      // yet: then BindMainWnd places it. The page's thread never waits for the host.
+      CTabManager::Instance().PlaceWebWindow(uID, hWnd);
       break;
     }
     case PageEvent::ShowAddFavorite: {

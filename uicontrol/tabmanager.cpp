@@ -163,19 +163,43 @@ unsigned CTabManager::TabWorkUIThread(void*) {
 }
 
 void CTabManager::BindMainWnd(HWND hWnd) {
+  std::vector<PendingWebWindow> vecPending;
   {
     std::lock_guard<std::mutex> guard(m_lockMainWnd);
     m_hMainWnd = hWnd;
+    if (hWnd) vecPending.swap(m_vecPendingWebWnd);
   }
-  m_condMainWnd.notify_all();
   unsigned long value = static_cast<unsigned long>(HandleValue(hWnd));
   SetGlobalCache(3, &value);
+  for (const PendingWebWindow& pending : vecPending) ShowWebWindowIn(pending.uID, pending.hWnd, hWnd);
 }
 
-HWND CTabManager::WaitForBoundMainWnd() {
-  std::unique_lock<std::mutex> guard(m_lockMainWnd);
-  m_condMainWnd.wait(guard, [this] { return m_hMainWnd.load() != nullptr; });
-  return m_hMainWnd.load();
+void CTabManager::PlaceWebWindow(unsigned int uID, HWND hWnd) {
+  HWND hMainWnd;
+  {
+    std::lock_guard<std::mutex> guard(m_lockMainWnd);
+    hMainWnd = m_hMainWnd.load();
+    if (!hMainWnd) {
+      m_vecPendingWebWnd.push_back({uID, hWnd});
+      return;
+    }
+  }
+  ShowWebWindowIn(uID, hWnd, hMainWnd);
+}
+
+void CTabManager::ShowWebWindowIn(unsigned int uID, HWND hWnd, HWND hMainWnd) {
+  std::shared_ptr<CTabInfo> spTabInfo;
+  {
+    CAutoLock guard(m_lockTabInfo);
+    auto iter = m_mapTabInfo.find(uID);
+    if (iter != m_mapTabInfo.end()) spTabInfo = iter->second;
+  }
+  if (!spTabInfo) return;  // closed before its window could be shown
+  ::SetParent(hWnd, hMainWnd);
+  static_cast<INotifOrderStub*>(spTabInfo.get())->CreateSHowHideEvent(hWnd);
+  ::ShowWindow(hWnd, SW_SHOW);
+  eTabStatus expected = eTabStatusNew;
+  spTabInfo->eTabStatusInfo.compare_exchange_strong(expected, eTabStatusReady);
 }
 
 int CTabManager::SetGlobalCache(unsigned long type, unsigned long* value) {

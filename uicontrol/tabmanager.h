@@ -3,7 +3,6 @@
 // the library. It keeps the registry of tabs, the two worker threads, the outside
 // components and callbacks handed over by the host, and the data services.
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -69,10 +68,13 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   // Worker threads.
   bool Start();
   void Quit();
+  // Binds the window that page windows go into. Page windows announced before a window
+  // was bound are parented and shown here, in the order they arrived.
   void BindMainWnd(HWND hWnd);
   HWND GetBoundMainWnd() const { return m_hMainWnd.load(); }
-  // Blocks until BindMainWnd has bound a window; returns it.
-  HWND WaitForBoundMainWnd();
+  // Parents a tab's page window into the bound main window and shows it, or keeps it
+  // for BindMainWnd when none is bound yet. Never waits: page threads call it.
+  void PlaceWebWindow(unsigned int uID, HWND hWnd);
   bool IsAudioEnable() { return m_bAudioEnable.load(); }
 
   // Tab registry and lifecycle.
@@ -181,6 +183,9 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   // The record of a tab after the standard checks: ID 0 is refused with its warning, an
   // unknown ID with the lookup's lines; both give an empty pointer.
   std::shared_ptr<CTabInfo> FindCheckedTab(unsigned int uID);
+  // Takes back a record that AddTab or AddLinkTab registered but could not give a page:
+  // an ID that was never handed out must not stay counted or walked.
+  void ForgetRecord(unsigned int uID);
   // Posts a task holding the record to a queue, after the standard ID check and lookup.
   bool PostStandardCommand(unsigned int uID, bool bUIQueue,
                            std::shared_ptr<ITabTask> (*makeTask)(std::shared_ptr<CTabInfo>));
@@ -198,9 +203,16 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   // Start and Quit come from the host's thread; this keeps a Lua call and a native
   // call from starting or joining the same threads twice.
   std::mutex m_lockThreads;
-  // Wakes page threads that wait for BindMainWnd.
+  // Page windows that arrived before a main window was bound, in arrival order; the
+  // lock also orders binding against new arrivals so that none is left behind.
+  struct PendingWebWindow {
+    unsigned int uID;
+    HWND hWnd;
+  };
   std::mutex m_lockMainWnd;
-  std::condition_variable m_condMainWnd;
+  std::vector<PendingWebWindow> m_vecPendingWebWnd;
+  // Parents and shows one page window; a tab closed meanwhile is skipped.
+  void ShowWebWindowIn(unsigned int uID, HWND hWnd, HWND hMainWnd);
 
   // The host's components and callbacks. Each is replaced whole and read as a copy, so
   // a late setter never races with a worker reading the slot.

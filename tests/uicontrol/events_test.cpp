@@ -174,25 +174,48 @@ TEST_F(EventsTest, HistorySkipsInternalPagesAndCannotBeInjected) {
   EXPECT_EQ(rec.TabEvents().size(), before + 1);
 }
 
-TEST_F(EventsTest, ChildHandleWaitsForTheMainWindowThenParentsAndShows) {
-  HWND web = platform::CreateWindowHandle();
+std::wstring HandleText(HWND hWnd) {
   wchar_t hex[32];
-  std::swprintf(hex, 32, L"HWND=%x\n", static_cast<unsigned>(HandleValue(web)));
-  std::wstring value = hex;
-  // An unbound main window holds the page's thread: deliver from another thread. An
-  // earlier test may have bound one; unbind it so that the waiting path runs every time.
+  std::swprintf(hex, 32, L"HWND=%x\n", static_cast<unsigned>(HandleValue(hWnd)));
+  return hex;
+}
+
+TEST_F(EventsTest, ChildHandleBeforeTheMainWindowIsPlacedWhenItIsBound) {
+  // An earlier test may have bound a window; unbind it so that this path runs every time.
   tm.BindMainWnd(nullptr);
-  std::future<void> delivered = std::async(std::launch::async, [&] { page->Fire(L"CHLIDHANDLE", value); });
-  EXPECT_EQ(delivered.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  const unsigned int second = tm.AddTab(L"http://second/", 0);
+  com_ptr<FakeWebPage> secondPage = pages->LastPage();
+  const unsigned int closed = tm.AddTab(L"http://closed/", 0);
+  com_ptr<FakeWebPage> closedPage = pages->LastPage();
+  HWND web = platform::CreateWindowHandle(), web2 = platform::CreateWindowHandle();
+  HWND webClosed = platform::CreateWindowHandle();
+
+  // Delivered on this thread: the page's thread is never held waiting for the host.
+  page->Fire(L"CHLIDHANDLE", HandleText(web));
+  closedPage->Fire(L"CHLIDHANDLE", HandleText(webClosed));
+  secondPage->Fire(L"CHLIDHANDLE", HandleText(web2));
+  EXPECT_EQ(rec.TabEvents().size(), 3u) << "the events reach the interface at once";
+  EXPECT_EQ(Info().hWndWeb, web);
+  EXPECT_FALSE(platform::IsWindowVisible(web));
+  EXPECT_EQ(Info().eTabStatusInfo, eTabStatusNew);
+  EXPECT_TRUE(tm.CloseTab(closed));
+  Drain();
+
   HWND main = platform::CreateWindowHandle();
   tm.BindMainWnd(main);
-  ASSERT_EQ(delivered.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-  EXPECT_EQ(platform::GetParentWindow(web), main);
-  EXPECT_TRUE(platform::IsWindowVisible(web));
-  EXPECT_EQ(Info().hWndWeb, web);
+  for (HWND w : {web, web2}) {
+    EXPECT_EQ(platform::GetParentWindow(w), main);
+    EXPECT_TRUE(platform::IsWindowVisible(w));
+  }
   EXPECT_EQ(Info().eTabStatusInfo, eTabStatusReady);
+  EXPECT_EQ(tm.FindTabInfoForLua(second).eTabStatusInfo, eTabStatusReady);
+  EXPECT_NE(platform::GetParentWindow(webClosed), main) << "a tab closed meanwhile stays closed";
+  EXPECT_FALSE(platform::IsWindowVisible(webClosed));
 
-  // Closing hides the window and moves it to the desktop at once.
+  // Once bound, a window goes in at once; closing hides it and moves it to the desktop.
+  HWND web3 = platform::CreateWindowHandle();
+  secondPage->Fire(L"CHLIDHANDLE", HandleText(web3));
+  EXPECT_EQ(platform::GetParentWindow(web3), main);
   EXPECT_TRUE(tm.CloseTab(id));
   EXPECT_FALSE(platform::IsWindowVisible(web));
   EXPECT_EQ(platform::GetParentWindow(web), GetDesktopWindow());

@@ -49,19 +49,25 @@ TEST_F(TabsTest, AddTabFailures) {
   pages->refuseWith = E_FAIL;
   EXPECT_EQ(tm.AddTab(L"http://refused/", 0), 0u);
   EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kNewPageFailed));
-  EXPECT_EQ(tm.GetTabsCount(), 1) << "a refused page still leaves its record";
+  EXPECT_EQ(tm.GetTabsCount(), 0) << "a refused page leaves no record behind";
 
   pages->refuseWith = S_OK;
   pages->succeedWithNull = true;
   EXPECT_EQ(tm.AddTab(L"http://null/", 0), 0u);
-  EXPECT_EQ(tm.GetTabsCount(), 2);
+  EXPECT_EQ(tm.GetTabsCount(), 0);
+  pages->succeedWithNull = false;
 
   CTabManager::SetWebPageManager(nullptr);
   EXPECT_EQ(tm.AddTab(L"http://nomanager/", 0), 0u);
   EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, msg::kNoPageManager));
-  EXPECT_EQ(tm.GetTabsCount(), 3);
+  EXPECT_EQ(tm.GetTabsCount(), 0);
+  CTabManager::SetWebPageManager(pages);
 
-  // Records without a page can be closed and commanded without reaching a page.
+  // A link tab whose parent is unknown is refused and leaves nothing either.
+  const unsigned int good = tm.AddTab(L"http://good/", 0);
+  ASSERT_NE(good, 0u);
+  EXPECT_EQ(tm.AddLinkTab(L"", good + 1000), 0u);
+  EXPECT_EQ(tm.GetTabsCount(), 1) << "only the tab that was handed out is counted";
   tm.CloseAllTab();
   Drain();
   EXPECT_EQ(tm.GetTabsCount(), 0);
@@ -107,7 +113,7 @@ TEST_F(TabsTest, LinkTabGetsItsPageOnTheUIWorker) {
   int before = tm.GetTabsCount();
   EXPECT_EQ(tm.AddLinkTab(L"x", 12345), 0u);
   EXPECT_TRUE(rec.HasLog(logging::LOG_ERROR, msg::kParentNotFound));
-  EXPECT_EQ(tm.GetTabsCount(), before + 1) << "the new record stays registered";
+  EXPECT_EQ(tm.GetTabsCount(), before) << "a refused link tab leaves no record behind";
 }
 
 TEST_F(TabsTest, RestoreIntoNewTab) {
