@@ -19,7 +19,7 @@ com_ptr<Q> Requery(const com_ptr<T>& source) {
 CTabInfo::CTabInfo() = default;
 
 CTabInfo::CTabInfo(const CTabInfo& other)
-    : INotifOrderStub(), qxcom::CUnknownImp(), std::enable_shared_from_this<CTabInfo>() {
+    : INotifOrderStub(), qxcom::CUnknownImp(), std::enable_shared_from_this<CTabInfo>(), m_bSnapshot(true) {
   CopyFrom(other);
 }
 
@@ -80,7 +80,7 @@ ULONG CTabInfo::Release() {
     if (count == 0) {
       // Owned by shared pointers: drop the pin (which may free the record below, after the
       // lock is gone). Owned by nobody else: the count was the only owner.
-      bDelete = weak_from_this().expired();
+      bDelete = !m_bSnapshot && weak_from_this().expired();
       spLastPin.swap(m_spSelfPin);
     }
   }

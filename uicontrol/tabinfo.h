@@ -29,7 +29,8 @@ class UICONTROL_API CTabInfo : public INotifOrderStub,
  public:
   CTabInfo();
   // A copy is a plain value: every field, and its own references to the same page,
-  // each asked for by its own interface ID.
+  // each asked for by its own interface ID. Its reference count never deletes it: a
+  // copy lives where its owner put it (often on the stack), whatever the count says.
   CTabInfo(const CTabInfo& other);
   CTabInfo& operator=(const CTabInfo& other);
   ~CTabInfo() override;
@@ -82,6 +83,8 @@ class UICONTROL_API CTabInfo : public INotifOrderStub,
   // Guards the self pin and the page wait.
   std::mutex m_lockRef;
   std::shared_ptr<CTabInfo> m_spSelfPin;
+  // Set for copies: Release never deletes them.
+  bool m_bSnapshot = false;
   std::condition_variable m_condPage;
 };
 

@@ -158,3 +158,18 @@ TEST(TabRecord, SnapshotCopiesTheFourteenFields) {
   EXPECT_EQ(info.uTickCount, 77u);
   EXPECT_EQ(info.strStatText, L"stat");
 }
+
+TEST(TabRecord, ACopyIsASnapshotItsCountNeverDeletes) {
+  auto record = std::make_shared<CTabInfo>();
+  record->strTitle.Set(L"kept");
+  {
+    CTabInfo copy(*record);  // as FindTabInfo hands it out: by value, on the stack
+    void* sink = nullptr;
+    ASSERT_EQ(copy.QueryInterface(IID_INotifySink, &sink), S_OK);
+    EXPECT_EQ(static_cast<INotifOrderStub*>(sink)->Release(), 0u);  // must not free the stack
+    EXPECT_EQ(copy.AddRef(), 1u);
+    EXPECT_EQ(copy.Release(), 0u);
+    EXPECT_EQ(copy.strTitle.Get(), L"kept");
+  }
+  EXPECT_EQ(record->strTitle.Get(), L"kept");
+}
