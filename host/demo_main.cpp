@@ -1,10 +1,12 @@
 // A small demonstration of the tab manager: it starts the two workers, posts tasks on
 // both queues, shows that each queue runs its tasks in posting order, and quits.
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string>
 
 #include "uicontrol/tabmanager.h"
+#include "uicontrol/version.h"
 
 namespace {
 
@@ -26,7 +28,11 @@ class CTaskPrint : public ITabTask {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("uicontrol-demo %s\n", UICONTROL_VERSION);
+    return 0;
+  }
   CTabManager& tm = CTabManager::Instance();
   // Tasks posted before Start wait in their queue.
   for (int i = 1; i <= 3; ++i) {

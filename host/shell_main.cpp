@@ -76,17 +76,30 @@ void Dispatch(CLuaShell& shell, CNotificationQueue& queue) {
   }
 }
 
+// The terminal interface installed with the program: UICONTROL_UI_FROM_PROGRAM is the UI
+// folder relative to the program's own folder, the same in the build tree and installed.
+std::string DefaultUIScript(const char* argv0) {
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  const std::string program = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(argv0);
+  return ScriptBesideProgram(program, UICONTROL_UI_FROM_PROGRAM, "main.lua");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   ShellOptions options;
   std::string error;
-  if (!ParseShellOptions(argc, argv, UICONTROL_DEFAULT_UI, &options, &error)) {
+  if (!ParseShellOptions(argc, argv, DefaultUIScript(argv[0]), &options, &error)) {
     std::fprintf(stderr, "uicontrol-shell: %s\n%s", error.c_str(), ShellUsage().c_str());
     return 2;
   }
   if (options.help) {
     std::printf("%s", ShellUsage().c_str());
+    return 0;
+  }
+  if (options.version) {
+    std::printf("%s", ShellVersion().c_str());
     return 0;
   }
   if (!MakeFolder(options.profile) || !MakeFolder(options.profile + "/downloads")) {

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "uicontrol/version.h"
+
 namespace {
 
 std::string DefaultProfile() {
@@ -22,7 +24,20 @@ std::string ShellUsage() {
          "  --home URL       the home page\n"
          "  --chromium PATH  the Chromium program (default /usr/bin/chromium)\n"
          "  --visible        show Chromium's window when a display exists\n"
-         "  --help           this text\n";
+         "  --help           this text\n"
+         "  --version        the version of the shell and of the library\n";
+}
+
+std::string ShellVersion() {
+  return std::string("uicontrol-shell " UICONTROL_VERSION "\n"
+                     "built on uicontrol " UICONTROL_VERSION " with Lua: " UICONTROL_LUA_NAME "\n");
+}
+
+std::string ScriptBesideProgram(const std::string& programPath, const std::string& relative,
+                                const std::string& name) {
+  const size_t slash = programPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : programPath.substr(0, slash);
+  return folder + "/" + relative + "/" + name;
 }
 
 bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, ShellOptions* options,
@@ -41,6 +56,8 @@ bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, Shel
     };
     if (arg == "--help" || arg == "-h") {
       options->help = true;
+    } else if (arg == "--version") {
+      options->version = true;
     } else if (arg == "--visible") {
       options->visible = true;
     } else if (arg == "--profile") {

@@ -11,6 +11,7 @@ struct ShellOptions {
   std::string home;      // home page (default: the served index, else about:blank)
   bool visible = false;  // a visible Chromium window when a display exists
   bool help = false;
+  bool version = false;
   std::vector<std::string> scriptArgs;  // after "--", handed to the script
 };
 
@@ -19,3 +20,8 @@ struct ShellOptions {
 bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, ShellOptions* options,
                        std::string* error);
 std::string ShellUsage();
+// "uicontrol-shell VERSION" and the Lua it runs on, for --version.
+std::string ShellVersion();
+// The script at `relative` (a path relative to the program's folder) and `name` in it.
+std::string ScriptBesideProgram(const std::string& programPath, const std::string& relative,
+                                const std::string& name);

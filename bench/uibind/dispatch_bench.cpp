@@ -140,6 +140,11 @@ void PrintRatio(const RatioReporter& r, const char* what, const char* measured, 
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+#ifdef LUAJIT_VERSION
+  std::printf("Lua: %s\n", LUAJIT_VERSION);
+#else
+  std::printf("Lua: %s (C++ build)\n", LUA_RELEASE);
+#endif
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\nRatios (same run):\n");

@@ -107,6 +107,39 @@ TEST(Shell, HelpAndBadOptions) {
   EXPECT_NE(out.find("unknown option --no-such-option"), std::string::npos);
 }
 
+TEST(Shell, VersionIsTheProjectVersion) {
+  std::string out;
+  EXPECT_EQ(RunShell("--version", &out), 0);
+  EXPECT_EQ(out.rfind("uicontrol-shell " PROJECT_VERSION_TEXT "\n", 0), 0u) << out;
+  out.clear();
+  EXPECT_EQ(RunShell("--help", &out), 0);
+  EXPECT_NE(out.find("--version"), std::string::npos);
+}
+
+// A copy of the program in <prefix>/bin runs <prefix>/share/uicontrol/ui/main.lua by
+// default, not the interface of the tree it was built in.
+TEST(Shell, DefaultInterfaceBesideTheProgram) {
+  const std::string prefix = TempProfile("shell-prefix");
+  const std::string ui = prefix + "/share/uicontrol/ui";
+  ASSERT_EQ(std::system(("mkdir -p '" + prefix + "/bin' '" + ui + "' && cp '" SHELL_PROGRAM "' '" + prefix +
+                         "/bin/'").c_str()),
+            0);
+  FILE* script = std::fopen((ui + "/main.lua").c_str(), "w");
+  ASSERT_NE(script, nullptr);
+  std::fputs("function OnStart() print('installed interface') host.quit(7) end\n", script);
+  std::fclose(script);
+  std::string out;
+  const std::string command = prefix + "/bin/uicontrol-shell --profile '" + prefix + "/profile' </dev/null 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  const int status = pclose(pipe);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7) << out;
+  EXPECT_NE(out.find("installed interface"), std::string::npos) << out;
+}
+
 TEST(Shell, ScriptedSessionAndTheNextStart) {
   if (!HaveChromium()) GTEST_SKIP() << "Chromium is not installed";
   const std::string profile = TempProfile("shell_scripted_");
