@@ -3,6 +3,7 @@
 # The build folder is build/<variant>.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/compiler-cache.sh"
 variant=${1:-normal}
 shift || true
 case "$variant" in

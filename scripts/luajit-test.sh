@@ -3,6 +3,7 @@
 # whole test suite there.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/compiler-cache.sh"
 "$root/scripts/setup.sh"
 build="$root/build/luajit"
 cmake -S "$root" -B "$build" -G Ninja -DUICONTROL_LUA=luajit -DUICONTROL_SANITIZER= >/dev/null

@@ -10,6 +10,7 @@
 # The packages stay in build/package/*.deb.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/compiler-cache.sh"
 "$root/scripts/setup.sh"
 
 # The package build compiles what the normal build compiled, in another folder: let the

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   liblua5.1-0-dev libtinyxml-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev nlohmann-json3-dev
