@@ -1,13 +1,18 @@
 #include "platform/sharedmem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -89,4 +94,42 @@ void CloseMappingHandle(HMAPPING mapping) {
   if (!mapping) return;
   close(mapping->fd);
   delete mapping;
+}
+
+namespace {
+
+// The process ID a name ends with after the prefix: plain decimal as the names are made
+// (no sign, no leading zero), or 0 when the rest is anything else.
+pid_t ProcessIdOf(const std::string& rest) {
+  if (rest.empty() || rest.size() > 10 || rest[0] == '0') return 0;
+  long long value = 0;
+  for (char c : rest) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + (c - '0');
+  }
+  return value <= INT_MAX ? static_cast<pid_t>(value) : 0;
+}
+
+bool ProcessExists(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
+
+}  // namespace
+
+int RemoveMappingsOfEndedProcesses(const std::wstring& prefix) {
+  // POSIX shared memory objects are the files of /dev/shm, named without the slash.
+  const std::string start = ShmName(prefix).substr(1);
+  DIR* dir = opendir("/dev/shm");
+  if (!dir) return 0;
+  std::vector<std::string> ended;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (start.empty() || name.compare(0, start.size(), start) != 0) continue;
+    const pid_t pid = ProcessIdOf(name.substr(start.size()));
+    if (pid != 0 && !ProcessExists(pid)) ended.push_back(name);
+  }
+  closedir(dir);
+  int removed = 0;
+  for (const std::string& name : ended) {
+    if (shm_unlink(("/" + name).c_str()) == 0) ++removed;
+  }
+  return removed;
 }

@@ -17,3 +17,10 @@ PLATFORM_API HMAPPING OpenFileMappingW(bool writable, const std::wstring& name);
 PLATFORM_API void* MapViewOfFile(HMAPPING mapping, bool writable);
 PLATFORM_API void UnmapViewOfFile(HMAPPING mapping, void* view);
 PLATFORM_API void CloseMappingHandle(HMAPPING mapping);
+
+// Removes the mappings named `prefix` followed by the decimal ID of a process that no
+// longer exists: the ones left by processes killed before they could remove their own.
+// Other names, and those of live processes (also ones this process may not signal),
+// stay. A process of another PID namespace sharing the folder counts as gone.
+// Returns how many were removed.
+PLATFORM_API int RemoveMappingsOfEndedProcesses(const std::wstring& prefix);

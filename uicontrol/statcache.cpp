@@ -6,7 +6,9 @@
 
 namespace {
 
-std::wstring BlockName(DWORD dwProcessId) { return L"QXESTATCACHE_" + std::to_wstring(dwProcessId); }
+const wchar_t kBlockPrefix[] = L"QXESTATCACHE_";
+
+std::wstring BlockName(DWORD dwProcessId) { return kBlockPrefix + std::to_wstring(dwProcessId); }
 
 bool EntryOffset(unsigned long type, size_t* offset) {
   if (type < 1 || type > 3) return false;
@@ -23,6 +25,9 @@ std::atomic<uint32_t>* Entry(const void* view, size_t offset) {
 }  // namespace
 
 CStatCacheWriter::CStatCacheWriter(DWORD dwProcessId) {
+  // A process removes its block when it exits normally; one killed by a signal leaves it
+  // behind, so each start clears away the blocks of processes that are gone.
+  RemoveMappingsOfEndedProcesses(kBlockPrefix);
   m_hMapping = CreateFileMappingW(BlockName(dwProcessId), kStatCacheSize);
   m_pView = MapViewOfFile(m_hMapping, true);
 }

@@ -1,5 +1,7 @@
 #include "components/datastore/schema.h"
 
+#include <optional>
+
 namespace datastore {
 
 namespace {
@@ -67,6 +69,16 @@ int ReadVersion(CSqliteDb& db, bool* ok) {
   return *ok ? static_cast<int>(stmt.Int(0)) : 0;
 }
 
+// Reads the version, trying again while another process holds the file for a moment.
+int ReadVersionWaiting(CSqliteDb& db, bool* ok) {
+  CBusyRetry retry(db);
+  int version;
+  do {
+    version = ReadVersion(db, ok);
+  } while (!*ok && retry.Again());
+  return version;
+}
+
 }  // namespace
 
 const std::vector<Migration>& StoreMigrations() {
@@ -78,13 +90,23 @@ int CurrentSchemaVersion() { return StoreMigrations().back().nVersion; }
 
 bool ConfigureConnection(CSqliteDb& db, const DataStoreOptions& options, std::string* error) {
   // First, so that every later statement waits for another process instead of failing.
-  sqlite3_busy_timeout(db.Handle(), options.nBusyTimeoutMs > 0 ? options.nBusyTimeoutMs : 0);
-  {
-    CStmt wal(db, "PRAGMA journal_mode=WAL");
-    if (wal.Step() != SQLITE_ROW || wal.Text(0) != "wal") {
-      *error = "cannot switch to WAL journal: " + db.ErrorText();
-      return false;
+  db.SetBusyTimeout(options.nBusyTimeoutMs);
+  // On a new file the switch needs the file to itself, and SQLite does not wait for that
+  // when this connection already reads it; another process opening the same file at the
+  // same moment holds it only briefly, so the switch is tried again.
+  CBusyRetry retry(db);
+  for (;;) {
+    int rc;
+    std::string mode;
+    {
+      CStmt wal(db, "PRAGMA journal_mode=WAL");
+      rc = wal.Step();
+      if (rc == SQLITE_ROW) mode = wal.Text(0);
     }
+    if (mode == "wal") break;
+    if (rc != SQLITE_ROW && retry.Again()) continue;
+    *error = "cannot switch to WAL journal: " + (rc == SQLITE_ROW ? "the file stays in " + mode + " mode" : db.ErrorText());
+    return false;
   }
   const char* sync = options.eDurability == Durability::Full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL";
   if (!db.Exec(sync)) {
@@ -97,15 +119,21 @@ bool ConfigureConnection(CSqliteDb& db, const DataStoreOptions& options, std::st
 bool ApplyMigrations(CSqliteDb& db, const std::vector<Migration>& steps, std::string* error) {
   const int newest = steps.empty() ? 0 : steps.back().nVersion;
   bool ok = false;
-  int version = ReadVersion(db, &ok);
+  int version = ReadVersionWaiting(db, &ok);
   if (!ok) {
     *error = "cannot read schema version: " + db.ErrorText();
     return false;
   }
   if (version == newest) return true;
   // Read the version again under the write lock: another process may have just migrated.
-  CTransaction tx(db);
-  if (!tx.Begun()) {
+  // BEGIN IMMEDIATE waits for the lock within the busy timeout; a lock SQLite reports at
+  // once is waited for here.
+  std::optional<CTransaction> tx;
+  CBusyRetry retry(db);
+  do {
+    tx.emplace(db);
+  } while (!tx->Begun() && retry.Again());
+  if (!tx->Begun()) {
     *error = "cannot start schema update: " + db.ErrorText();
     return false;
   }
@@ -128,7 +156,7 @@ bool ApplyMigrations(CSqliteDb& db, const std::vector<Migration>& steps, std::st
   }
   // A pragma cannot take a bound parameter; the version is our own integer.
   const std::string setVersion = "PRAGMA user_version=" + std::to_string(newest);
-  if (!db.Exec(setVersion.c_str()) || !tx.Commit()) {
+  if (!db.Exec(setVersion.c_str()) || !tx->Commit()) {
     *error = "cannot finish schema update: " + db.ErrorText();
     return false;
   }

@@ -1,5 +1,8 @@
 #include "components/datastore/sqlitedb.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace datastore {
 
 CSqliteDb::~CSqliteDb() {
@@ -19,6 +22,11 @@ std::unique_ptr<CSqliteDb> CSqliteDb::Open(const std::string& path, std::string*
   }
   sqlite3_extended_result_codes(db, 1);
   return std::unique_ptr<CSqliteDb>(new CSqliteDb(db));
+}
+
+void CSqliteDb::SetBusyTimeout(int milliseconds) {
+  m_busyTimeoutMs = std::max(milliseconds, 0);
+  sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
 }
 
 sqlite3_stmt* CSqliteDb::Prepare(const std::string& sql) {
@@ -84,6 +92,18 @@ std::string CStmt::Text(int column) const {
 }
 
 int64_t CStmt::Int(int column) const { return sqlite3_column_int64(m_stmt, column); }
+
+CBusyRetry::CBusyRetry(const CSqliteDb& db)
+    : m_db(db), m_deadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(db.BusyTimeoutMs())) {}
+
+bool CBusyRetry::Again() {
+  if (!m_db.LastErrorWasBusy() || std::chrono::steady_clock::now() >= m_deadline) return false;
+  // Short at first (the lock is usually a moment's), then at most 50 ms so that a long
+  // wait does not spin.
+  std::this_thread::sleep_for(m_pause);
+  m_pause = std::min(m_pause * 2, std::chrono::milliseconds(50));
+  return true;
+}
 
 CTransaction::CTransaction(CSqliteDb& db) : m_db(db) { m_begun = m_db.Exec("BEGIN IMMEDIATE"); }
 

@@ -4,6 +4,7 @@
 // Not thread-safe: the store serialises every use of a connection.
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,6 +22,9 @@ class CSqliteDb {
   static std::unique_ptr<CSqliteDb> Open(const std::string& path, std::string* error);
 
   sqlite3* Handle() const { return m_db; }
+  // How long a statement waits for a lock another connection holds (0: not at all).
+  void SetBusyTimeout(int milliseconds);
+  int BusyTimeoutMs() const { return m_busyTimeoutMs; }
   // A cached statement for this SQL text, prepared on first use; null on error.
   sqlite3_stmt* Prepare(const std::string& sql);
   // Runs SQL without results (pragmas, schema); false on error.
@@ -33,6 +37,7 @@ class CSqliteDb {
   explicit CSqliteDb(sqlite3* db) : m_db(db) {}
 
   sqlite3* m_db;
+  int m_busyTimeoutMs = 0;
   std::unordered_map<std::string, sqlite3_stmt*> m_statements;
 };
 
@@ -57,6 +62,24 @@ class CStmt {
  private:
   sqlite3_stmt* m_stmt;
   bool m_bindOk = true;
+};
+
+// Paces the retries of a step that failed for a lock, within the connection's busy timeout.
+// SQLite reports some locks at once instead of waiting for them, where waiting could
+// deadlock: a connection that already reads asking to write, as the switch to the WAL
+// journal does on a new file. A step that must not give up on a momentary lock loops:
+//   CBusyRetry retry(db); while (!Step() && retry.Again()) {}
+class CBusyRetry {
+ public:
+  explicit CBusyRetry(const CSqliteDb& db);
+  // After a failed attempt: true, after a short pause, when it failed for a lock and the
+  // busy timeout has not passed since this object was made; false otherwise.
+  bool Again();
+
+ private:
+  const CSqliteDb& m_db;
+  std::chrono::steady_clock::time_point m_deadline;
+  std::chrono::milliseconds m_pause{1};
 };
 
 // BEGIN IMMEDIATE on construction (waiting up to the busy timeout for another writer);

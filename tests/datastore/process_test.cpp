@@ -1,5 +1,7 @@
 // Several processes on one database: a writer killed in mid-stream loses nothing it had
-// confirmed, two writers at once lose nothing, and a writer kept out too long says so.
+// confirmed, two writers at once lose nothing, writers opening a new file at the same
+// instant all get in, and a writer kept out too long says so.
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sqlite3.h>
@@ -8,6 +10,7 @@
 
 #include <chrono>
 #include <future>
+#include <memory>
 #include <set>
 
 #include "store_fixture.h"
@@ -17,18 +20,21 @@ extern char** environ;
 namespace dstest {
 namespace {
 
-// A running writer whose confirmations are read from a pipe.
+// A running writer whose confirmations are read from a pipe. With a start descriptor the
+// writer gets it as standard input and opens the store only once every copy of its other
+// end is closed. The pipes are close-on-exec, so no writer holds another one's.
 class Writer {
  public:
-  Writer(const std::string& db, const char* mode, int count, const char* tag) {
+  Writer(const std::string& db, const char* mode, int count, const char* tag, int startFd = -1) {
     int fds[2];
-    if (pipe(fds) != 0) return;
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    if (startFd >= 0) posix_spawn_file_actions_adddup2(&actions, startFd, 0);
     const std::string countText = std::to_string(count);
-    const char* args[] = {DATASTORE_TEST_WRITER, db.c_str(), mode, countText.c_str(), tag, nullptr};
+    const char* args[] = {DATASTORE_TEST_WRITER, db.c_str(), mode, countText.c_str(), tag,
+                          startFd >= 0 ? "wait" : nullptr, nullptr};
     if (posix_spawn(&m_pid, DATASTORE_TEST_WRITER, &actions, nullptr, const_cast<char**>(args), environ) != 0) {
       m_pid = 0;
     }
@@ -130,6 +136,42 @@ TEST_F(ProcessTest, TwoWritersAtOnceLoseNothing) {
   EXPECT_EQ(titles.size(), 300u);
   EXPECT_TRUE(titles.count("p149") && titles.count("q0"));
   EXPECT_EQ(IntegrityCheck(), "ok");
+}
+
+// A new file is where the opening steps (WAL switch, schema creation) meet: every writer
+// must wait for the others' locks there instead of giving up.
+TEST_F(ProcessTest, WritersOpeningANewStoreAtOnceAllGetIn) {
+  constexpr int kWriters = 5;
+  constexpr int kRows = 10;
+  constexpr int kRounds = 20;
+  for (int round = 0; round < kRounds && !HasFailure(); ++round) {
+    const std::string db = dir.Path("round" + std::to_string(round) + ".db");
+    int start[2];
+    ASSERT_EQ(pipe2(start, O_CLOEXEC), 0);
+    std::vector<std::unique_ptr<Writer>> writers;
+    std::vector<std::string> tags;
+    for (int w = 0; w < kWriters; ++w) {
+      tags.push_back("w" + std::to_string(w) + "-");
+      writers.push_back(std::make_unique<Writer>(db, "favor", kRows, tags.back().c_str(), start[0]));
+    }
+    close(start[0]);
+    close(start[1]);  // all writers open the store now
+    for (int w = 0; w < kWriters; ++w) {
+      ASSERT_TRUE(writers[w]->Started()) << "round " << round;
+      EXPECT_EQ(writers[w]->Finish(), 0) << "round " << round << ", writer " << w;
+      EXPECT_EQ(writers[w]->confirmed.size(), static_cast<size_t>(kRows)) << "round " << round << ", writer " << w;
+    }
+    sqlite3* check = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &check), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(check, "SELECT COUNT(DISTINCT title), COUNT(*) FROM favorites", -1, &stmt, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(stmt, 0), kWriters * kRows) << "round " << round;
+    EXPECT_EQ(sqlite3_column_int(stmt, 1), kWriters * kRows) << "round " << round;
+    sqlite3_finalize(stmt);
+    sqlite3_close(check);
+  }
 }
 
 TEST_F(ProcessTest, WriterKeptOutTooLongReportsBusy) {

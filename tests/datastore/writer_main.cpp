@@ -1,7 +1,12 @@
 // A second process for the process tests: writes a stream of "add_his" or "add_favor"
 // commands into a store and prints the number of each write as soon as its call has
 // returned S_OK (so the parent knows which writes were confirmed).
-//   datastore_test_writer <database> <his|favor> <count> <tag>
+//   datastore_test_writer <database> <his|favor> <count> <tag> [wait]
+// With "wait" it first reads standard input to its end, so that a parent can start
+// several writers and let them open the store at the same instant by closing that pipe.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -9,9 +14,15 @@
 #include "components/datastore/datastore.h"
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: %s <database> <his|favor> <count> <tag>\n", argv[0]);
+  if (argc != 5 && !(argc == 6 && std::string(argv[5]) == "wait")) {
+    std::fprintf(stderr, "usage: %s <database> <his|favor> <count> <tag> [wait]\n", argv[0]);
     return 2;
+  }
+  if (argc == 6) {
+    char buffer[64];
+    ssize_t n;
+    while ((n = read(0, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+    }
   }
   datastore::DataStoreOptions options;
   options.strDatabasePath = argv[1];

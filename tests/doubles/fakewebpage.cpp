@@ -4,15 +4,16 @@
 
 using qxdk::UTIL::com_ptr;
 
-FakeWebPage::FakeWebPage() : m_eventThread([this] { EventLoop(); }) {}
+FakeWebPage::FakeWebPage() : m_eventThread(&FakeWebPage::EventLoop, this, m_queue) {}
 
 FakeWebPage::~FakeWebPage() {
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_stop = true;
+    std::lock_guard<std::mutex> guard(m_queue->mutex);
+    m_queue->stop = true;
   }
-  m_cond.notify_all();
-  // The last release may come from the event thread itself (a sink dropping the page).
+  m_queue->cond.notify_all();
+  // The last release may come from the event thread itself (a sink dropping the page);
+  // the thread then leaves on its own, holding only the queue.
   if (m_eventThread.get_id() == std::this_thread::get_id()) {
     m_eventThread.detach();
   } else {
@@ -34,21 +35,48 @@ HRESULT FakeWebPage::QueryInterface(const GUID& riid, void** ppv) {
   return S_OK;
 }
 
+namespace {
+
+// The order's CMD value, read as the page component reads it: key=value lines, the
+// last value of a repeated key counts.
+bool IsCloseOrder(const std::wstring& order) {
+  std::wstring cmd;
+  size_t start = 0;
+  while (start <= order.size()) {
+    size_t end = order.find(L'\n', start);
+    if (end == std::wstring::npos) end = order.size();
+    const std::wstring line = order.substr(start, end - start);
+    if (line.compare(0, 4, L"CMD=") == 0) cmd = line.substr(4);
+    start = end + 1;
+  }
+  return cmd == L"ClOSETAB";
+}
+
+}  // namespace
+
 HRESULT FakeWebPage::SendOrder(const wchar_t* order) {
+  std::vector<std::pair<std::wstring, std::shared_ptr<INotifOrderStub>>> released;
   {
     std::lock_guard<std::mutex> guard(m_mutex);
     static std::atomic<long> sequence{0};
     m_orders.push_back(order ? order : L"");
     m_orderSeq.push_back(++sequence);
+    if (IsCloseOrder(m_orders.back())) {
+      m_closed = true;
+      released.swap(m_sinks);
+    }
   }
   m_cond.notify_all();
+  // The sinks are let go last, outside the lock: the tab record may go with them, and
+  // with the record the last reference to this page.
   return S_OK;
 }
 
 HRESULT FakeWebPage::Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie) {
   std::lock_guard<std::mutex> guard(m_mutex);
-  m_sinks.emplace_back(key, std::move(sink));
-  if (cookie) *cookie = m_sinks.size();
+  m_subscribedKeys.push_back(key);
+  if (!m_closed) m_sinks.emplace_back(key, std::move(sink));
+  if (cookie) *cookie = m_subscribedKeys.size();
   return S_OK;
 }
 
@@ -91,9 +119,19 @@ std::vector<long> FakeWebPage::OrderSequence() {
 
 std::vector<std::wstring> FakeWebPage::SubscribedKeys() {
   std::lock_guard<std::mutex> guard(m_mutex);
-  std::vector<std::wstring> keys;
-  for (const auto& s : m_sinks) keys.push_back(s.first);
-  return keys;
+  return m_subscribedKeys;
+}
+
+std::vector<std::weak_ptr<INotifOrderStub>> FakeWebPage::Sinks() {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  std::vector<std::weak_ptr<INotifOrderStub>> sinks;
+  for (const auto& s : m_sinks) sinks.push_back(s.second);
+  return sinks;
+}
+
+bool FakeWebPage::Closed() {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  return m_closed;
 }
 
 std::map<std::wstring, std::wstring> FakeWebPage::DataSet() {
@@ -119,16 +157,16 @@ void FakeWebPage::Fire(const std::wstring& key, const std::wstring& value) {
 
 void FakeWebPage::FireAsync(const std::wstring& key, const std::wstring& value) {
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_events.emplace_back(key, value);
-    ++m_eventsPending;
+    std::lock_guard<std::mutex> guard(m_queue->mutex);
+    m_queue->events.emplace_back(key, value);
+    ++m_queue->pending;
   }
-  m_cond.notify_all();
+  m_queue->cond.notify_all();
 }
 
 void FakeWebPage::WaitEventsDelivered() {
-  std::unique_lock<std::mutex> guard(m_mutex);
-  m_cond.wait_for(guard, std::chrono::seconds(60), [&] { return m_eventsPending == 0; });
+  std::unique_lock<std::mutex> guard(m_queue->mutex);
+  m_queue->cond.wait_for(guard, std::chrono::seconds(60), [&] { return m_queue->pending == 0; });
 }
 
 void FakeWebPage::SetValue(const std::wstring& name, const std::wstring& value) {
@@ -136,18 +174,18 @@ void FakeWebPage::SetValue(const std::wstring& name, const std::wstring& value) 
   m_values[name] = value;
 }
 
-void FakeWebPage::EventLoop() {
-  std::unique_lock<std::mutex> guard(m_mutex);
+void FakeWebPage::EventLoop(FakeWebPage* page, std::shared_ptr<EventQueue> queue) {
+  std::unique_lock<std::mutex> guard(queue->mutex);
   for (;;) {
-    m_cond.wait(guard, [&] { return m_stop || !m_events.empty(); });
-    if (m_stop) return;
-    auto event = m_events.front();
-    m_events.pop_front();
+    queue->cond.wait(guard, [&] { return queue->stop || !queue->events.empty(); });
+    if (queue->stop) return;
+    auto event = queue->events.front();
+    queue->events.pop_front();
     guard.unlock();
-    Fire(event.first, event.second);
+    page->Fire(event.first, event.second);  // the page may be gone after this
     guard.lock();
-    --m_eventsPending;
-    m_cond.notify_all();
+    --queue->pending;
+    queue->cond.notify_all();
   }
 }
 

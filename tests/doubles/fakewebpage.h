@@ -2,6 +2,8 @@
 // Test doubles of the web page component: a page that records its orders and
 // subscriptions, keeps named values, and delivers events on the caller's thread or on a
 // thread of its own; and a page manager that creates such pages or refuses to.
+// As the real page does, a page lets its sinks go on "ClOSETAB" (and keeps none subscribed
+// later), which breaks the cycle page -> sink -> tab record -> page.
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -35,7 +37,12 @@ class FakeWebPage : public IWebPage, public IWebPageNotifier, public IWebPageDat
   std::vector<std::wstring> Orders();
   // A process-wide sequence number for each order, to compare arrival across pages.
   std::vector<long> OrderSequence();
+  // Every key subscribed, also those whose sinks the page has let go.
   std::vector<std::wstring> SubscribedKeys();
+  // The sinks the page holds now (weakly, so that a test can watch them go).
+  std::vector<std::weak_ptr<INotifOrderStub>> Sinks();
+  // True once "ClOSETAB" has come.
+  bool Closed();
   std::map<std::wstring, std::wstring> DataSet();
   // Waits until at least `count` orders arrived; false after the deadline.
   bool WaitForOrders(size_t count, std::chrono::seconds deadline = std::chrono::seconds(30));
@@ -55,20 +62,30 @@ class FakeWebPage : public IWebPage, public IWebPageNotifier, public IWebPageDat
   IWebPage* parentPage = nullptr;  // set for pages created with NewLinkPage
 
  private:
-  void EventLoop();
+  // The event thread's queue. The thread shares it rather than reaching it through the
+  // page: an event may end with the page destroyed (its sink let the last reference go),
+  // and the thread must then find its way out without the page.
+  struct EventQueue {
+    std::mutex mutex;
+    std::condition_variable cond;
+    std::deque<std::pair<std::wstring, std::wstring>> events;
+    size_t pending = 0;
+    bool stop = false;
+  };
+  static void EventLoop(FakeWebPage* page, std::shared_ptr<EventQueue> queue);
 
   std::mutex m_mutex;
   std::condition_variable m_cond;
   std::vector<std::wstring> m_orders;
   std::vector<long> m_orderSeq;
   std::vector<std::pair<std::wstring, std::shared_ptr<INotifOrderStub>>> m_sinks;
+  std::vector<std::wstring> m_subscribedKeys;
+  bool m_closed = false;
   std::map<std::wstring, std::wstring> m_values;
   std::map<std::wstring, std::wstring> m_dataSet;
   std::atomic<int> m_outstanding{0};
 
-  std::deque<std::pair<std::wstring, std::wstring>> m_events;
-  size_t m_eventsPending = 0;
-  bool m_stop = false;
+  std::shared_ptr<EventQueue> m_queue = std::make_shared<EventQueue>();
   std::thread m_eventThread;
 };
 

@@ -1,5 +1,7 @@
 // The statistics block, in this process and read from another one.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -33,6 +35,62 @@ TEST(StatCache, WithoutABlockEverythingFails) {
   CStatCacheReader reader(0x7ffffff0);
   uint32_t out = 0;
   EXPECT_EQ(reader.Get(1, &out), 0);
+}
+
+namespace {
+
+bool BlockExists(const std::wstring& name) {
+  HMAPPING mapping = OpenFileMappingW(false, name);
+  CloseMappingHandle(mapping);
+  return mapping != nullptr;
+}
+
+}  // namespace
+
+// A browser killed by a signal cannot remove its block; the next one to start does.
+TEST(StatCache, StartingRemovesTheBlocksOfEndedProcessesOnly) {
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  waitpid(ended, nullptr, 0);
+  int hold[2];
+  ASSERT_EQ(pipe(hold), 0);
+  const pid_t live = fork();
+  if (live == 0) {
+    close(hold[1]);
+    char c;
+    while (read(hold[0], &c, 1) > 0) {
+    }
+    _exit(0);
+  }
+  close(hold[0]);
+  ASSERT_GT(live, 0);
+
+  const std::wstring endedName = L"QXESTATCACHE_" + std::to_wstring(ended);
+  const std::wstring liveName = L"QXESTATCACHE_" + std::to_wstring(live);
+  HMAPPING endedBlock = CreateFileMappingW(endedName, kStatCacheSize);
+  HMAPPING liveBlock = CreateFileMappingW(liveName, kStatCacheSize);
+  ASSERT_TRUE(endedBlock && liveBlock);
+  auto* liveView = static_cast<uint32_t*>(MapViewOfFile(liveBlock, true));
+  ASSERT_NE(liveView, nullptr);
+  liveView[0] = 42;
+  {
+    CStatCacheWriter writer(GetCurrentProcessId());
+    unsigned long value = 5;
+    EXPECT_EQ(writer.Set(1, &value), 1);
+  }
+  EXPECT_FALSE(BlockExists(endedName));
+  EXPECT_TRUE(BlockExists(liveName));
+  CStatCacheReader reader(static_cast<DWORD>(live));
+  uint32_t out = 0;
+  EXPECT_EQ(reader.Get(1, &out), 1);
+  EXPECT_EQ(out, 42u) << "the live process's block is still the one it wrote";
+
+  UnmapViewOfFile(liveBlock, liveView);
+  CloseMappingHandle(liveBlock);
+  CloseMappingHandle(endedBlock);
+  close(hold[1]);
+  waitpid(live, nullptr, 0);
 }
 
 #ifdef STATCACHE_READER
