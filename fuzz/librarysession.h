@@ -30,7 +30,6 @@ class CLibrarySession {
   }
 
   ~CLibrarySession() {
-    tm.Start();  // an input may have stopped the workers; closing needs them
     tm.CloseAllTab();
     Drain();
     tm.Quit();
@@ -38,7 +37,7 @@ class CLibrarySession {
     CTabManager::RegisterDataNotify(nullptr);
     // This thread keeps a copy of the last callback it called until it calls again; a call
     // now lets the input's callbacks go, so each input frees what it allocated.
-    CTabManager::Notify(0, L"", L"");
+    CTabManager::Notify(0u, L"", L"");
     CTabManager::NotifyData(L"", std::wstring());
     CTabManager::SetWebPageManager(nullptr);
     CTabManager::SetDataAccessor(nullptr);
@@ -53,7 +52,9 @@ class CLibrarySession {
   CLibrarySession& operator=(const CLibrarySession&) = delete;
 
   // Runs every task posted so far on both queues (a task of one may post to the other).
+  // The workers are started first: an input may have stopped them.
   void Drain() {
+    tm.Start();
     for (int round = 0; round < 2; ++round) {
       DrainQueue(*CTabManager::UITaskQueue());
       DrainQueue(*CTabManager::IOTaskQueue());
