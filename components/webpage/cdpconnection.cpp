@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <vector>
 
 #include "components/webpage/cdpframing.h"
@@ -172,8 +174,13 @@ void CCdpConnection::Dispatch(Json&& message) {
     if (message.contains("method") && m_handlers.onEvent) m_handlers.onEvent(std::move(message));
     return;
   }
+  // Commands are numbered 1 to INT_MAX; any other id answers none of them (converted
+  // to int it would wrap round onto one: 4294967297 is not 1).
   if (!id->is_number_integer()) return;
-  int key = id->get<int>();
+  const bool inRange = id->is_number_unsigned() ? id->get<uint64_t>() <= static_cast<uint64_t>(INT_MAX)
+                                                : (id->get<int64_t>() >= 1 && id->get<int64_t>() <= INT_MAX);
+  if (!inRange) return;
+  const int key = static_cast<int>(id->get<int64_t>());
   Pending pending;
   {
     std::lock_guard<std::mutex> guard(m_mutex);

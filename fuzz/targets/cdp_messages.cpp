@@ -77,6 +77,11 @@ void CheckConnection(const std::string& stream) {
     const int id = connection->Send("Test.method", webpage::Json::object(), i == 1 ? "session" : "",
                                     [&, i](const webpage::Json& reply) {
                                       FUZZ_CHECK(reply.is_object(), "a reply is an object");
+                                      // The reply to this command, or the error of the closed connection.
+                                      const auto id = reply.find("id");
+                                      FUZZ_CHECK(id == reply.end() ? reply.contains("error") : *id == i + 1,
+                                                 "a reply went to command " + std::to_string(i + 1) + ": " +
+                                                     reply.dump(-1, ' ', false, webpage::Json::error_handler_t::replace));
                                       std::lock_guard<std::mutex> guard(seen.mutex);
                                       FUZZ_CHECK(seen.replies.insert(i + 1).second, "a command answered twice");
                                     });
