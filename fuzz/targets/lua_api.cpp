@@ -190,8 +190,18 @@ class CProgram {
           return "R(" + target + ", pcall(function() local o = " + Construct() +
                  "; getmetatable(o).__gc(o); return o end))";
         }
-        expression = "getmetatable(" + Slot() + ").__gc(" + Slot() + ")";
-        break;
+        if (Byte() % 2) {
+          expression = "getmetatable(" + Slot() + ").__gc(" + Slot() + ")";
+          break;
+        }
+        {
+          // Something that refers into an object (an iterator, a field), then the object
+          // destroyed by hand, then the reference used.
+          const std::string object = Slot();
+          return "R(" + target + ", pcall(function() local o = " + object + "; local r = o['" + Pick(kMemberNames) +
+                 "']; if type(r) == 'function' then r = r() end; getmetatable(o).__gc(o); return r.value, tostring(r) "
+                 "end))";
+        }
       default:
         // A collection runs the "__gc" of every object no longer referred to.
         return Byte() % 2 ? "pcall(collectgarbage, 'collect')" : Slot() + " = nil";
