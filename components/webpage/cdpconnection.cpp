@@ -177,10 +177,9 @@ void CCdpConnection::Dispatch(Json&& message) {
   // Commands are numbered 1 to INT_MAX; any other id answers none of them (converted
   // to int it would wrap round onto one: 4294967297 is not 1).
   if (!id->is_number_integer()) return;
-  if (id->is_number_unsigned() ? id->get<uint64_t>() > static_cast<uint64_t>(INT_MAX)
-                               : id->get<int64_t>() < 1 || id->get<int64_t>() > INT_MAX) {
-    return;
-  }
+  const bool inRange = id->is_number_unsigned() ? id->get<uint64_t>() <= static_cast<uint64_t>(INT_MAX)
+                                                : (id->get<int64_t>() >= 1 && id->get<int64_t>() <= INT_MAX);
+  if (!inRange) return;
   const int key = static_cast<int>(id->get<int64_t>());
   Pending pending;
   {
