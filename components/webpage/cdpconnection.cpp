@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <vector>
 
 #include "components/webpage/cdpframing.h"
+#include "components/webpage/jsonread.h"
 #include "components/webpage/weblog.h"
 #include "platform/thread.h"
 
@@ -172,8 +174,14 @@ void CCdpConnection::Dispatch(Json&& message) {
     if (message.contains("method") && m_handlers.onEvent) m_handlers.onEvent(std::move(message));
     return;
   }
-  if (!id->is_number_integer()) return;
-  int key = id->get<int>();
+  // Ids are ours, from 1 up: anything else (2^32 + 1, 1e300) answers no command of ours
+  // and must not wrap around onto one.
+  long long number = 0;
+  if (!ReadWholeNumber(*id, 1, INT_MAX, &number)) {
+    LogWarning("a reply from Chromium with an unusable id was dropped");
+    return;
+  }
+  int key = static_cast<int>(number);
   Pending pending;
   {
     std::lock_guard<std::mutex> guard(m_mutex);
