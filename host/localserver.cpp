@@ -1,15 +1,20 @@
 #include "host/localserver.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -35,6 +40,33 @@ void SendAll(int fd, const std::string& data) {
   }
 }
 
+// The real path of an open file, as the kernel sees it now (symbolic links resolved).
+std::string PathOfOpenFile(int fd) {
+  char link[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  char target[PATH_MAX + 1];
+  ssize_t n = readlink(link, target, PATH_MAX);
+  if (n <= 0) return "";
+  return std::string(target, static_cast<size_t>(n));
+}
+
+std::string RealPath(const std::string& path) {
+  char resolved[PATH_MAX + 1];
+  return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+// Reads a whole open file; false on a read error.
+bool ReadAll(int fd, std::string* bytes) {
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    bytes->append(buffer, static_cast<size_t>(n));
+  }
+}
+
 void Reply(int fd, const char* status, const char* type, const std::string& body, bool withBody) {
   std::ostringstream head;
   head << "HTTP/1.1 " << status << "\r\nContent-Type: " << type << "\r\nContent-Length: " << body.size()
@@ -47,7 +79,10 @@ void Reply(int fd, const char* status, const char* type, const std::string& body
 CLocalServer::~CLocalServer() { Stop(); }
 
 bool CLocalServer::Start(const std::string& root, std::string* error) {
-  m_root = root;
+  // Every answer must be a file inside this folder, as the kernel resolves it. (A folder
+  // that does not exist yet serves nothing until it does.)
+  m_root = RealPath(root);
+  if (m_root.empty()) m_root = root;
   m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
@@ -126,14 +161,30 @@ void CLocalServer::Answer(int client) {
   const bool head = method == "HEAD";
   if (method != "GET" && !head) return Reply(client, "405 Method Not Allowed", "text/plain", "method\n", true);
   std::string path = target.substr(0, target.find_first_of("?#"));
-  if (path.empty() || path[0] != '/' || path.find("..") != std::string::npos) {
+  bool control = false;
+  for (char c : path) control = control || static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '\\';
+  if (path.empty() || path[0] != '/' || path.find("..") != std::string::npos || control) {
     return Reply(client, "400 Bad Request", "text/plain", "bad path\n", true);
   }
   if (path.back() == '/') path += "index.html";
-  std::ifstream file(m_root + path, std::ios::binary);
-  if (!file) return Reply(client, "404 Not Found", "text/html; charset=utf-8",
-                          "<html><head><title>Not found</title></head><body>Not found</body></html>", !head);
-  std::ostringstream body;
-  body << file.rdbuf();
-  Reply(client, "200 OK", ContentType(path), body.str(), !head);
+  const char* notFound = "<html><head><title>Not found</title></head><body>Not found</body></html>";
+  // Only regular files whose real place (after every symbolic link) is inside the
+  // folder are served; checked on the open file, so that no link can be swapped in
+  // between the check and the read.
+  int fd = open((m_root + path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return Reply(client, "404 Not Found", "text/html; charset=utf-8", notFound, !head);
+  struct stat info;
+  std::string real = PathOfOpenFile(fd);
+  if (real.empty()) real = RealPath(m_root + path);  // no /proc: the path as resolved now
+  const std::string prefix = m_root == "/" ? m_root : m_root + "/";
+  bool inside = real.size() > prefix.size() && real.compare(0, prefix.size(), prefix) == 0;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !inside) {
+    close(fd);
+    return Reply(client, "404 Not Found", "text/html; charset=utf-8", notFound, !head);
+  }
+  std::string body;
+  bool complete = ReadAll(fd, &body);
+  close(fd);
+  if (!complete) return Reply(client, "500 Internal Server Error", "text/plain", "read error\n", true);
+  Reply(client, "200 OK", ContentType(path), body, !head);
 }

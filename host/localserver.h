@@ -1,6 +1,7 @@
 #pragma once
 // A small static file server on the loopback interface, so that the shell can show the
-// pages shipped with it without any network. GET and HEAD only; files under one folder.
+// pages shipped with it without any network. GET and HEAD only; regular files whose real
+// path (after every symbolic link) lies inside the folder, nothing else.
 #include <atomic>
 #include <string>
 #include <condition_variable>

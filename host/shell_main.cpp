@@ -148,6 +148,9 @@ int main(int argc, char** argv) {
   pageOptions.profileFolder = options.profile + "/chromium";
   pageOptions.downloadsFolder = options.profile + "/downloads";
   pageOptions.homePage = platform::Utf8ToWide(home);
+  // The served pages are the browser's own: only they may use the page script API
+  // (the favourite dialogs) and close their tab. Nothing else is trusted.
+  if (!baseURL.empty()) pageOptions.trustedOrigins.push_back(baseURL);
   IDataAccessor* storeForHooks = store.get();
   pageOptions.onTabClosedForRecovery = [storeForHooks](const std::wstring& uuid, const std::wstring& title,
                                                        const std::wstring& url) {

@@ -38,6 +38,11 @@ CTabManager::CTabManager() {
 CTabManager::~CTabManager() {
   // A joinable thread may not be destroyed, so workers still running at unload are ended.
   Quit();
+  // Tasks posted after the last Quit (a store notification at exit, say) hold components
+  // whose release calls back into this object: let them go while it still exists, not
+  // when the queues themselves are destroyed later.
+  m_spUITaskQueue->ReleasePending();
+  m_spIOTaskQueue->ReleasePending();
   std::map<unsigned int, std::shared_ptr<CTabInfo>> mapTabs;
   {
     CAutoLock guard(m_lockTabInfo);

@@ -16,6 +16,14 @@ void CTabTaskQueue::PostTask(std::shared_ptr<ITabTask> spTask) {
 
 void CTabTaskQueue::PostQuit() { PostTask(std::make_shared<TaskQuitLoop>()); }
 
+void CTabTaskQueue::ReleasePending() {
+  std::deque<std::shared_ptr<ITabTask>> dequeTask;
+  {
+    CAutoLock guard(m_lock);
+    dequeTask.swap(m_dequeTask);
+  }
+}
+
 size_t CTabTaskQueue::PendingCount() {
   CAutoLock guard(m_lock);
   return m_dequeTask.size();

@@ -25,6 +25,11 @@ class UICONTROL_API CTabTaskQueue {
   // on, so the queue never stops being served silently.
   void Run();
 
+  // Releases the tasks still waiting without executing them, outside the queue's lock.
+  // For an owner that goes away before the queue does: what those tasks hold (a
+  // component, a record) is let go while the things they refer to still exist.
+  void ReleasePending();
+
   // Number of tasks waiting (for tests and diagnostics).
   size_t PendingCount();
 

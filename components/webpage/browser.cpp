@@ -9,8 +9,10 @@
 #include <iterator>
 
 #include "components/webpage/chromiumprocess.h"
+#include "components/webpage/jsonread.h"
 #include "components/webpage/savefile.h"
 #include "components/webpage/weblog.h"
+#include "platform/text.h"
 
 namespace webpage {
 
@@ -119,8 +121,27 @@ std::shared_ptr<CBrowser> CBrowser::Launch(const WebPageOptions& options, bool h
   auto result = reply.find("result");
   if (result != reply.end() && result->is_object()) product = result->value("product", product);
   browser->m_connection->Call("Target.setDiscoverTargets", Json{{"discover", true}}, "", options.startTimeout, &reply);
-  browser->m_connection->Send("Browser.setDownloadBehavior",
-                              Json{{"behavior", "allow"}, {"downloadPath", browser->m_downloads}}, "", nullptr);
+  // With "allow" Chromium would write a page's download under the name the page chose,
+  // replacing any file of that name (an earlier download, a saved page). Instead it
+  // writes under a private name into a staging folder, and OnDownloadEvent moves the
+  // finished file to a name that is free.
+  std::error_code ec;
+  std::filesystem::create_directories(browser->m_downloads, ec);
+  std::string staging = browser->m_downloads + "/.uicontrol-download-XXXXXX";
+  if (!ec && ::mkdtemp(staging.data())) {
+    {
+      std::lock_guard<std::mutex> guard(browser->m_downloadMutex);
+      browser->m_staging = staging;
+    }
+    browser->m_connection->Send(
+        "Browser.setDownloadBehavior",
+        Json{{"behavior", "allowAndName"}, {"downloadPath", staging}, {"eventsEnabled", true}}, "", nullptr);
+  } else {
+    LogWarning("cannot make a staging folder in " + browser->m_downloads +
+               "; page downloads are saved under the names the pages give");
+    browser->m_connection->Send("Browser.setDownloadBehavior",
+                                Json{{"behavior", "allow"}, {"downloadPath", browser->m_downloads}}, "", nullptr);
+  }
   LogInfo("started " + product + " (pid " + std::to_string(browser->Pid()) + (headed ? ", with a window" : ", headless") +
           ") with profile " + browser->m_profile);
   return browser;
@@ -148,6 +169,7 @@ void CBrowser::Shutdown() {
   std::lock_guard<std::mutex> guard(m_lifeMutex);
   if (!m_process || m_process->Exited()) {
     RemoveProfile();
+    RemoveStaging();
     return;
   }
   if (m_connection && m_connection->IsOpen()) m_connection->Send("Browser.close", Json::object(), "", nullptr);
@@ -158,6 +180,7 @@ void CBrowser::Shutdown() {
   if (m_connection) m_connection->Close();
   LogInfo("Chromium (pid " + std::to_string(m_process->Pid()) + ") ended");
   RemoveProfile();
+  RemoveStaging();
 }
 
 void CBrowser::Reap() {
@@ -166,6 +189,52 @@ void CBrowser::Reap() {
   if (!m_process->WaitExit(3s)) m_process->Terminate(2s);
   if (m_connection) m_connection->Close();
   RemoveProfile();
+  RemoveStaging();
+}
+
+void CBrowser::OnDownloadEvent(const std::string& method, const Json& params) {
+  std::string guid = JsonText(params, "guid");
+  bool plain = !guid.empty() && guid.size() <= 64;
+  for (char c : guid) plain = plain && ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == '-');
+  std::lock_guard<std::mutex> guard(m_downloadMutex);
+  if (!plain || m_staging.empty()) return;
+  if (method == "Browser.downloadWillBegin") {
+    m_pendingDownloads[guid] = Download{platform::Utf8ToWide(JsonText(params, "suggestedFilename")),
+                                        platform::Utf8ToWide(JsonText(params, "url"))};
+    return;
+  }
+  if (method != "Browser.downloadProgress") return;
+  std::string state = JsonText(params, "state");
+  if (state != "completed" && state != "canceled") return;
+  Download download;
+  auto it = m_pendingDownloads.find(guid);
+  if (it != m_pendingDownloads.end()) {
+    download = it->second;
+    m_pendingDownloads.erase(it);
+  }
+  std::string source = m_staging + "/" + guid;
+  if (state == "canceled") {
+    ::unlink(source.c_str());
+    LogInfo("download of " + platform::WideToUtf8(download.url) + " canceled");
+    return;
+  }
+  std::string stem, extension, error;
+  DownloadName(download.name, download.url, &stem, &extension);
+  std::string path = MoveToNewFile(m_downloads, stem, extension, source, &error);
+  if (path.empty()) {
+    LogWarning("download of " + platform::WideToUtf8(download.url) + " not saved: " + error);
+    ::unlink(source.c_str());
+    return;
+  }
+  LogInfo("downloaded " + platform::WideToUtf8(download.url) + " as " + path);
+}
+
+void CBrowser::RemoveStaging() {
+  std::lock_guard<std::mutex> guard(m_downloadMutex);
+  if (m_staging.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove_all(m_staging, ec);  // unfinished downloads only
+  m_staging.clear();
 }
 
 void CBrowser::RemoveProfile() {

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,6 +36,11 @@ class CBrowser : public std::enable_shared_from_this<CBrowser> {
   bool Headed() const { return m_headed; }
   const std::string& DownloadsFolder() const { return m_downloads; }
 
+  // Page downloads (Browser.downloadWillBegin / downloadProgress; engine thread): Chromium
+  // writes them under a private name into a staging folder, and a finished one is moved
+  // into the downloads folder under a safe name that no file has yet.
+  void OnDownloadEvent(const std::string& method, const Json& params);
+
   // Closes Chromium the polite way, then by force; removes a temporary profile.
   void Shutdown();
   // After Chromium went away by itself: reaps the process and cleans up.
@@ -51,6 +57,7 @@ class CBrowser : public std::enable_shared_from_this<CBrowser> {
   // Ends a Chromium whose start failed and removes its profile.
   void Abandon();
   void RemoveProfile();
+  void RemoveStaging();
 
   // Shutdown and Reap may meet: the manager is released while Chromium dies.
   std::mutex m_lifeMutex;
@@ -60,6 +67,15 @@ class CBrowser : public std::enable_shared_from_this<CBrowser> {
   bool m_temporaryProfile = false;
   bool m_headed = false;
   std::string m_downloads;
+  // "<downloads>/.uicontrol-download-XXXXXX": where Chromium writes; empty when it could not
+  // be made (then downloads go straight to the downloads folder under Chromium's names).
+  std::mutex m_downloadMutex;  // guards the staging folder's name and the downloads below
+  std::string m_staging;
+  struct Download {
+    std::wstring name;
+    std::wstring url;
+  };
+  std::map<std::string, Download> m_pendingDownloads;  // by guid; engine thread only
 };
 
 }  // namespace webpage

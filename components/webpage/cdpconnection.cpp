@@ -5,10 +5,10 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <vector>
 
 #include "components/webpage/cdpframing.h"
+#include "components/webpage/jsonread.h"
 #include "components/webpage/weblog.h"
 #include "platform/thread.h"
 
@@ -174,13 +174,14 @@ void CCdpConnection::Dispatch(Json&& message) {
     if (message.contains("method") && m_handlers.onEvent) m_handlers.onEvent(std::move(message));
     return;
   }
-  // Commands are numbered 1 to INT_MAX; any other id answers none of them (converted
-  // to int it would wrap round onto one: 4294967297 is not 1).
-  if (!id->is_number_integer()) return;
-  const bool inRange = id->is_number_unsigned() ? id->get<uint64_t>() <= static_cast<uint64_t>(INT_MAX)
-                                                : (id->get<int64_t>() >= 1 && id->get<int64_t>() <= INT_MAX);
-  if (!inRange) return;
-  const int key = static_cast<int>(id->get<int64_t>());
+  // Ids are ours, from 1 up: anything else (2^32 + 1, 1e300) answers no command of ours
+  // and must not wrap around onto one.
+  long long number = 0;
+  if (!ReadWholeNumber(*id, 1, INT_MAX, &number)) {
+    LogWarning("a reply from Chromium with an unusable id was dropped");
+    return;
+  }
+  int key = static_cast<int>(number);
   Pending pending;
   {
     std::lock_guard<std::mutex> guard(m_mutex);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "components/webpage/browser.h"
+#include "components/webpage/origin.h"
 #include "components/webpage/pagecore.h"
 #include "components/webpage/pageobject.h"
 #include "components/webpage/weblog.h"
@@ -38,6 +39,14 @@ std::string StringField(const Json& object, const char* name) {
   return it != object.end() && it->is_string() ? it->get<std::string>() : "";
 }
 
+std::vector<std::string> TrustedOriginsOf(const WebPageOptions& options) {
+  std::vector<std::string> refused;
+  std::vector<std::string> origins = NormalizeOrigins(options.trustedOrigins, &refused);
+  for (const std::string& text : refused)
+    LogWarning("trusted origin \"" + text + "\" ignored: only http and https origins (scheme://host[:port]) can be trusted");
+  return origins;
+}
+
 }  // namespace
 
 std::shared_ptr<CPageEngine> CPageEngine::Create(const WebPageOptions& options) {
@@ -47,7 +56,7 @@ std::shared_ptr<CPageEngine> CPageEngine::Create(const WebPageOptions& options) 
 }
 
 CPageEngine::CPageEngine(const WebPageOptions& options)
-    : m_options(options), m_loop(std::make_shared<CEngineLoop>()) {}
+    : m_options(options), m_trustedOrigins(TrustedOriginsOf(options)), m_loop(std::make_shared<CEngineLoop>()) {}
 
 CPageEngine::~CPageEngine() { m_loop->Stop(); }
 
@@ -229,6 +238,10 @@ void CPageEngine::OnEvent(const std::shared_ptr<CBrowser>& browser, const Json& 
   static const Json kEmpty = Json::object();
   const Json& params = paramsIt != message.end() && paramsIt->is_object() ? *paramsIt : kEmpty;
   std::string sessionId = StringField(message, "sessionId");
+  if (sessionId.empty() && method.rfind("Browser.download", 0) == 0) {
+    browser->OnDownloadEvent(method, params);
+    return;
+  }
   if (sessionId.empty()) {
     OnTargetEvent(browser, method, params);
     return;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "components/webpage/cdpconnection.h"
 #include "components/webpage/engineloop.h"
@@ -24,6 +25,8 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   ~CPageEngine();
 
   const WebPageOptions& Options() const { return m_options; }
+  // options.trustedOrigins, normalised (origin.h); entries that are no origin are left out.
+  const std::vector<std::string>& TrustedOrigins() const { return m_trustedOrigins; }
   // Runs a task on the engine thread; false once the engine has shut down.
   bool Post(std::function<void()> task);
   bool PostDelayed(std::chrono::milliseconds delay, std::function<void()> task);
@@ -51,6 +54,7 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   std::shared_ptr<CPageCore> PageOfTarget(const std::string& targetId) const;
 
   const WebPageOptions m_options;
+  const std::vector<std::string> m_trustedOrigins;
   const std::shared_ptr<CEngineLoop> m_loop;
   std::mutex m_startMutex;  // one start of Chromium at a time
   mutable std::mutex m_mutex;  // guards what follows

@@ -1,12 +1,15 @@
 #include "components/webpage/pagecore.h"
 
 #include <algorithm>
+#include <climits>
 #include <cwchar>
 #include <random>
 
 #include "components/webpage/browser.h"
 #include "components/webpage/engine.h"
+#include "components/webpage/jsonread.h"
 #include "components/webpage/keyvaluetext.h"
+#include "components/webpage/origin.h"
 #include "components/webpage/savefile.h"
 #include "components/webpage/weblog.h"
 #include "platform/text.h"
@@ -20,26 +23,34 @@ namespace {
 
 constexpr std::chrono::milliseconds kHistoryTimeout = 10s;
 constexpr std::chrono::milliseconds kSetupTimeout = 30s;
+// Title, icon and status text of a page reach the host at most this often each.
+constexpr std::chrono::milliseconds kPageValueGap = 250ms;
+// Refused windows: a burst of 8, then one every 250 ms.
+constexpr int kPopupBurst = 8;
+constexpr std::chrono::milliseconds kPopupRefill = 250ms;
+// Messages without the page's token that are logged per document.
+constexpr int kForgedLogLimit = 3;
 
 std::string Utf8(const std::wstring& text) { return platform::WideToUtf8(text); }
 std::wstring Wide(const std::string& text) { return platform::Utf8ToWide(text); }
 
-const Json& Field(const Json& object, const char* name) {
-  static const Json kNull;
-  if (!object.is_object()) return kNull;
-  auto it = object.find(name);
-  return it == object.end() ? kNull : *it;
+const Json& Field(const Json& object, const char* name) { return JsonField(object, name); }
+std::string Text(const Json& object, const char* name) { return JsonText(object, name); }
+
+// A whole number that Chromium sent, from `min` to `max`; `fallback` when it is absent or
+// out of range (the second with a log line naming `source`).
+long long Number(const Json& object, const char* name, long long min, long long max, long long fallback,
+                 const char* source) {
+  long long value = fallback;
+  std::string why;
+  if (ReadNumberField(object, name, min, max, &value, &why) == NumberRead::Refused) {
+    LogWarning(std::string("ignored a number in ") + source + ": " + why);
+    return fallback;
+  }
+  return value;
 }
 
-std::string Text(const Json& object, const char* name) {
-  const Json& value = Field(object, name);
-  return value.is_string() ? value.get<std::string>() : "";
-}
-
-long long Number(const Json& object, const char* name) {
-  const Json& value = Field(object, name);
-  return value.is_number() ? value.get<long long>() : 0;
-}
+std::string Shown(const std::string& origin) { return origin.empty() ? "(unknown origin)" : origin; }
 
 // A new uuid for a tab kept for recovery (random, version 4).
 std::wstring NewUuid() {
@@ -78,9 +89,15 @@ CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrows
       m_targetId(std::move(targetId)),
       m_sessionId(std::move(sessionId)),
       m_origin(origin),
+      m_token(NewPageToken()),
+      m_script(PageScript(m_token, m_engine->TrustedOrigins())),
       m_view(platform::CreateWindowHandle()),
       m_hub([engine = m_engine](std::function<void()> task) { return engine->Post(std::move(task)); }),
-      m_hideFirstEntry(origin == Origin::Fresh) {}
+      m_hideFirstEntry(origin == Origin::Fresh),
+      m_titleGate(kPageValueGap),
+      m_iconGate(kPageValueGap),
+      m_statusGate(kPageValueGap),
+      m_popupBudget(kPopupBurst, kPopupRefill) {}
 
 CPageCore::~CPageCore() {
   platform::DestroyWindowHandle(m_view);
@@ -135,7 +152,7 @@ bool CPageCore::Start(std::string* error) {
   // document that commits while an enable is still pending are lost.
   const std::pair<const char*, Json> setup[] = {
       {"Runtime.addBinding", Json{{"name", std::string(kBindingName)}}},
-      {"Page.addScriptToEvaluateOnNewDocument", Json{{"source", PageScript()}}},
+      {"Page.addScriptToEvaluateOnNewDocument", Json{{"source", m_script}}},
       {"Page.enable", Json::object()},
       {"Network.enable", Json::object()},
       {"Runtime.enable", Json::object()},
@@ -154,7 +171,7 @@ bool CPageCore::Start(std::string* error) {
   if (m_origin == Origin::Adopted) {
     // The window may have loaded before it was adopted: give it the page script now
     // and report what it already shows.
-    Command("Runtime.evaluate", Json{{"expression", PageScript()}});
+    Command("Runtime.evaluate", Json{{"expression", m_script}});
     std::weak_ptr<CPageCore> weak = shared_from_this();
     m_engine->Post([weak] {
       if (auto self = weak.lock()) self->ProbeAdoptedDocument();
@@ -303,7 +320,7 @@ void CPageCore::OnSessionEvent(const std::string& method, const Json& params) {
     if (!m_nav.active || Text(params, "requestId") != m_nav.documentRequest) return;
     SetProgress(30);
     const Json& response = Field(params, "response");
-    long long status = Number(response, "status");
+    long long status = Number(response, "status", 0, 999, 0, "Network.responseReceived");
     if (status >= 400) {
       ReportError(static_cast<uint32_t>(status), "HTTP " + std::to_string(status) + " " + Text(response, "statusText"),
                   Wide(Text(response, "url")), Text(params, "loaderId"));
@@ -331,10 +348,18 @@ void CPageCore::OnSessionEvent(const std::string& method, const Json& params) {
   } else if (method == "Page.windowOpen") {
     m_lastWindowOpenUrl = Wide(Text(params, "url"));
   } else if (method == "Runtime.executionContextCreated") {
-    const Json& context = Field(params, "context");
-    const Json& aux = Field(context, "auxData");
-    if (Text(aux, "frameId") == m_targetId && Field(aux, "isDefault").is_boolean() && Field(aux, "isDefault").get<bool>())
-      m_mainContext = static_cast<int>(Number(context, "id"));
+    OnContextCreated(Field(params, "context"));
+  } else if (method == "Runtime.executionContextDestroyed") {
+    long long id = Number(params, "executionContextId", 1, INT_MAX, 0, method.c_str());
+    m_contextOrigins.erase(id);
+    if (id != 0 && id == m_mainContext) {
+      m_mainContext = 0;
+      m_mainOrigin.clear();
+    }
+  } else if (method == "Runtime.executionContextsCleared") {
+    m_contextOrigins.clear();
+    m_mainContext = 0;
+    m_mainOrigin.clear();
   } else if (method == "Runtime.bindingCalled") {
     if (Text(params, "name") == kBindingName) OnPageMessage(params);
   } else if (method == "Inspector.targetCrashed") {
@@ -370,6 +395,9 @@ void CPageCore::Committed(const std::wstring& url) {
   m_url = url;
   m_title.clear();
   m_doc = Document();
+  // Values waiting from the previous document are void; the new one's first pass at once.
+  m_titleGate.Reset();
+  m_iconGate.Reset();
   Emit(L"NAVIGATECOMPLETE", {{L"URL", url}});
   SetProgress(50);
   RefreshHistory();
@@ -392,13 +420,11 @@ void CPageCore::Loaded() {
     Emit(L"DOCUMENTCOMPLETE", {{L"URL", m_url}});
   }
   m_nav.active = false;
-  if (m_hideFirstEntry) {
-    // A new page starts on an empty document that a user never asked for: it is not
-    // kept in the page's history. (Chromium refuses this while a document commits.)
-    Command("Page.resetNavigationHistory", Json::object(), [this](const std::string& error, const Json&) {
-      if (error.empty()) m_hideFirstEntry = false;
-    });
-  }
+  // A new page starts on an empty document that a user never asked for. It stays in
+  // Chromium's history and is only left out of what the host sees (ReadHistory): a tab
+  // whose history holds a single document is one that its page may close (HTML's
+  // "script-closable"), and Chromium would then obey a window.close() that the page
+  // takes from another frame, past the engine's script.
   // Asked again now: while a document commits Chromium may not answer yet.
   RefreshHistory();
 }
@@ -472,9 +498,10 @@ NavigationHistory CPageCore::ReadHistory(const Json& result) const {
   const Json& entries = Field(result, "entries");
   if (entries.is_array()) {
     for (const Json& entry : entries)
-      history.entries.push_back({Wide(Text(entry, "url")), Wide(Text(entry, "title")), Number(entry, "id")});
+      history.entries.push_back({Wide(Text(entry, "url")), Wide(Text(entry, "title")),
+                                 Number(entry, "id", INT_MIN, INT_MAX, 0, "the navigation history")});
   }
-  history.current = static_cast<int>(Number(result, "currentIndex"));
+  history.current = static_cast<int>(Number(result, "currentIndex", -1, INT_MAX, -1, "the navigation history"));
   if (m_hideFirstEntry && history.entries.size() >= 2 && history.current >= 1 &&
       history.entries.front().url == L"about:blank") {
     history.entries.erase(history.entries.begin());
@@ -489,44 +516,166 @@ void CPageCore::StoreHistory(const Json& result) {
   m_history = std::move(history);
 }
 
+void CPageCore::OnContextCreated(const Json& context) {
+  long long id = Number(context, "id", 1, INT_MAX, 0, "Runtime.executionContextCreated");
+  if (id == 0) return;
+  std::string origin = Text(context, "origin");
+  m_contextOrigins[id] = origin;
+  const Json& aux = Field(context, "auxData");
+  if (Text(aux, "frameId") == m_targetId && Field(aux, "isDefault").is_boolean() && Field(aux, "isDefault").get<bool>()) {
+    m_mainContext = id;
+    m_mainOrigin = origin;
+  }
+}
+
+std::string CPageCore::OriginOfContext(long long contextId) const {
+  auto it = m_contextOrigins.find(contextId);
+  return it == m_contextOrigins.end() ? "" : it->second;
+}
+
+bool CPageCore::IsTrusted(const std::string& origin) const {
+  return IsTrustedOrigin(m_engine->TrustedOrigins(), origin);
+}
+
+bool CPageCore::MayClose(const std::string& origin, std::string* why) const {
+  // As browsers do: a window that a page opened may be closed by its script; so may the
+  // host's own pages. Any other tab belongs to the user.
+  if (m_origin == Origin::Adopted || IsTrusted(origin)) return true;
+  *why = "the tab was not opened by a script and " + Shown(origin) + " is not a trusted origin";
+  return false;
+}
+
 void CPageCore::OnPageMessage(const Json& params) {
+  long long contextId = Number(params, "executionContextId", 1, INT_MAX, 0, "Runtime.bindingCalled");
+  const std::string origin = OriginOfContext(contextId);
   PageMessage message;
   std::string error;
-  if (!ParsePageMessage(Text(params, "payload"), &message, &error)) {
-    LogWarning(Describe() + ": " + error);
+  bool forged = false;
+  if (!OpenPageMessage(Text(params, "payload"), m_token, &message, &error, &forged)) {
+    if (!forged) {
+      LogWarning(Describe() + ": " + error);
+    } else if (m_doc.forgedLogged < kForgedLogLimit) {
+      // Only the engine's script holds the binding and the token: this is a page script
+      // that found a way to the binding. Logged a few times per document, never obeyed.
+      ++m_doc.forgedLogged;
+      LogWarning(Describe() + ": dropped " + error + " from " + Shown(origin) +
+                 (m_doc.forgedLogged == kForgedLogLimit ? " (further ones of this document are not logged)" : ""));
+    }
     return;
   }
   // Only the top-level document speaks for the page; frames may only report blocked popups.
-  bool fromTop = Number(params, "executionContextId") == m_mainContext;
-  if (!fromTop && message.type != PageMessage::Type::PopupBlocked) return;
+  const bool fromTop = contextId != 0 && contextId == m_mainContext;
+  if (message.type == PageMessage::Type::PopupBlocked) {
+    if (!m_popupBudget.Allow(std::chrono::steady_clock::now())) {
+      if (!m_doc.popupsDroppedLogged) {
+        m_doc.popupsDroppedLogged = true;
+        LogWarning(Describe() + ": " + Shown(origin) + " has windows refused faster than they are reported; some are left out");
+      }
+      return;
+    }
+    LogInfo(Describe() + ": blocked a window for " + Utf8(message.text));
+    Emit(L"POPBLOCK", {{L"URL", message.text}});
+    return;
+  }
+  if (!fromTop) {
+    LogWarning(Describe() + ": dropped a message of a frame (" + Shown(origin) + "): only the top-level document is heard");
+    return;
+  }
   switch (message.type) {
     case PageMessage::Type::Title:
       m_title = message.text;
-      EmitTitle();
+      OfferTitle();
       break;
     case PageMessage::Type::Icon:
-      EmitIcon(message.text);
+      OfferIcon(message.text);
       break;
     case PageMessage::Type::Status:
-      Emit(L"STATEXTCHANGED", {{L"STATTEXT", message.text}});
+      OfferStatus(message.text);
       break;
     case PageMessage::Type::PopupBlocked:
-      LogInfo(Describe() + ": blocked a window for " + Utf8(message.text));
-      Emit(L"POPBLOCK", {{L"URL", message.text}});
       break;
-    case PageMessage::Type::Close:
+    case PageMessage::Type::Close: {
+      std::string why;
+      if (!MayClose(origin, &why)) {
+        LogInfo(Describe() + ": window.close() ignored: " + why);
+        break;
+      }
+      if (m_doc.closeAsked) break;
+      m_doc.closeAsked = true;
       Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_url}});
       break;
+    }
     case PageMessage::Type::AddFavorite:
-      Emit(L"SHOWADDFAVWND", {{L"FAVPID", Hex(message.parentId)}});
+    case PageMessage::Type::EditFavorite: {
+      bool add = message.type == PageMessage::Type::AddFavorite;
+      if (!IsTrusted(origin)) {
+        LogWarning(Describe() + ": " + (add ? "showAddFavorite" : "showEditFavorite") + " dropped: " + Shown(origin) +
+                   " is not a trusted origin");
+        break;
+      }
+      if (add) {
+        Emit(L"SHOWADDFAVWND", {{L"FAVPID", Hex(message.parentId)}});
+      } else {
+        Emit(L"SHOWEDITFAVWND", {{L"FAVID", Hex(message.id)},
+                                 {L"FAVPID", Hex(message.parentId)},
+                                 {L"TITLECHANGE", message.text},
+                                 {L"URL", message.url}});
+      }
       break;
-    case PageMessage::Type::EditFavorite:
-      Emit(L"SHOWEDITFAVWND", {{L"FAVID", Hex(message.id)},
-                               {L"FAVPID", Hex(message.parentId)},
-                               {L"TITLECHANGE", message.text},
-                               {L"URL", message.url}});
-      break;
+    }
   }
+}
+
+void CPageCore::OfferTitle() {
+  std::chrono::milliseconds delay{0};
+  uint64_t ticket = 0;
+  switch (m_titleGate.Offer(std::chrono::steady_clock::now(), &delay, &ticket)) {
+    case CLatestValueGate::Decision::SendNow: EmitTitle(); break;
+    case CLatestValueGate::Decision::ScheduleFlush: ScheduleFlush(delay, &CPageCore::FlushTitle, ticket); break;
+    case CLatestValueGate::Decision::Waiting: break;
+  }
+}
+
+void CPageCore::OfferIcon(const std::wstring& declared) {
+  m_pendingIcon = declared;
+  std::chrono::milliseconds delay{0};
+  uint64_t ticket = 0;
+  switch (m_iconGate.Offer(std::chrono::steady_clock::now(), &delay, &ticket)) {
+    case CLatestValueGate::Decision::SendNow: EmitIcon(declared); break;
+    case CLatestValueGate::Decision::ScheduleFlush: ScheduleFlush(delay, &CPageCore::FlushIcon, ticket); break;
+    case CLatestValueGate::Decision::Waiting: break;
+  }
+}
+
+void CPageCore::OfferStatus(const std::wstring& text) {
+  m_pendingStatus = text;
+  std::chrono::milliseconds delay{0};
+  uint64_t ticket = 0;
+  switch (m_statusGate.Offer(std::chrono::steady_clock::now(), &delay, &ticket)) {
+    case CLatestValueGate::Decision::SendNow: Emit(L"STATEXTCHANGED", {{L"STATTEXT", text}}); break;
+    case CLatestValueGate::Decision::ScheduleFlush: ScheduleFlush(delay, &CPageCore::FlushStatus, ticket); break;
+    case CLatestValueGate::Decision::Waiting: break;
+  }
+}
+
+void CPageCore::ScheduleFlush(std::chrono::milliseconds delay, void (CPageCore::*flush)(uint64_t), uint64_t ticket) {
+  std::weak_ptr<CPageCore> weak = shared_from_this();
+  m_engine->PostDelayed(delay, [weak, flush, ticket] {
+    if (auto self = weak.lock()) ((*self).*flush)(ticket);
+  });
+}
+
+void CPageCore::FlushTitle(uint64_t ticket) {
+  if (m_titleGate.Flush(std::chrono::steady_clock::now(), ticket) && CurrentState() == State::Open) EmitTitle();
+}
+
+void CPageCore::FlushIcon(uint64_t ticket) {
+  if (m_iconGate.Flush(std::chrono::steady_clock::now(), ticket) && CurrentState() == State::Open) EmitIcon(m_pendingIcon);
+}
+
+void CPageCore::FlushStatus(uint64_t ticket) {
+  if (m_statusGate.Flush(std::chrono::steady_clock::now(), ticket) && CurrentState() == State::Open)
+    Emit(L"STATEXTCHANGED", {{L"STATTEXT", m_pendingStatus}});
 }
 
 void CPageCore::OnDialog(const Json& params) {
@@ -787,8 +936,11 @@ void CPageCore::MoveView(const RECT& rc) {
   BrowserCommand("Browser.getWindowForTarget", Json{{"targetId", m_targetId}},
                  [this, rc, width, height](const std::string& error, const Json& result) {
                    if (!error.empty()) return LogWarning(Describe() + ": MOVEWEBWINDOW failed: " + error);
+                   long long windowId = Number(result, "windowId", INT_MIN, INT_MAX, LLONG_MIN, "Browser.getWindowForTarget");
+                   if (windowId == LLONG_MIN)
+                     return LogWarning(Describe() + ": MOVEWEBWINDOW failed: Chromium named no usable window");
                    BrowserCommand("Browser.setWindowBounds",
-                                  Json{{"windowId", Number(result, "windowId")},
+                                  Json{{"windowId", windowId},
                                        {"bounds", {{"left", rc.left}, {"top", rc.top}, {"width", width}, {"height", height}}}});
                  });
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -17,6 +18,7 @@
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/orders.h"
 #include "components/webpage/pagescript.h"
+#include "components/webpage/ratelimit.h"
 #include "components/webpage/travellog.h"
 #include "uicontrol/interfaces/webpage.h"
 
@@ -75,6 +77,9 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   struct Document {
     bool titleSent = false;
     bool completeSent = false;
+    bool closeAsked = false;
+    bool popupsDroppedLogged = false;
+    int forgedLogged = 0;
     std::wstring icon;
   };
   struct PendingPopup {
@@ -102,6 +107,19 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   NavigationHistory ReadHistory(const Json& result) const;
   void StoreHistory(const Json& result);
   void OnPageMessage(const Json& params);
+  void OnContextCreated(const Json& context);
+  std::string OriginOfContext(long long contextId) const;
+  bool IsTrusted(const std::string& origin) const;
+  bool MayClose(const std::string& origin, std::string* why) const;
+  // Page values that a page may change as often as it likes reach the host at most
+  // every kPageValueGap each (ratelimit.h); the newest one always follows.
+  void OfferTitle();
+  void OfferIcon(const std::wstring& declared);
+  void OfferStatus(const std::wstring& text);
+  void ScheduleFlush(std::chrono::milliseconds delay, void (CPageCore::*flush)(uint64_t), uint64_t ticket);
+  void FlushTitle(uint64_t ticket);
+  void FlushIcon(uint64_t ticket);
+  void FlushStatus(uint64_t ticket);
   void OnDialog(const Json& params);
   void ProbeAdoptedDocument();
 
@@ -129,12 +147,16 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   const std::string m_targetId;
   const std::string m_sessionId;
   const Origin m_origin;
+  // Known only to this page's script: a message without it did not come from there.
+  const std::string m_token;
+  const std::string m_script;
   const HWND m_view;
   CEventHub m_hub;
   std::atomic<State> m_state{State::Open};
   std::atomic<uint32_t> m_fontSize{2};
-  // A fresh page's first, empty entry is left out of its history until Chromium drops it.
-  std::atomic<bool> m_hideFirstEntry;
+  // A fresh page's first, empty entry is left out of the history the host sees (Chromium
+  // keeps it: see Loaded).
+  const bool m_hideFirstEntry;
 
   mutable std::mutex m_mutex;  // guards the fields up to the blank line
   NavigationHistory m_history;
@@ -149,7 +171,12 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   std::wstring m_title;
   std::wstring m_lastTitleSent, m_lastTitleUrl;
   std::wstring m_lastWindowOpenUrl;
-  int m_mainContext = 0;
+  long long m_mainContext = 0;
+  std::string m_mainOrigin;  // of the top-level document's main world, as Chromium reports it
+  std::map<long long, std::string> m_contextOrigins;  // every live execution context of the page
+  CLatestValueGate m_titleGate, m_iconGate, m_statusGate;
+  std::wstring m_pendingIcon, m_pendingStatus;
+  CEventBudget m_popupBudget;
   int m_backState = -1, m_foreState = -1;
   std::deque<std::string> m_reportedLoaders;
   bool m_muted = false;

@@ -1,27 +1,66 @@
 #include "components/webpage/pagescript.h"
 
-#include <cmath>
+#include <random>
 
-#include <nlohmann/json.hpp>
-
+#include "components/webpage/jsonread.h"
 #include "platform/text.h"
 
 namespace webpage {
 
 const char kBindingName[] = "__uicontrolHost";
 
-const std::string& PageScript() {
-  static const std::string script = R"JS((() => {
-  const host = globalThis.__uicontrolHost;
-  if (typeof host !== 'function' || window.__uicontrolInstalled) return;
+namespace {
+
+// The script. @TOKEN@ and @TRUSTED@ are replaced per page. Rules it keeps:
+// - The binding is deleted from the global object first, in every frame, whether the
+//   script installs itself or not; page scripts never see it.
+// - The token appears only here, at the top of the outer function: a page can read the
+//   text of the functions it is given (window.open, window.close, window.uicontrol.*),
+//   and none of them holds it.
+// - Messages are written by concatenation; JSON.stringify and whatever else it calls
+//   later are captured before any page script runs; stringify only ever sees strings and
+//   numbers, so no page-made toJSON is called.
+// - Title, icon and status text go out at most every 250 ms each; the newest value
+//   waiting always follows.
+const char kScript[] = R"JS((() => {
+  'use strict';
+  const binding = globalThis.__uicontrolHost;
+  try { delete globalThis.__uicontrolHost; } catch (e) {}
+  if (typeof binding !== 'function' || Object.getOwnPropertyDescriptor(window, '__uicontrolInstalled')) return;
   Object.defineProperty(window, '__uicontrolInstalled', {value: true});
+  const token = '@TOKEN@';
+  const trusted = @TRUSTED@;
+  const stringify = JSON.stringify;
+  const clock = performance.now.bind(performance);
+  const later = setTimeout.bind(window);
+  const isTop = window.top === window;
+  let isTrusted = false;
+  if (isTop) {
+    const origin = location.origin;
+    for (let i = 0; i < trusted.length; ++i) if (trusted[i] === origin) isTrusted = true;
+  }
+  // Texts are cut to a length the host can use (a page's title of 300 MB would otherwise
+  // become one message of that size) and made well-formed (a lone surrogate is no JSON),
+  // with functions taken now: a page may replace String.prototype.slice later.
+  const apply = Reflect.apply, toText = String, slice = String.prototype.slice;
+  const wellFormed = String.prototype.toWellFormed;
+  const text = (value, limit) => {
+    try {
+      let s = toText(value ?? '');
+      if (typeof s !== 'string') return '""';
+      if (s.length > limit) s = apply(slice, s, [0, limit]);
+      if (wellFormed) s = apply(wellFormed, s, []);
+      return typeof s === 'string' ? stringify(s) : '""';
+    } catch (e) { return '""'; }
+  };
+  const kTitle = @TITLE_LIMIT@, kText = @TEXT_LIMIT@;
+  const whole = (value) => typeof value === 'number' ? stringify(value) : 'null';
+  const post = (body) => { try { binding('{"token":"' + token + '","message":{' + body + '}}'); } catch (e) {} };
   // Runs now for a document that has already been parsed (a window adopted late).
   const whenParsed = (f) => {
     if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', f);
     else f();
   };
-  const post = (message) => { try { host(JSON.stringify(message)); } catch (e) {} };
-  const isTop = window.top === window;
 
   // A window.open that the popup blocker refused returns null.
   const open = window.open;
@@ -30,7 +69,7 @@ const std::string& PageScript() {
     if (opened === null) {
       let url = args.length && args[0] != null ? String(args[0]) : '';
       try { url = new URL(url, location.href).href; } catch (e) {}
-      post({type: 'popblock', url});
+      post('"type":"popblock","url":' + text(url, kText));
     }
     return opened;
   };
@@ -44,21 +83,44 @@ const std::string& PageScript() {
 
   if (!isTop) return;
 
-  window.close = function () { post({type: 'close'}); };
+  let closeAsked = false;
+  window.close = function () {
+    if (closeAsked) return;
+    closeAsked = true;
+    post('"type":"close"');
+  };
 
-  Object.defineProperty(window, 'uicontrol', {value: Object.freeze({
-    showAddFavorite: (parentId) => post({type: 'addfav', parentId}),
-    showEditFavorite: (favoriteId, parentId, title, url) =>
-      post({type: 'editfav', id: favoriteId, parentId, title: String(title ?? ''), url: String(url ?? '')}),
-  })});
+  if (isTrusted) {
+    Object.defineProperty(window, 'uicontrol', {value: Object.freeze({
+      showAddFavorite: (parentId) => post('"type":"addfav","parentId":' + whole(parentId)),
+      showEditFavorite: (favoriteId, parentId, title, url) =>
+        post('"type":"editfav","id":' + whole(favoriteId) + ',"parentId":' + whole(parentId) +
+             ',"title":' + text(title, kTitle) + ',"url":' + text(url, kText)),
+    })});
+  }
+
+  const slot = () => ({last: -1e9, timer: 0, body: ''});
+  const slots = {title: slot(), icon: slot(), status: slot()};
+  const latest = (kind, body) => {
+    const s = slots[kind];
+    s.body = body;
+    if (s.timer) return;
+    const wait = s.last + 250 - clock();
+    if (wait <= 0) {
+      s.last = clock();
+      post(body);
+      return;
+    }
+    s.timer = later(() => { s.timer = 0; s.last = clock(); post(s.body); }, wait);
+  };
 
   let lastTitle = null, lastIcon = null;
   const report = () => {
     const title = document.title;
-    if (title !== lastTitle) { lastTitle = title; post({type: 'title', text: title}); }
+    if (title !== lastTitle) { lastTitle = title; latest('title', '"type":"title","text":' + text(title, kTitle)); }
     const link = document.querySelector('link[rel~="icon" i]');
     const icon = link && link.href ? link.href : '';
-    if (icon !== lastIcon) { lastIcon = icon; post({type: 'icon', text: icon}); }
+    if (icon !== lastIcon) { lastIcon = icon; latest('icon', '"type":"icon","text":' + text(icon, kText)); }
   };
   whenParsed(() => {
     report();
@@ -67,7 +129,11 @@ const std::string& PageScript() {
   });
 
   let lastStatus = '';
-  const status = (text) => { if (text !== lastStatus) { lastStatus = text; post({type: 'status', text}); } };
+  const status = (value) => {
+    if (value === lastStatus) return;
+    lastStatus = value;
+    latest('status', '"type":"status","text":' + text(value, kText));
+  };
   document.addEventListener('mouseover', (e) => {
     const a = e.target && e.target.closest ? e.target.closest('a[href]') : null;
     status(a ? a.href : '');
@@ -75,6 +141,56 @@ const std::string& PageScript() {
   document.addEventListener('mouseout', () => status(''), true);
 })();
 )JS";
+
+void ReplaceAll(std::string* text, const std::string& from, const std::string& to) {
+  for (size_t at = text->find(from); at != std::string::npos; at = text->find(from, at + to.size()))
+    text->replace(at, from.size(), to);
+}
+
+bool ReadId(const nlohmann::json& value, uint32_t* id) {
+  long long number = 0;
+  if (!ReadWholeNumber(value, 0, 4294967295LL, &number)) return false;
+  *id = static_cast<uint32_t>(number);
+  return true;
+}
+
+bool ReadText(const nlohmann::json& object, const char* name, size_t limit, std::wstring* text) {
+  auto it = object.find(name);
+  if (it == object.end() || !it->is_string()) return false;
+  *text = platform::Utf8ToWide(it->get<std::string>());
+  if (text->size() > limit) text->resize(limit);
+  return true;
+}
+
+bool SameToken(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  unsigned char difference = 0;
+  for (size_t i = 0; i < a.size(); ++i) difference |= static_cast<unsigned char>(a[i] ^ b[i]);
+  return difference == 0;
+}
+
+}  // namespace
+
+std::string NewPageToken() {
+  std::random_device device;
+  static const char kHex[] = "0123456789abcdef";
+  std::string token;
+  for (int i = 0; i < 4; ++i) {
+    uint32_t word = device();
+    for (int k = 0; k < 8; ++k) token.push_back(kHex[(word >> (4 * k)) & 0xf]);
+  }
+  return token;
+}
+
+std::string PageScript(const std::string& token, const std::vector<std::string>& trustedOrigins) {
+  std::string script = kScript;
+  // Origins are normalised (letters, digits, ":/.[]-_" only) and the token is hex, but
+  // both are written as JSON all the same.
+  std::string quotedToken = nlohmann::json(token).dump();
+  ReplaceAll(&script, "'@TOKEN@'", quotedToken);
+  ReplaceAll(&script, "@TRUSTED@", nlohmann::json(trustedOrigins).dump());
+  ReplaceAll(&script, "@TITLE_LIMIT@", std::to_string(kPageTitleLimit));
+  ReplaceAll(&script, "@TEXT_LIMIT@", std::to_string(kPageTextLimit));
   return script;
 }
 
@@ -82,27 +198,12 @@ std::string MuteScript(bool muted) {
   return std::string("window.__uicontrolSetMuted && window.__uicontrolSetMuted(") + (muted ? "true" : "false") + ");";
 }
 
-namespace {
-
-bool ReadId(const nlohmann::json& value, uint32_t* id) {
-  if (!value.is_number()) return false;
-  double number = value.get<double>();
-  if (!(number >= 0 && number <= 4294967295.0) || std::floor(number) != number) return false;
-  *id = static_cast<uint32_t>(number);
-  return true;
+bool ParsePageMessage(const std::string& message, PageMessage* result, std::string* error) {
+  nlohmann::json json = nlohmann::json::parse(message, nullptr, false);
+  return ParsePageMessage(json, result, error);
 }
 
-bool ReadText(const nlohmann::json& object, const char* name, std::wstring* text) {
-  auto it = object.find(name);
-  if (it == object.end() || !it->is_string()) return false;
-  *text = platform::Utf8ToWide(it->get<std::string>());
-  return true;
-}
-
-}  // namespace
-
-bool ParsePageMessage(const std::string& payload, PageMessage* message, std::string* error) {
-  nlohmann::json json = nlohmann::json::parse(payload, nullptr, false);
+bool ParsePageMessage(const nlohmann::json& json, PageMessage* message, std::string* error) {
   if (json.is_discarded() || !json.is_object()) {
     *error = "page message is not a JSON object";
     return false;
@@ -119,7 +220,8 @@ bool ParsePageMessage(const std::string& payload, PageMessage* message, std::str
                 : name == "icon" ? PageMessage::Type::Icon
                 : name == "status" ? PageMessage::Type::Status
                                    : PageMessage::Type::PopupBlocked;
-    if (!ReadText(json, name == "popblock" ? "url" : "text", &result.text)) {
+    if (!ReadText(json, name == "popblock" ? "url" : "text", name == "title" ? kPageTitleLimit : kPageTextLimit,
+                  &result.text)) {
       *error = "page message \"" + name + "\" without its text";
       return false;
     }
@@ -138,16 +240,39 @@ bool ParsePageMessage(const std::string& payload, PageMessage* message, std::str
       *error = "showEditFavorite needs ids from 0 to 4294967295";
       return false;
     }
-    if (!ReadText(json, "title", &result.text) || !ReadText(json, "url", &result.url)) {
+    if (!ReadText(json, "title", kPageTitleLimit, &result.text) || !ReadText(json, "url", kPageTextLimit, &result.url)) {
       *error = "showEditFavorite needs a title and an address";
       return false;
     }
   } else {
-    *error = "unknown page message \"" + name + "\"";
+    std::string shown = name.size() > 40 ? name.substr(0, 40) + "..." : name;
+    *error = "unknown page message \"" + shown + "\"";
     return false;
   }
   *message = std::move(result);
   return true;
+}
+
+bool OpenPageMessage(const std::string& payload, const std::string& token, PageMessage* result, std::string* error,
+                     bool* forged) {
+  *forged = true;
+  nlohmann::json json = nlohmann::json::parse(payload, nullptr, false);
+  if (json.is_discarded() || !json.is_object()) {
+    *error = "a message that is not a JSON object";
+    return false;
+  }
+  auto given = json.find("token");
+  if (token.empty() || given == json.end() || !given->is_string() || !SameToken(given->get<std::string>(), token)) {
+    *error = "a message without the page's token";
+    return false;
+  }
+  *forged = false;
+  auto message = json.find("message");
+  if (message == json.end()) {
+    *error = "page message is not a JSON object";
+    return false;
+  }
+  return ParsePageMessage(*message, result, error);
 }
 
 }  // namespace webpage

@@ -2,21 +2,40 @@
 // The script the engine runs in every document before the page's own scripts, and the
 // messages it sends back through the binding function `kBindingName`.
 //
-// What a page can call (documented for page authors):
+// What a page can call (documented for page authors; README "Web content"):
 //   window.uicontrol.showAddFavorite(parentId)
 //       asks the browser for its add-favourite dialog ("SHOWADDFAVWND");
 //   window.uicontrol.showEditFavorite(favoriteId, parentId, title, url)
 //       asks for the edit-favourite dialog ("SHOWEDITFAVWND").
-//   Ids are whole numbers from 0 to 4294967295; only the top-level document is heard.
+//   Both exist only in the top-level document of a trusted origin. Ids are whole numbers
+//   from 0 to 4294967295.
+//
+// The binding itself is taken by the script and deleted from the page's global object
+// before any page script runs; every message carries the page's token, which only the
+// script knows (it is part of the script's text, never of a function a page can see).
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 namespace webpage {
 
 extern const char kBindingName[];
 
-// The script itself.
-const std::string& PageScript();
+// The longest title (Chromium's own limit for a tab's title) and other text (addresses,
+// status text) that a page message carries; longer ones are cut, in the script and
+// again when read.
+constexpr size_t kPageTitleLimit = 4096;
+constexpr size_t kPageTextLimit = 65536;
+
+// An unguessable token for one page (128 random bits in hexadecimal).
+std::string NewPageToken();
+
+// The script for a page with this token; `trustedOrigins` are normalised origins
+// (origin.h): only their top-level documents get `window.uicontrol`.
+std::string PageScript(const std::string& token, const std::vector<std::string>& trustedOrigins);
 // A script that mutes (or unmutes) the media of the document it runs in.
 std::string MuteScript(bool muted);
 
@@ -30,8 +49,15 @@ struct PageMessage {
   uint32_t parentId = 0;
 };
 
-// Reads one binding payload. False (and *error set) for anything malformed: the payload
-// comes from the page and is not trusted.
-bool ParsePageMessage(const std::string& payload, PageMessage* message, std::string* error);
+// Reads one message (the JSON object inside the envelope). False (and *error set) for
+// anything malformed: the message comes from the page and is not trusted.
+bool ParsePageMessage(const std::string& message, PageMessage* result, std::string* error);
+bool ParsePageMessage(const nlohmann::json& message, PageMessage* result, std::string* error);
+
+// Reads one binding payload: {"token": <the page's token>, "message": {...}}. False (and
+// *error set) when the token is missing or wrong (the payload did not come from the
+// engine's script) or the message is malformed; *forged tells the two apart.
+bool OpenPageMessage(const std::string& payload, const std::string& token, PageMessage* result, std::string* error,
+                     bool* forged);
 
 }  // namespace webpage

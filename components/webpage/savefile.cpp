@@ -1,9 +1,11 @@
 #include "components/webpage/savefile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -60,6 +62,28 @@ std::wstring HostOf(const std::wstring& url) {
   return host;
 }
 
+// Characters that may stand in a saved file's name. The title comes from the page, so
+// besides what a file name cannot hold (separators, controls) this leaves out what could
+// make a name look like another one: C1 controls, invisible and direction-changing
+// characters (U+202E turns "gpj.exe" into what reads as "exe.jpg"), line and paragraph
+// separators, and values that are no character at all.
+bool FileNameCharacter(wchar_t wc) {
+  uint32_t c = static_cast<uint32_t>(wc);
+  if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) return false;
+  switch (c) {
+    case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+      return false;
+    default:
+      break;
+  }
+  if (c == 0xad || c == 0x61c || c == 0x180e || (c >= 0x200b && c <= 0x200f) || (c >= 0x2028 && c <= 0x202e) ||
+      (c >= 0x2060 && c <= 0x206f) || c == 0xfeff || (c >= 0xfff9 && c <= 0xfffb))
+    return false;
+  if ((c >= 0xd800 && c <= 0xdfff) || c > 0x10ffff || (c & 0xfffe) == 0xfffe || (c >= 0xfdd0 && c <= 0xfdef))
+    return false;
+  return true;
+}
+
 }  // namespace
 
 std::string FileStem(const std::wstring& title, const std::wstring& url) {
@@ -70,11 +94,7 @@ std::string FileStem(const std::wstring& title, const std::wstring& url) {
   }
   if (blank) source = HostOf(url);
   std::wstring cleaned;
-  for (wchar_t c : source) {
-    bool bad = c < 0x20 || c == 0x7f || c == L'/' || c == L'\\' || c == L':' || c == L'*' || c == L'?' ||
-               c == L'"' || c == L'<' || c == L'>' || c == L'|';
-    cleaned.push_back(bad ? L'_' : c);
-  }
+  for (wchar_t c : source) cleaned.push_back(FileNameCharacter(c) ? c : L'_');
   // No hidden files and no "." or "..".
   while (!cleaned.empty() && (cleaned.front() == L'.' || cleaned.front() == L' ')) cleaned.erase(0, 1);
   while (!cleaned.empty() && (cleaned.back() == L'.' || cleaned.back() == L' ')) cleaned.pop_back();
@@ -85,6 +105,57 @@ std::string FileStem(const std::wstring& title, const std::wstring& url) {
     stem += next;
   }
   return stem.empty() ? "page" : stem;
+}
+
+void DownloadName(const std::wstring& suggested, const std::wstring& url, std::string* stem, std::string* extension) {
+  std::wstring name = suggested;
+  size_t slash = name.find_last_of(L"/\\");
+  if (slash != std::wstring::npos) name = name.substr(slash + 1);
+  extension->clear();
+  size_t dot = name.rfind(L'.');
+  if (dot != std::wstring::npos && dot + 1 < name.size() && name.size() - dot - 1 <= 16) {
+    std::wstring tail = name.substr(dot + 1);
+    bool plain = true;
+    for (wchar_t c : tail) {
+      plain = plain && ((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+                        c == L'-' || c == L'_');
+    }
+    if (plain) {
+      *extension = platform::WideToUtf8(tail);
+      name = name.substr(0, dot);
+    }
+  }
+  *stem = FileStem(name, url);
+}
+
+std::string MoveToNewFile(const std::string& folder, const std::string& stem, const std::string& extension,
+                          const std::string& source, std::string* error) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    *error = "cannot create " + folder + ": " + ec.message();
+    return "";
+  }
+  for (int attempt = 1; attempt <= 1000; ++attempt) {
+    std::string path = folder + "/" + stem + (attempt == 1 ? "" : " (" + std::to_string(attempt) + ")") +
+                       (extension.empty() ? "" : "." + extension);
+    // link() never replaces: a taken name fails with EEXIST, also for a symbolic link.
+    if (::link(source.c_str(), path.c_str()) == 0) {
+      ::unlink(source.c_str());
+      return path;
+    }
+    if (errno == EEXIST) continue;
+    if (errno == EPERM || errno == EXDEV || errno == ENOTSUP) {
+      // No hard links here: a rename that only takes a free name.
+      struct stat taken;
+      if (::lstat(path.c_str(), &taken) == 0) continue;
+      if (::rename(source.c_str(), path.c_str()) == 0) return path;
+    }
+    *error = "cannot move " + source + " to " + path + ": " + std::strerror(errno);
+    return "";
+  }
+  *error = "no free file name for " + stem + (extension.empty() ? "" : "." + extension) + " in " + folder;
+  return "";
 }
 
 std::string DefaultDownloadsFolder() {

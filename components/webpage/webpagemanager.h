@@ -30,6 +30,11 @@ struct WebPageOptions {
   std::chrono::milliseconds startTimeout{60000};
   // Chromium's popup blocker (a blocked window.open reports "POPBLOCK").
   bool blockPopups = true;
+  // The origins of the host's own pages ("http://127.0.0.1:8080"; an address is reduced to
+  // its origin). Only the top-level documents of these origins get the script API
+  // (window.uicontrol: the favourite dialogs) and may close their own tab. Empty: no
+  // page is trusted. Only http and https origins; others are ignored with a log entry.
+  std::vector<std::string> trustedOrigins;
   // More command line switches for Chromium, appended as given.
   std::vector<std::string> extraArguments;
   // Called (on the engine thread, without any lock of the component held) when a page

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -38,6 +40,34 @@ bool Has(Recorder& rec, unsigned int id, const std::wstring& key, const std::wst
   return false;
 }
 
+int Count(Recorder& rec, unsigned int id, const std::wstring& key) {
+  int count = 0;
+  for (const TabEvent& e : rec.TabEvents()) count += e.uID == id && e.key == key;
+  return count;
+}
+
+// The page of the report: a moment after loading it tries to drive the browser, then
+// shows in its title what it could see.
+const char kDrivePage[] =
+    "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Drive</title></head><body><script>\n"
+    "setTimeout(() => {\n"
+    "  try { window.uicontrol.showEditFavorite(1, 0, \"My Bank\", \"http://phish.example/\"); } catch (e) {}\n"
+    "  try { window.__uicontrolHost(JSON.stringify({type: \"addfav\", parentId: 0})); } catch (e) {}\n"
+    "  try { window.__uicontrolHost(JSON.stringify({type: \"close\"})); } catch (e) {}\n"
+    "  document.title = \"host=\" + typeof window.__uicontrolHost + \" api=\" + typeof window.uicontrol;\n"
+    "  window.close();\n"
+    "}, 50);\n"
+    "</script></body></html>\n";
+
+// A page that sets its title 10,000 times in a loop, then once more.
+const char kFloodPage[] =
+    "<!DOCTYPE html><html><head><title>start</title></head><body><script>\n"
+    "onload = async () => {\n"
+    "  for (let i = 0; i < 10000; ++i) { document.title = \"title \" + i; await null; }\n"
+    "  document.title = \"last title\";\n"
+    "};\n"
+    "</script></body></html>\n";
+
 }  // namespace
 
 class EngineLibraryTest : public ::testing::Test {
@@ -47,7 +77,16 @@ class EngineLibraryTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(server.Start(PAGES_DIR, &error)) << error;
     base = platform::Utf8ToWide(server.BaseURL());
+    // The test's own pages, served twice: from an origin the host trusts, as it trusts
+    // the pages it serves, and from a second, untrusted one (another port).
+    testPages = ::testing::TempDir() + "e2e_engine_pages_" + std::to_string(getpid());
+    std::filesystem::create_directories(testPages);
+    std::ofstream(testPages + "/drive.html") << kDrivePage;
+    std::ofstream(testPages + "/flood.html") << kFloodPage;
+    ASSERT_TRUE(trustedServer.Start(testPages, &error)) << error;
+    ASSERT_TRUE(untrustedServer.Start(testPages, &error)) << error;
     WebPageOptions options;
+    options.trustedOrigins = {server.BaseURL(), trustedServer.BaseURL()};
     options.downloadsFolder = ::testing::TempDir() + "e2e_engine_downloads";
     options.onTabClosedForRecovery = [this](const std::wstring&, const std::wstring&, const std::wstring&) {
       std::lock_guard<std::mutex> guard(closedMutex);
@@ -78,10 +117,15 @@ class EngineLibraryTest : public ::testing::Test {
     engine.reset();
     rec.Uninstall();
     server.Stop();
+    trustedServer.Stop();
+    untrustedServer.Stop();
+    std::filesystem::remove_all(testPages);
   }
 
   CTabManager& tm = CTabManager::Instance();
   CLocalServer server;
+  CLocalServer trustedServer, untrustedServer;
+  std::string testPages;
   std::wstring base;
   com_ptr<IWebPageManager> engine;
   com_ptr<FakeDataStore> store;
@@ -150,4 +194,53 @@ TEST_F(EngineLibraryTest, ThreeTabsNavigateBackHistoryAndClose) {
     EXPECT_TRUE(events[i].uID != a && events[i].uID != b && events[i].uID != c)
         << "closed tab " << events[i].uID << " reported " << platform::WideToUtf8(events[i].key);
   }
+}
+
+TEST_F(EngineLibraryTest, AnUntrustedPageCannotDriveTheBrowserButATrustedOneStillCan) {
+  const std::wstring untrusted = platform::Utf8ToWide(untrustedServer.BaseURL()) + L"drive.html";
+  const std::wstring trusted = platform::Utf8ToWide(trustedServer.BaseURL()) + L"drive.html";
+  ASSERT_NE(untrusted, trusted);
+  unsigned int a = tm.AddTab(untrusted, 0);
+  ASSERT_TRUE(a);
+  ASSERT_TRUE(WaitUntil(rec, [&] { return tm.FindTabInfoForLua(a).strTitle == L"host=undefined api=undefined"; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // anything still on its way
+  EXPECT_FALSE(Has(rec, a, L"SHOWEDITFAVWND"));
+  EXPECT_FALSE(Has(rec, a, L"SHOWADDFAVWND"));
+  EXPECT_FALSE(Has(rec, a, L"CLOSEWNDNOTIFTY"));
+  EXPECT_EQ(tm.GetTabsCount(), 1) << "the tab is still there";
+
+  // The same calls from the browser's own pages: the dialog API works there (the raw
+  // binding is gone for every page), and they may close their tab.
+  unsigned int b = tm.AddTab(trusted, 0);
+  ASSERT_TRUE(b);
+  ASSERT_TRUE(WaitUntil(rec, [&] { return Has(rec, b, L"SHOWEDITFAVWND") && Has(rec, b, L"CLOSEWNDNOTIFTY"); }));
+  EXPECT_TRUE(Has(rec, b, L"SHOWEDITFAVWND", L"FAVID=1\nFAVPID=0\nTITLECHANGE=My Bank\nURL=http://phish.example/\n"));
+  EXPECT_TRUE(WaitUntil(rec, [&] { return tm.FindTabInfoForLua(b).strTitle == L"host=undefined api=object"; }));
+  EXPECT_FALSE(Has(rec, a, L"SHOWEDITFAVWND"));
+}
+
+TEST_F(EngineLibraryTest, ATitleSetTenThousandTimesLeavesTheHostResponsive) {
+  const std::wstring flood = platform::Utf8ToWide(untrustedServer.BaseURL()) + L"flood.html";
+  auto opened = std::chrono::steady_clock::now();
+  unsigned int a = tm.AddTab(flood, 0);
+  ASSERT_TRUE(a);
+  ASSERT_TRUE(WaitUntil(rec, [&] { return Has(rec, a, L"DOCUMENTCOMPLETE"); }));
+  // While the page changes its title the host is answered at once: another tab opens and
+  // loads, its history comes back.
+  auto started = std::chrono::steady_clock::now();
+  unsigned int b = tm.AddTab(base + L"news.html", 0);
+  ASSERT_TRUE(b);
+  ASSERT_TRUE(WaitUntil(rec, [&] { return tm.FindTabInfoForLua(b).strTitle == L"Local news"; }));
+  ASSERT_TRUE(tm.GetNavigateHistory(b));
+  ASSERT_TRUE(rec.WaitForData(L"GetNavigateHistory", 1, std::chrono::seconds(60)));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+
+  // The last title arrives, and only a few of the 10,000 on the way.
+  ASSERT_TRUE(WaitUntil(rec, [&] { return tm.FindTabInfoForLua(a).strTitle == L"last title"; }));
+  // At most one title per 250 ms, plus the first, the last and the document's own.
+  const int allowed = static_cast<int>((std::chrono::steady_clock::now() - opened + std::chrono::seconds(1)) /
+                                       std::chrono::milliseconds(250)) + 4;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(tm.FindTabInfoForLua(a).strTitle, L"last title");
+  EXPECT_LE(Count(rec, a, L"TITLECHANGE"), std::min(allowed, 200));
 }

@@ -12,7 +12,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+
+#include "host/localserver.h"
 
 namespace {
 
@@ -182,4 +187,62 @@ TEST(Shell, TerminalInterface) {
   ASSERT_TRUE(session.WaitFor("search engines", mark)) << session.Screen();
   session.Type("quit\n");
   EXPECT_EQ(session.Wait(), 0);
+}
+
+// The page of the report: a moment after loading it tries to drive the browser's dialogs
+// and to close its tab, then shows in its title what it could see.
+static const char kDrivePage[] =
+    "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Drive</title></head><body><script>\n"
+    "setTimeout(() => {\n"
+    "  try { window.uicontrol.showEditFavorite(1, 0, \"My Bank\", \"http://phish.example/\"); } catch (e) {}\n"
+    "  try { window.__uicontrolHost(JSON.stringify({type: \"addfav\", parentId: 0})); } catch (e) {}\n"
+    "  try { window.__uicontrolHost(JSON.stringify({type: \"close\"})); } catch (e) {}\n"
+    "  document.title = \"host=\" + typeof window.__uicontrolHost + \" api=\" + typeof window.uicontrol;\n"
+    "  window.close();\n"
+    "}, 50);\n"
+    "</script></body></html>\n";
+
+static const char kFloodPage[] =
+    "<!DOCTYPE html><html><head><title>start</title></head><body><script>\n"
+    "onload = async () => {\n"
+    "  for (let i = 0; i < 10000; ++i) { document.title = \"title \" + i; await null; }\n"
+    "  document.title = \"last title\";\n"
+    "};\n"
+    "</script></body></html>\n";
+
+TEST(Shell, WebContentFromAnotherOriginCannotDriveTheBrowser) {
+  if (!HaveChromium()) GTEST_SKIP() << "Chromium is not installed";
+  const std::string profile = TempProfile("shell_security_");
+  // The same pages, served by the shell (its own pages, trusted) and by a second server
+  // on another port (another origin, untrusted).
+  const std::string pages = TempProfile("shell_security_pages_");
+  std::filesystem::create_directories(pages);
+  std::ofstream(pages + "/drive.html") << kDrivePage;
+  std::ofstream(pages + "/flood.html") << kFloodPage;
+  std::ofstream(pages + "/quiet.html") << "<!DOCTYPE html><html><head><title>Quiet</title></head><body>q</body></html>";
+  CLocalServer other;
+  std::string error;
+  ASSERT_TRUE(other.Start(pages, &error)) << error;
+
+  std::string out;
+  const std::string args = "--profile '" + profile + "' --serve '" + pages + "' --ui '" SCRIPTED_SECURITY "' -- '" UI_DIR
+                           "' '" + other.BaseURL() + "'";
+  EXPECT_EQ(RunShell(args, &out), 0) << out;
+  EXPECT_NE(out.find("STEP untrusted page: no dialog, no close, no binding"), std::string::npos) << out;
+  EXPECT_NE(out.find("STEP trusted page: edit dialog and close"), std::string::npos) << out;
+  EXPECT_NE(out.find("STEP another page loads while one floods its title"), std::string::npos) << out;
+  EXPECT_NE(out.find("STEP flood: last title delivered"), std::string::npos) << out;
+  EXPECT_NE(out.find("SCRIPT OK"), std::string::npos) << out;
+  other.Stop();
+
+  // The engine named the untrusted origin when it ignored the page's window.close().
+  std::ifstream logFile(profile + "/shell.log");
+  std::stringstream log;
+  log << logFile.rdbuf();
+  std::string origin = other.BaseURL().substr(0, other.BaseURL().size() - 1);
+  EXPECT_NE(log.str().find("window.close() ignored: the tab was not opened by a script and " + origin +
+                           " is not a trusted origin"),
+            std::string::npos)
+      << log.str();
+  std::filesystem::remove_all(pages);
 }

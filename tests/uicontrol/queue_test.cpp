@@ -164,3 +164,18 @@ TEST(TaskQueue, TasksMayPostToTheirOwnQueue) {
   ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
   q.StopAndJoin();
 }
+
+TEST(TaskQueue, ReleasePendingLetsWaitingTasksGoWithoutRunningThem) {
+  std::atomic<int> destroyed{0}, ran{0};
+  CTabTaskQueue queue;
+  for (int i = 0; i < 3; ++i) queue.PostTask(std::make_shared<CFnTask>([&] { ++ran; }, &destroyed));
+  queue.ReleasePending();
+  EXPECT_EQ(destroyed, 3);
+  EXPECT_EQ(queue.PendingCount(), 0u);
+  // The queue still serves what comes later.
+  ServedQueue q;
+  q.queue.PostTask(Task([&] { ++ran; }));
+  q.Serve();
+  q.StopAndJoin();
+  EXPECT_EQ(ran, 1);
+}

@@ -109,6 +109,29 @@ TEST_F(WebpageCdpConnectionTest, CallWaitsForItsOwnReply) {
   peer.join();
 }
 
+TEST_F(WebpageCdpConnectionTest, RepliesWithIdsOutOfRangeAnswerNothing) {
+  webtest::CLogCapture log;
+  std::thread peer([this] {
+    Json command = m_peer->ReadCommand();
+    ASSERT_TRUE(command["id"].is_number_integer());
+    long long id = command["id"].get<long long>();
+    // Ids that wrap around onto ours in 32 bits, or cannot be integers at all.
+    m_peer->Write(R"({"id": )" + std::to_string(id + 4294967296LL) + R"(, "result": {"from": "wrapped"}})");
+    m_peer->Write(R"({"id": )" + std::to_string(id - 4294967296LL) + R"(, "result": {"from": "negative"}})");
+    m_peer->Write(R"({"id": 1e300, "result": {"from": "huge"}})");
+    m_peer->Write(R"({"id": -1e300, "result": {"from": "huge"}})");
+    m_peer->Write(R"({"id": 18446744073709551615, "result": {"from": "unsigned"}})");
+    m_peer->Write(R"({"id": )" + std::to_string(id) + R"(.5, "result": {"from": "fraction"}})");
+    m_peer->Reply(command, Json{{"from", "chromium"}});
+  });
+  Json reply;
+  ASSERT_TRUE(m_connection->Call("A.call", Json::object(), "", 30s, &reply));
+  EXPECT_EQ("chromium", reply["result"]["from"]);
+  peer.join();
+  EXPECT_TRUE(log.Contains("a reply from Chromium with an unusable id was dropped"));
+  EXPECT_TRUE(m_connection->IsOpen());
+}
+
 TEST_F(WebpageCdpConnectionTest, RepliesAndEventsReachTheLoopInTheOrderSent) {
   std::thread peer([this] {
     Json first = m_peer->ReadCommand();

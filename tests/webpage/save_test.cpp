@@ -1,6 +1,10 @@
 // Saving a page as HTML, PNG and PDF into the downloads folder.
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
+#include <thread>
 
 #include "webpage/chromiumfixture.h"
 
@@ -76,6 +80,60 @@ TEST_F(WebpageSaveTest, AFolderThatCannotBeMadeGivesAnErrorEvent) {
   EXPECT_NE(L"", CRecordingSink::Param(sink->Events()[at].value, L"ERROR"));
   EXPECT_EQ(L"", CRecordingSink::Param(sink->Events()[at].value, L"FILE"));
   EXPECT_TRUE(log.Contains("saving as html failed"));
+}
+
+TEST_F(WebpageSaveTest, PageDownloadsNeverReplaceAFile) {
+  // A page may start downloads and name them; it may not overwrite what the downloads
+  // folder holds (an earlier download, a saved page) nor leave it.
+  std::filesystem::create_directories(m_options.downloadsFolder);
+  std::ofstream(m_options.downloadsFolder + "/same.txt") << "mine";
+  for (int i = 0; i < 3; ++i)
+    m_server.Route("/file" + std::to_string(i), HttpAnswer{200, "text/plain", "download " + std::to_string(i), false});
+  m_server.Html("/downloads",
+                "<html><head><title>Downloads</title></head><body><script>"
+                "const names = ['same.txt', 'same.txt', '../../outside.txt'];"
+                "let i = 0;"
+                "const next = () => {"
+                "  const a = document.createElement('a');"
+                "  a.href = '/file' + i; a.download = names[i];"
+                "  document.body.appendChild(a); a.click();"
+                "  if (++i < names.length) setTimeout(next, 300); else setTimeout(() => { document.title = 'done'; }, 300);"
+                "};"
+                "onload = next;"
+                "</script></body></html>");
+  CLogCapture log;
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/downloads")), 0);
+  ASSERT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=done\n"), 0);
+  std::string folder = m_options.downloadsFolder;
+  // What the folder holds, by content: every download lands in it under a free name.
+  auto files = [&] {
+    std::map<std::string, std::string> byContent;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      std::string name = entry.path().filename().string();
+      if (entry.is_regular_file() && name[0] != '.') byContent[ReadFile(W(entry.path().string()))] = name;
+    }
+    return byContent;
+  };
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (files().size() < 4 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::map<std::string, std::string> saved = files();
+  EXPECT_EQ(4u, saved.size());
+  EXPECT_EQ("same.txt", saved["mine"]);
+  std::set<std::string> names = {saved["download 0"], saved["download 1"]};
+  EXPECT_EQ((std::set<std::string>{"same (2).txt", "same (3).txt"}), names);
+  EXPECT_NE("", saved["download 2"]);
+  EXPECT_EQ(std::string::npos, saved["download 2"].find('/'));
+  EXPECT_FALSE(std::filesystem::exists(m_folder + "/outside.txt"));
+  EXPECT_FALSE(std::filesystem::exists("/tmp/outside.txt"));
+  EXPECT_TRUE(log.Contains("downloaded " + m_server.Url("/file0") + " as " + folder + "/same ("));
+  // Chromium's staging folder is the engine's own and goes with it.
+  m_pages.clear();
+  m_manager = nullptr;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    EXPECT_NE('.', entry.path().filename().string()[0]) << entry.path();
 }
 
 }  // namespace

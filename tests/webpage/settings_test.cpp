@@ -105,6 +105,8 @@ TEST_F(WebpageChromiumTest, PagesAskForTheFavouriteDialogsThroughTheirScriptApi)
                         "window.uicontrol.showEditFavorite(7, 26, 'My fav', 'http://example.test/');"
                         "window.uicontrol.showAddFavorite(-1);"
                         "</script></body></html>");
+  // Only the browser's own pages have the API (security_test.cpp: the others).
+  m_options.trustedOrigins = {m_server.Url("/")};
   CLogCapture log;
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);

@@ -1,0 +1,137 @@
+// The shell's local server answers files inside its folder and nothing else, also when a
+// symbolic link points elsewhere.
+#include "host/localserver.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct Answer {
+  int status = 0;
+  std::string body;
+};
+
+// One request on a new connection; the status code and the body of the answer.
+Answer Get(const std::string& base, const std::string& target, const std::string& method = "GET") {
+  Answer answer;
+  int port = std::stoi(base.substr(base.rfind(':') + 1));
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return answer;
+  }
+  std::string request = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+  std::string response;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = recv(fd, buffer, sizeof buffer, 0)) > 0) response.append(buffer, static_cast<size_t>(n));
+  close(fd);
+  if (response.rfind("HTTP/1.1 ", 0) == 0) answer.status = std::atoi(response.c_str() + 9);
+  size_t end = response.find("\r\n\r\n");
+  if (end != std::string::npos) answer.body = response.substr(end + 4);
+  return answer;
+}
+
+class LocalServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/localserver-test-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    m_top = pattern;
+    m_root = m_top + "/pages";
+    m_outside = m_top + "/outside";
+    std::filesystem::create_directories(m_root + "/sub");
+    std::filesystem::create_directories(m_outside);
+    Write(m_root + "/index.html", "<p>index</p>");
+    Write(m_root + "/sub/page.html", "<p>sub page</p>");
+    Write(m_outside + "/secret.txt", "secret");
+    Write(m_top + "/beside.txt", "beside");
+    std::string error;
+    ASSERT_TRUE(m_server.Start(m_root, &error)) << error;
+    m_base = m_server.BaseURL();
+  }
+  void TearDown() override {
+    m_server.Stop();
+    std::filesystem::remove_all(m_top);
+  }
+  static void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+
+  std::string m_top, m_root, m_outside, m_base;
+  CLocalServer m_server;
+};
+
+TEST_F(LocalServerTest, ServesTheFilesOfItsFolder) {
+  EXPECT_EQ(200, Get(m_base, "/").status);
+  EXPECT_EQ("<p>index</p>", Get(m_base, "/").body);
+  EXPECT_EQ("<p>sub page</p>", Get(m_base, "/sub/page.html?x=1#y").body);
+  Answer head = Get(m_base, "/index.html", "HEAD");
+  EXPECT_EQ(200, head.status);
+  EXPECT_EQ("", head.body);
+  EXPECT_EQ(404, Get(m_base, "/missing.html").status);
+  EXPECT_EQ(405, Get(m_base, "/", "POST").status);
+}
+
+TEST_F(LocalServerTest, PathsThatLeaveTheFolderAreRefused) {
+  EXPECT_EQ(400, Get(m_base, "/../beside.txt").status);
+  EXPECT_EQ(400, Get(m_base, "/sub/../../beside.txt").status);
+  EXPECT_EQ(400, Get(m_base, "/sub/..").status);
+  EXPECT_EQ(400, Get(m_base, "index.html").status);
+  EXPECT_EQ(400, Get(m_base, "/sub\\..\\..\\beside.txt").status);
+  EXPECT_EQ(400, Get(m_base, std::string("/index.html\x01")).status);
+  EXPECT_EQ(404, Get(m_base, "/sub").status) << "a folder is no file";
+}
+
+TEST_F(LocalServerTest, SymbolicLinksPointingOutsideAreRefused) {
+  ASSERT_EQ(0, symlink((m_outside + "/secret.txt").c_str(), (m_root + "/secret.txt").c_str()));
+  ASSERT_EQ(0, symlink(m_outside.c_str(), (m_root + "/linked").c_str()));
+  ASSERT_EQ(0, symlink("/etc/passwd", (m_root + "/passwd").c_str()));
+  ASSERT_EQ(0, symlink("../beside.txt", (m_root + "/relative.txt").c_str()));
+  ASSERT_EQ(0, symlink("/dev/zero", (m_root + "/zero").c_str()));
+  for (const char* target : {"/secret.txt", "/linked/secret.txt", "/passwd", "/relative.txt", "/zero", "/linked/"}) {
+    Answer answer = Get(m_base, target);
+    EXPECT_EQ(404, answer.status) << target;
+    EXPECT_EQ(std::string::npos, answer.body.find("secret")) << target;
+    EXPECT_EQ(std::string::npos, answer.body.find("beside")) << target;
+  }
+  // A link that stays inside the folder is an ordinary file of it.
+  ASSERT_EQ(0, symlink("sub/page.html", (m_root + "/alias.html").c_str()));
+  ASSERT_EQ(0, symlink((m_root + "/sub").c_str(), (m_root + "/alias").c_str()));
+  EXPECT_EQ("<p>sub page</p>", Get(m_base, "/alias.html").body);
+  EXPECT_EQ("<p>sub page</p>", Get(m_base, "/alias/page.html").body);
+}
+
+TEST_F(LocalServerTest, AFolderGivenThroughALinkIsServedFromWhereItReallyIs) {
+  m_server.Stop();
+  std::string link = m_top + "/pages-link";
+  ASSERT_EQ(0, symlink(m_root.c_str(), link.c_str()));
+  ASSERT_EQ(0, symlink((m_outside + "/secret.txt").c_str(), (m_root + "/secret.txt").c_str()));
+  CLocalServer server;
+  std::string error;
+  ASSERT_TRUE(server.Start(link + "/", &error)) << error;
+  EXPECT_EQ("<p>index</p>", Get(server.BaseURL(), "/index.html").body);
+  EXPECT_EQ(404, Get(server.BaseURL(), "/secret.txt").status);
+  server.Stop();
+}
+
+TEST_F(LocalServerTest, SpecialFilesInsideAreRefused) {
+  ASSERT_EQ(0, mkfifo((m_root + "/pipe").c_str(), 0600));
+  EXPECT_EQ(404, Get(m_base, "/pipe").status) << "a named pipe never stalls the server";
+  EXPECT_EQ(200, Get(m_base, "/index.html").status);
+}
+
+}  // namespace
