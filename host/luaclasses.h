@@ -3,6 +3,8 @@
 //
 //   std.wstring  the native std::wstring. Built implicitly from a Lua string (read as
 //                UTF-8; invalid bytes become U+FFFD) wherever a wide text is expected.
+//                No constructor takes a size: a number is taken as its text
+//                (std.wstring(4294967295) is the text "4294967295").
 //                Methods: "str" (back to a Lua string, UTF-8), "length", "empty"; unlike the
 //                library's classes they may be called with a colon too (w:str()).
 //                tostring(w) gives the UTF-8 text; w1 == w2 compares the texts;

@@ -3,6 +3,7 @@
 
 #include "uibind/host.h"
 #include "uibind/impl/dispatch.h"
+#include "uibind/impl/errors.h"
 
 namespace uibind {
 namespace impl {
@@ -71,47 +72,52 @@ void* CastObject(CHost& host, GenericClass* from, void* object, GenericClass* to
   return nullptr;
 }
 
+// A destroyed object, or one whose owner was destroyed, casts to nil.
 int LuaCast(lua_State* L) {
   CHost& host = HostOf(L);
-  CustomLuaVariable* block = lua_gettop(L) >= 2 ? ToCustomLuaVariable(L, 1) : nullptr;
-  if (block == nullptr) host.Error("LuaCast: missings parameters");
-  const char* name = TargetName(L, 2);
-  if (name == nullptr) host.Error("LuaCast: can't retreive target type name");
-  GenericClass* target = host.FindClassByLuaName(name);
-  if (target == nullptr) host.Error("LuaCast: can't target generic class for %s", name);
-  void* object = CastObject(host, block->m_pClass, block->m_pObject, target);
-  if (object == nullptr) {
-    lua_pushnil(L);
-  } else {
-    PushReferenceObject(host, L, target, object, block->m_bConst != 0, 1);
-  }
-  return 1;
+  return GuardedInvoke(host, "__cast", [&] {
+    CustomLuaVariable* block = lua_gettop(L) >= 2 ? ToCustomLuaVariable(L, 1) : nullptr;
+    if (block == nullptr) host.Error("LuaCast: missings parameters");
+    const char* name = TargetName(L, 2);
+    if (name == nullptr) host.Error("LuaCast: can't retreive target type name");
+    GenericClass* target = host.FindClassByLuaName(name);
+    if (target == nullptr) host.Error("LuaCast: can't target generic class for %s", name);
+    void* object = IsUsable(L, 1, *block) ? CastObject(host, block->m_pClass, block->m_pObject, target) : nullptr;
+    if (object == nullptr) {
+      lua_pushnil(L);
+    } else {
+      PushReferenceObject(host, L, target, object, block->m_bConst != 0, 1);
+    }
+    return 1;
+  });
 }
 
 int LuaCastUnsafe(lua_State* L) {
   CHost& host = HostOf(L);
-  if (lua_gettop(L) < 2) host.Error("LuaCastUnsafe: missings parameters");
-  void* object = nullptr;
-  bool isConst = false;
-  int anchor = 0;
-  if (CustomLuaVariable* block = ToCustomLuaVariable(L, 1)) {
-    object = block->m_pObject;
-    isConst = block->m_bConst != 0;
-    anchor = 1;
-  } else if (lua_type(L, 1) == LUA_TLIGHTUSERDATA) {
-    object = lua_touserdata(L, 1);
-  } else {
-    host.Error("LuaCastUnsafe: missings parameters");
-  }
-  const char* name = TargetName(L, 2);
-  if (name == nullptr) host.Error("LuaCastUnsafe: can't retreive target type name");
-  GenericClass* target = host.FindClassByLuaName(name);
-  if (target == nullptr || object == nullptr) {
-    lua_pushnil(L);
-  } else {
-    PushReferenceObject(host, L, target, object, isConst, anchor);
-  }
-  return 1;
+  return GuardedInvoke(host, "__cast_unsafe", [&] {
+    if (lua_gettop(L) < 2) host.Error("LuaCastUnsafe: missings parameters");
+    void* object = nullptr;
+    bool isConst = false;
+    int anchor = 0;
+    if (CustomLuaVariable* block = ToCustomLuaVariable(L, 1)) {
+      object = IsUsable(L, 1, *block) ? block->m_pObject : nullptr;
+      isConst = block->m_bConst != 0;
+      anchor = 1;
+    } else if (lua_type(L, 1) == LUA_TLIGHTUSERDATA) {
+      object = lua_touserdata(L, 1);
+    } else {
+      host.Error("LuaCastUnsafe: missings parameters");
+    }
+    const char* name = TargetName(L, 2);
+    if (name == nullptr) host.Error("LuaCastUnsafe: can't retreive target type name");
+    GenericClass* target = host.FindClassByLuaName(name);
+    if (target == nullptr || object == nullptr) {
+      lua_pushnil(L);
+    } else {
+      PushReferenceObject(host, L, target, object, isConst, anchor);
+    }
+    return 1;
+  });
 }
 
 int LuaConst(lua_State* L) {
@@ -128,16 +134,22 @@ int LuaConst(lua_State* L) {
 }
 
 int LuaGetType(lua_State* L) {
-  PushTypeName(L, false, false);
-  return 1;
+  return GuardedInvoke(HostOf(L), "__get_type", [&] {
+    PushTypeName(L, false, false);
+    return 1;
+  });
 }
 int LuaGetTypeEx(lua_State* L) {
-  PushTypeName(L, true, false);
-  return 1;
+  return GuardedInvoke(HostOf(L), "__get_typeex", [&] {
+    PushTypeName(L, true, false);
+    return 1;
+  });
 }
 int LuaGetRttiType(lua_State* L) {
-  PushTypeName(L, false, true);
-  return 1;
+  return GuardedInvoke(HostOf(L), "__get_rtti_type", [&] {
+    PushTypeName(L, false, true);
+    return 1;
+  });
 }
 
 }  // namespace impl

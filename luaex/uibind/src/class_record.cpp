@@ -147,8 +147,9 @@ std::string ClassParamBase::TypeName(CHost& host, const char* typeKey, ClassForm
 
 unsigned ClassParamBase::Match(CHost& host, lua_State* L, int pos, bool implicit, const char* typeKey,
                                bool needNonConst, const char* nativeName) {
+  // A destroyed object, or one whose owner was destroyed, converts to nothing.
   if (CustomLuaVariable* block = ToCustomLuaVariable(L, pos)) {
-    if (block->m_pObject != nullptr && !(needNonConst && block->m_bConst)) {
+    if (!(needNonConst && block->m_bConst) && IsUsable(L, pos, *block)) {
       if (block->m_pClass->IsType(typeKey)) return 1;
       if (block->m_pClass->FindPath(typeKey) != nullptr) return 2;
     }
@@ -162,7 +163,7 @@ unsigned ClassParamBase::Match(CHost& host, lua_State* L, int pos, bool implicit
 }
 
 void* ClassParamBase::Extract(CHost& host, lua_State* L, int pos, const char* typeKey, bool needNonConst,
-                              const char* nativeName) {
+                              const char* nativeName, ObjectPin* pin) {
   const unsigned score = Match(host, L, pos, true, typeKey, needNonConst, nativeName);
   if (score >= CantBeConverted) {
     host.Error("ParameterMatcher::ExtractParam: panic - UIBind internal error: trying to extract an unconvertable parameter!");
@@ -179,6 +180,7 @@ void* ClassParamBase::Extract(CHost& host, lua_State* L, int pos, const char* ty
     host.Error("ParameterMatcher::ExtractParam: panic - can't convert an object of '%s' to '%s'.",
                block->m_pClass->m_LuaName.c_str(), nativeName);
   }
+  *pin = ObjectPin(L, pos, *block);
   return object;
 }
 

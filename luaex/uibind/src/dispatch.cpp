@@ -84,22 +84,30 @@ int MethodCallDispatcher(CHost& host, lua_State* L, const MethodGroup& group, vo
              arguments.c_str(), candidates.Cause());
 }
 
+// Entry points guard the whole call, not only the native function: a C++ exception from
+// a policy hook, a caster, an argument conversion or an allocation of the layer becomes
+// a Lua error too.
+
 int LuaMethodCallProxieFunction(lua_State* L) {
   auto* block = static_cast<CustomLuaVariable*>(lua_touserdata(L, lua_upvalueindex(1)));
   auto* group = static_cast<const MethodGroup*>(lua_touserdata(L, lua_upvalueindex(2)));
   CHost& host = *group->m_pClass->m_pHost;
-  if (block->m_pObject == nullptr) RaiseDestroyedObject(host, *block);
-  return MethodCallDispatcher(host, L, *group, block->m_pObject, block->m_pObject, block->m_bConst != 0,
-                              lua_upvalueindex(1));
+  return GuardedInvoke(host, group->m_Name, [&] {
+    const ObjectPin pin = UseObject(host, L, lua_upvalueindex(1), *block);
+    return MethodCallDispatcher(host, L, *group, block->m_pObject, block->m_pObject, block->m_bConst != 0,
+                                lua_upvalueindex(1));
+  });
 }
 
 int LuaBaseMethodCallProxieFunction(lua_State* L) {
   auto* block = static_cast<CustomLuaVariable*>(lua_touserdata(L, lua_upvalueindex(1)));
   auto* group = static_cast<const MethodGroup*>(lua_touserdata(L, lua_upvalueindex(2)));
   CHost& host = *group->m_pClass->m_pHost;
-  if (block->m_pObject == nullptr) RaiseDestroyedObject(host, *block);
-  return MethodCallDispatcher(host, L, *group, lua_touserdata(L, lua_upvalueindex(3)), block->m_pObject,
-                              block->m_bConst != 0, lua_upvalueindex(1));
+  return GuardedInvoke(host, group->m_Name, [&] {
+    const ObjectPin pin = UseObject(host, L, lua_upvalueindex(1), *block);
+    return MethodCallDispatcher(host, L, *group, lua_touserdata(L, lua_upvalueindex(3)), block->m_pObject,
+                                block->m_bConst != 0, lua_upvalueindex(1));
+  });
 }
 
 int LuaGlobalFunctionDispatcher(lua_State* L) {
@@ -113,71 +121,80 @@ int LuaGlobalFunctionDispatcher(lua_State* L) {
   const auto* overloads = host->FindFunctions(std::string_view(name, length));
   if (overloads == nullptr) host->Error("LuaGlobalFunctionDispatcher: panic - can't find GenericFunction %s!\n", name);
 
-  const int top = lua_gettop(L);
-  Candidates<GenericFunction> candidates;
-  for (const auto& fn : *overloads) candidates.Add(fn.get(), fn->Match(*host, L, 1, top, true), kFunctionCandidateLimit);
+  return GuardedInvoke(*host, name, [&] {
+    const int top = lua_gettop(L);
+    Candidates<GenericFunction> candidates;
+    for (const auto& fn : *overloads) {
+      candidates.Add(fn.get(), fn->Match(*host, L, 1, top, true), kFunctionCandidateLimit);
+    }
 
-  if (const GenericFunction* fn = candidates.Winner()) {
-    TemporariesScope scope(*host);
-    RunPolicyBefore(fn->m_Policy, *host, L, nullptr, 1);
-    const int count = fn->Call(*host, L, 1);
-    return RunPolicyAfter(fn->m_Policy, *host, L, nullptr, 1, count);
-  }
+    if (const GenericFunction* fn = candidates.Winner()) {
+      TemporariesScope scope(*host);
+      RunPolicyBefore(fn->m_Policy, *host, L, nullptr, 1);
+      const int count = fn->Call(*host, L, 1);
+      return RunPolicyAfter(fn->m_Policy, *host, L, nullptr, 1, count);
+    }
 
-  std::string signatures;
-  for (int i = 0; i < candidates.m_Count; ++i) {
-    signatures += candidates.m_List[i]->m_Name + candidates.m_List[i]->ParameterList(*host) + "\n";
-  }
-  const std::string arguments = DescribeArguments(L, 1);
-  host->Error("Can't match function to call %s, candidates are:\n%sParameters are:\n%sCaused by: %s.\n", name,
-              signatures.c_str(), arguments.c_str(), candidates.Cause());
+    std::string signatures;
+    for (int i = 0; i < candidates.m_Count; ++i) {
+      signatures += candidates.m_List[i]->m_Name + candidates.m_List[i]->ParameterList(*host) + "\n";
+    }
+    const std::string arguments = DescribeArguments(L, 1);
+    host->Error("Can't match function to call %s, candidates are:\n%sParameters are:\n%sCaused by: %s.\n", name,
+                signatures.c_str(), arguments.c_str(), candidates.Cause());
+  });
 }
 
 int ConstructorCallDispatcher(lua_State* L) {
   auto* cls = static_cast<GenericClass*>(lua_touserdata(L, lua_upvalueindex(1)));
   CHost& host = *cls->m_pHost;
-  if (lua_gettop(L) > 0) lua_remove(L, 1);  // the class table
-  const int top = lua_gettop(L);
-  Candidates<ConstructorEntry> candidates;
-  for (const auto& entry : cls->m_Constructors) {
-    candidates.Add(entry.get(), entry->Match(host, L, 1, top, true), kMethodCandidateLimit);
-  }
+  return GuardedInvoke(host, cls->m_LuaName, [&] {
+    if (lua_gettop(L) > 0) lua_remove(L, 1);  // the class table
+    const int top = lua_gettop(L);
+    Candidates<ConstructorEntry> candidates;
+    for (const auto& entry : cls->m_Constructors) {
+      candidates.Add(entry.get(), entry->Match(host, L, 1, top, true), kMethodCandidateLimit);
+    }
 
-  if (const ConstructorEntry* entry = candidates.Winner()) {
-    GenericClass* target = host.FindClassByType(entry->m_TypeKey);
-    if (target == nullptr) host.Error("CustomClass::Constructor panic - can't find GenericClass!\n");
-    TemporariesScope scope(host);
-    RunPolicyBefore(entry->m_Policy, host, L, nullptr, 1);
-    ObjectPtr object = entry->Create(host, L, 1);
-    void* raw = object.get();
-    PushOwnedObject(host, L, target, std::move(object));
-    return RunPolicyAfter(entry->m_Policy, host, L, raw, 1, 1);
-  }
+    if (const ConstructorEntry* entry = candidates.Winner()) {
+      GenericClass* target = host.FindClassByType(entry->m_TypeKey);
+      if (target == nullptr) host.Error("CustomClass::Constructor panic - can't find GenericClass!\n");
+      TemporariesScope scope(host);
+      RunPolicyBefore(entry->m_Policy, host, L, nullptr, 1);
+      ObjectPtr object = entry->Create(host, L, 1);
+      void* raw = object.get();
+      PushOwnedObject(host, L, target, std::move(object));
+      return RunPolicyAfter(entry->m_Policy, host, L, raw, 1, 1);
+    }
 
-  std::string signatures;
-  for (int i = 0; i < candidates.m_Count; ++i) {
-    signatures += cls->m_LuaName + candidates.m_List[i]->ParameterList(host) + "\n";
-  }
-  const std::string arguments = DescribeArguments(L, 1);
-  host.Error("Can't match constructor to create %s, candidates are:\n%sParameters are:\n%sCaused by: %s.",
-             cls->m_LuaName.c_str(), signatures.c_str(), arguments.c_str(), candidates.Cause());
+    std::string signatures;
+    for (int i = 0; i < candidates.m_Count; ++i) {
+      signatures += cls->m_LuaName + candidates.m_List[i]->ParameterList(host) + "\n";
+    }
+    const std::string arguments = DescribeArguments(L, 1);
+    host.Error("Can't match constructor to create %s, candidates are:\n%sParameters are:\n%sCaused by: %s.",
+               cls->m_LuaName.c_str(), signatures.c_str(), arguments.c_str(), candidates.Cause());
+  });
 }
 
 int LuaOperatorCallProxieFunction(lua_State* L) {
   const int code = static_cast<int>(lua_tointeger(L, lua_upvalueindex(1)));
   CHost& host = *static_cast<CHost*>(lua_touserdata(L, lua_upvalueindex(2)));
-  if (code == OP_UNM && lua_gettop(L) >= 2) lua_pop(L, 1);  // Lua passes the operand twice
+  return GuardedInvoke(host, OperatorMetamethodName(code), [&] {
+    if (code == OP_UNM && lua_gettop(L) >= 2) lua_pop(L, 1);  // Lua passes the operand twice
 
-  for (int i = 1; i <= 2 && i <= lua_gettop(L); ++i) {
-    CustomLuaVariable* block = ToCustomLuaVariable(L, i);
-    if (block == nullptr) continue;
-    auto group = block->m_pClass->m_Operators.find(code);
-    if (group == block->m_pClass->m_Operators.end()) continue;
-    if (block->m_pObject == nullptr) RaiseDestroyedObject(host, *block);
-    return MethodCallDispatcher(host, L, group->second, block->m_pObject, block->m_pObject, block->m_bConst != 0, i);
-  }
-  host.Error("GenericClass::LuaOperatorCallProxieFunction: panic - can't find a variable to call operator handler for '%s'",
-             OperatorMetamethodName(code));
+    for (int i = 1; i <= 2 && i <= lua_gettop(L); ++i) {
+      CustomLuaVariable* block = ToCustomLuaVariable(L, i);
+      if (block == nullptr) continue;
+      auto group = block->m_pClass->m_Operators.find(code);
+      if (group == block->m_pClass->m_Operators.end()) continue;
+      const ObjectPin pin = UseObject(host, L, i, *block);
+      return MethodCallDispatcher(host, L, group->second, block->m_pObject, block->m_pObject, block->m_bConst != 0, i);
+    }
+    host.Error(
+        "GenericClass::LuaOperatorCallProxieFunction: panic - can't find a variable to call operator handler for '%s'",
+        OperatorMetamethodName(code));
+  });
 }
 
 }  // namespace impl

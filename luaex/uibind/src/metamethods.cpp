@@ -3,6 +3,7 @@
 
 #include "uibind/host.h"
 #include "uibind/impl/dispatch.h"
+#include "uibind/impl/errors.h"
 
 namespace uibind {
 namespace impl {
@@ -22,26 +23,28 @@ int MetaOperatorIndex(lua_State* L) {
   if (block == nullptr) return RaiseNotAnObject(L, "MetaOperatorIndex");
   GenericClass* cls = block->m_pClass;
   CHost& host = *cls->m_pHost;
-  if (lua_type(L, 2) != LUA_TSTRING) host.Error("MetaOperatorIndex: panic - currently supports only string indexes.\n");
-  if (block->m_pObject == nullptr) RaiseDestroyedObject(host, *block);
-  size_t length = 0;
-  const char* key = lua_tolstring(L, 2, &length);
-  const std::string_view name(key, length);
+  return GuardedInvoke(host, "__index", [&] {
+    if (lua_type(L, 2) != LUA_TSTRING) host.Error("MetaOperatorIndex: panic - currently supports only string indexes.\n");
+    const ObjectPin pin = UseObject(host, L, 1, *block);
+    size_t length = 0;
+    const char* key = lua_tolstring(L, 2, &length);
+    const std::string_view name(key, length);
 
-  void* object = block->m_pObject;
-  if (MethodGroup* group = cls->FindMethod(host, name, &object)) {
-    lua_pushvalue(L, 1);
-    lua_pushlightuserdata(L, group);
-    if (group->m_pClass == cls) {
-      lua_pushcclosure(L, &LuaMethodCallProxieFunction, 2);
-    } else {
-      lua_pushlightuserdata(L, object);
-      lua_pushcclosure(L, &LuaBaseMethodCallProxieFunction, 3);
+    void* object = block->m_pObject;
+    if (MethodGroup* group = cls->FindMethod(host, name, &object)) {
+      lua_pushvalue(L, 1);
+      lua_pushlightuserdata(L, group);
+      if (group->m_pClass == cls) {
+        lua_pushcclosure(L, &LuaMethodCallProxieFunction, 2);
+      } else {
+        lua_pushlightuserdata(L, object);
+        lua_pushcclosure(L, &LuaBaseMethodCallProxieFunction, 3);
+      }
+      return 1;
     }
-    return 1;
-  }
-  if (cls->PushMember(host, L, name, block->m_pObject, 1, block->m_bConst != 0)) return 1;
-  host.Error("MetaOperatorIndex: error - unknown symbol %s.\n", key);
+    if (cls->PushMember(host, L, name, block->m_pObject, 1, block->m_bConst != 0)) return 1;
+    host.Error("MetaOperatorIndex: error - unknown symbol %s.\n", key);
+  });
 }
 
 int MetaOperatorNewIndex(lua_State* L) {
@@ -49,18 +52,24 @@ int MetaOperatorNewIndex(lua_State* L) {
   if (block == nullptr) return RaiseNotAnObject(L, "MetaOperatorNewIndex");
   GenericClass* cls = block->m_pClass;
   CHost& host = *cls->m_pHost;
-  if (lua_type(L, 2) != LUA_TSTRING) host.Error("MetaOperatorNewIndex: panic - currently supports only string indexes.\n");
-  size_t length = 0;
-  const char* key = lua_tolstring(L, 2, &length);
-  if (block->m_bConst) host.Error("MetaOperatorNewIndex: can't assign a value to a member '%s' of a const object.\n", key);
-  if (block->m_pObject == nullptr) RaiseDestroyedObject(host, *block);
+  return GuardedInvoke(host, "__newindex", [&] {
+    if (lua_type(L, 2) != LUA_TSTRING) {
+      host.Error("MetaOperatorNewIndex: panic - currently supports only string indexes.\n");
+    }
+    size_t length = 0;
+    const char* key = lua_tolstring(L, 2, &length);
+    if (block->m_bConst) {
+      host.Error("MetaOperatorNewIndex: can't assign a value to a member '%s' of a const object.\n", key);
+    }
+    const ObjectPin pin = UseObject(host, L, 1, *block);
 
-  void* object = block->m_pObject;
-  GenericMember* member = cls->FindMemberForAssign(host, std::string_view(key, length), &object);
-  if (member == nullptr) host.Error("MetaOperatorIndex: error - unknown symbol %s.\n", key);
-  lua_settop(L, 3);
-  member->PerformNewIndexOperator(host, L, object, 1, false, 3);
-  return 0;
+    void* object = block->m_pObject;
+    GenericMember* member = cls->FindMemberForAssign(host, std::string_view(key, length), &object);
+    if (member == nullptr) host.Error("MetaOperatorIndex: error - unknown symbol %s.\n", key);
+    lua_settop(L, 3);
+    member->PerformNewIndexOperator(host, L, object, 1, false, 3);
+    return 0;
+  });
 }
 
 }  // namespace impl

@@ -57,8 +57,8 @@ std::string DescribeArguments(lua_State* L, int start) {
   return text;
 }
 
-void RaiseNativeException(CHost& host, const std::string& what, const std::string& text) {
-  host.Error("Native exception in '%s': %s\n", what.c_str(), text.c_str());
+void RaiseNativeException(CHost& host, const char* what, const char* text) {
+  host.Error("Native exception in '%s': %s\n", what, text);
 }
 
 void RaiseNumberOutOfRange(CHost& host, lua_Number value, const std::string& typeName) {
@@ -68,6 +68,11 @@ void RaiseNumberOutOfRange(CHost& host, lua_Number value, const std::string& typ
 
 void RaiseDestroyedObject(CHost& host, const CustomLuaVariable& block) {
   host.Error("UIBind: the object of class '%s' has already been destroyed.\n", block.m_pClass->m_LuaName.c_str());
+}
+
+void RaiseDestroyedOwner(CHost& host, const CustomLuaVariable& block, const CustomLuaVariable& owner) {
+  host.Error("UIBind: the object of class '%s' refers into an object of class '%s' that has already been destroyed.\n",
+             block.m_pClass->m_LuaName.c_str(), owner.m_pClass->m_LuaName.c_str());
 }
 
 GenericClass* FindResultClass(CHost& host, const char* typeKey, bool byValue, const char* nativeName) {

@@ -6,7 +6,8 @@
 //   host.Insert(std::move(ns));  // std.uintarr, std.uintarr.iterator, ...
 //
 // Out-of-range use (an index past the end, front or back of an empty array, an iterator
-// moved outside its array, used with another array, or read at the end) raises a Lua error.
+// moved outside its array, used with another array, or read at the end) raises a Lua error,
+// and so does any call that would make an array hold more than kMaxArrayElements.
 #include <cstddef>
 #include <stdexcept>
 #include <string>
@@ -17,6 +18,15 @@
 
 namespace uibind {
 
+// The most elements a call from Lua may give an array declared with DeclareVectorClass:
+// 2^24 (16M elements, 64 MiB of unsigned int). A script names sizes with plain numbers
+// (std.uintarr(n), resize, assign, reserve, insert), so without a limit a single call could
+// ask for 2^32 elements and take all of the host's memory. A call that would go above it
+// (constructors, resize, assign, reserve, insert, push_back) raises the Lua error "Native
+// exception in '<call>': size <n> is above the array limit of 16777216 elements" and
+// leaves the array unchanged. Arrays handed over by the native side are not limited.
+constexpr std::size_t kMaxArrayElements = std::size_t{1} << 24;
+
 template <typename V>
 struct VectorBinding {
   using T = typename V::value_type;
@@ -24,6 +34,16 @@ struct VectorBinding {
   using ConstIterator = STLIteratorHolder<typename V::const_iterator, const V>;
   using ReverseIterator = STLIteratorHolder<typename V::reverse_iterator, V>;
   using ConstReverseIterator = STLIteratorHolder<typename V::const_reverse_iterator, const V>;
+
+  // The sized constructors: V(n) and V(n, value).
+  static V Sized(unsigned int n) {
+    CheckSize(n);
+    return V(n);
+  }
+  static V Filled(unsigned int n, const T& value) {
+    CheckSize(n);
+    return V(n, value);
+  }
 
   static Iterator Begin(V& v) { return Iterator(v, 0); }
   static ConstIterator CBegin(const V& v) { return ConstIterator(v, 0); }
@@ -58,21 +78,28 @@ struct VectorBinding {
   static void InsertRange(V& v, const Iterator& position, const H& first, const H& last) {
     const std::ptrdiff_t index = Position(v, position);
     const V copy = Copy(first, last);  // the source may be this array
+    CheckSize(v.size() + copy.size());
     v.insert(v.begin() + index, copy.begin(), copy.end());
   }
   static void InsertCopies(V& v, const Iterator& position, unsigned int n, const T& value) {
     const std::ptrdiff_t index = Position(v, position);
+    CheckSize(v.size() + n);
     v.insert(v.begin() + index, n, value);
   }
   static Iterator InsertOne(V& v, const Iterator& position, const T& value) {
     const std::ptrdiff_t index = Position(v, position);
+    CheckSize(v.size() + 1);
     v.insert(v.begin() + index, value);
     return Iterator(v, index);
   }
-  static void AssignCopies(V& v, unsigned int n, const T& value) { v.assign(n, value); }
+  static void AssignCopies(V& v, unsigned int n, const T& value) {
+    CheckSize(n);
+    v.assign(n, value);
+  }
   template <typename H>
   static void AssignRange(V& v, const H& first, const H& last) {
     V copy = Copy(first, last);
+    CheckSize(copy.size());
     v.swap(copy);
   }
 
@@ -83,9 +110,18 @@ struct VectorBinding {
   static T Front(V& v) { return NotEmpty(v, "front").front(); }
   static T CFront(const V& v) { return NotEmpty(v, "front").front(); }
   static void PopBack(V& v) { NotEmptyMutable(v).pop_back(); }
-  static void PushBack(V& v, const T& value) { v.push_back(value); }
-  static void Reserve(V& v, unsigned int n) { v.reserve(n); }
-  static void Resize(V& v, unsigned int n, const T& value) { v.resize(n, value); }
+  static void PushBack(V& v, const T& value) {
+    CheckSize(v.size() + 1);
+    v.push_back(value);
+  }
+  static void Reserve(V& v, unsigned int n) {
+    CheckSize(n);
+    v.reserve(n);
+  }
+  static void Resize(V& v, unsigned int n, const T& value) {
+    CheckSize(n);
+    v.resize(n, value);
+  }
 
   template <typename H>
   static T GetValue(const H& it) {
@@ -106,6 +142,13 @@ struct VectorBinding {
 
  private:
   static std::ptrdiff_t Size(const V& v) { return static_cast<std::ptrdiff_t>(v.size()); }
+  // The size an array would have after a call; above kMaxArrayElements the call is refused.
+  static void CheckSize(std::size_t size) {
+    if (size > kMaxArrayElements) {
+      throw std::length_error("size " + std::to_string(size) + " is above the array limit of " +
+                              std::to_string(kMaxArrayElements) + " elements");
+    }
+  }
   static std::ptrdiff_t Position(const V& v, const Iterator& it) {
     if (&it.GetContainer() != &v) throw std::invalid_argument("iterator belongs to another array");
     if (it.GetIndex() < 0 || it.GetIndex() > Size(v)) throw std::out_of_range("iterator is outside its array");
@@ -163,13 +206,12 @@ NamespaceDeclaration DeclareVectorClass(const std::string& name) {
   using CIt = typename B::ConstIterator;
   using RIt = typename B::ReverseIterator;
   using CRIt = typename B::ConstReverseIterator;
-  using T = typename B::T;
 
   Class<V> array(name);
   array.template Constructor<>()
       .template Constructor<const V&>(Explicit)
-      .template Constructor<unsigned int>()
-      .template Constructor<unsigned int, const T&>()
+      .Factory(&B::Sized)    // (unsigned): limited to kMaxArrayElements
+      .Factory(&B::Filled)   // (unsigned, const T&): the same
       .Method("begin", &B::Begin)
       .Method("begin", &B::CBegin)
       .Method("clear", &B::Clear)

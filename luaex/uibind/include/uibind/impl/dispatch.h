@@ -56,7 +56,10 @@ inline int RunPolicyAfter(const PolicyPtr& policy, CHost& host, lua_State* L, vo
   return policy ? RunPolicyHooksAfter(*policy, host, L, object, position, count) : count;
 }
 
+// "__gc" called by hand destroyed the object of block, or the object of owner, which
+// block's object lies in (see AnchorTopTo).
 [[noreturn]] void RaiseDestroyedObject(CHost& host, const CustomLuaVariable& block);
+[[noreturn]] void RaiseDestroyedOwner(CHost& host, const CustomLuaVariable& block, const CustomLuaVariable& owner);
 
 }  // namespace impl
 }  // namespace uibind

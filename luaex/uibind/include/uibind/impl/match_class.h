@@ -22,8 +22,9 @@ struct ClassParamBase {
   static unsigned Match(CHost& host, lua_State* L, int pos, bool implicit, const char* typeKey, bool needNonConst,
                         const char* nativeName);
   // The object at pos converted to T, built as a temporary when the value needs it.
+  // An object of a userdata is pinned through pin for as long as the call uses it.
   static void* Extract(CHost& host, lua_State* L, int pos, const char* typeKey, bool needNonConst,
-                       const char* nativeName);
+                       const char* nativeName, ObjectPin* pin);
 };
 
 template <typename T, ClassForm Form>
@@ -35,10 +36,9 @@ struct ClassParam {
     return name.c_str();
   }
   static unsigned Match(CHost& host, lua_State* L, int pos, bool implicit) {
-    // Fast path: a userdata of exactly this class.
+    // Fast path: a usable userdata of exactly this class.
     if (CustomLuaVariable* block = ToCustomLuaVariable(L, pos)) {
-      if (block->m_pObject != nullptr && !(kNeedNonConst && block->m_bConst) &&
-          block->m_pClass->IsType(TypeKey<T>())) {
+      if (!(kNeedNonConst && block->m_bConst) && block->m_pClass->IsType(TypeKey<T>()) && IsUsable(L, pos, *block)) {
         return 1;
       }
     }
@@ -48,7 +48,8 @@ struct ClassParam {
 
   struct Holder {
     Holder(CHost& host, lua_State* L, int pos)
-        : m_pObject(static_cast<T*>(ClassParamBase::Extract(host, L, pos, TypeKey<T>(), kNeedNonConst, NativeName()))) {}
+        : m_pObject(static_cast<T*>(
+              ClassParamBase::Extract(host, L, pos, TypeKey<T>(), kNeedNonConst, NativeName(), &m_Pin))) {}
     decltype(auto) Get() const {
       if constexpr (Form == ClassForm::Ptr) {
         return m_pObject;
@@ -60,6 +61,7 @@ struct ClassParam {
         return static_cast<const T&>(*m_pObject);
       }
     }
+    ObjectPin m_Pin;  // declared first: Extract fills it while m_pObject is initialised
     T* m_pObject;
   };
 };

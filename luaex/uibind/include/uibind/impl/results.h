@@ -14,7 +14,9 @@ namespace uibind {
 namespace impl {
 
 // Classes whose values point into the object they were taken from (iterator holders):
-// a result of such a class keeps that object alive like a reference does.
+// a result of such a class keeps that object's owner alive like a reference does, and
+// raises once that owner is destroyed (AnchorKind::Dependant). Such a value points into
+// that memory, never into another value of such a class.
 template <typename T>
 struct DependsOnOwner : std::false_type {};
 
@@ -63,7 +65,7 @@ struct ResultTraits<R, std::enable_if_t<!std::is_reference_v<R> && kIsClassLike<
     // The copy is made under the native exception guard, and owned before any Lua call.
     ObjectPtr copy = MakeObjectPtr(GuardedInvoke(host, nativeName, [&] { return new T(std::forward<V>(v)); }));
     PushOwnedObject(host, L, cls, std::move(copy));
-    if (DependsOnOwner<T>::value && anchorIdx != 0) AnchorTopTo(L, anchorIdx);
+    if (DependsOnOwner<T>::value && anchorIdx != 0) AnchorTopTo(L, anchorIdx, AnchorKind::Dependant);
   }
 };
 
