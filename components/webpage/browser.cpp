@@ -99,8 +99,14 @@ std::shared_ptr<CBrowser> CBrowser::Launch(const WebPageOptions& options, bool h
     if (auto self = weak.lock()) onClosed(self);
   };
   connectionHandlers.post = handlers.post;
-  browser->m_connection = CCdpConnection::Open(browser->m_process->TakeSocket(), std::move(connectionHandlers));
-  if (!browser->m_connection) {
+  std::shared_ptr<CCdpConnection> connection =
+      CCdpConnection::Open(browser->m_process->TakeSocket(), std::move(connectionHandlers));
+  {
+    // A Chromium that dies at once is reaped on the engine thread, which reads this.
+    std::lock_guard<std::mutex> guard(browser->m_lifeMutex);
+    browser->m_connection = connection;
+  }
+  if (!connection) {
     *error = "cannot read from Chromium";
     browser->Abandon();
     return nullptr;
