@@ -1,8 +1,14 @@
-# uicontrol_add_test(NAME <name> SOURCES <files...> LIBS <libs...> [THREADED])
+# uicontrol_add_test(NAME <name> SOURCES <files...> LIBS <libs...> [THREADED] [LUA])
 # THREADED tests also run in the ThreadSanitizer build; the others are skipped there.
+# LUA marks the tests that run Lua code: a build that checks another Lua implementation
+# (UICONTROL_LUA_TESTS_ONLY) builds only those.
+option(UICONTROL_LUA_TESTS_ONLY "Build only the tests that run Lua code" OFF)
 function(uicontrol_add_test)
-  cmake_parse_arguments(T "THREADED" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADED;LUA" "NAME" "SOURCES;LIBS" ${ARGN})
   if(UICONTROL_SANITIZER STREQUAL "thread" AND NOT T_THREADED)
+    return()
+  endif()
+  if(UICONTROL_LUA_TESTS_ONLY AND NOT T_LUA)
     return()
   endif()
   add_executable(${T_NAME} ${T_SOURCES})

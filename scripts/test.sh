@@ -3,7 +3,7 @@
 #   normal   the normal build, every test
 #   asan     AddressSanitizer + UndefinedBehaviorSanitizer build, every test
 #   tsan     ThreadSanitizer build, the tests that use threads
-#   luajit   the normal build on LuaJIT instead of Lua 5.1, every test
+#   luajit   the normal build on LuaJIT instead of Lua 5.1, the tests that run Lua code
 #   package  install, CMake and pkg-config consumers, Debian packages, lintian
 #   fuzz     each fuzz target for a short run on its corpus (clang, libFuzzer)
 # UICONTROL_VARIANTS chooses among them (default: all, in that order).

@@ -120,7 +120,10 @@ void CEngineLoop::Run(std::shared_ptr<State> state) {
       task = std::move(state->ready.front().task);
       state->ready.pop_front();
     } else if (!state->delayed.empty()) {
-      state->wake.wait_until(lock, state->delayed.begin()->first.first);
+      // A copy: wait_until reads its deadline again after waking, and Stop may have
+      // destroyed the queue entry by then.
+      const Clock::time_point due = state->delayed.begin()->first.first;
+      state->wake.wait_until(lock, due);
       continue;
     } else {
       state->wake.wait(lock);

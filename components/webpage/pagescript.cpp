@@ -26,8 +26,12 @@ const char kScript[] = R"JS((() => {
   'use strict';
   const binding = globalThis.__uicontrolHost;
   try { delete globalThis.__uicontrolHost; } catch (e) {}
-  if (typeof binding !== 'function' || Object.getOwnPropertyDescriptor(window, '__uicontrolInstalled')) return;
-  Object.defineProperty(window, '__uicontrolInstalled', {value: true});
+  if (typeof binding !== 'function' || Object.getOwnPropertyDescriptor(document, '__uicontrolInstalled')) return;
+  Object.defineProperty(document, '__uicontrolInstalled', {value: true});
+  // What the script puts on the window stays configurable: a window's first, empty
+  // document hands its Window object on to the same-origin document that replaces it,
+  // and that document's own copy of the script must be able to take its place.
+  const own = (name, value) => Object.defineProperty(window, name, {value, configurable: true});
   const token = '@TOKEN@';
   const trusted = @TRUSTED@;
   const stringify = JSON.stringify;
@@ -79,7 +83,7 @@ const char kScript[] = R"JS((() => {
   const applyMute = () => { for (const m of document.querySelectorAll('audio,video')) m.muted = muted; };
   document.addEventListener('play', (e) => { if (muted && e.target && 'muted' in e.target) e.target.muted = true; }, true);
   whenParsed(applyMute);
-  Object.defineProperty(window, '__uicontrolSetMuted', {value: (m) => { muted = !!m; applyMute(); }});
+  own('__uicontrolSetMuted', (m) => { muted = !!m; applyMute(); });
 
   if (!isTop) return;
 
@@ -91,12 +95,12 @@ const char kScript[] = R"JS((() => {
   };
 
   if (isTrusted) {
-    Object.defineProperty(window, 'uicontrol', {value: Object.freeze({
+    own('uicontrol', Object.freeze({
       showAddFavorite: (parentId) => post('"type":"addfav","parentId":' + whole(parentId)),
       showEditFavorite: (favoriteId, parentId, title, url) =>
         post('"type":"editfav","id":' + whole(favoriteId) + ',"parentId":' + whole(parentId) +
              ',"title":' + text(title, kTitle) + ',"url":' + text(url, kText)),
-    })});
+    }));
   }
 
   const slot = () => ({last: -1e9, timer: 0, body: ''});

@@ -88,6 +88,15 @@ void CHttpServer::Serve(int fd) {
   std::string request;
   char buffer[4096];
   while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+    // Chromium opens connections ahead of need and may never send on them: a stopping
+    // server must not wait for it to give them up.
+    pollfd entries[2] = {{fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+    if (::poll(entries, 2, -1) < 0 && errno != EINTR) break;
+    if (entries[1].revents) {
+      ::close(fd);
+      return;
+    }
+    if (!entries[0].revents) continue;
     ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
     if (n <= 0) break;
     request.append(buffer, static_cast<size_t>(n));

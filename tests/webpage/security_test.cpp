@@ -266,7 +266,7 @@ TEST_F(WebpageChromiumTest, WindowCloseIsHonouredOnlyForWindowsAScriptOpened) {
   // at once, as the window of a script).
   m_server.Html("/closing", "<html><head><title>Closing</title></head><body><script>"
                             "const wait = setInterval(() => {"
-                            "  if (!window.__uicontrolInstalled) return;"
+                            "  if (!document.__uicontrolInstalled) return;"
                             "  clearInterval(wait);"
                             "  window.close();"
                             "}, 20);"
@@ -281,9 +281,42 @@ TEST_F(WebpageChromiumTest, WindowCloseIsHonouredOnlyForWindowsAScriptOpened) {
   m_pages.push_back(child);
   auto childSink = SubscribeAll(child.get());
   std::string url = m_server.Url("/closing");
-  EXPECT_GE(childSink->WaitFor(L"CLOSEWNDNOTIFTY", L"URL=" + W(url) + L"\n"), 0) << "a window a script opened may close";
+  EXPECT_GE(childSink->WaitFor(L"CLOSEWNDNOTIFTY", L"URL=" + W(url) + L"\n"), 0)
+      << "a window a script opened may close; the log: " << testing::PrintToString(log.Entries());
   EXPECT_TRUE(log.WaitFor("window.close() ignored: the tab was not opened by a script"));
   EXPECT_EQ(0, Count(*sink, L"CLOSEWNDNOTIFTY")) << "the user's own tab stays";
+}
+
+TEST_F(WebpageChromiumTest, AWindowStillClosesAfterItsFirstEmptyDocumentIsReplaced) {
+  // The host adopts the window while it shows its first, empty document, so the engine's
+  // script goes there first; the opener then loads a page of its own origin into it, which
+  // takes over that document's Window object. The page's own copy of the script must still
+  // be the one that answers window.close().
+  m_options.blockPopups = false;
+  m_server.Html("/opener", "<html><head><title>Opener</title></head><body><script>"
+                           "const w = window.open('');"
+                           "const wait = setInterval(() => {"
+                           "  let ready = false;"
+                           "  try { ready = !!w.document.__uicontrolInstalled; } catch (e) {}"
+                           "  if (!ready) return;"
+                           "  clearInterval(wait);"
+                           "  w.location.href = '/closing';"
+                           "}, 20);"
+                           "</script></body></html>");
+  m_server.Html("/closing", "<html><head><title>Closing</title></head><body><script>"
+                            "setTimeout(() => window.close(), 10);"
+                            "</script></body></html>");
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr opener = NewPage(&sink);
+  ASSERT_GE(Load(opener.get(), *sink, m_server.Url("/opener")), 0);
+  ASSERT_GE(sink->WaitFor(L"NEWINDOW"), 0);
+  PagePtr child;
+  ASSERT_EQ(S_OK, Manager()->NewLinkPage(nullptr, opener.get(), &child));
+  m_pages.push_back(child);
+  auto childSink = SubscribeAll(child.get());
+  std::string url = m_server.Url("/closing");
+  EXPECT_GE(childSink->WaitFor(L"TITLECHANGE", L"TITLE=Closing\n"), 0);
+  EXPECT_GE(childSink->WaitFor(L"CLOSEWNDNOTIFTY", L"URL=" + W(url) + L"\n"), 0);
 }
 
 TEST_F(WebpageChromiumTest, ATitleSetTenThousandTimesLeavesTheHostResponsive) {

@@ -84,7 +84,7 @@ TEST_F(WebpageChromiumTest, WindowCloseByThePageIsReportedAndClosedPagesDropOrde
   PagePtr page = NewPage(&sink);
   std::string url = m_server.Url("/closing");
   ASSERT_EQ(S_OK, Navigate(page.get(), url));
-  ASSERT_GE(sink->WaitFor(L"CLOSEWNDNOTIFTY", L"URL=" + W(url) + L"\n"), 0);
+  ASSERT_GE(sink->WaitFor(L"CLOSEWNDNOTIFTY", L"URL=" + W(url) + L"\n"), 0) << testing::PrintToString(log.Entries());
 
   // The host decides: it closes the tab, which is kept for recovery, and later orders
   // are dropped with a log entry.
