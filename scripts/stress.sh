@@ -8,6 +8,8 @@
 # run to matching tests. The variants come from STRESS_VARIANTS (default "asan tsan").
 # Tests that drive a whole Chromium take seconds each and are left out unless
 # STRESS_EXCLUDE says otherwise (set it empty to run them too).
+# STRESS_HOGS sets the number of busy loops (default: one per core; fewer when something
+# else already keeps cores busy).
 # Exits non-zero when any test failed. Run it before submitting a change that touches
 # threads, queues, waits or timeouts.
 set -euo pipefail
@@ -33,7 +35,7 @@ stop_hogs() {
   wait 2>/dev/null || true
 }
 trap stop_hogs EXIT
-for _ in $(seq "$(nproc)"); do
+for _ in $(seq "${STRESS_HOGS:-$(nproc)}"); do
   bash -c 'while :; do :; done' &
   hogs+=($!)
 done

@@ -131,7 +131,8 @@ void CPageCore::BrowserCommand(const std::string& method, Json params, Reply rep
   if (reply) {
     std::weak_ptr<CPageCore> weak = shared_from_this();
     callback = [weak, reply](const Json& message) {
-      if (!weak.lock()) return;
+      std::shared_ptr<CPageCore> self = weak.lock();  // alive until the reply is handled
+      if (!self) return;
       std::string error;
       if (CCdpConnection::IsError(message, &error)) reply(error, Json());
       else reply("", Field(message, "result"));
@@ -602,7 +603,17 @@ void CPageCore::OnPageMessage(const Json& params) {
       }
       if (m_doc.closeAsked) break;
       m_doc.closeAsked = true;
-      Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_url}});
+      if (!m_url.empty()) {
+        Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_url}});
+        break;
+      }
+      // A window the host has just adopted may ask before its address is known here:
+      // the event names the page, so ask Chromium for it.
+      BrowserCommand("Target.getTargetInfo", Json{{"targetId", m_targetId}}, [this](const std::string& failure, const Json& info) {
+        if (CurrentState() != State::Open) return;
+        std::wstring url = failure.empty() ? Wide(Text(Field(info, "targetInfo"), "url")) : std::wstring();
+        Emit(L"CLOSEWNDNOTIFTY", {{L"URL", url.empty() ? m_url : url}});
+      });
       break;
     }
     case PageMessage::Type::AddFavorite:
