@@ -376,6 +376,11 @@ void CPageCore::BeginNavigation(const std::wstring& url) {
   for (const wchar_t* key : {L"NAVIGATECOMPLETE", L"DOCUMENTCOMPLETE", L"NAVIGATEERROR", L"ICONCHANGE"})
     m_hub.Forget(key);
   Emit(L"BEFORENAVIGATE", {{L"URL", url}});
+  // The host forgets title and icon on BEFORENAVIGATE: the next ones go out even when
+  // they are what was last sent (a reload, a stopped load).
+  m_lastTitleSent.clear();
+  m_lastTitleUrl.clear();
+  m_lastIconSent.clear();
   SetProgress(0);
   std::weak_ptr<CPageCore> weak = shared_from_this();
   uint64_t generation = m_nav.generation;
@@ -413,7 +418,7 @@ void CPageCore::SameDocument(const std::wstring& url) {
 
 void CPageCore::Loaded() {
   if (m_url.empty()) return;
-  if (!m_doc.titleSent) EmitTitle();
+  ReportTitleAndIcon();
   if (!m_doc.completeSent) {
     m_nav.progress = std::min(m_nav.progress, 99);
     SetProgress(100);
@@ -434,6 +439,14 @@ void CPageCore::FinishNavigation() {
   if (!m_nav.active) return;
   SetProgress(100);
   m_nav.active = false;
+  // Stopped before a new document came: the page still shows the old one.
+  ReportTitleAndIcon();
+}
+
+void CPageCore::ReportTitleAndIcon() {
+  if (m_url.empty()) return;
+  EmitTitle();
+  if (!m_doc.icon.empty()) EmitIcon(m_doc.icon);
 }
 
 void CPageCore::SetProgress(int percent) {
@@ -458,7 +471,6 @@ void CPageCore::ReportError(uint32_t status, const std::string& text, const std:
 void CPageCore::EmitTitle() {
   if (m_url.empty()) return;  // nothing committed yet: the title follows with the document
   std::wstring title = m_title.empty() ? m_url : m_title;
-  m_doc.titleSent = true;
   if (title == m_lastTitleSent && m_url == m_lastTitleUrl) return;
   m_lastTitleSent = title;
   m_lastTitleUrl = m_url;
@@ -467,8 +479,10 @@ void CPageCore::EmitTitle() {
 
 void CPageCore::EmitIcon(const std::wstring& declared) {
   std::wstring icon = declared.empty() ? DefaultIcon(m_url) : declared;
-  if (icon.empty() || icon == m_doc.icon) return;
+  if (icon.empty()) return;
   m_doc.icon = icon;
+  if (icon == m_lastIconSent) return;
+  m_lastIconSent = icon;
   Emit(L"ICONCHANGE", {{L"ICOURL", icon}});
 }
 

@@ -75,12 +75,11 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
     int progress = -1;
   };
   struct Document {
-    bool titleSent = false;
     bool completeSent = false;
     bool closeAsked = false;
     bool popupsDroppedLogged = false;
     int forgedLogged = 0;
-    std::wstring icon;
+    std::wstring icon;  // the document's icon, once known
   };
   struct PendingPopup {
     std::string targetId;
@@ -103,6 +102,7 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void ReportError(uint32_t status, const std::string& text, const std::wstring& url, const std::string& loaderId);
   void EmitTitle();
   void EmitIcon(const std::wstring& declared);
+  void ReportTitleAndIcon();
   void RefreshHistory();
   NavigationHistory ReadHistory(const Json& result) const;
   void StoreHistory(const Json& result);
@@ -169,7 +169,8 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   Document m_doc;
   std::wstring m_url;
   std::wstring m_title;
-  std::wstring m_lastTitleSent, m_lastTitleUrl;
+  // What the host was last told; cleared when it forgets them (BEFORENAVIGATE).
+  std::wstring m_lastTitleSent, m_lastTitleUrl, m_lastIconSent;
   std::wstring m_lastWindowOpenUrl;
   long long m_mainContext = 0;
   std::string m_mainOrigin;  // of the top-level document's main world, as Chromium reports it

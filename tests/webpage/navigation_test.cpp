@@ -81,6 +81,34 @@ TEST_F(WebpageChromiumTest, IconDefaultsToTheSiteIconAndTitleFollowsScript) {
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=Set later\nURL=" + W(url) + L"\n"), 0);
 }
 
+// The host forgets a tab's title and icon on BEFORENAVIGATE; whatever ends the load, the
+// page that is shown then reports them again, unchanged or not.
+TEST_F(WebpageChromiumTest, AReloadOrAStoppedLoadReportsTitleAndIconAgain) {
+  m_server.Html("/news", "<html><head><title>News</title><link rel=\"icon\" href=\"/news.png\"></head><body>news</body></html>");
+  m_server.Route("/slow", HttpAnswer{200, "text/html", "", true});
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  std::string url = m_server.Url("/news");
+  const std::wstring title = L"TITLE=News\nURL=" + W(url) + L"\n", icon = L"ICOURL=" + W(m_server.Url("/news.png")) + L"\n";
+  ASSERT_GE(Load(page.get(), *sink, url), 0);
+  ASSERT_GE(sink->WaitFor(L"TITLECHANGE", title), 0);
+  ASSERT_GE(sink->WaitFor(L"ICONCHANGE", icon), 0);
+
+  size_t from = sink->Count();
+  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=REFRESH\n"));
+  ASSERT_GE(sink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(url) + L"\n", from), 0);
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", title, from), 0) << "after a reload";
+  EXPECT_GE(sink->WaitFor(L"ICONCHANGE", icon, from), 0) << "after a reload";
+
+  from = sink->Count();
+  ASSERT_EQ(S_OK, Navigate(page.get(), m_server.Url("/slow")));
+  ASSERT_GE(sink->WaitFor(L"BEFORENAVIGATE", L"/slow", from), 0);
+  from = sink->Count();
+  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=STOP\n"));
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", title, from), 0) << "after a stopped load";
+  EXPECT_GE(sink->WaitFor(L"ICONCHANGE", icon, from), 0) << "after a stopped load";
+}
+
 TEST_F(WebpageChromiumTest, BackAndForwardFollowTheTravelLog) {
   for (const char* name : {"a", "b", "c"}) {
     m_server.Html(std::string("/") + name, std::string("<html><head><title>Page ") + name + "</title></head><body>" + name + "</body></html>");
