@@ -49,6 +49,9 @@ std::vector<std::string> CBrowser::Arguments(const WebPageOptions& options, bool
   // Going back or forward loads the page again, with its events, as a browser without a
   // back-forward cache does: the host learns of every document it shows.
   args.push_back("--disable-features=BackForwardCache");
+  // A failed load stays failed until the host asks again: Chromium would otherwise reload
+  // it on its own (after 1 s, 5 s, 30 s...), each try a new navigation and error.
+  args.push_back("--disable-auto-reload");
   if (!options.blockPopups) args.push_back("--disable-popup-blocking");
   args.push_back("--user-data-dir=" + profile);
   for (const std::string& extra : options.extraArguments) args.push_back(extra);
