@@ -24,7 +24,8 @@ const wchar_t* const kOtherKeys[] = {
 
 }  // namespace
 
-CEventHub::CEventHub(Poster post) : m_post(std::move(post)) {}
+CEventHub::CEventHub(Poster post, ThreadCheck onEngineThread)
+    : m_post(std::move(post)), m_onEngineThread(std::move(onEngineThread)) {}
 
 bool CEventHub::IsKept(const std::wstring& key) {
   for (const wchar_t* kept : kKeptKeys) {
@@ -57,22 +58,43 @@ uintptr_t CEventHub::Subscribe(const std::wstring& key, std::shared_ptr<INotifOr
   std::lock_guard<std::mutex> guard(m_mutex);
   uintptr_t cookie = m_nextCookie++;
   auto kept = m_kept.find(key);
-  if (kept != m_kept.end()) {
-    Sinks one{sink};
-    std::wstring value = kept->second;
-    m_post([one, key, value] { Deliver(one, key, value); });
-  }
+  if (kept != m_kept.end()) PostDelivery(Sinks{sink}, key, kept->second);
   if (!m_released) m_sinks[key].push_back(std::move(sink));
   return cookie;
 }
 
 void CEventHub::Emit(const std::wstring& key, const std::wstring& value) {
-  std::lock_guard<std::mutex> guard(m_mutex);
-  if (IsKept(key)) m_kept[key] = value;
-  auto it = m_sinks.find(key);
-  if (it == m_sinks.end() || it->second.empty()) return;
-  Sinks sinks = it->second;
-  m_post([sinks, key, value] { Deliver(sinks, key, value); });
+  Sinks sinks;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (IsKept(key)) m_kept[key] = value;
+    auto it = m_sinks.find(key);
+    if (it == m_sinks.end() || it->second.empty()) return;
+    // Inside a delivery (a sink that makes the page emit) the count is not 0 either, so
+    // a nested event is posted behind the one being delivered.
+    const bool atOnce = m_onEngineThread && m_waiting->load() == 0 && m_onEngineThread();
+    if (!atOnce) {
+      PostDelivery(it->second, key, value);
+      return;
+    }
+    sinks = it->second;
+    m_waiting->fetch_add(1);
+  }
+  Deliver(sinks, key, value);  // without the lock: a sink may subscribe or emit
+  m_waiting->fetch_sub(1);
+}
+
+void CEventHub::PostDelivery(Sinks sinks, const std::wstring& key, const std::wstring& value) {
+  std::shared_ptr<std::atomic<int>> waiting = m_waiting;
+  waiting->fetch_add(1);
+  // A task dropped by a stopped engine leaves the count raised: nothing is delivered inline
+  // after that, and there is nothing left to deliver on.
+  if (!m_post([sinks = std::move(sinks), key, value, waiting] {
+        Deliver(sinks, key, value);
+        waiting->fetch_sub(1);
+      })) {
+    waiting->fetch_sub(1);
+  }
 }
 
 void CEventHub::Forget(const std::wstring& key) {

@@ -1,9 +1,11 @@
 #pragma once
-// The sinks of one page and the delivery of its events. Every delivery is posted to the
-// engine thread while the hub's lock is held, so each sink sees events in the order in
-// which they were emitted. State-like events (the page's window, title, progress and so
+// The sinks of one page and the delivery of its events, always on the engine thread.
+// An event emitted there is delivered at once, unless deliveries posted earlier are still
+// waiting; any other is posted to the engine thread while the hub's lock is held. Either
+// way each sink sees events in the order in which they were emitted. State-like events (the page's window, title, progress and so
 // on) are kept, and a sink that subscribes later receives the kept value first: the
 // host subscribes after NewPage has returned and must still learn the page's window.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -19,8 +21,11 @@ namespace webpage {
 class CEventHub {
  public:
   using Poster = std::function<bool(std::function<void()>)>;
+  using ThreadCheck = std::function<bool()>;
 
-  explicit CEventHub(Poster post);
+  // `post` queues a task on the engine thread; `onEngineThread` says whether the caller
+  // is on it (without it, every delivery is posted).
+  explicit CEventHub(Poster post, ThreadCheck onEngineThread = nullptr);
   CEventHub(const CEventHub&) = delete;
   CEventHub& operator=(const CEventHub&) = delete;
 
@@ -42,8 +47,13 @@ class CEventHub {
  private:
   using Sinks = std::vector<std::shared_ptr<INotifOrderStub>>;
   static void Deliver(const Sinks& sinks, const std::wstring& key, const std::wstring& value);
+  // Queues a delivery; m_mutex is held.
+  void PostDelivery(Sinks sinks, const std::wstring& key, const std::wstring& value);
 
   Poster m_post;
+  ThreadCheck m_onEngineThread;
+  // Deliveries posted and not yet finished; shared with them, as they may outlive the hub.
+  std::shared_ptr<std::atomic<int>> m_waiting = std::make_shared<std::atomic<int>>(0);
   mutable std::mutex m_mutex;
   std::map<std::wstring, Sinks> m_sinks;
   std::map<std::wstring, std::wstring> m_kept;

@@ -107,5 +107,71 @@ TEST_F(WebpageEventHubTest, SubscribingWhileEventsFlowNeverReordersThem) {
   }
 }
 
+// A hub that knows the engine thread delivers what is emitted there at once.
+class WebpageEventHubInlineTest : public WebpageEventHubTest {
+ protected:
+  WebpageEventHubInlineTest()
+      : m_inline([this](std::function<void()> task) { return m_loop.Post(std::move(task)); },
+                 [this] { return m_loop.IsLoopThread(); }) {}
+
+  // Runs `task` on the engine thread and waits for it.
+  void OnLoop(std::function<void()> task) {
+    webtest::CSignal done;
+    m_loop.Post([&] {
+      task();
+      done.Set();
+    });
+    ASSERT_TRUE(done.Wait());
+  }
+
+  CEventHub m_inline;
+};
+
+TEST_F(WebpageEventHubInlineTest, AnEventOfTheEngineThreadIsDeliveredBeforeEmitReturns) {
+  auto sink = std::make_shared<CRecordingSink>();
+  m_inline.Subscribe(L"TITLECHANGE", sink);
+  size_t seen = 99;
+  OnLoop([&] {
+    m_inline.Emit(L"TITLECHANGE", L"TITLE=a\n");
+    seen = sink->Count();
+  });
+  EXPECT_EQ(1u, seen);
+  // From any other thread it is posted, and still delivered on the engine thread.
+  m_inline.Emit(L"TITLECHANGE", L"TITLE=b\n");
+  ASSERT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=b"), 0);
+  EXPECT_NE(std::this_thread::get_id(), sink->Events()[1].thread);
+}
+
+TEST_F(WebpageEventHubInlineTest, AnEventNeverOvertakesOneStillWaitingToBeDelivered) {
+  auto sink = std::make_shared<CRecordingSink>();
+  m_inline.Subscribe(L"PROGRESSCHANGE", sink);
+  OnLoop([&] {
+    // Emitted by another thread while the engine thread is busy: queued behind this task.
+    std::thread other([&] { m_inline.Emit(L"PROGRESSCHANGE", L"PERCENT=1\n"); });
+    other.join();
+    m_inline.Emit(L"PROGRESSCHANGE", L"PERCENT=2\n");
+  });
+  ASSERT_GE(sink->WaitFor(L"PROGRESSCHANGE", L"PERCENT=2"), 0);
+  auto got = sink->Events();
+  ASSERT_EQ(2u, got.size());
+  EXPECT_EQ(L"PERCENT=1\n", got[0].value);
+}
+
+TEST_F(WebpageEventHubInlineTest, AnEventEmittedByASinkComesAfterTheOneBeingDelivered) {
+  auto first = std::make_shared<CRecordingSink>();
+  auto second = std::make_shared<CRecordingSink>();
+  first->SetHandler([this](const std::wstring& key, const std::wstring&) {
+    if (key == L"TITLECHANGE") m_inline.Emit(L"BEFORENAVIGATE", L"URL=next\n");
+  });
+  m_inline.Subscribe(L"TITLECHANGE", first);
+  m_inline.Subscribe(L"TITLECHANGE", second);
+  m_inline.Subscribe(L"BEFORENAVIGATE", second);
+  OnLoop([&] { m_inline.Emit(L"TITLECHANGE", L"TITLE=a\n"); });
+  ASSERT_GE(second->WaitFor(L"BEFORENAVIGATE"), 0);
+  auto got = second->Events();
+  ASSERT_EQ(2u, got.size());
+  EXPECT_EQ(L"TITLECHANGE", got[0].key) << "every sink sees the events in the order they were emitted";
+}
+
 }  // namespace
 }  // namespace webpage
