@@ -102,7 +102,8 @@ TEST(WebpagePageScript, OnlyMessagesWithThePagesTokenAreOpened) {
   // bare message of the old protocol.
   for (const std::string& payload :
        {std::string(R"({"type":"close"})"), std::string(R"({"token":"0123","message":{"type":"close"}})"),
-        R"({"token":")" + token.substr(0, 31) + R"(0","message":{"type":"close"}})",
+        // The page's token with its last digit changed.
+        R"({"token":")" + token.substr(0, 31) + (token.back() == '0' ? "1" : "0") + R"(","message":{"type":"close"}})",
         std::string(R"({"token":5,"message":{"type":"close"}})"), std::string("not json"), std::string("[]")}) {
     forged = false;
     EXPECT_FALSE(OpenPageMessage(payload, token, &message, &error, &forged)) << payload;
