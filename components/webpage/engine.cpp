@@ -128,7 +128,7 @@ HRESULT CPageEngine::NewPage(IWebPage** page) {
     return E_FAIL;
   }
   Json reply;
-  if (!browser->Connection()->Call("Target.createTarget", Json{{"url", "about:blank"}}, "", kCreateTimeout, &reply)) {
+  if (!browser->Connection()->Call("Target.createTarget", Json{{"url", "about:blank"}, {"newWindow", true}}, "", kCreateTimeout, &reply)) {
     LogError("NewPage failed: Target.createTarget: " + ErrorOf(reply));
     return E_FAIL;
   }

@@ -883,18 +883,31 @@ void CPageCore::GoBy(int step, const std::wstring& order) {
 }
 
 void CPageCore::SaveDocument(const std::string& kind) {
-  auto onData = [this, kind](const std::string& error, const Json& result) {
+  // Named after the page as it is now: the page may have moved on when the data comes.
+  const std::string stem = FileStem(m_title, m_url);
+  // Whichever comes first, the data or the time limit, ends the save.
+  auto finished = std::make_shared<bool>(false);
+  std::weak_ptr<CPageCore> weak = shared_from_this();
+  m_engine->PostDelayed(m_engine->Options().saveTimeout, [weak, finished, kind] {
+    auto self = weak.lock();
+    if (!self || *finished || self->CurrentState() != State::Open) return;
+    *finished = true;
+    self->SaveFailed(kind, "Chromium did not answer in time");
+  });
+  auto onData = [this, kind, stem, finished](const std::string& error, const Json& result) {
+    if (*finished) return;
+    *finished = true;
     if (!error.empty()) return SaveFailed(kind, error);
     if (kind == "html") {
       const Json& value = Field(Field(result, "result"), "value");
       if (Field(result, "exceptionDetails").is_object() || !value.is_string())
         return SaveFailed(kind, "the page's HTML could not be read");
-      return SaveBytes(kind, value.get<std::string>());
+      return SaveBytes(kind, stem, value.get<std::string>());
     }
     std::string bytes;
     if (!Base64Decode(Text(result, "data"), &bytes) || bytes.empty())
       return SaveFailed(kind, "Chromium sent unreadable data");
-    SaveBytes(kind, bytes);
+    SaveBytes(kind, stem, bytes);
   };
   if (kind == "html") {
     Command("Runtime.evaluate",
@@ -910,9 +923,9 @@ void CPageCore::SaveDocument(const std::string& kind) {
   }
 }
 
-void CPageCore::SaveBytes(const std::string& kind, const std::string& bytes) {
+void CPageCore::SaveBytes(const std::string& kind, const std::string& stem, const std::string& bytes) {
   std::string error;
-  std::string path = SaveNewFile(m_browser->DownloadsFolder(), FileStem(m_title, m_url), kind, bytes, &error);
+  std::string path = SaveNewFile(m_browser->DownloadsFolder(), stem, kind, bytes, &error);
   if (path.empty()) return SaveFailed(kind, error);
   LogInfo(Describe() + ": saved " + path);
   Emit(L"SAVECOMPLETE", {{L"FILE", Wide(path)}, {L"KIND", Wide(kind)}});

@@ -128,7 +128,7 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void Navigate(const std::wstring& url);
   void GoBy(int step, const std::wstring& order);
   void SaveDocument(const std::string& kind);
-  void SaveBytes(const std::string& kind, const std::string& bytes);
+  void SaveBytes(const std::string& kind, const std::string& stem, const std::string& bytes);
   void SaveFailed(const std::string& kind, const std::string& error);
   void ViewSource();
   void Find(const std::wstring& text);

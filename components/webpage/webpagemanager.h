@@ -26,6 +26,8 @@ struct WebPageOptions {
   std::wstring homePage = L"about:blank";
   // A navigation that has not finished after this long is stopped and reported.
   std::chrono::milliseconds navigationTimeout{60000};
+  // A save (HTML, image, PDF) that Chromium has not answered after this long fails.
+  std::chrono::milliseconds saveTimeout{60000};
   // How long Chromium may take to answer its first command.
   std::chrono::milliseconds startTimeout{60000};
   // Chromium's popup blocker (a blocked window.open reports "POPBLOCK").

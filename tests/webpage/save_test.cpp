@@ -65,6 +65,75 @@ TEST_F(WebpageSaveTest, HtmlPngAndPdfAreValidFilesInTheDownloadsFolder) {
   EXPECT_EQ(document.size() > 0, ReadFile(pdf).size() == document.size());
 }
 
+TEST_F(WebpageSaveTest, ABackgroundTabSavesEveryKindUnderItsOwnName) {
+  m_server.Html("/weather", "<html><head><title>Weather</title></head><body><h1>Sunny</h1></body></html>");
+  m_server.Html("/news", "<html><head><title>News</title></head><body><h1>Today</h1></body></html>");
+  std::shared_ptr<CRecordingSink> weatherSink, newsSink;
+  PagePtr weather = NewPage(&weatherSink);
+  ASSERT_GE(Load(weather.get(), *weatherSink, m_server.Url("/weather")), 0);
+  // A tab opened later is the one in front; the first stays behind it.
+  PagePtr news = NewPage(&newsSink);
+  ASSERT_GE(Load(news.get(), *newsSink, m_server.Url("/news")), 0);
+  std::wstring folder = W(m_options.downloadsFolder) + L"/";
+
+  // Two saves waiting at once: both files arrive.
+  size_t from = weatherSink->Count();
+  ASSERT_EQ(S_OK, Order(weather.get(), L"CMD=SAVEIMGE\n"));
+  ASSERT_EQ(S_OK, Order(weather.get(), L"CMD=SAVEIMGE\n"));
+  std::set<std::wstring> files;
+  for (int i = 0; i < 2; ++i) {
+    int at = weatherSink->WaitFor(L"SAVECOMPLETE", L"KIND=png\n", from);
+    ASSERT_GE(at, 0) << "save " << i + 1 << " never finished";
+    files.insert(CRecordingSink::Param(weatherSink->Events()[at].value, L"FILE"));
+    from = static_cast<size_t>(at) + 1;
+  }
+  EXPECT_EQ((std::set<std::wstring>{folder + L"Weather.png", folder + L"Weather (2).png"}), files);
+  EXPECT_EQ(std::string("\x89PNG", 4), ReadFile(folder + L"Weather (2).png").substr(0, 4));
+
+  EXPECT_EQ(folder + L"Weather.pdf", Save(weather.get(), *weatherSink, L"CMD=PRINT\n", L"pdf"));
+  EXPECT_EQ(folder + L"Weather.html", Save(weather.get(), *weatherSink, L"CMD=SAVEHTML\n", L"html"));
+}
+
+TEST_F(WebpageSaveTest, APageWhoseWindowOpenedAnotherStillSavesAnImage) {
+  m_options.blockPopups = false;
+  m_server.Html("/opener", "<html><head><title>Opener</title></head><body>"
+                           "<script>window.open('/child')</script></body></html>");
+  m_server.Html("/child", "<html><head><title>Child</title></head><body>child</body></html>");
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr opener = NewPage(&sink);
+  ASSERT_GE(Load(opener.get(), *sink, m_server.Url("/opener")), 0);
+  ASSERT_GE(sink->WaitFor(L"NEWINDOW"), 0);
+  PagePtr child;
+  ASSERT_EQ(S_OK, Manager()->NewLinkPage(nullptr, opener.get(), &child));
+  m_pages.push_back(child);
+  auto childSink = SubscribeAll(child.get());
+  ASSERT_GE(childSink->WaitFor(L"DOCUMENTCOMPLETE"), 0);
+  std::wstring folder = W(m_options.downloadsFolder) + L"/";
+  EXPECT_EQ(folder + L"Opener.png", Save(opener.get(), *sink, L"CMD=SAVEIMGE\n", L"png"));
+  EXPECT_EQ(folder + L"Child.png", Save(child.get(), *childSink, L"CMD=SAVEIMGE\n", L"png"));
+}
+
+TEST_F(WebpageSaveTest, ASaveOvertakenByANavigationEndsInTimeUnderThePagesName) {
+  // The image is asked for, then the tab moves to a page that never comes: the capture
+  // cannot finish, and the save still ends, once, within its time limit.
+  m_options.saveTimeout = std::chrono::seconds(3);
+  m_server.Html("/weather", "<html><head><title>Weather</title></head><body><h1>Sunny</h1></body></html>");
+  m_server.Route("/never", HttpAnswer{200, "text/html", "", true});
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/weather")), 0);
+  size_t from = sink->Count();
+  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=SAVEIMGE\n"));
+  ASSERT_EQ(S_OK, Navigate(page.get(), m_server.Url("/never")));
+  int at = sink->WaitFor(L"SAVECOMPLETE", L"KIND=png\n", from);
+  ASSERT_GE(at, 0);
+  std::wstring file = CRecordingSink::Param(sink->Events()[at].value, L"FILE");
+  if (!file.empty()) EXPECT_EQ(W(m_options.downloadsFolder) + L"/Weather.png", file);
+  else EXPECT_NE(L"", CRecordingSink::Param(sink->Events()[at].value, L"ERROR"));
+  EXPECT_EQ(-1, sink->WaitFor(L"SAVECOMPLETE", L"", static_cast<size_t>(at) + 1, std::chrono::seconds(4)))
+      << "one outcome per save";
+}
+
 TEST_F(WebpageSaveTest, AFolderThatCannotBeMadeGivesAnErrorEvent) {
   m_options.downloadsFolder = m_folder + "/file";
   std::ofstream(m_options.downloadsFolder) << "a file where the folder should be";
