@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "components/datastore/datastore.h"
@@ -17,6 +18,7 @@
 #include "host/localserver.h"
 #include "host/luashell.h"
 #include "host/notificationqueue.h"
+#include "host/pagezoom.h"
 #include "host/recovery.h"
 #include "host/shelllog.h"
 #include "host/shelloptions.h"
@@ -166,6 +168,7 @@ int main(int argc, char** argv) {
   }
   com_ptr<IWebPageManager> pages;
   pages.Attach(rawPages);
+  ApplyStoredZoom(store.get(), pages.get());
 
   CNotificationQueue queue;
   com_ptr<IAddFavoriteDlg> addDialog;
@@ -182,7 +185,10 @@ int main(int argc, char** argv) {
   CTabManager::SetDataAccessor(store);
   CTabManager::SetAddFavoriteDlg(addDialog);
   CTabManager::SetEditFavoriteDlg(editDialog);
-  CTabManager::RegisterNotify([&queue](unsigned int uID, const wchar_t* key, const wchar_t* value) {
+  IWebPageManager* pagesForZoom = pages.get();
+  CTabManager::RegisterNotify([&queue, pagesForZoom](unsigned int uID, const wchar_t* key, const wchar_t* value) {
+    // The stored zoom changed: every page follows at once.
+    if (uID == 0 && key && std::wcscmp(key, L"page.size") == 0) ApplyZoomText(pagesForZoom, value ? value : L"");
     queue.Push({HostNotification::Tab, uID, key ? key : L"", value ? value : L""});
   });
   CTabManager::RegisterDataNotify([&queue](const wchar_t* key, const std::wstring& data) {

@@ -127,8 +127,14 @@ HRESULT CPageEngine::NewPage(IWebPage** page) {
     LogError("NewPage failed: " + error);
     return E_FAIL;
   }
+  // A window per page: a tab behind another in one window would not render, and its
+  // image could never be taken.
+  const Json target{{"url", "about:blank"},
+                    {"newWindow", true},
+                    {"width", CPageCore::kNewViewWidth},
+                    {"height", CPageCore::kNewViewHeight}};
   Json reply;
-  if (!browser->Connection()->Call("Target.createTarget", Json{{"url", "about:blank"}, {"newWindow", true}}, "", kCreateTimeout, &reply)) {
+  if (!browser->Connection()->Call("Target.createTarget", target, "", kCreateTimeout, &reply)) {
     LogError("NewPage failed: Target.createTarget: " + ErrorOf(reply));
     return E_FAIL;
   }
@@ -204,6 +210,23 @@ HRESULT CPageEngine::Adopt(const std::shared_ptr<CBrowser>& browser, const std::
   object->AddRef();
   *page = object;
   return S_OK;
+}
+
+void CPageEngine::SetZoom(unsigned int percent) {
+  std::vector<std::shared_ptr<CPageCore>> pages;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_zoom = percent;
+    for (const auto& entry : m_sessions) pages.push_back(entry.second);
+  }
+  for (const auto& page : pages) {
+    Post([page, percent] { page->ApplyZoom(percent); });
+  }
+}
+
+unsigned int CPageEngine::Zoom() const {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  return m_zoom;
 }
 
 void CPageEngine::Forget(const CPageCore* page) {

@@ -44,6 +44,10 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   // The running Chromium's process id, 0 when none runs.
   pid_t ChromiumPid() const;
 
+  // The zoom of every page in percent (SetWebPageZoom); pages read it when they start.
+  void SetZoom(unsigned int percent);
+  unsigned int Zoom() const;
+
  private:
   explicit CPageEngine(const WebPageOptions& options);
   std::shared_ptr<CBrowser> EnsureBrowser(std::string* error);
@@ -63,6 +67,7 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   std::map<std::string, std::shared_ptr<CPageCore>> m_targets;
   std::map<std::string, std::weak_ptr<CPageCore>> m_popupOwners;
   bool m_shutdown = false;
+  unsigned int m_zoom = 100;
 };
 
 }  // namespace webpage

@@ -98,7 +98,12 @@ CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrows
       m_titleGate(kPageValueGap),
       m_iconGate(kPageValueGap),
       m_statusGate(kPageValueGap),
-      m_popupBudget(kPopupBurst, kPopupRefill) {}
+      m_popupBudget(kPopupBurst, kPopupRefill) {
+  if (origin == Origin::Fresh) {  // the engine made its window this size
+    m_viewWidth = kNewViewWidth;
+    m_viewHeight = kNewViewHeight;
+  }
+}
 
 CPageCore::~CPageCore() {
   platform::DestroyWindowHandle(m_view);
@@ -170,6 +175,12 @@ bool CPageCore::Start(std::string* error) {
   }
   Emit(L"CHLIDHANDLE", {{L"HWND", Hex(HandleValue(m_view))}});
   Emit(L"SHOWIEWND", {{L"ISWNDSHOW", L"1"}});
+  if (unsigned int zoom = m_engine->Zoom(); zoom != 100) {
+    std::weak_ptr<CPageCore> weak = shared_from_this();
+    m_engine->Post([weak, zoom] {
+      if (auto self = weak.lock()) self->ApplyZoom(zoom);
+    });
+  }
   if (m_origin == Origin::Adopted) {
     // The window may have loaded before it was adopted: give it the page script now
     // and report what it already shows.
@@ -183,6 +194,8 @@ bool CPageCore::Start(std::string* error) {
 }
 
 void CPageCore::ProbeAdoptedDocument() {
+  // Learnt now, so that a zoom later applies without waiting for it.
+  if (m_viewWidth <= 0 && !m_browser->Headed()) QueryViewSize(false);
   // The address as Chromium shows it (a source window's document reports the page's
   // own address), then the document's state and title.
   BrowserCommand("Target.getTargetInfo", Json{{"targetId", m_targetId}}, [this](const std::string& error, const Json& info) {
@@ -965,11 +978,51 @@ void CPageCore::Find(const std::wstring& text) {
           });
 }
 
+void CPageCore::ApplyZoom(unsigned int percent) {
+  if (CurrentState() != State::Open || percent == m_zoom) return;
+  m_zoom = percent;
+  if (m_browser->Headed()) {
+    LogWarning(Describe() + ": zoom is not applied to a visible Chromium window");
+    return;
+  }
+  ApplyViewMetrics();
+}
+
+void CPageCore::QueryViewSize(bool apply) {
+  // The view is the page's window (a headless one has no frame).
+  BrowserCommand("Browser.getWindowForTarget", Json{{"targetId", m_targetId}},
+                 [this, apply](const std::string& error, const Json& result) {
+                   if (CurrentState() != State::Open || m_viewWidth > 0) return;  // sized meanwhile
+                   const Json& bounds = Field(result, "bounds");
+                   const char* what = "Browser.getWindowForTarget";
+                   long long width = Number(bounds, "width", 1, 100000, 0, what);
+                   long long height = Number(bounds, "height", 1, 100000, 0, what);
+                   if (!error.empty() || width == 0 || height == 0)
+                     return LogWarning(Describe() + ": the size of the page's window is unknown " + error);
+                   m_viewWidth = static_cast<int>(width);
+                   m_viewHeight = static_cast<int>(height);
+                   if (apply) ApplyViewMetrics();
+                 });
+}
+
+void CPageCore::ApplyViewMetrics() {
+  if (m_viewWidth <= 0 || m_viewHeight <= 0) return QueryViewSize(true);
+  // A browser's zoom: the page is laid out for a view zoom/100 times smaller and drawn
+  // zoom/100 times larger, so that it fills the view again.
+  const double scale = m_zoom / 100.0;
+  Command("Emulation.setDeviceMetricsOverride",
+          Json{{"width", static_cast<int>(m_viewWidth / scale + 0.5)},
+               {"height", static_cast<int>(m_viewHeight / scale + 0.5)},
+               {"deviceScaleFactor", m_zoom == 100 ? 0.0 : scale},
+               {"mobile", false}});
+}
+
 void CPageCore::MoveView(const RECT& rc) {
   int width = rc.right - rc.left, height = rc.bottom - rc.top;
   if (!m_browser->Headed()) {
-    Command("Emulation.setDeviceMetricsOverride",
-            Json{{"width", width}, {"height", height}, {"deviceScaleFactor", 0}, {"mobile", false}});
+    m_viewWidth = width;
+    m_viewHeight = height;
+    ApplyViewMetrics();
     return;
   }
   BrowserCommand("Browser.getWindowForTarget", Json{{"targetId", m_targetId}},

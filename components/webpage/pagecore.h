@@ -32,6 +32,8 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   enum class State { Open, Crashed, Closed };
   // Fresh: made by NewPage; Adopted: a window the engine opened for another page.
   enum class Origin { Fresh, Adopted };
+  // The window of a new page, in pixels, until the host moves it.
+  static constexpr int kNewViewWidth = 1280, kNewViewHeight = 800;
 
   CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrowser> browser, std::string targetId,
             std::string sessionId, Origin origin);
@@ -63,6 +65,8 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   const std::shared_ptr<CBrowser>& Browser() const { return m_browser; }
   HWND View() const { return m_view; }
   State CurrentState() const { return m_state.load(); }
+  // The manager's zoom in percent (engine thread).
+  void ApplyZoom(unsigned int percent);
 
  private:
   using Reply = std::function<void(const std::string& error, const Json& result)>;
@@ -133,6 +137,10 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void ViewSource();
   void Find(const std::wstring& text);
   void MoveView(const RECT& rc);
+  void ApplyViewMetrics();
+  // Asks Chromium for the size of a window the host has not sized; applies the view's
+  // metrics once it is known when `apply`.
+  void QueryViewSize(bool apply);
   void SetAudio(bool enable);
   void Recover(const std::wstring& uuid);
   void ParentView(uint32_t handle);
@@ -180,6 +188,8 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   CEventBudget m_popupBudget;
   int m_backState = -1, m_foreState = -1;
   std::deque<std::string> m_reportedLoaders;
+  unsigned int m_zoom = 100;
+  int m_viewWidth = 0, m_viewHeight = 0;  // in pixels; 0 until known
   bool m_muted = false;
   uint64_t m_muteSerial = 0;
   std::string m_muteScriptId;

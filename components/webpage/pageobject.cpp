@@ -93,6 +93,20 @@ HRESULT CWebPageManager::NewLinkPage(void*, IWebPage* parent, IWebPage** page) {
 
 }  // namespace webpage
 
+HRESULT SetWebPageZoom(IWebPageManager* manager, unsigned int percent) {
+  auto* ours = dynamic_cast<webpage::CWebPageManager*>(manager);
+  if (!ours) {
+    webpage::LogWarning("SetWebPageZoom: not a manager of this component");
+    return E_INVALIDARG;
+  }
+  if (percent < 25 || percent > 500) {
+    webpage::LogWarning("SetWebPageZoom: the zoom must be 25 to 500 %, not " + std::to_string(percent));
+    return E_INVALIDARG;
+  }
+  ours->Engine()->SetZoom(percent);
+  return S_OK;
+}
+
 HRESULT CreateWebPageManager(const WebPageOptions& options, IWebPageManager** out) {
   if (!out) return E_POINTER;
   *out = nullptr;

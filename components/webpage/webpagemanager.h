@@ -50,3 +50,9 @@ struct WebPageOptions {
 // Creates a manager holding one reference in *out. Chromium is started by the first
 // NewPage and ended when the last reference to the manager is released.
 WEBPAGE_API HRESULT CreateWebPageManager(const WebPageOptions& options, IWebPageManager** out);
+
+// The zoom of every page of `manager`, open and future, in percent (25 to 500; 100 is
+// none), as a browser's zoom: the page is laid out for a view that much smaller or larger
+// and drawn to fit it. It stays across navigations. Any thread; applied on the engine
+// thread. E_INVALIDARG (and a log entry) for a value out of range or another manager.
+WEBPAGE_API HRESULT SetWebPageZoom(IWebPageManager* manager, unsigned int percent);

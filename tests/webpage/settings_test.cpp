@@ -51,6 +51,44 @@ TEST_F(WebpageChromiumTest, MoveWebWindowSizesTheView) {
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=640x480\n"), 0);
 }
 
+TEST_F(WebpageChromiumTest, ZoomAppliesToEveryPageAtOnceAndStaysAcrossNavigation) {
+  // The page reports the width it is laid out for and the pixels per CSS pixel.
+  m_server.Html("/zoom", "<html><head><title>probe</title></head><body><script>"
+                         "const report = () => { document.title = innerWidth + '@' + devicePixelRatio; };"
+                         "onload = report; onresize = report;"
+                         "</script></body></html>");
+  CLogCapture log;
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=MOVEWEBWINDOW\nLPARAM=3200258\nWPARAM=0\n"));  // 800 x 600
+  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/zoom")), 0);
+  ASSERT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=800@1\n"), 0);
+
+  size_t from = sink->Count();
+  ASSERT_EQ(S_OK, SetWebPageZoom(Manager(), 200));
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=400@2\n", from), 0) << "an open page, at once";
+  from = sink->Count();
+  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/zoom")), 0);
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=400@2\n", from), 0) << "after a navigation";
+
+  std::shared_ptr<CRecordingSink> laterSink;
+  PagePtr later = NewPage(&laterSink);
+  ASSERT_GE(Load(later.get(), *laterSink, m_server.Url("/zoom")), 0);
+  EXPECT_GE(laterSink->WaitFor(L"TITLECHANGE", L"@2\n"), 0) << "a page opened later";
+
+  from = sink->Count();
+  ASSERT_EQ(S_OK, SetWebPageZoom(Manager(), 50));
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=1600@0.5\n", from), 0);
+  from = sink->Count();
+  ASSERT_EQ(S_OK, SetWebPageZoom(Manager(), 100));
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=800@1\n", from), 0);
+
+  EXPECT_EQ(E_INVALIDARG, SetWebPageZoom(Manager(), 10));
+  EXPECT_EQ(E_INVALIDARG, SetWebPageZoom(Manager(), 501));
+  EXPECT_EQ(E_INVALIDARG, SetWebPageZoom(nullptr, 100));
+  EXPECT_TRUE(log.Contains("the zoom must be 25 to 500 %, not 10"));
+}
+
 TEST_F(WebpageChromiumTest, WebAudioMutesAndUnmutesTheMedia) {
   m_server.Html("/audio", Probe("String(document.querySelector('audio').muted)", "<audio src=\"/sound.wav\"></audio>"));
   std::shared_ptr<CRecordingSink> sink;
