@@ -78,20 +78,24 @@ void Reply(int fd, const char* status, const char* type, const std::string& body
 
 CLocalServer::~CLocalServer() { Stop(); }
 
-bool CLocalServer::Start(const std::string& root, std::string* error) {
+bool CLocalServer::Start(const std::string& root, std::string* error, int port) {
   // Every answer must be a file inside this folder, as the kernel resolves it. (A folder
   // that does not exist yet serves nothing until it does.)
   m_root = RealPath(root);
   if (m_root.empty()) m_root = root;
-  m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const uint16_t wanted = port > 0 && port < 65536 ? static_cast<uint16_t>(port) : 0;
+  m_portMoved = false;
+  int failure = 0;
+  bool bound = BindLoopback(wanted, &failure);
+  if (!bound && wanted != 0 && failure == EADDRINUSE) {
+    m_portMoved = true;
+    bound = BindLoopback(0, &failure);
+  }
   sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
   socklen_t len = sizeof addr;
-  if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(m_listen, 16) != 0 || getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    *error = std::string("cannot listen on 127.0.0.1: ") + std::strerror(errno);
+  if (!bound || listen(m_listen, 16) != 0 || getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    if (bound) failure = errno;
+    *error = std::string("cannot listen on 127.0.0.1: ") + std::strerror(failure);
     if (m_listen >= 0) close(m_listen);
     m_listen = -1;
     return false;
@@ -122,6 +126,27 @@ void CLocalServer::Stop() {
   close(m_listen);
   close(m_wake);
   m_listen = m_wake = -1;
+}
+
+bool CLocalServer::BindLoopback(uint16_t port, int* failure) {
+  m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (m_listen < 0) {
+    *failure = errno;
+    return false;
+  }
+  // A port whose connections wait in TIME_WAIT after an earlier run can be taken again
+  // (the next run asks for the same one); a port someone listens on still cannot.
+  int yes = 1;
+  setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(port);
+  if (bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return true;
+  *failure = errno;
+  close(m_listen);
+  m_listen = -1;
+  return false;
 }
 
 std::string CLocalServer::BaseURL() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }

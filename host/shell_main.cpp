@@ -20,6 +20,7 @@
 #include "host/notificationqueue.h"
 #include "host/pagezoom.h"
 #include "host/recovery.h"
+#include "host/servedport.h"
 #include "host/shelllog.h"
 #include "host/shelloptions.h"
 #include "logging/logging.h"
@@ -116,11 +117,22 @@ int main(int argc, char** argv) {
   CLocalServer server;
   std::string baseURL;
   if (!options.serve.empty()) {
-    if (!server.Start(options.serve, &error)) {
+    const int kept = ReadServedPort(options.profile);
+    if (!server.Start(options.serve, &error, kept)) {
       std::fprintf(stderr, "uicontrol-shell: %s\n", error.c_str());
       return 1;
     }
     baseURL = server.BaseURL();
+    if (server.PortMoved()) {
+      // The profile's port stays what it was: once it is free, its addresses work again.
+      std::fprintf(stderr,
+                   "uicontrol-shell: port %d of this profile is taken; the pages are served at %s for now, "
+                   "and saved addresses of served pages open again once the port is free\n",
+                   kept, baseURL.c_str());
+    } else if (kept == 0 && !WriteServedPort(options.profile, server.Port())) {
+      std::fprintf(stderr, "uicontrol-shell: cannot keep the port in %s; it changes at the next start\n",
+                   options.profile.c_str());
+    }
   }
   const std::string home = !options.home.empty() ? options.home : !baseURL.empty() ? baseURL : "about:blank";
 

@@ -118,6 +118,11 @@ local second_run = function()
   end)
   local zoom = tm.GetWebZoom(0)
   if zoom ~= 150 then error("zoom was not kept: " .. zoom, 0) end
+  -- The served pages keep their addresses: a tab of the first run opens again.
+  local index
+  for i, e in ipairs(browser.closed) do if e.name == "Weather" then index = i end end
+  local restored = browser.restore(index)
+  wait_for("the restored weather tab", function() return loaded(restored, "Weather") end)
   step("the first run's tabs can be restored")
 end
 

@@ -86,6 +86,28 @@ TEST_F(LocalServerTest, ServesTheFilesOfItsFolder) {
   EXPECT_EQ(405, Get(m_base, "/", "POST").status);
 }
 
+TEST_F(LocalServerTest, APortAskedForIsKeptAndATakenOneMovesWithNotice) {
+  // The fixture's server holds its port: a second server asking for it gets another.
+  const int taken = m_server.Port();
+  EXPECT_FALSE(m_server.PortMoved());
+  CLocalServer second;
+  std::string error;
+  ASSERT_TRUE(second.Start(m_root, &error, taken)) << error;
+  EXPECT_TRUE(second.PortMoved());
+  EXPECT_NE(taken, second.Port());
+  EXPECT_EQ("<p>index</p>", Get(second.BaseURL(), "/").body);
+  // Once the port is free again (a connection of the old server may still wait to close)
+  // the next start has it: the addresses of served pages stay the same.
+  const int kept = second.Port();
+  EXPECT_EQ("<p>index</p>", Get(second.BaseURL(), "/").body);
+  second.Stop();
+  CLocalServer third;
+  ASSERT_TRUE(third.Start(m_root, &error, kept)) << error;
+  EXPECT_FALSE(third.PortMoved());
+  EXPECT_EQ(kept, third.Port());
+  EXPECT_EQ("<p>index</p>", Get(third.BaseURL(), "/").body);
+}
+
 TEST_F(LocalServerTest, PathsThatLeaveTheFolderAreRefused) {
   EXPECT_EQ(400, Get(m_base, "/../beside.txt").status);
   EXPECT_EQ(400, Get(m_base, "/sub/../../beside.txt").status);
