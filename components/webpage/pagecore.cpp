@@ -250,8 +250,14 @@ void CPageCore::OnCrashed(const std::string& status) {
   if (!m_state.compare_exchange_strong(expected, State::Crashed)) return;
   m_nav.active = false;
   LogError(Describe() + " crashed (" + status + ") at " + Utf8(m_url));
+  // The sinks stay: a page whose renderer crashed comes back on REFRESH or NAVIGATE, in
+  // the same tab, with the same subscribers.
   Emit(L"PROCESSCRASH", {{L"STATUS", Wide(status)}});
-  m_hub.ReleaseSinks();
+}
+
+bool CPageCore::Revives(const Order& order) const {
+  // Only the renderer died: Chromium starts a new one for the page when it is loaded.
+  return (order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate) && m_browser->Alive();
 }
 
 void CPageCore::Close(bool keepForRecovery) {
@@ -741,10 +747,16 @@ HRESULT CPageCore::SendOrder(const wchar_t* text) {
     return text ? E_INVALIDARG : E_POINTER;
   }
   State state = CurrentState();
-  bool cleanup = order.kind == OrderKind::CloseTab && state == State::Crashed;
-  if (state != State::Open && !cleanup) {
+  bool allowed = state == State::Crashed && (order.kind == OrderKind::CloseTab || Revives(order));
+  if (state != State::Open && !allowed) {
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page " +
                (state == State::Crashed ? "has crashed" : "is closed"));
+    if (state == State::Crashed) {
+      // Told as an event too: the host's interface shows what became of the order.
+      Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name},
+                                 {L"REASON", m_browser->Alive() ? L"the page has crashed; REFRESH or NAVIGATE brings it back"
+                                                                : L"the page has crashed with its browser"}});
+    }
     return E_FAIL;
   }
   std::shared_ptr<CPageCore> self = shared_from_this();
@@ -835,6 +847,13 @@ HRESULT CPageCore::FreeData(wchar_t* value) {
 
 void CPageCore::Execute(const Order& order) {
   State state = CurrentState();
+  if (state == State::Crashed && Revives(order)) {
+    State crashed = State::Crashed;
+    if (m_state.compare_exchange_strong(crashed, State::Open)) {
+      LogInfo(Describe() + ": brought back by " + Utf8(order.name));
+      state = State::Open;
+    }
+  }
   if (state != State::Open && !(order.kind == OrderKind::CloseTab && state == State::Crashed)) {
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page " +
                (state == State::Crashed ? "has crashed" : "is closed"));

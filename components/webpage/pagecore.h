@@ -129,6 +129,8 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
 
   // Orders.
   void Execute(const Order& order);
+  // Whether the order brings a crashed page back.
+  bool Revives(const Order& order) const;
   void Navigate(const std::wstring& url);
   void GoBy(int step, const std::wstring& order);
   void SaveDocument(const std::string& kind);

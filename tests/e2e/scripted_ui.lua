@@ -109,6 +109,17 @@ local first_run = function()
   step("zoom stored")
   if picture() == plain then error("the zoom did not change the picture", 0) end
   step("zoom changes the picture")
+
+  -- A renderer that dies comes back in its tab on reload.
+  local crashed = false
+  table.insert(browser.listeners, 1, function(kind, id, key)
+    if kind == "tab" and id == a and key == "PROCESSCRASH" then crashed = true end
+  end)
+  tm.Navigate(a, "chrome://crash")
+  wait_for("the crash", function() return crashed end)
+  tm.Refresh(a)
+  wait_for("the page back", function() return loaded(a, "Weather") end)
+  step("a crashed tab comes back on reload")
 end
 
 local second_run = function()

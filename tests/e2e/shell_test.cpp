@@ -159,6 +159,7 @@ TEST(Shell, ScriptedSessionAndTheNextStart) {
   EXPECT_NE(out.find("STEP picture of a background tab saved"), std::string::npos) << out;
   EXPECT_NE(out.find("STEP zoom stored"), std::string::npos) << out;
   EXPECT_NE(out.find("STEP zoom changes the picture"), std::string::npos) << out;
+  EXPECT_NE(out.find("STEP a crashed tab comes back on reload"), std::string::npos) << out;
   EXPECT_NE(out.find("SCRIPT OK"), std::string::npos) << out;
   struct stat st;
   EXPECT_EQ(stat((profile + "/ul.ini").c_str(), &st), 0) << "the favourite URL log lies beside the database";

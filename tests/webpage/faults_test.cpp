@@ -15,8 +15,9 @@ pid_t ChromiumPid(IWebPageManager* manager) {
   return static_cast<webpage::CWebPageManager*>(manager)->Engine()->ChromiumPid();
 }
 
-TEST_F(WebpageChromiumTest, RendererCrashIsReportedAndOnlyThatPageIsLost) {
-  m_server.Html("/ok", "<html><body>ok</body></html>");
+TEST_F(WebpageChromiumTest, ACrashedPageComesBackInItsTabOnRefreshOrNavigate) {
+  m_server.Html("/ok", "<html><head><title>Fine</title></head><body>ok</body></html>");
+  m_server.Html("/other", "<html><head><title>Other</title></head><body>other</body></html>");
   CLogCapture log;
   std::shared_ptr<CRecordingSink> sink, otherSink;
   PagePtr page = NewPage(&sink);
@@ -25,12 +26,32 @@ TEST_F(WebpageChromiumTest, RendererCrashIsReportedAndOnlyThatPageIsLost) {
   ASSERT_EQ(S_OK, Navigate(page.get(), "chrome://crash"));
   ASSERT_GE(sink->WaitFor(L"PROCESSCRASH"), 0);
   EXPECT_TRUE(log.Contains("crashed"));
-
-  EXPECT_EQ(E_FAIL, Navigate(page.get(), m_server.Url("/ok")));
-  EXPECT_TRUE(log.Contains("NAVIGATE dropped: the page has crashed"));
+  // Only that page is lost.
   EXPECT_GE(Load(other.get(), *otherSink, m_server.Url("/ok")), 0);
   EXPECT_EQ(-1, otherSink->WaitFor(L"PROCESSCRASH", L"", 0, std::chrono::seconds(0)));
+
+  // An order a crashed page cannot carry out is refused, and said so as an event.
+  size_t from = sink->Count();
+  EXPECT_EQ(E_FAIL, Order(page.get(), L"CMD=SAVEIMGE\n"));
+  EXPECT_GE(sink->WaitFor(L"ORDERUNSUPPORTED", L"CMD=SAVEIMGE\nREASON=the page has crashed", from), 0);
+  EXPECT_TRUE(log.Contains("SAVEIMGE dropped: the page has crashed"));
+
+  // REFRESH brings the page back, in the same page object, to the same subscribers.
+  from = sink->Count();
+  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=REFRESH\n"));
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=Fine\n", from), 0);
+  EXPECT_TRUE(log.WaitFor("brought back by REFRESH"));
+
+  // So does NAVIGATE after a second crash; the page works as before.
+  from = sink->Count();
+  ASSERT_EQ(S_OK, Navigate(page.get(), "chrome://crash"));
+  ASSERT_GE(sink->WaitFor(L"PROCESSCRASH", L"", from), 0);
+  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/other")), 0);
+  EXPECT_GE(Load(page.get(), *sink, m_server.Url("/ok")), 0);
   // A crashed page can still be closed.
+  from = sink->Count();
+  ASSERT_EQ(S_OK, Navigate(page.get(), "chrome://crash"));
+  ASSERT_GE(sink->WaitFor(L"PROCESSCRASH", L"", from), 0);
   EXPECT_EQ(S_OK, Order(page.get(), L"CMD=ClOSETAB\n"));
 }
 
