@@ -121,11 +121,21 @@ std::shared_ptr<CBrowser> CPageEngine::EnsureBrowser(std::string* error) {
 }
 
 HRESULT CPageEngine::NewPage(IWebPage** page) {
+  std::shared_ptr<CPageCore> core = CreatePage(nullptr);
+  if (!core) return E_FAIL;
+  auto* object = new CWebPage(core);
+  object->AddRef();
+  *page = object;
+  return S_OK;
+}
+
+std::shared_ptr<CPageCore> CPageEngine::CreatePage(std::shared_ptr<CEventHub> hub, std::string* failure) {
   std::string error;
   std::shared_ptr<CBrowser> browser = EnsureBrowser(&error);
   if (!browser) {
     LogError("NewPage failed: " + error);
-    return E_FAIL;
+    if (failure) *failure = error;
+    return nullptr;
   }
   // A window per page: a tab behind another in one window would not render, and its
   // image could never be taken.
@@ -136,14 +146,27 @@ HRESULT CPageEngine::NewPage(IWebPage** page) {
   Json reply;
   if (!browser->Connection()->Call("Target.createTarget", target, "", kCreateTimeout, &reply)) {
     LogError("NewPage failed: Target.createTarget: " + ErrorOf(reply));
-    return E_FAIL;
+    if (failure) *failure = "Target.createTarget: " + ErrorOf(reply);
+    return nullptr;
   }
   std::string targetId = StringField(reply.value("result", Json::object()), "targetId");
   if (targetId.empty()) {
     LogError("NewPage failed: Chromium gave no target");
-    return E_FAIL;
+    if (failure) *failure = "Chromium gave no target";
+    return nullptr;
   }
-  return Adopt(browser, targetId, static_cast<int>(CPageCore::Origin::Fresh), page);
+  std::shared_ptr<CPageCore> core = AdoptCore(browser, targetId, CPageCore::Origin::Fresh, std::move(hub));
+  if (!core && failure) *failure = "the new page could not be set up";
+  return core;
+}
+
+void CPageEngine::Revive(const std::shared_ptr<CPageCore>& dead, const Order& order) {
+  // A second order may have asked while the first brought the page back.
+  if (std::shared_ptr<CPageCore> next = dead->Successor()) return next->Execute(order);
+  std::string error;
+  std::shared_ptr<CPageCore> core = CreatePage(dead->Hub(), &error);
+  if (!core) return dead->NotRevived(order, error);
+  core->TakeOver(*dead, order);
 }
 
 HRESULT CPageEngine::NewLinkPage(IWebPage* parent, IWebPage** page) {
@@ -152,7 +175,9 @@ HRESULT CPageEngine::NewLinkPage(IWebPage* parent, IWebPage** page) {
     LogError(parent ? "NewLinkPage: the parent is not a page of this component" : "NewLinkPage without a parent page");
     return E_INVALIDARG;
   }
-  const std::shared_ptr<CPageCore>& opener = parentPage->Core();
+  // A parent that was brought back in a new Chromium speaks through its newest page.
+  std::shared_ptr<CPageCore> opener = parentPage->Core();
+  while (std::shared_ptr<CPageCore> next = opener->Successor()) opener = next;
   std::string targetId;
   if (!opener->TakePendingPopup(&targetId)) {
     LogError("NewLinkPage: the parent page has no window waiting (no \"NEWINDOW\" came before)");
@@ -171,28 +196,37 @@ HRESULT CPageEngine::NewLinkPage(IWebPage* parent, IWebPage** page) {
 
 HRESULT CPageEngine::Adopt(const std::shared_ptr<CBrowser>& browser, const std::string& targetId, int origin,
                            IWebPage** page) {
+  std::shared_ptr<CPageCore> core = AdoptCore(browser, targetId, static_cast<CPageCore::Origin>(origin), nullptr);
+  if (!core) return E_FAIL;
+  auto* object = new CWebPage(core);
+  object->AddRef();
+  *page = object;
+  return S_OK;
+}
+
+std::shared_ptr<CPageCore> CPageEngine::AdoptCore(const std::shared_ptr<CBrowser>& browser, const std::string& targetId,
+                                                  CPageCore::Origin origin, std::shared_ptr<CEventHub> hub) {
   const std::shared_ptr<CCdpConnection>& cdp = browser->Connection();
   Json reply;
   if (!cdp->Call("Target.attachToTarget", Json{{"targetId", targetId}, {"flatten", true}}, "", kCreateTimeout,
                  &reply)) {
     LogError("cannot attach to the new page: " + ErrorOf(reply));
     cdp->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
-    return E_FAIL;
+    return nullptr;
   }
   std::string sessionId = StringField(reply.value("result", Json::object()), "sessionId");
   if (sessionId.empty()) {
     LogError("cannot attach to the new page: no session");
     cdp->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
-    return E_FAIL;
+    return nullptr;
   }
-  auto core = std::make_shared<CPageCore>(shared_from_this(), browser, targetId, sessionId,
-                                          static_cast<CPageCore::Origin>(origin));
+  auto core = std::make_shared<CPageCore>(shared_from_this(), browser, targetId, sessionId, origin, std::move(hub));
   {
     std::lock_guard<std::mutex> guard(m_mutex);
     if (m_shutdown) {
       cdp->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
       LogError("cannot create a page: the page manager has been released");
-      return E_FAIL;
+      return nullptr;
     }
     m_sessions[sessionId] = core;
     m_targets[targetId] = core;
@@ -204,12 +238,9 @@ HRESULT CPageEngine::Adopt(const std::shared_ptr<CBrowser>& browser, const std::
     Forget(core.get());
     cdp->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
     core->OnShutdown();
-    return E_FAIL;
+    return nullptr;
   }
-  auto* object = new CWebPage(core);
-  object->AddRef();
-  *page = object;
-  return S_OK;
+  return core;
 }
 
 void CPageEngine::SetZoom(unsigned int percent) {

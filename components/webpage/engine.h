@@ -12,12 +12,14 @@
 
 #include "components/webpage/cdpconnection.h"
 #include "components/webpage/engineloop.h"
+#include "components/webpage/eventhub.h"
+#include "components/webpage/orders.h"
+#include "components/webpage/pagecore.h"
 #include "components/webpage/webpagemanager.h"
 
 namespace webpage {
 
 class CBrowser;
-class CPageCore;
 
 class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
  public:
@@ -34,6 +36,9 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
 
   HRESULT NewPage(IWebPage** page);
   HRESULT NewLinkPage(IWebPage* parent, IWebPage** page);
+  // Engine thread: brings back a page whose Chromium died, in a new one, and carries out
+  // the order that asked for it.
+  void Revive(const std::shared_ptr<CPageCore>& dead, const Order& order);
   // Ends Chromium and lets every page go; the manager has been released.
   void Shutdown();
 
@@ -52,6 +57,11 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   explicit CPageEngine(const WebPageOptions& options);
   std::shared_ptr<CBrowser> EnsureBrowser(std::string* error);
   HRESULT Adopt(const std::shared_ptr<CBrowser>& browser, const std::string& targetId, int origin, IWebPage** page);
+  // A new page in a window of its own (with `hub`'s sinks when given); null, logged and
+  // with *failure set, when it cannot be made.
+  std::shared_ptr<CPageCore> CreatePage(std::shared_ptr<CEventHub> hub, std::string* failure = nullptr);
+  std::shared_ptr<CPageCore> AdoptCore(const std::shared_ptr<CBrowser>& browser, const std::string& targetId,
+                                       CPageCore::Origin origin, std::shared_ptr<CEventHub> hub);
   void OnEvent(const std::shared_ptr<CBrowser>& browser, const Json& message);
   void OnTargetEvent(const std::shared_ptr<CBrowser>& browser, const std::string& method, const Json& params);
   void OnBrowserClosed(const std::shared_ptr<CBrowser>& browser);

@@ -23,6 +23,9 @@ namespace {
 
 constexpr std::chrono::milliseconds kHistoryTimeout = 10s;
 constexpr std::chrono::milliseconds kSetupTimeout = 30s;
+// A page that crashed this often within the window is no longer brought back on its own.
+constexpr int kCrashLimit = 3;
+constexpr std::chrono::seconds kCrashWindow = 60s;
 // Title, icon and status text of a page reach the host at most this often each.
 constexpr std::chrono::milliseconds kPageValueGap = 250ms;
 // Refused windows: a burst of 8, then one every 250 ms.
@@ -83,7 +86,7 @@ bool WorthKeeping(const std::wstring& url) {
 }  // namespace
 
 CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrowser> browser, std::string targetId,
-                     std::string sessionId, Origin origin)
+                     std::string sessionId, Origin origin, std::shared_ptr<CEventHub> hub)
     : m_engine(std::move(engine)),
       m_browser(std::move(browser)),
       m_targetId(std::move(targetId)),
@@ -92,8 +95,10 @@ CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrows
       m_token(NewPageToken()),
       m_script(PageScript(m_token, m_engine->TrustedOrigins())),
       m_view(platform::CreateWindowHandle()),
-      m_hub([engine = m_engine](std::function<void()> task) { return engine->Post(std::move(task)); },
-            [engine = m_engine] { return engine->OnEngineThread(); }),
+      m_hub(hub ? std::move(hub)
+                : std::make_shared<CEventHub>(
+                      [engine = m_engine](std::function<void()> task) { return engine->Post(std::move(task)); },
+                      [engine = m_engine] { return engine->OnEngineThread(); })),
       m_hideFirstEntry(origin == Origin::Fresh),
       m_titleGate(kPageValueGap),
       m_iconGate(kPageValueGap),
@@ -148,7 +153,7 @@ void CPageCore::BrowserCommand(const std::string& method, Json params, Reply rep
     reply("Chromium is not running", Json());
 }
 
-void CPageCore::Emit(const wchar_t* key, const KeyValues& values) { m_hub.Emit(key, WriteKeyValueText(values)); }
+void CPageCore::Emit(const wchar_t* key, const KeyValues& values) { m_hub->Emit(key, WriteKeyValueText(values)); }
 
 bool CPageCore::IsMainFrame(const Json& params, const char* field) const { return Text(params, field) == m_targetId; }
 
@@ -224,14 +229,15 @@ void CPageCore::ProbeAdoptedDocument() {
 }
 
 void CPageCore::Dispose() {
+  if (std::shared_ptr<CPageCore> next = Successor()) next->Dispose();
   if (CurrentState() == State::Closed) return;
   std::shared_ptr<CPageCore> self = shared_from_this();
-  if (!m_engine->Post([self] { self->Close(false); })) m_hub.ReleaseSinks();
+  if (!m_engine->Post([self] { self->Close(false); })) m_hub->ReleaseSinks();
 }
 
 void CPageCore::OnShutdown() {
   m_state = State::Closed;
-  m_hub.ReleaseSinks();
+  m_hub->ReleaseSinks();
 }
 
 void CPageCore::OnTargetDestroyed() {
@@ -241,7 +247,7 @@ void CPageCore::OnTargetDestroyed() {
   m_nav.active = false;
   Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_url}});
   ClosePendingPopups();
-  m_hub.ReleaseSinks();
+  m_hub->ReleaseSinks();
   m_engine->Forget(this);
 }
 
@@ -250,6 +256,10 @@ void CPageCore::OnCrashed(const std::string& status) {
   if (!m_state.compare_exchange_strong(expected, State::Crashed)) return;
   m_nav.active = false;
   LogError(Describe() + " crashed (" + status + ") at " + Utf8(m_url));
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_crashes.push_back(std::chrono::steady_clock::now());
+  }
   // The sinks stay: a page whose renderer crashed comes back on REFRESH or NAVIGATE, in
   // the same tab, with the same subscribers.
   Emit(L"PROCESSCRASH", {{L"STATUS", Wide(status)}});
@@ -269,7 +279,7 @@ void CPageCore::Close(bool keepForRecovery) {
   }
   BrowserCommand("Target.closeTarget", Json{{"targetId", m_targetId}});
   ClosePendingPopups();
-  m_hub.ReleaseSinks();
+  m_hub->ReleaseSinks();
   m_engine->Forget(this);
 }
 
@@ -394,7 +404,7 @@ void CPageCore::BeginNavigation(const std::wstring& url) {
   m_nav.generation = ++m_navigationCount;
   m_nav.url = url;
   for (const wchar_t* key : {L"NAVIGATECOMPLETE", L"DOCUMENTCOMPLETE", L"NAVIGATEERROR", L"ICONCHANGE"})
-    m_hub.Forget(key);
+    m_hub->Forget(key);
   Emit(L"BEFORENAVIGATE", {{L"URL", url}});
   // The host forgets title and icon on BEFORENAVIGATE: the next ones go out even when
   // they are what was last sent (a reload, a stopped load).
@@ -736,6 +746,7 @@ void CPageCore::OnDialog(const Json& params) {
 // ---------------------------------------------------------------- host side
 
 HRESULT CPageCore::SendOrder(const wchar_t* text) {
+  if (std::shared_ptr<CPageCore> next = Successor()) return next->SendOrder(text);
   Order order;
   std::string error;
   if (!ParseOrder(text, &order, &error)) {
@@ -747,6 +758,7 @@ HRESULT CPageCore::SendOrder(const wchar_t* text) {
     return text ? E_INVALIDARG : E_POINTER;
   }
   State state = CurrentState();
+  if (state == State::Crashed && !m_browser->Alive() && order.kind != OrderKind::CloseTab) return ReviveFor(order);
   bool allowed = state == State::Crashed && (order.kind == OrderKind::CloseTab || Revives(order));
   if (state != State::Open && !allowed) {
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page " +
@@ -767,19 +779,75 @@ HRESULT CPageCore::SendOrder(const wchar_t* text) {
   return S_OK;
 }
 
+HRESULT CPageCore::ReviveFor(const Order& order) {
+  // Brought back when commanded, unless it keeps crashing: then only REFRESH or NAVIGATE,
+  // the user's own request, tries again.
+  const bool asked = order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate;
+  if (!asked && RecentCrashes() >= kCrashLimit) {
+    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page crashed " +
+               std::to_string(kCrashLimit) + " times within a minute");
+    const std::wstring reason = L"the page crashed " + std::to_wstring(kCrashLimit) +
+                                L" times within a minute; REFRESH or NAVIGATE tries again";
+    Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name}, {L"REASON", reason}});
+    Emit(L"NAVIGATEERROR", {{L"ERROR", reason}, {L"STATUS", L"0"}, {L"URL", L""}});
+    return E_FAIL;
+  }
+  std::shared_ptr<CPageCore> self = shared_from_this();
+  if (!m_engine->Post([self, order] { self->m_engine->Revive(self, order); })) {
+    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page manager has been released");
+    return E_FAIL;
+  }
+  return S_OK;
+}
+
+int CPageCore::RecentCrashes() {
+  const auto now = std::chrono::steady_clock::now();
+  std::lock_guard<std::mutex> guard(m_mutex);
+  while (!m_crashes.empty() && now - m_crashes.front() > kCrashWindow) m_crashes.pop_front();
+  return static_cast<int>(m_crashes.size());
+}
+
+std::shared_ptr<CPageCore> CPageCore::Successor() const {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  return m_successor;
+}
+
+void CPageCore::TakeOver(CPageCore& dead, const Order& order) {
+  {
+    std::scoped_lock guard(m_mutex, dead.m_mutex);
+    m_crashes = dead.m_crashes;
+    dead.m_successor = shared_from_this();
+  }
+  LogInfo(dead.Describe() + " is brought back by " + Utf8(order.name) + " as " + Describe());
+  if (dead.m_fontSize != m_fontSize) {
+    m_fontSize = dead.m_fontSize.load();
+    ApplyFontSize(m_fontSize);
+  }
+  if (dead.m_muted) SetAudio(false);
+  if (order.kind != OrderKind::Navigate && WorthKeeping(dead.m_url)) Navigate(dead.m_url);
+  if (order.kind != OrderKind::Refresh) Execute(order);
+}
+
+void CPageCore::NotRevived(const Order& order, const std::string& error) {
+  LogError(Describe() + ": could not be brought back for " + Utf8(order.name) + ": " + error);
+  Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name}, {L"REASON", L"the page could not be brought back: " + Wide(error)}});
+}
+
 HRESULT CPageCore::Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie) {
+  if (std::shared_ptr<CPageCore> next = Successor()) return next->Subscribe(key, std::move(sink), cookie);
   if (cookie) *cookie = 0;
   if (!key || !*key || !sink) {
     LogWarning(Describe() + ": Subscribe needs a key and a sink");
     return E_INVALIDARG;
   }
   if (!CEventHub::IsKnown(key)) LogWarning(Describe() + ": nothing is ever sent for \"" + Utf8(key) + "\"");
-  uintptr_t given = m_hub.Subscribe(key, std::move(sink));
+  uintptr_t given = m_hub->Subscribe(key, std::move(sink));
   if (cookie) *cookie = given;
   return S_OK;
 }
 
 HRESULT CPageCore::SetData(const wchar_t* name, const wchar_t* value) {
+  if (std::shared_ptr<CPageCore> next = Successor()) return next->SetData(name, value);
   if (!name || std::wstring(name) != L"font.size") {
     LogWarning(Describe() + ": SetData of unknown name \"" + (name ? Utf8(name) : std::string("(null)")) + "\"");
     return E_INVALIDARG;
@@ -792,15 +860,17 @@ HRESULT CPageCore::SetData(const wchar_t* name, const wchar_t* value) {
   m_fontSize = size;
   if (CurrentState() != State::Open) return S_OK;
   std::shared_ptr<CPageCore> self = shared_from_this();
-  m_engine->Post([self, size] {
-    int standard = FontSizePixels(size);
-    self->Command("Page.setFontSizes",
-                  Json{{"fontSizes", {{"standard", standard}, {"fixed", standard * 13 / 16}}}});
-  });
+  m_engine->Post([self, size] { self->ApplyFontSize(size); });
   return S_OK;
 }
 
+void CPageCore::ApplyFontSize(uint32_t size) {
+  int standard = FontSizePixels(size);
+  Command("Page.setFontSizes", Json{{"fontSizes", {{"standard", standard}, {"fixed", standard * 13 / 16}}}});
+}
+
 HRESULT CPageCore::GetData(const wchar_t* name, wchar_t** value) {
+  if (std::shared_ptr<CPageCore> next = Successor()) return next->GetData(name, value);
   if (!value) return E_POINTER;
   *value = nullptr;
   std::wstring key = name ? name : L"";
@@ -835,6 +905,8 @@ HRESULT CPageCore::FreeData(wchar_t* value) {
   {
     std::lock_guard<std::mutex> guard(m_mutex);
     if (m_given.erase(value) == 0) {
+      // Given out by the page that came back in a new Chromium, maybe.
+      if (m_successor) return m_successor->FreeData(value);
       LogError(Describe() + ": FreeData of a text this page did not give out");
       return E_INVALIDARG;
     }

@@ -35,8 +35,10 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   // The window of a new page, in pixels, until the host moves it.
   static constexpr int kNewViewWidth = 1280, kNewViewHeight = 800;
 
+  // `hub` carries the sinks of a page that died with its Chromium over to its new page;
+  // null gives the page a hub of its own.
   CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrowser> browser, std::string targetId,
-            std::string sessionId, Origin origin);
+            std::string sessionId, Origin origin, std::shared_ptr<CEventHub> hub = nullptr);
   ~CPageCore();
 
   // Host side, any thread.
@@ -67,6 +69,17 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   State CurrentState() const { return m_state.load(); }
   // The manager's zoom in percent (engine thread).
   void ApplyZoom(unsigned int percent);
+
+  // A page whose Chromium died lives on in a successor in a new Chromium, which takes
+  // over its sinks, address and settings; the page object's calls go on to it.
+  std::shared_ptr<CPageCore> Successor() const;
+  const std::shared_ptr<CEventHub>& Hub() const { return m_hub; }
+  // Engine thread: this new page takes the place of `dead` and carries out `order`.
+  void TakeOver(CPageCore& dead, const Order& order);
+  // Engine thread: `dead` could not be brought back.
+  void NotRevived(const Order& order, const std::string& error);
+  // Engine thread: carries out an order that SendOrder accepted.
+  void Execute(const Order& order);
 
  private:
   using Reply = std::function<void(const std::string& error, const Json& result)>;
@@ -128,9 +141,13 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void ProbeAdoptedDocument();
 
   // Orders.
-  void Execute(const Order& order);
   // Whether the order brings a crashed page back.
   bool Revives(const Order& order) const;
+  // An order for a page whose Chromium died: brings it back in a new one (engine thread).
+  HRESULT ReviveFor(const Order& order);
+  // Crashes within the last kCrashWindow.
+  int RecentCrashes();
+  void ApplyFontSize(uint32_t size);
   void Navigate(const std::wstring& url);
   void GoBy(int step, const std::wstring& order);
   void SaveDocument(const std::string& kind);
@@ -161,7 +178,7 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   const std::string m_token;
   const std::string m_script;
   const HWND m_view;
-  CEventHub m_hub;
+  const std::shared_ptr<CEventHub> m_hub;
   std::atomic<State> m_state{State::Open};
   std::atomic<uint32_t> m_fontSize{2};
   // A fresh page's first, empty entry is left out of the history the host sees (Chromium
@@ -172,6 +189,8 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   NavigationHistory m_history;
   std::deque<PendingPopup> m_popups;
   std::set<wchar_t*> m_given;  // texts handed out by GetData
+  std::shared_ptr<CPageCore> m_successor;
+  std::deque<std::chrono::steady_clock::time_point> m_crashes;  // within the last minute
 
   // Engine thread only.
   Navigation m_nav;

@@ -55,26 +55,66 @@ TEST_F(WebpageChromiumTest, ACrashedPageComesBackInItsTabOnRefreshOrNavigate) {
   EXPECT_EQ(S_OK, Order(page.get(), L"CMD=ClOSETAB\n"));
 }
 
-TEST_F(WebpageChromiumTest, DeadChromiumCrashesEveryPageAndIsStartedAgain) {
-  m_server.Html("/ok", "<html><body>ok</body></html>");
+// Kills the running Chromium and waits until every given sink has heard of it.
+void KillChromium(IWebPageManager* manager, std::initializer_list<CRecordingSink*> sinks) {
+  std::vector<size_t> from;
+  for (CRecordingSink* sink : sinks) from.push_back(sink->Count());
+  pid_t pid = ChromiumPid(manager);
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(0, ::kill(pid, SIGKILL));
+  size_t i = 0;
+  for (CRecordingSink* sink : sinks) EXPECT_GE(sink->WaitFor(L"PROCESSCRASH", L"STATUS=browser\n", from[i++]), 0);
+}
+
+TEST_F(WebpageChromiumTest, PagesOfADeadChromiumComeBackInANewOneWhenCommanded) {
+  m_server.Html("/ok", "<html><head><title>Fine</title></head><body>ok</body></html>");
+  m_server.Html("/other", "<html><head><title>Other</title></head><body>other</body></html>");
   CLogCapture log;
   std::shared_ptr<CRecordingSink> first, second;
   PagePtr a = NewPage(&first);
   PagePtr b = NewPage(&second);
+  qxdk::UTIL::com_ptr<IWebPageData> data;
+  a.QueryInterface(data);
+  ASSERT_EQ(S_OK, data->SetData(L"font.size", L"4"));
   ASSERT_GE(Load(a.get(), *first, m_server.Url("/ok")), 0);
+  ASSERT_GE(Load(b.get(), *second, m_server.Url("/other")), 0);
   pid_t pid = ChromiumPid(Manager());
-  ASSERT_GT(pid, 0);
-  ASSERT_EQ(0, ::kill(pid, SIGKILL));
-  EXPECT_GE(first->WaitFor(L"PROCESSCRASH", L"STATUS=browser\n"), 0);
-  EXPECT_GE(second->WaitFor(L"PROCESSCRASH", L"STATUS=browser\n"), 0);
+  KillChromium(Manager(), {first.get(), second.get()});
   EXPECT_TRUE(log.WaitFor("went away; 2 page(s) lost"));
-  EXPECT_EQ(E_FAIL, Order(b.get(), L"CMD=REFRESH\n"));
 
+  // REFRESH brings a page back on its address in a new Chromium: same page object, same
+  // sinks, a new window, its settings kept.
+  size_t from = first->Count();
+  ASSERT_EQ(S_OK, Order(a.get(), L"CMD=REFRESH\n"));
+  EXPECT_GE(first->WaitFor(L"CHLIDHANDLE", L"", from), 0);
+  EXPECT_GE(first->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(m_server.Url("/ok")) + L"\n", from), 0);
+  EXPECT_NE(pid, ChromiumPid(Manager()));
+  EXPECT_EQ(L"4", GetData(a.get(), L"font.size"));
+  // Any other order brings a page back too, and is then carried out.
+  from = second->Count();
+  ASSERT_EQ(S_OK, Order(b.get(), L"CMD=MOVEWEBWINDOW\nLPARAM=3200258\nWPARAM=0\n"));
+  EXPECT_GE(second->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(m_server.Url("/other")) + L"\n", from), 0);
+  EXPECT_GE(Load(b.get(), *second, m_server.Url("/ok")), 0) << "the page works as before";
+
+  // A page that keeps crashing is no longer brought back on its own; REFRESH still is.
+  KillChromium(Manager(), {first.get(), second.get()});
+  from = first->Count();
+  ASSERT_EQ(S_OK, Order(a.get(), L"CMD=REFRESH\n"));
+  ASSERT_GE(first->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(m_server.Url("/ok")) + L"\n", from), 0);
+  KillChromium(Manager(), {first.get()});  // the third crash within the minute
+  from = first->Count();
+  EXPECT_EQ(E_FAIL, Order(a.get(), L"CMD=STOP\n"));
+  EXPECT_GE(first->WaitFor(L"NAVIGATEERROR", L"ERROR=the page crashed 3 times within a minute", from), 0);
+  EXPECT_GE(first->WaitFor(L"ORDERUNSUPPORTED", L"CMD=STOP\n", from), 0);
+  ASSERT_EQ(S_OK, Order(a.get(), L"CMD=REFRESH\n"));
+  EXPECT_GE(first->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(m_server.Url("/ok")) + L"\n", from), 0);
+
+  // New pages work in the new Chromium, and a page closed while dead closes.
   std::shared_ptr<CRecordingSink> third;
   PagePtr c = NewPage(&third);
   ASSERT_TRUE(c);
   EXPECT_GE(Load(c.get(), *third, m_server.Url("/ok")), 0);
-  EXPECT_NE(pid, ChromiumPid(Manager()));
+  EXPECT_EQ(S_OK, Order(b.get(), L"CMD=ClOSETAB\n"));
 }
 
 TEST_F(WebpageChromiumTest, ReleasingTheManagerEndsChromium) {
