@@ -69,6 +69,17 @@ class WebpageChromiumTest : public ::testing::Test {
     return page;
   }
 
+  // Adopts the window that `opener` announced with "NEWINDOW", as the host does; the
+  // child comes with a sink on every key. Null (and a test failure) when it cannot.
+  PagePtr AdoptWindowOf(IWebPage* opener, std::shared_ptr<CRecordingSink>* childSink) {
+    PagePtr child;
+    EXPECT_EQ(S_OK, Manager()->NewLinkPage(nullptr, opener, &child));
+    if (!child) return child;
+    m_pages.push_back(child);
+    *childSink = SubscribeAll(child.get());
+    return child;
+  }
+
   static std::shared_ptr<CRecordingSink> SubscribeAll(IWebPage* page) {
     auto sink = std::make_shared<CRecordingSink>();
     qxdk::UTIL::com_ptr<IWebPageNotifier> notifier;

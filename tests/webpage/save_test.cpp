@@ -103,10 +103,9 @@ TEST_F(WebpageSaveTest, APageWhoseWindowOpenedAnotherStillSavesAnImage) {
   PagePtr opener = NewPage(&sink);
   ASSERT_GE(Load(opener.get(), *sink, m_server.Url("/opener")), 0);
   ASSERT_GE(sink->WaitFor(L"NEWINDOW"), 0);
-  PagePtr child;
-  ASSERT_EQ(S_OK, Manager()->NewLinkPage(nullptr, opener.get(), &child));
-  m_pages.push_back(child);
-  auto childSink = SubscribeAll(child.get());
+  std::shared_ptr<CRecordingSink> childSink;
+  PagePtr child = AdoptWindowOf(opener.get(), &childSink);
+  ASSERT_TRUE(child);
   ASSERT_GE(childSink->WaitFor(L"DOCUMENTCOMPLETE"), 0);
   std::wstring folder = W(m_options.downloadsFolder) + L"/";
   EXPECT_EQ(folder + L"Opener.png", Save(opener.get(), *sink, L"CMD=SAVEIMGE\n", L"png"));

@@ -188,10 +188,9 @@ TEST_F(WebpageChromiumTest, AWindowThatStealsTheBindingStillCannotAskForDialogs)
   ASSERT_GE(Load(opener.get(), *sink, untrusted.Url("/opener")), 0);
   ASSERT_GE(sink->WaitFor(L"NEWINDOW", L"URL=" + W(untrusted.Url("/thief")) + L"\n"), 0);
   std::this_thread::sleep_for(500ms);  // the thief has loaded and set its trap
-  PagePtr child;
-  ASSERT_EQ(S_OK, Manager()->NewLinkPage(nullptr, opener.get(), &child));
-  m_pages.push_back(child);
-  auto childSink = SubscribeAll(child.get());
+  std::shared_ptr<CRecordingSink> childSink;
+  PagePtr child = AdoptWindowOf(opener.get(), &childSink);
+  ASSERT_TRUE(child);
   EXPECT_GE(childSink->WaitFor(L"TITLECHANGE", L"TITLE=forged\n"), 0);
   EXPECT_TRUE(log.WaitFor("showAddFavorite dropped: " + Origin(untrusted) + " is not a trusted origin"));
   EXPECT_TRUE(log.WaitFor("showEditFavorite dropped: " + Origin(untrusted) + " is not a trusted origin"));
@@ -235,10 +234,9 @@ TEST_F(WebpageChromiumTest, EvenAPageHoldingTheBindingCannotFloodTheHost) {
   ASSERT_GE(sink->WaitFor(L"NEWINDOW"), 0);
   std::this_thread::sleep_for(500ms);
   auto started = std::chrono::steady_clock::now();
-  PagePtr child;
-  ASSERT_EQ(S_OK, Manager()->NewLinkPage(nullptr, opener.get(), &child));
-  m_pages.push_back(child);
-  auto childSink = SubscribeAll(child.get());
+  std::shared_ptr<CRecordingSink> childSink;
+  PagePtr child = AdoptWindowOf(opener.get(), &childSink);
+  ASSERT_TRUE(child);
   ASSERT_GE(childSink->WaitFor(L"TITLECHANGE", L"TITLE=the last title\n"), 0);
   ASSERT_GE(childSink->WaitFor(L"STATEXTCHANGED", L"STATTEXT=the last status\n"), 0);
   ASSERT_GE(childSink->WaitFor(L"ICONCHANGE", L"ICOURL=http://icon.test/9999.png\n"), 0);
@@ -276,10 +274,9 @@ TEST_F(WebpageChromiumTest, WindowCloseIsHonouredOnlyForWindowsAScriptOpened) {
   PagePtr opener = NewPage(&sink);
   ASSERT_GE(Load(opener.get(), *sink, m_server.Url("/opener")), 0);
   ASSERT_GE(sink->WaitFor(L"NEWINDOW"), 0);
-  PagePtr child;
-  ASSERT_EQ(S_OK, Manager()->NewLinkPage(nullptr, opener.get(), &child));
-  m_pages.push_back(child);
-  auto childSink = SubscribeAll(child.get());
+  std::shared_ptr<CRecordingSink> childSink;
+  PagePtr child = AdoptWindowOf(opener.get(), &childSink);
+  ASSERT_TRUE(child);
   std::string url = m_server.Url("/closing");
   EXPECT_GE(childSink->WaitFor(L"CLOSEWNDNOTIFTY", L"URL=" + W(url) + L"\n"), 0)
       << "a window a script opened may close; the log: " << testing::PrintToString(log.Entries());
@@ -310,10 +307,9 @@ TEST_F(WebpageChromiumTest, AWindowStillClosesAfterItsFirstEmptyDocumentIsReplac
   PagePtr opener = NewPage(&sink);
   ASSERT_GE(Load(opener.get(), *sink, m_server.Url("/opener")), 0);
   ASSERT_GE(sink->WaitFor(L"NEWINDOW"), 0);
-  PagePtr child;
-  ASSERT_EQ(S_OK, Manager()->NewLinkPage(nullptr, opener.get(), &child));
-  m_pages.push_back(child);
-  auto childSink = SubscribeAll(child.get());
+  std::shared_ptr<CRecordingSink> childSink;
+  PagePtr child = AdoptWindowOf(opener.get(), &childSink);
+  ASSERT_TRUE(child);
   std::string url = m_server.Url("/closing");
   EXPECT_GE(childSink->WaitFor(L"TITLECHANGE", L"TITLE=Closing\n"), 0);
   EXPECT_GE(childSink->WaitFor(L"CLOSEWNDNOTIFTY", L"URL=" + W(url) + L"\n"), 0);
