@@ -80,6 +80,15 @@ class WebpageChromiumTest : public ::testing::Test {
     return child;
   }
 
+  // Loads `url` in a new page (the opener) whose script opens a window, and adopts it.
+  PagePtr LoadOpenerAndAdopt(const std::string& url, PagePtr& opener, std::shared_ptr<CRecordingSink>* sink,
+                             std::shared_ptr<CRecordingSink>* childSink) {
+    opener = NewPage(sink);
+    if (!opener || Load(opener.get(), **sink, url) < 0) return nullptr;
+    EXPECT_GE((*sink)->WaitFor(L"NEWINDOW"), 0) << url << " opened no window";
+    return AdoptWindowOf(opener.get(), childSink);
+  }
+
   static std::shared_ptr<CRecordingSink> SubscribeAll(IWebPage* page) {
     auto sink = std::make_shared<CRecordingSink>();
     qxdk::UTIL::com_ptr<IWebPageNotifier> notifier;

@@ -99,12 +99,9 @@ TEST_F(WebpageSaveTest, APageWhoseWindowOpenedAnotherStillSavesAnImage) {
   m_server.Html("/opener", "<html><head><title>Opener</title></head><body>"
                            "<script>window.open('/child')</script></body></html>");
   m_server.Html("/child", "<html><head><title>Child</title></head><body>child</body></html>");
-  std::shared_ptr<CRecordingSink> sink;
-  PagePtr opener = NewPage(&sink);
-  ASSERT_GE(Load(opener.get(), *sink, m_server.Url("/opener")), 0);
-  ASSERT_GE(sink->WaitFor(L"NEWINDOW"), 0);
-  std::shared_ptr<CRecordingSink> childSink;
-  PagePtr child = AdoptWindowOf(opener.get(), &childSink);
+  std::shared_ptr<CRecordingSink> sink, childSink;
+  PagePtr opener;
+  PagePtr child = LoadOpenerAndAdopt(m_server.Url("/opener"), opener, &sink, &childSink);
   ASSERT_TRUE(child);
   ASSERT_GE(childSink->WaitFor(L"DOCUMENTCOMPLETE"), 0);
   std::wstring folder = W(m_options.downloadsFolder) + L"/";

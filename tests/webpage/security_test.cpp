@@ -270,12 +270,9 @@ TEST_F(WebpageChromiumTest, WindowCloseIsHonouredOnlyForWindowsAScriptOpened) {
                             "}, 20);"
                             "</script></body></html>");
   CLogCapture log;
-  std::shared_ptr<CRecordingSink> sink;
-  PagePtr opener = NewPage(&sink);
-  ASSERT_GE(Load(opener.get(), *sink, m_server.Url("/opener")), 0);
-  ASSERT_GE(sink->WaitFor(L"NEWINDOW"), 0);
-  std::shared_ptr<CRecordingSink> childSink;
-  PagePtr child = AdoptWindowOf(opener.get(), &childSink);
+  std::shared_ptr<CRecordingSink> sink, childSink;
+  PagePtr opener;
+  PagePtr child = LoadOpenerAndAdopt(m_server.Url("/opener"), opener, &sink, &childSink);
   ASSERT_TRUE(child);
   std::string url = m_server.Url("/closing");
   EXPECT_GE(childSink->WaitFor(L"CLOSEWNDNOTIFTY", L"URL=" + W(url) + L"\n"), 0)
@@ -303,12 +300,9 @@ TEST_F(WebpageChromiumTest, AWindowStillClosesAfterItsFirstEmptyDocumentIsReplac
   m_server.Html("/closing", "<html><head><title>Closing</title></head><body><script>"
                             "setTimeout(() => window.close(), 10);"
                             "</script></body></html>");
-  std::shared_ptr<CRecordingSink> sink;
-  PagePtr opener = NewPage(&sink);
-  ASSERT_GE(Load(opener.get(), *sink, m_server.Url("/opener")), 0);
-  ASSERT_GE(sink->WaitFor(L"NEWINDOW"), 0);
-  std::shared_ptr<CRecordingSink> childSink;
-  PagePtr child = AdoptWindowOf(opener.get(), &childSink);
+  std::shared_ptr<CRecordingSink> sink, childSink;
+  PagePtr opener;
+  PagePtr child = LoadOpenerAndAdopt(m_server.Url("/opener"), opener, &sink, &childSink);
   ASSERT_TRUE(child);
   std::string url = m_server.Url("/closing");
   EXPECT_GE(childSink->WaitFor(L"TITLECHANGE", L"TITLE=Closing\n"), 0);
