@@ -1,5 +1,7 @@
 #include "host/luashell.h"
 
+#include <climits>
+
 #include <cstdio>
 
 #include "host/luaclasses.h"
@@ -137,11 +139,14 @@ int CLuaShell::LuaQuit(lua_State* L) {
 
 int CLuaShell::LuaAfter(lua_State* L) {
   CLuaShell* self = Self(L);
-  const lua_Number ms = luaL_checknumber(L, 1);
+  lua_Number ms = luaL_checknumber(L, 1);
+  if (ms != ms) return luaL_argerror(L, 1, "the delay is not a number");
   luaL_checktype(L, 2, LUA_TFUNCTION);
+  // Any delay is accepted; a longer one than a timer can hold waits as long as it can.
+  ms = ms < 0 ? 0 : ms > kLongestDelayMs ? kLongestDelayMs : ms;
   lua_pushvalue(L, 2);
   const int ref = luaL_ref(L, LUA_REGISTRYINDEX);
-  const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long long>(ms < 0 ? 0 : ms));
+  const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long long>(ms));
   self->m_timers.emplace(due, ref);
   return 0;
 }
@@ -153,7 +158,7 @@ int CLuaShell::RunDueTimers() {
     const auto now = std::chrono::steady_clock::now();
     if (first->first > now) {
       auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(first->first - now).count();
-      return static_cast<int>(wait + 1);
+      return wait >= INT_MAX ? INT_MAX : static_cast<int>(wait + 1);
     }
     const int ref = first->second;
     m_timers.erase(first);

@@ -38,6 +38,9 @@ class CLuaShell {
   void CallInput(const std::string* line);
   void CallQuit();
 
+  // host.after's longest delay: a year; longer ones are cut to it.
+  static constexpr double kLongestDelayMs = 365.0 * 24 * 3600 * 1000;
+
   bool QuitRequested() const { return m_quit; }
   int ExitStatus() const { return m_status; }
   // Milliseconds until the next timer is due (-1: none); runs the due ones.

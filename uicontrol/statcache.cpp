@@ -55,13 +55,18 @@ CStatCacheReader::~CStatCacheReader() {
 }
 
 int CStatCacheReader::Get(unsigned long type, void* out) {
-  if (!m_hMapping) {
-    m_hMapping = OpenFileMappingW(false, L"QXESTATCACHE");
-    m_pView = MapViewOfFile(m_hMapping, false);
+  const void* view;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (!m_hMapping) {
+      m_hMapping = OpenFileMappingW(false, L"QXESTATCACHE");
+      m_pView = MapViewOfFile(m_hMapping, false);
+    }
+    view = m_pView;  // stays mapped until the reader goes
   }
   size_t offset;
-  if (!m_pView || !EntryOffset(type, &offset)) return 0;
-  uint32_t value = Entry(m_pView, offset)->load(std::memory_order_relaxed);
+  if (!view || !EntryOffset(type, &offset)) return 0;
+  uint32_t value = Entry(view, offset)->load(std::memory_order_relaxed);
   std::memcpy(out, &value, sizeof value);
   return 1;
 }

@@ -3,6 +3,7 @@
 // holding three 32-bit entries (types 1, 2, 3 at offsets 0, 4, 8) that other processes
 // can read by the browser's process ID. Offset 12 is reserved.
 #include <cstdint>
+#include <mutex>
 
 #include "platform/sharedmem.h"
 #include "uicontrol/export.h"
@@ -26,6 +27,7 @@ class UICONTROL_API CStatCacheWriter {
 };
 
 // Opens the block of a process read-only; falls back to the shared "QXESTATCACHE" block.
+// Get may be called from any thread.
 class UICONTROL_API CStatCacheReader {
  public:
   explicit CStatCacheReader(DWORD dwProcessId);
@@ -37,6 +39,7 @@ class UICONTROL_API CStatCacheReader {
   int Get(unsigned long type, void* out);
 
  private:
+  std::mutex m_mutex;  // guards the two below: Get opens the fallback block on demand
   HMAPPING m_hMapping = nullptr;
   const void* m_pView = nullptr;
 };
