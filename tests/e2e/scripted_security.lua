@@ -6,28 +6,10 @@
 package.path = host.args[1] .. "/?.lua;" .. package.path
 local browser = require("browser")
 local untrusted = host.args[2]
-local scenario
-
-local function step(text) io.write("STEP ", text, "\n") io.flush() end
-local function fail(text) io.write("SCRIPT FAIL: ", text, "\n") io.flush() host.quit(1) end
-
-local function wait_for(what, pred)
-  while not pred() do
-    if coroutine.yield() == "timeout" then error("timed out waiting for " .. what, 0) end
-  end
-end
-
-local function resume(reason)
-  if not scenario or coroutine.status(scenario) ~= "suspended" then return end
-  local ok, err = coroutine.resume(scenario, reason)
-  if not ok then fail(tostring(err)) end
-end
-
-local function pause(ms)
-  local done = false
-  host.after(ms, function() done = true resume("pause") end)
-  wait_for("a pause", function() return done end)
-end
+local here = debug.getinfo(1, "S").source:match("^@(.*)/[^/]*$") or "."
+package.path = here .. "/?.lua;" .. package.path
+local scenario = require("scenario")
+local step, wait_for, pause = scenario.step, scenario.wait_for, scenario.pause
 
 -- What reached the host, per kind.
 local dialogs = {}      -- {key, data} of the favourite dialog notifications
@@ -42,7 +24,6 @@ table.insert(browser.listeners, function(kind, a, b, c)
   elseif kind == "tab" and b == "TITLECHANGE" then
     titles[a] = (titles[a] or 0) + 1
   end
-  resume("event")
 end)
 
 local function title_of(id)
@@ -91,17 +72,4 @@ local run = function()
   step("flood: last title delivered after " .. (titles[c] or 0) .. " title changes")
 end
 
-function OnStart()
-  scenario = coroutine.create(function()
-    run()
-    io.write("SCRIPT OK\n")
-    io.flush()
-    host.quit(0)
-  end)
-  host.after(150000, function() resume("timeout") fail("the scenario did not finish in time") end)
-  resume("start")
-end
-
-function OnTabNotify(id, key, value) browser.on_tab(id, key, value) end
-function OnDataNotify(key, data) browser.on_data(key, data) end
-function OnInput(line) end
+scenario.run(browser, run)

@@ -4,24 +4,10 @@
 package.path = host.args[2] .. "/?.lua;" .. package.path
 local browser = require("browser")
 local tm = browser.tm
-local scenario
-
-local function step(text) io.write("STEP ", text, "\n") io.flush() end
-local function fail(text) io.write("SCRIPT FAIL: ", text, "\n") io.flush() host.quit(1) end
-
--- Waits (yielding to the event loop) until pred() holds.
-local function wait_for(what, pred)
-  while not pred() do
-    if coroutine.yield() == "timeout" then error("timed out waiting for " .. what, 0) end
-  end
-end
-
-local function resume(reason)
-  -- Changes made by the scenario itself arrive while it runs: it sees them when it next waits.
-  if not scenario or coroutine.status(scenario) ~= "suspended" then return end
-  local ok, err = coroutine.resume(scenario, reason)
-  if not ok then fail(tostring(err)) end
-end
+local here = debug.getinfo(1, "S").source:match("^@(.*)/[^/]*$") or "."
+package.path = here .. "/?.lua;" .. package.path
+local scenario = require("scenario")
+local step, wait_for = scenario.step, scenario.wait_for
 
 local function loaded(id, title)
   local tab = browser.find(id)
@@ -137,20 +123,7 @@ local second_run = function()
   step("the first run's tabs can be restored")
 end
 
-table.insert(browser.listeners, function() resume("event") end)
-
-function OnStart()
+scenario.run(browser, function()
   tm.GetAllSearchLists()
-  scenario = coroutine.create(function()
-    if host.args[1] == "second" then second_run() else first_run() end
-    io.write("SCRIPT OK\n")
-    io.flush()
-    host.quit(0)
-  end)
-  host.after(150000, function() resume("timeout") fail("the scenario did not finish in time") end)
-  resume("start")
-end
-
-function OnTabNotify(id, key, value) browser.on_tab(id, key, value) end
-function OnDataNotify(key, data) browser.on_data(key, data) end
-function OnInput(line) end
+  if host.args[1] == "second" then second_run() else first_run() end
+end)
