@@ -168,7 +168,6 @@ bool CPageCore::Start(std::string* error) {
       {"Page.enable", Json::object()},
       {"Network.enable", Json::object()},
       {"Runtime.enable", Json::object()},
-      {"Inspector.enable", Json::object()},
   };
   for (const auto& step : setup) {
     Json reply;
@@ -393,9 +392,10 @@ void CPageCore::OnSessionEvent(const std::string& method, const Json& params) {
     m_mainOrigin.clear();
   } else if (method == "Runtime.bindingCalled") {
     if (Text(params, "name") == kBindingName) OnPageMessage(params);
-  } else if (method == "Inspector.targetCrashed") {
-    OnCrashed("crashed");
   }
+  // A renderer's crash is reported once, by "Target.targetCrashed" (the engine routes it
+  // here with its status). The Inspector domain would report it a second time, and that
+  // report could come after an order has brought the page back.
 }
 
 void CPageCore::BeginNavigation(const std::wstring& url) {
