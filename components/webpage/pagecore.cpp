@@ -23,9 +23,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kHistoryTimeout = 10s;
 constexpr std::chrono::milliseconds kSetupTimeout = 30s;
-// A page that crashed this often within the window is no longer brought back on its own.
-constexpr int kCrashLimit = 3;
-constexpr std::chrono::seconds kCrashWindow = 60s;
 // Title, icon and status text of a page reach the host at most this often each.
 constexpr std::chrono::milliseconds kPageValueGap = 250ms;
 // Refused windows: a burst of 8, then one every 250 ms.
@@ -783,11 +780,13 @@ HRESULT CPageCore::ReviveFor(const Order& order) {
   // Brought back when commanded, unless it keeps crashing: then only REFRESH or NAVIGATE,
   // the user's own request, tries again.
   const bool asked = order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate;
-  if (!asked && RecentCrashes() >= kCrashLimit) {
+  const WebPageOptions& options = m_engine->Options();
+  if (!asked && RecentCrashes() >= options.crashLimit) {
+    const std::string within = std::to_string(options.crashWindow.count() / 1000) + " s";
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page crashed " +
-               std::to_string(kCrashLimit) + " times within a minute");
-    const std::wstring reason = L"the page crashed " + std::to_wstring(kCrashLimit) +
-                                L" times within a minute; REFRESH or NAVIGATE tries again";
+               std::to_string(options.crashLimit) + " times within " + within);
+    const std::wstring reason = L"the page crashed " + std::to_wstring(options.crashLimit) + L" times within " +
+                                Wide(within) + L"; REFRESH or NAVIGATE tries again";
     Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name}, {L"REASON", reason}});
     Emit(L"NAVIGATEERROR", {{L"ERROR", reason}, {L"STATUS", L"0"}, {L"URL", L""}});
     return E_FAIL;
@@ -803,7 +802,7 @@ HRESULT CPageCore::ReviveFor(const Order& order) {
 int CPageCore::RecentCrashes() {
   const auto now = std::chrono::steady_clock::now();
   std::lock_guard<std::mutex> guard(m_mutex);
-  while (!m_crashes.empty() && now - m_crashes.front() > kCrashWindow) m_crashes.pop_front();
+  while (!m_crashes.empty() && now - m_crashes.front() > m_engine->Options().crashWindow) m_crashes.pop_front();
   return static_cast<int>(m_crashes.size());
 }
 

@@ -145,7 +145,7 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   bool Revives(const Order& order) const;
   // An order for a page whose Chromium died: brings it back in a new one (engine thread).
   HRESULT ReviveFor(const Order& order);
-  // Crashes within the last kCrashWindow.
+  // Crashes within the last options.crashWindow.
   int RecentCrashes();
   void ApplyFontSize(uint32_t size);
   void Navigate(const std::wstring& url);

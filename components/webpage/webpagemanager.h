@@ -28,6 +28,10 @@ struct WebPageOptions {
   std::chrono::milliseconds navigationTimeout{60000};
   // A save (HTML, image, PDF) that Chromium has not answered after this long fails.
   std::chrono::milliseconds saveTimeout{60000};
+  // A page that crashed crashLimit times within crashWindow is brought back only by
+  // REFRESH or NAVIGATE, not by any order.
+  int crashLimit = 3;
+  std::chrono::milliseconds crashWindow{60000};
   // How long Chromium may take to answer its first command.
   std::chrono::milliseconds startTimeout{60000};
   // Chromium's popup blocker (a blocked window.open reports "POPBLOCK").
