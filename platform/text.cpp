@@ -7,8 +7,16 @@ namespace platform {
 std::string WideToUtf8(const std::wstring& text) {
   std::string out;
   out.reserve(text.size());
-  for (wchar_t wc : text) {
-    uint32_t c = static_cast<uint32_t>(wc);
+  const size_t n = text.size();
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t c = static_cast<uint32_t>(text[i]);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n) {
+      const uint32_t low = static_cast<uint32_t>(text[i + 1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
     if (c < 0x80) {
       out += static_cast<char>(c);

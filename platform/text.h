@@ -6,7 +6,9 @@
 
 namespace platform {
 
-// Lossless for every valid code point; lone surrogates become U+FFFD.
+// Lossless for every valid code point. A surrogate pair (text that went through UTF-16,
+// as Windows-minded callers and pages send it) becomes its one code point; lone surrogates
+// and values beyond U+10FFFF become U+FFFD. This is the one conversion to UTF-8 of the tree.
 PLATFORM_API std::string WideToUtf8(const std::wstring& text);
 // Invalid or truncated sequences each become one U+FFFD.
 PLATFORM_API std::wstring Utf8ToWide(const std::string& text);

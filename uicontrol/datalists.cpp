@@ -17,7 +17,7 @@ bool CTabManager::GetAllSearchLlists() {
 
 bool CTabManager::SetDefaultSearch(const std::wstring& strID) {
   // The ID goes into a parameter text unescaped: a line feed or NUL would change it.
-  if (!IsSingleLineValue(strID)) {
+  if (!keyvalue::IsSingleLine(strID)) {
     LOG_AT(logging::LOG_WARNING) << logging::msg::kUnsafeText;
     return false;
   }

@@ -3,48 +3,34 @@
 #include <cwchar>
 #include <cwctype>
 
-EventParams ParseEventText(const wchar_t* text) {
-  EventParams params;
-  if (!text) return params;
-  const std::wstring s(text);
-  const size_t n = s.size();
-  size_t i = 0;
-  for (;;) {
-    if (i >= n) break;
-    if (i + 1 < n && s[i + 1] == L'\n') break;
-    size_t end = s.find(L'\n', i);
-    const bool last = end == std::wstring::npos;
-    if (last) end = n;
-    const std::wstring line = s.substr(i, end - i);
-    i = end + 1;
-    size_t eq = line.find(L'=');
-    if (eq != std::wstring::npos && eq > 0) params[line.substr(0, eq)] = line.substr(eq + 1);
-    if (last) break;
-  }
-  return params;
-}
-
-std::wstring EventTextValue(const EventParams& params, const std::wstring& name) {
-  auto it = params.find(name);
-  return it == params.end() ? std::wstring() : it->second;
-}
+#include "uicontrol/interfaces/keyvalue.h"
 
 namespace {
+
+// The C library's classes, asked only for characters beyond ASCII (locale calls are the
+// slow part of reading a number).
+bool IsSpace(wchar_t c) {
+  if (c < 0x80) return c == L' ' || (c >= L'\t' && c <= L'\r');
+  return std::iswspace(static_cast<wint_t>(c)) != 0;
+}
+bool IsHexDigit(wchar_t c) {
+  return (c >= L'0' && c <= L'9') || ((c | 0x20) >= L'a' && (c | 0x20) <= L'f');
+}
 
 // Reads a hexadecimal number; false when no digit was found.
 bool ReadHex(std::wstring_view text, bool* negative, uint64_t* value, bool* overflow) {
   size_t i = 0;
-  while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i]))) ++i;
+  while (i < text.size() && IsSpace(text[i])) ++i;
   *negative = false;
   if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) *negative = text[i++] == L'-';
   if (i + 1 < text.size() && text[i] == L'0' && (text[i + 1] == L'x' || text[i + 1] == L'X') && i + 2 < text.size() &&
-      std::iswxdigit(static_cast<wint_t>(text[i + 2]))) {
+      IsHexDigit(text[i + 2])) {
     i += 2;
   }
   *value = 0;
   *overflow = false;
   size_t digits = 0;
-  for (; i < text.size() && std::iswxdigit(static_cast<wint_t>(text[i])) && text[i] < 0x80; ++i, ++digits) {
+  for (; i < text.size() && IsHexDigit(text[i]); ++i, ++digits) {
     const wchar_t c = text[i];
     const unsigned d = c <= L'9' ? c - L'0' : (c | 0x20) - L'a' + 10;
     *value = *value * 16 + d;
@@ -56,7 +42,9 @@ bool ReadHex(std::wstring_view text, bool* negative, uint64_t* value, bool* over
   return digits > 0;
 }
 
-uint32_t NumberOf(std::wstring_view text) {
+}  // namespace
+
+uint32_t EventNumberOf(std::wstring_view text) {
   bool negative, overflow;
   uint64_t value;
   if (!ReadHex(text, &negative, &value, &overflow)) return 0;
@@ -65,7 +53,7 @@ uint32_t NumberOf(std::wstring_view text) {
   return negative ? 0u - result : result;
 }
 
-uint32_t PercentOf(std::wstring_view text) {
+uint32_t EventPercentOf(std::wstring_view text) {
   bool negative, overflow;
   uint64_t value;
   if (!ReadHex(text, &negative, &value, &overflow)) return 0;
@@ -73,7 +61,7 @@ uint32_t PercentOf(std::wstring_view text) {
   return value > 100 ? 100 : static_cast<uint32_t>(value);
 }
 
-bool FlagOf(std::wstring_view text) {
+bool EventFlagOf(std::wstring_view text) {
   static const wchar_t kFalse[] = L"FALSE";
   if (text.size() != 5) return true;
   for (size_t i = 0; i < 5; ++i) {
@@ -82,41 +70,9 @@ bool FlagOf(std::wstring_view text) {
   return false;
 }
 
-}  // namespace
-
-uint32_t EventNumberValue(const EventParams& params, const std::wstring& name) {
-  return NumberOf(EventTextValue(params, name));
-}
-
-uint32_t EventPercentValue(const EventParams& params, const std::wstring& name) {
-  return PercentOf(EventTextValue(params, name));
-}
-
-bool EventFlagValue(const EventParams& params, const std::wstring& name) { return FlagOf(EventTextValue(params, name)); }
-
 bool FindEventValue(const wchar_t* text, const wchar_t* name, std::wstring_view* value) {
-  if (!text) return false;
-  const std::wstring_view s(text);
-  const std::wstring_view wanted(name);
-  const size_t n = s.size();
-  bool found = false;
-  size_t i = 0;
-  for (;;) {
-    if (i >= n) break;
-    if (i + 1 < n && s[i + 1] == L'\n') break;
-    size_t end = s.find(L'\n', i);
-    const bool last = end == std::wstring_view::npos;
-    if (last) end = n;
-    const std::wstring_view line = s.substr(i, end - i);
-    i = end + 1;
-    const size_t eq = line.find(L'=');
-    if (eq != std::wstring_view::npos && eq > 0 && line.substr(0, eq) == wanted) {
-      *value = line.substr(eq + 1);
-      found = true;
-    }
-    if (last) break;
-  }
-  return found;
+  if (!text || !name) return false;
+  return keyvalue::FindValue(text, name, keyvalue::Reading::kEventText, value);
 }
 
 std::wstring ReadEventText(const wchar_t* text, const wchar_t* name) {
@@ -126,25 +82,25 @@ std::wstring ReadEventText(const wchar_t* text, const wchar_t* name) {
 
 uint32_t ReadEventNumber(const wchar_t* text, const wchar_t* name) {
   std::wstring_view value;
-  return FindEventValue(text, name, &value) ? NumberOf(value) : 0;
+  return FindEventValue(text, name, &value) ? EventNumberOf(value) : 0;
 }
 
 uint32_t ReadEventPercent(const wchar_t* text, const wchar_t* name) {
   std::wstring_view value;
-  return FindEventValue(text, name, &value) ? PercentOf(value) : 0;
+  return FindEventValue(text, name, &value) ? EventPercentOf(value) : 0;
 }
 
 bool ReadEventFlag(const wchar_t* text, const wchar_t* name) {
   std::wstring_view value;
-  return FindEventValue(text, name, &value) ? FlagOf(value) : true;
+  return FindEventValue(text, name, &value) ? EventFlagOf(value) : true;
 }
 
 PageEvent LookupPageEvent(const wchar_t* key) {
   struct Entry {
-    const wchar_t* key;
+    std::wstring_view key;
     PageEvent event;
   };
-  static const Entry kEntries[] = {
+  static constexpr Entry kEntries[] = {
       {L"BEFORENAVIGATE", PageEvent::BeforeNavigate},
       {L"NEWINDOW", PageEvent::NewWindow},
       {L"GOFORWARDSTATECHANGE", PageEvent::GoForwardState},
@@ -166,9 +122,15 @@ PageEvent LookupPageEvent(const wchar_t* key) {
       {L"POPBLOCK", PageEvent::PopupBlocked},
   };
   if (!key || !*key) return PageEvent::Unknown;
-  // Most keys differ in their first two characters, so few full comparisons are made.
+  // The length and the first character settle all but a few keys before any full
+  // comparison; no key is longer than 22 characters, so longer texts stop early.
+  size_t length = 0;
+  while (key[length] != L'\0' && length <= 22) ++length;
   for (const Entry& entry : kEntries) {
-    if (entry.key[0] == key[0] && entry.key[1] == key[1] && std::wcscmp(entry.key, key) == 0) return entry.event;
+    if (entry.key.size() != length || entry.key[0] != key[0]) continue;
+    size_t i = 1;
+    while (i < length && entry.key[i] == key[i]) ++i;
+    if (i == length) return entry.event;
   }
   return PageEvent::Unknown;
 }

@@ -23,7 +23,7 @@ bool IsInternalAddress(const std::wstring& strLowerURL) {
 // cut lines, so such fields are refused.
 bool AllSingleLine(std::initializer_list<const std::wstring*> values) {
   for (const std::wstring* value : values) {
-    if (!IsSingleLineValue(*value)) {
+    if (!keyvalue::IsSingleLine(*value)) {
       LOG_AT(logging::LOG_WARNING) << logging::msg::kUnsafeText;
       return false;
     }

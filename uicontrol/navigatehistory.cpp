@@ -20,7 +20,7 @@ std::wstring CTaskGetNavigateHistory::ReadTravelLog(const wchar_t* name) {
 bool CTaskGetNavigateHistory::QueryIcon(const std::wstring& strURL, std::wstring* icon) {
   // A URL holding a line feed would add lines to the query: such an entry keeps an
   // empty icon instead of asking.
-  if (!IsSingleLineValue(strURL)) {
+  if (!keyvalue::IsSingleLine(strURL)) {
     icon->clear();
     return true;
   }

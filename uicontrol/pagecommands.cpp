@@ -55,7 +55,7 @@ bool CTabManager::Navigate(unsigned int uID, const std::wstring& strURL) {
     LOG_AT(logging::LOG_WARNING) << logging::msg::kEmptyURL;
     return false;
   }
-  if (!IsSingleLineValue(strURL)) {
+  if (!keyvalue::IsSingleLine(strURL)) {
     LOG_AT(logging::LOG_WARNING) << logging::msg::kUnsafeText;
     return false;
   }

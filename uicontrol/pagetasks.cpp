@@ -40,13 +40,13 @@ bool CTaskSetTextSize::Execute() {
 }
 
 void CTaskMoveWnd::AddParameters(KeyValueMap& order) {
-  order[L"WPARAM"] = ToHex(Pack(m_rcWnd.left, m_rcWnd.top));
-  order[L"LPARAM"] = ToHex(Pack(m_rcWnd.right, m_rcWnd.bottom));
+  order[L"WPARAM"] = keyvalue::Hex(Pack(m_rcWnd.left, m_rcWnd.top));
+  order[L"LPARAM"] = keyvalue::Hex(Pack(m_rcWnd.right, m_rcWnd.bottom));
 }
 
 bool CTaskSendParentHwnd::Execute() {
   KeyValueMap order{{L"CMD", L"PARENTHWND"},
-                    {L"HWND", ToHex(static_cast<uint32_t>(HandleValue(m_hParentWnd)))}};
+                    {L"HWND", keyvalue::Hex(static_cast<uint32_t>(HandleValue(m_hParentWnd)))}};
   // Link and restored tabs get their page on the UI worker while this runs on the IO worker.
   if (m_spTabInfo->WaitForWebPage(30000)) SendPageOrder(*m_spTabInfo, order);
   return true;

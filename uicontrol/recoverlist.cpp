@@ -15,7 +15,7 @@ bool CTaskGetRecoverList::Execute() {
   if (nCount <= 0) return true;
 
   for (int i = 0; i < nCount; ++i) {
-    KeyValueMap parameters{{L"id", ToHex(static_cast<uint32_t>(i))}};
+    KeyValueMap parameters{{L"id", keyvalue::Hex(static_cast<uint32_t>(i))}};
     // One field of the entry; a missing answer reads as empty, which leaves the entry out
     // when it is the uuid or both title and URL.
     auto readField = [&](const wchar_t* key) {
@@ -31,7 +31,7 @@ bool CTaskGetRecoverList::Execute() {
 
     std::wstring strIcon;
     // A URL holding a line feed would add lines to the query: it keeps an empty icon.
-    if (IsSingleLineValue(strURL)) {
+    if (keyvalue::IsSingleLine(strURL)) {
       parameters[L"key"] = L"url";
       parameters[L"url"] = strURL;
       if (!QueryStoreText(m_spStore.get(), L"get_icon", FormatKeyValueText(parameters), &strIcon)) return true;

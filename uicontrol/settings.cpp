@@ -62,7 +62,7 @@ int CTabManager::GetItemValue(const std::wstring& strCommand, const std::wstring
 }
 
 std::wstring CTabManager::QueryIconPathFromURL(const std::wstring& strURL) {
-  if (!IsSingleLineValue(strURL)) {
+  if (!keyvalue::IsSingleLine(strURL)) {
     LOG_AT(logging::LOG_WARNING) << logging::msg::kUnsafeText;
     return std::wstring();
   }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "platform/windef.h"
 #include "uicontrol/atomicslot.h"
@@ -78,7 +79,7 @@ class UICONTROL_API CTabInfo : public INotifOrderStub,
   void CopyFrom(const CTabInfo& other);
   int WriteHistory();
   // Stores a changed title (as shown) and URL; false when both equal the stored values.
-  bool ApplyTitleChange(std::wstring strNewTitle, std::wstring strNewURL);
+  bool ApplyTitleChange(std::wstring_view newTitle, std::wstring_view newURL);
 
   // Guards the self pin and the page wait.
   std::mutex m_lockRef;

@@ -25,7 +25,7 @@ bool IsInternalPage(const std::wstring& lowerURL) {
 }
 
 // The title as shown: the registered sign becomes TAB "reg" TAB, no-break spaces spaces.
-std::wstring DisplayTitle(std::wstring title) {
+std::wstring DisplayTitle(std::wstring_view title) {
   std::wstring out;
   out.reserve(title.size());
   for (wchar_t c : title) {
@@ -54,8 +54,13 @@ std::wstring HistoryDate() {
 
 namespace {
 
-bool NeedsDisplayForm(const std::wstring& title) {
-  return title.find_first_of(L"\u00AE\u00A0") != std::wstring::npos;
+// Whether the shown title differs from the page's. Titles are short and seldom hold
+// either sign, so one plain loop beats a search for a set of characters.
+bool NeedsDisplayForm(std::wstring_view title) {
+  for (wchar_t c : title) {
+    if (c == L'\u00AE' || c == L'\u00A0') return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -77,9 +82,14 @@ HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
     case PageEvent::ProgressChange:
       uProcent.store(ReadEventPercent(value, L"PERCENT"), std::memory_order_release);
       break;
-    case PageEvent::TitleChange:
-      if (!ApplyTitleChange(ReadEventText(value, L"TITLE"), ReadEventText(value, L"URL"))) return 0;
+    case PageEvent::TitleChange: {
+      // Both values in one pass over the text; an absent one reads as empty.
+      static constexpr std::wstring_view kNames[] = {L"TITLE", L"URL"};
+      std::wstring_view values[2];
+      if (value) keyvalue::FindValues(value, keyvalue::Reading::kEventText, kNames, values);
+      if (!ApplyTitleChange(values[0], values[1])) return 0;
       break;
+    }
     case PageEvent::IconChange:
       strIconPath.Set(ReadEventText(value, L"ICOURL"));
       if (bDocumentComplete) WriteHistory();
@@ -137,18 +147,17 @@ HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
   return 0;
 }
 
-bool CTabInfo::ApplyTitleChange(std::wstring strNewTitle, std::wstring strNewURL) {
-  const bool bDisplayForm = NeedsDisplayForm(strNewTitle);
-  std::wstring strShown = bDisplayForm ? DisplayTitle(strNewTitle) : std::wstring();
-  {
-    std::lock_guard<std::mutex> guard(m_lockText);
-    std::wstring& title = strTitle.LockedValue();
-    std::wstring& url = strURL.LockedValue();
-    if (url == strNewURL && title == strNewTitle) return false;
-    title.swap(bDisplayForm ? strShown : strNewTitle);
-    url.swap(strNewURL);
-  }
-  // The replaced texts are freed here, outside the lock.
+bool CTabInfo::ApplyTitleChange(std::wstring_view newTitle, std::wstring_view newURL) {
+  // The display form is built before the lock is taken; the stored texts are assigned in
+  // place, so a title of a length seen before costs no allocation.
+  const bool bDisplayForm = NeedsDisplayForm(newTitle);
+  const std::wstring strShown = bDisplayForm ? DisplayTitle(newTitle) : std::wstring();
+  std::lock_guard<std::mutex> guard(m_lockText);
+  std::wstring& title = strTitle.LockedValue();
+  std::wstring& url = strURL.LockedValue();
+  if (url == newURL && title == newTitle) return false;
+  title.assign(bDisplayForm ? std::wstring_view(strShown) : newTitle);
+  url.assign(newURL);
   return true;
 }
 
@@ -159,9 +168,9 @@ int CTabInfo::WriteHistory() {
   if (IsInternalPage(strLowerURL)) return 1;
 
   // Titles and icons come from the page: they may not add lines to the entry.
-  const std::wstring text = FormatKeyValueText({{L"title", ToSingleLine(strTitle.Get())},
-                                                {L"url", ToSingleLine(strLowerURL)},
-                                                {L"icon", ToSingleLine(strIconPath.Get())},
+  const std::wstring text = FormatKeyValueText({{L"title", keyvalue::SingleLine(strTitle.Get())},
+                                                {L"url", keyvalue::SingleLine(strLowerURL)},
+                                                {L"icon", keyvalue::SingleLine(strIconPath.Get())},
                                                 {L"date", HistoryDate()}});
   com_ptr<IDataAccessor> spStore = CTabManager::GetDataAccessor();
   if (spStore) spStore->SetData(L"add_his", text.c_str());

@@ -14,7 +14,7 @@ namespace {
 
 // Refuses texts that would add lines to an order (see IsSingleLineValue).
 bool RefuseUnsafe(const std::wstring& text) {
-  if (IsSingleLineValue(text)) return false;
+  if (keyvalue::IsSingleLine(text)) return false;
   LOG_AT(logging::LOG_WARNING) << logging::msg::kUnsafeText;
   return true;
 }

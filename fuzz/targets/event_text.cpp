@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz/fuzzinput.h"
-#include "uicontrol/eventtext.h"
+#include "tests/uicontrol/eventtext_oracle.h"
 
 namespace {
 

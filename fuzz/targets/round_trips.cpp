@@ -16,7 +16,7 @@
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/travellog.h"
 #include "fuzz/fuzzinput.h"
-#include "uicontrol/eventtext.h"
+#include "tests/uicontrol/eventtext_oracle.h"
 #include "uicontrol/keyvaluetext.h"
 #include "uicontrol/travellog.h"
 #include "uicontrol/xmldocument.h"
@@ -34,7 +34,7 @@ void KeyValueRoundTrip(const Pairs& pairs) {
   for (const auto& pair : pairs) {
     // Keys and values both writers keep as they are: no '=' in keys, no line feed, carriage
     // return or NUL anywhere (the engine's writer turns those into spaces).
-    if (!IsKey(pair.first) || !IsSingleLineValue(pair.second) || pair.second.find(L'\r') != std::wstring::npos) {
+    if (!IsKey(pair.first) || !keyvalue::IsSingleLine(pair.second) || pair.second.find(L'\r') != std::wstring::npos) {
       continue;
     }
     entries[pair.first] = pair.second;

@@ -11,7 +11,7 @@
 
 #include "fuzz/fuzzinput.h"
 #include "fuzz/librarysession.h"
-#include "uicontrol/eventtext.h"
+#include "tests/uicontrol/eventtext_oracle.h"
 
 namespace {
 

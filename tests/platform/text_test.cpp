@@ -20,6 +20,13 @@ TEST(Text, InvalidInputBecomesReplacementCharacters) {
   EXPECT_EQ(Utf8ToWide("\xc0\xaf"), L"\uFFFD");              // overlong
   EXPECT_EQ(Utf8ToWide("\xed\xa0\x80"), L"\uFFFD");          // surrogate
   EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xef\xbf\xbd");
+  // A surrogate pair is one character; its halves alone, reversed or split are not.
+  const wchar_t pair[] = {0xD83D, 0xDE00, 0};
+  EXPECT_EQ(WideToUtf8(pair), "\xf0\x9f\x98\x80");
+  const wchar_t reversed[] = {0xDE00, 0xD83D, L'x', 0};
+  EXPECT_EQ(WideToUtf8(reversed), "\xef\xbf\xbd\xef\xbf\xbdx");
+  const wchar_t split[] = {0xD83D, L'x', 0xDE00, 0};
+  EXPECT_EQ(WideToUtf8(split), "\xef\xbf\xbdx\xef\xbf\xbd");
   EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0x110000))), "\xef\xbf\xbd");
 }
 

@@ -1,7 +1,7 @@
 // The event value parser and its three readings.
 #include <gtest/gtest.h>
 
-#include "uicontrol/eventtext.h"
+#include "tests/uicontrol/eventtext_oracle.h"
 
 TEST(EventText, ParsesLinesAtTheFirstEqualsSign) {
   EventParams p = ParseEventText(L"A=1\nB=x=y\n");
@@ -54,7 +54,7 @@ TEST(EventText, DirectReadingsAnswerWhatTheParsedMapAnswers) {
                             L"A=1\n\nA=2\n", L"A=1\nx\nA=2\n", L"AB=1\nA=2", L"", L"A", L"\n", L"A=1\nB"};
   for (const wchar_t* text : texts) {
     const EventParams params = ParseEventText(text);
-    for (const wchar_t* name : {L"A", L"B", L"AB", L"K", L"missing"}) {
+    for (const wchar_t* name : {L"A", L"B", L"AB", L"K", L"missing", L"", L"A=B"}) {
       EXPECT_EQ(ReadEventText(text, name), EventTextValue(params, name)) << text << " / " << name;
       EXPECT_EQ(ReadEventNumber(text, name), EventNumberValue(params, name)) << text << " / " << name;
       EXPECT_EQ(ReadEventPercent(text, name), EventPercentValue(params, name)) << text << " / " << name;
