@@ -101,7 +101,6 @@ class LOGGING_API SystemErrorLogEntry {
 
  private:
   int m_errorCode;
-  const char* m_module;
   LogEntry m_entry;
 };
 

@@ -28,8 +28,10 @@ std::string SystemErrorSuffix(int errorCode) {
 
 }  // namespace
 
-SystemErrorLogEntry::SystemErrorLogEntry(const char* file, int line, int level, int errorCode, const char* module)
-    : m_errorCode(errorCode), m_module(module), m_entry(file, line, level) {}
+// The module names where a Windows message table would be looked up; the texts here come
+// from the C library alone, so it goes unused.
+SystemErrorLogEntry::SystemErrorLogEntry(const char* file, int line, int level, int errorCode, const char* /*module*/)
+    : m_errorCode(errorCode), m_entry(file, line, level) {}
 
 SystemErrorLogEntry::~SystemErrorLogEntry() {
   try {

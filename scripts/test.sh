@@ -6,6 +6,7 @@
 #   luajit   the normal build on LuaJIT instead of Lua 5.1, the tests that run Lua code
 #   package  install, CMake and pkg-config consumers, Debian packages, lintian
 #   fuzz     each fuzz target for a short run on its corpus (clang, libFuzzer)
+#   threadsafety  the product code compiled with clang's lock analysis as errors
 # UICONTROL_VARIANTS chooses among them (default: all, in that order).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,7 +16,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 
-variants=${UICONTROL_VARIANTS:-"normal asan tsan luajit package fuzz"}
+variants=${UICONTROL_VARIANTS:-"normal asan tsan luajit package fuzz threadsafety"}
 for variant in $variants; do
   start=$(date +%s)
   case "$variant" in
@@ -36,6 +37,10 @@ for variant in $variants; do
     fuzz)
       echo "== fuzz smoke run"
       "$root/scripts/fuzz.sh" --smoke
+      ;;
+    threadsafety)
+      echo "== lock analysis (clang -Wthread-safety)"
+      "$root/scripts/threadsafety.sh"
       ;;
     *)
       echo "unknown variant $variant" >&2

@@ -8,8 +8,9 @@
 // more than that, and nothing is cached per thread.
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <vector>
+
+#include "platform/mutex.h"
 
 template <class F>
 class CCallbackSlot {
@@ -29,7 +30,7 @@ class CCallbackSlot {
     const F* old = m_current.exchange(new F(std::move(fn)));
     if (!old) return;
     {
-      std::lock_guard<std::mutex> guard(m_retireLock);
+      platform::CMutexLock guard(m_retireLock);
       m_retired.push_back(old);
       m_hasRetired.store(true);
     }
@@ -58,7 +59,7 @@ class CCallbackSlot {
   void Reclaim() const {
     std::vector<const F*> dead;
     {
-      std::lock_guard<std::mutex> guard(m_retireLock);
+      platform::CMutexLock guard(m_retireLock);
       if (m_running.load() != 0) return;
       dead.swap(m_retired);
       m_hasRetired.store(false);
@@ -70,6 +71,6 @@ class CCallbackSlot {
   std::atomic<const F*> m_current{nullptr};
   mutable std::atomic<int> m_running{0};
   mutable std::atomic<bool> m_hasRetired{false};
-  mutable std::mutex m_retireLock;
-  mutable std::vector<const F*> m_retired;
+  mutable platform::CMutex m_retireLock;
+  mutable std::vector<const F*> m_retired GUARDED_BY(m_retireLock);
 };

@@ -1,12 +1,13 @@
 #pragma once
 // A text field that one thread writes while another copies it. Every access holds the
 // lock the field was given (one lock per record), held for the copy alone.
-#include <mutex>
 #include <string>
+
+#include "platform/mutex.h"
 
 class CGuardedString {
  public:
-  explicit CGuardedString(std::mutex& lock) : m_lock(lock) {}
+  explicit CGuardedString(platform::CMutex& lock) : m_lock(lock) {}
   CGuardedString(const CGuardedString&) = delete;
   // Copies the value only; each field keeps its own record's lock.
   CGuardedString& operator=(const CGuardedString& other) {
@@ -15,30 +16,30 @@ class CGuardedString {
   }
 
   std::wstring Get() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    platform::CMutexLock guard(m_lock);
     return m_value;
   }
   void Set(std::wstring value) {
     {
-      std::lock_guard<std::mutex> guard(m_lock);
+      platform::CMutexLock guard(m_lock);
       m_value.swap(value);
     }
     // The old text is freed here, outside the lock.
   }
   bool Equals(const std::wstring& value) const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    platform::CMutexLock guard(m_lock);
     return m_value == value;
   }
   bool Empty() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    platform::CMutexLock guard(m_lock);
     return m_value.empty();
   }
 
   // For callers that already hold the lock, to read or change several fields at once.
-  std::wstring& LockedValue() { return m_value; }
-  std::mutex& Lock() const { return m_lock; }
+  std::wstring& LockedValue() REQUIRES(m_lock) { return m_value; }
+  platform::CMutex& Lock() const RETURN_CAPABILITY(m_lock) { return m_lock; }
 
  private:
-  std::mutex& m_lock;
-  std::wstring m_value;
+  platform::CMutex& m_lock;
+  std::wstring m_value GUARDED_BY(m_lock);
 };

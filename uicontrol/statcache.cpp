@@ -57,7 +57,7 @@ CStatCacheReader::~CStatCacheReader() {
 int CStatCacheReader::Get(unsigned long type, void* out) {
   const void* view;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     if (!m_hMapping) {
       m_hMapping = OpenFileMappingW(false, L"QXESTATCACHE");
       m_pView = MapViewOfFile(m_hMapping, false);

@@ -3,8 +3,8 @@
 // holding three 32-bit entries (types 1, 2, 3 at offsets 0, 4, 8) that other processes
 // can read by the browser's process ID. Offset 12 is reserved.
 #include <cstdint>
-#include <mutex>
 
+#include "platform/mutex.h"
 #include "platform/sharedmem.h"
 #include "uicontrol/export.h"
 
@@ -39,7 +39,7 @@ class UICONTROL_API CStatCacheReader {
   int Get(unsigned long type, void* out);
 
  private:
-  std::mutex m_mutex;  // guards the two below: Get opens the fallback block on demand
-  HMAPPING m_hMapping = nullptr;
-  const void* m_pView = nullptr;
+  platform::CMutex m_mutex;  // Get opens the fallback block on demand
+  HMAPPING m_hMapping GUARDED_BY(m_mutex) = nullptr;
+  const void* m_pView GUARDED_BY(m_mutex) = nullptr;
 };

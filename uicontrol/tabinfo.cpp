@@ -64,7 +64,7 @@ HRESULT CTabInfo::QueryInterface(const GUID& riid, void** ppv) {
 }
 
 ULONG CTabInfo::AddRef() {
-  std::lock_guard<std::mutex> guard(m_lockRef);
+  platform::CMutexLock guard(m_lockRef);
   int32_t count = InternalAddRef();
   if (count == 1) m_spSelfPin = weak_from_this().lock();
   return static_cast<ULONG>(count);
@@ -75,7 +75,7 @@ ULONG CTabInfo::Release() {
   bool bDelete = false;
   int32_t count;
   {
-    std::lock_guard<std::mutex> guard(m_lockRef);
+    platform::CMutexLock guard(m_lockRef);
     count = InternalRelease();
     if (count == 0) {
       // Owned by shared pointers: drop the pin (which may free the record below, after the
@@ -100,16 +100,21 @@ int CTabInfo::ClearChche() {
 void CTabInfo::SetWebPage(com_ptr<IWebPage> spPage) {
   spWebPage.Set(std::move(spPage));
   {
-    std::lock_guard<std::mutex> guard(m_lockRef);
+    // Taken so that a waiter between its test and its wait cannot miss the wake-up.
+    platform::CMutexLock guard(m_lockRef);
   }
-  m_condPage.notify_all();
+  m_condPage.NotifyAll();
 }
 
 com_ptr<IWebPage> CTabInfo::WaitForWebPage(unsigned milliseconds) {
-  std::unique_lock<std::mutex> guard(m_lockRef);
-  m_condPage.wait_for(guard, std::chrono::milliseconds(milliseconds),
-                      [this] { return spWebPage.With([](const com_ptr<IWebPage>& p) { return static_cast<bool>(p); }); });
-  guard.unlock();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  auto hasPage = [this] { return spWebPage.With([](const com_ptr<IWebPage>& p) { return static_cast<bool>(p); }); };
+  {
+    platform::CMutexLock guard(m_lockRef);
+    while (!hasPage()) {
+      if (!m_condPage.WaitUntil(guard, deadline)) break;
+    }
+  }
   return spWebPage.Get();
 }
 

@@ -2,13 +2,13 @@
 // CTabInfo: the record of one tab and, at the same time, the sink of its page's events.
 // CLuaTabInfo: a plain value snapshot of a record for the Lua user interface.
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
+#include "platform/mutex.h"
 #include "platform/windef.h"
 #include "uicontrol/atomicslot.h"
 #include "uicontrol/com/qxcom.h"
@@ -54,7 +54,7 @@ class UICONTROL_API CTabInfo : public INotifOrderStub,
   qxdk::UTIL::com_ptr<IWebPage> WaitForWebPage(unsigned milliseconds);
 
   // Guards the text fields below; held only to copy or replace them.
-  mutable std::mutex m_lockText;
+  mutable platform::CMutex m_lockText;
 
   std::atomic<int32_t> bDocumentComplete{0};
   std::atomic<uint32_t> uID{0};
@@ -82,11 +82,11 @@ class UICONTROL_API CTabInfo : public INotifOrderStub,
   bool ApplyTitleChange(std::wstring_view newTitle, std::wstring_view newURL);
 
   // Guards the self pin and the page wait.
-  std::mutex m_lockRef;
-  std::shared_ptr<CTabInfo> m_spSelfPin;
+  platform::CMutex m_lockRef;
+  std::shared_ptr<CTabInfo> m_spSelfPin GUARDED_BY(m_lockRef);
   // Set for copies: Release never deletes them.
   bool m_bSnapshot = false;
-  std::condition_variable m_condPage;
+  platform::CCondition m_condPage;
 };
 
 class UICONTROL_API CLuaTabInfo {

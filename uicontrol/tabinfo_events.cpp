@@ -152,7 +152,10 @@ bool CTabInfo::ApplyTitleChange(std::wstring_view newTitle, std::wstring_view ne
   // place, so a title of a length seen before costs no allocation.
   const bool bDisplayForm = NeedsDisplayForm(newTitle);
   const std::wstring strShown = bDisplayForm ? DisplayTitle(newTitle) : std::wstring();
-  std::lock_guard<std::mutex> guard(m_lockText);
+  platform::CMutexLock guard(m_lockText);
+  // Both fields are guarded by the record's text lock.
+  strTitle.Lock().AssertHeld();
+  strURL.Lock().AssertHeld();
   std::wstring& title = strTitle.LockedValue();
   std::wstring& url = strURL.LockedValue();
   if (url == newURL && title == newTitle) return false;

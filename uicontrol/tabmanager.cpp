@@ -119,7 +119,7 @@ void CTabManager::NotifyData(const wchar_t* key, const std::wstring& data) {
 
 bool CTabManager::Start() {
   LOG_AT(logging::LOG_INFO) << logging::msg::kStartTabManager;
-  std::lock_guard<std::mutex> guard(m_lockThreads);
+  platform::CMutexLock guard(m_lockThreads);
   if (m_hThreadHandle[0] && m_hThreadHandle[1]) return true;
 
   m_hThreadHandle[0] = platform::CreateThread([] { TabWorkIOThread(nullptr); });
@@ -138,7 +138,7 @@ bool CTabManager::Start() {
 }
 
 void CTabManager::Quit() {
-  std::lock_guard<std::mutex> guard(m_lockThreads);
+  platform::CMutexLock guard(m_lockThreads);
   if (!m_hThreadHandle[0] && !m_hThreadHandle[1]) return;
   for (const platform::ThreadHandle& handle : m_hThreadHandle) {
     if (handle && handle->get_id() == std::this_thread::get_id()) {
@@ -170,7 +170,7 @@ unsigned CTabManager::TabWorkUIThread(void*) {
 void CTabManager::BindMainWnd(HWND hWnd) {
   std::vector<PendingWebWindow> vecPending;
   {
-    std::lock_guard<std::mutex> guard(m_lockMainWnd);
+    platform::CMutexLock guard(m_lockMainWnd);
     m_hMainWnd = hWnd;
     if (hWnd) vecPending.swap(m_vecPendingWebWnd);
   }
@@ -182,7 +182,7 @@ void CTabManager::BindMainWnd(HWND hWnd) {
 void CTabManager::PlaceWebWindow(unsigned int uID, HWND hWnd) {
   HWND hMainWnd;
   {
-    std::lock_guard<std::mutex> guard(m_lockMainWnd);
+    platform::CMutexLock guard(m_lockMainWnd);
     hMainWnd = m_hMainWnd.load();
     if (!hMainWnd) {
       m_vecPendingWebWnd.push_back({uID, hWnd});

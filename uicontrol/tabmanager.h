@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/lock.h"
+#include "platform/mutex.h"
 #include "platform/thread.h"
 #include "platform/windef.h"
 #include "uicontrol/atomicslot.h"
@@ -190,8 +191,8 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   bool PostStandardCommand(unsigned int uID, bool bUIQueue,
                            std::shared_ptr<ITabTask> (*makeTask)(std::shared_ptr<CTabInfo>));
 
-  platform::ThreadHandle m_hThreadHandle[2];
-  std::map<unsigned int, std::shared_ptr<CTabInfo>> m_mapTabInfo;
+  platform::ThreadHandle m_hThreadHandle[2] GUARDED_BY(m_lockThreads);
+  std::map<unsigned int, std::shared_ptr<CTabInfo>> m_mapTabInfo GUARDED_BY(m_lockTabInfo);
   std::atomic<unsigned int> m_uLastID{0};
   std::atomic<unsigned int> m_uCurrentID{0};
   std::atomic<HWND> m_hMainWnd{nullptr};
@@ -202,15 +203,15 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
 
   // Start and Quit come from the host's thread; this keeps a Lua call and a native
   // call from starting or joining the same threads twice.
-  std::mutex m_lockThreads;
+  platform::CMutex m_lockThreads;
   // Page windows that arrived before a main window was bound, in arrival order; the
   // lock also orders binding against new arrivals so that none is left behind.
   struct PendingWebWindow {
     unsigned int uID;
     HWND hWnd;
   };
-  std::mutex m_lockMainWnd;
-  std::vector<PendingWebWindow> m_vecPendingWebWnd;
+  platform::CMutex m_lockMainWnd;
+  std::vector<PendingWebWindow> m_vecPendingWebWnd GUARDED_BY(m_lockMainWnd);
   // Parents and shows one page window; a tab closed meanwhile is skipped.
   void ShowWebWindowIn(unsigned int uID, HWND hWnd, HWND hMainWnd);
 
