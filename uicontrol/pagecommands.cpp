@@ -102,7 +102,7 @@ bool CTabManager::Home(unsigned int uID) {
     return false;
   }
   if (GetDefaultIndex().empty()) {
-    ::MessageBoxW(m_hMainWnd, L"当前主页为空，请重新设置主页！", L"提示", MB_ICONERROR);
+    ::MessageBoxW(DialogOwnerWnd(), L"当前主页为空，请重新设置主页！", L"提示", MB_ICONERROR);
     return false;
   }
   std::shared_ptr<CTabInfo> spTabInfo = FindTabInfoInternal(uID);

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "uicontrol/pageorder.h"
+#include "uicontrol/tunables.h"
 
 using qxdk::UTIL::com_ptr;
 
@@ -48,6 +49,6 @@ bool CTaskSendParentHwnd::Execute() {
   KeyValueMap order{{L"CMD", L"PARENTHWND"},
                     {L"HWND", keyvalue::Hex(static_cast<uint32_t>(HandleValue(m_hParentWnd)))}};
   // Link and restored tabs get their page on the UI worker while this runs on the IO worker.
-  if (m_spTabInfo->WaitForWebPage(30000)) SendPageOrder(*m_spTabInfo, order);
+  if (m_spTabInfo->WaitForWebPage(tunables::kWaitForPageMilliseconds)) SendPageOrder(*m_spTabInfo, order);
   return true;
 }

@@ -16,6 +16,7 @@
 #include "uicontrol/guardedstring.h"
 #include "uicontrol/interfaces/notifystub.h"
 #include "uicontrol/interfaces/webpage.h"
+#include "uicontrol/tunables.h"
 
 struct lua_State;
 
@@ -68,7 +69,7 @@ class UICONTROL_API CTabInfo : public INotifOrderStub,
   CGuardedString strTitle{m_lockText};
   CGuardedString strURL{m_lockText};
   CGuardedString strIconPath{m_lockText};
-  std::atomic<uint32_t> uFontSize{2};
+  std::atomic<uint32_t> uFontSize{tunables::kDefaultFontSize};
   std::atomic<uint32_t> uTickCount{0};
   std::atomic<int32_t> bIsWndShow{0};
   CGuardedString strStatText{m_lockText};
@@ -111,7 +112,7 @@ class UICONTROL_API CLuaTabInfo {
   std::wstring strTitle;
   std::wstring strURL;
   std::wstring strIconPath;
-  unsigned int uFontSize = 2;
+  unsigned int uFontSize = tunables::kDefaultFontSize;
   unsigned int uTickCount = 0;
   std::wstring strStatText;
 };

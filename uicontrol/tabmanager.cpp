@@ -7,13 +7,14 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "uicontrol/statcache.h"
+#include "uicontrol/tunables.h"
 
 using qxdk::UTIL::com_ptr;
 
 // Both queues exist from library load, so tasks posted before Start wait in them.
 std::shared_ptr<CTabTaskQueue> CTabManager::m_spUITaskQueue = std::make_shared<CTabTaskQueue>();
 std::shared_ptr<CTabTaskQueue> CTabManager::m_spIOTaskQueue = std::make_shared<CTabTaskQueue>();
-std::atomic<HWND> CTabManager::m_hWnd{nullptr};
+std::atomic<HWND> CTabManager::m_hDialogOwnerWnd{nullptr};
 CAtomicSlot<com_ptr<IWebPageManager>> CTabManager::m_spWebPageManager;
 CAtomicSlot<com_ptr<IDataAccessor>> CTabManager::m_spDataAccessor;
 CAtomicSlot<com_ptr<IDataAccessorII>> CTabManager::m_spDataAccessorII;
@@ -71,10 +72,15 @@ int32_t CTabManager::CreateID() {
 void CTabManager::SetMainWndHwnd(HWND hWnd) {
   CHECK_REPORT(hWnd);
   CHECK_REPORT(::IsWindow(hWnd));
-  m_hWnd = hWnd;
+  m_hDialogOwnerWnd = hWnd;
 }
 
-HWND CTabManager::GetMainWndHwnd() { return m_hWnd.load(); }
+HWND CTabManager::GetMainWndHwnd() { return m_hDialogOwnerWnd.load(); }
+
+HWND CTabManager::DialogOwnerWnd() {
+  const HWND hOwner = m_hDialogOwnerWnd.load();
+  return hOwner ? hOwner : Instance().GetBoundMainWnd();
+}
 
 void CTabManager::SetWebPageManager(com_ptr<IWebPageManager> spWebPageManager) {
   CHECK_REPORT(spWebPageManager);
@@ -171,11 +177,11 @@ void CTabManager::BindMainWnd(HWND hWnd) {
   std::vector<PendingWebWindow> vecPending;
   {
     platform::CMutexLock guard(m_lockMainWnd);
-    m_hMainWnd = hWnd;
+    m_hPageParentWnd = hWnd;
     if (hWnd) vecPending.swap(m_vecPendingWebWnd);
   }
   unsigned long value = static_cast<unsigned long>(HandleValue(hWnd));
-  SetGlobalCache(3, &value);
+  SetGlobalCache(tunables::kStatCacheMainWindowEntry, &value);
   for (const PendingWebWindow& pending : vecPending) ShowWebWindowIn(pending.uID, pending.hWnd, hWnd);
 }
 
@@ -183,7 +189,7 @@ void CTabManager::PlaceWebWindow(unsigned int uID, HWND hWnd) {
   HWND hMainWnd;
   {
     platform::CMutexLock guard(m_lockMainWnd);
-    hMainWnd = m_hMainWnd.load();
+    hMainWnd = m_hPageParentWnd.load();
     if (!hMainWnd) {
       m_vecPendingWebWnd.push_back({uID, hWnd});
       return;

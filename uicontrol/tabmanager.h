@@ -56,6 +56,9 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   static qxdk::UTIL::com_ptr<IDataAccessor> GetDataAccessor();
   static qxdk::UTIL::com_ptr<IDataAccessorII> GetDataAccessorII();
   static HWND GetMainWndHwnd();
+  // The window that owns the library's dialogs: the one SetMainWndHwnd set, else the
+  // one BindMainWnd bound.
+  static HWND DialogOwnerWnd();
   static qxdk::UTIL::com_ptr<IAddFavoriteDlg> GetAddFavoriteDlg();
   static qxdk::UTIL::com_ptr<IEditFavoriteDlg> GetEditFavoriteDlg();
 
@@ -72,7 +75,7 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   // Binds the window that page windows go into. Page windows announced before a window
   // was bound are parented and shown here, in the order they arrived.
   void BindMainWnd(HWND hWnd);
-  HWND GetBoundMainWnd() const { return m_hMainWnd.load(); }
+  HWND GetBoundMainWnd() const { return m_hPageParentWnd.load(); }
   // Parents a tab's page window into the bound main window and shows it, or keeps it
   // for BindMainWnd when none is bound yet. Never waits: page threads call it.
   void PlaceWebWindow(unsigned int uID, HWND hWnd);
@@ -195,7 +198,7 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   std::map<unsigned int, std::shared_ptr<CTabInfo>> m_mapTabInfo GUARDED_BY(m_lockTabInfo);
   std::atomic<unsigned int> m_uLastID{0};
   std::atomic<unsigned int> m_uCurrentID{0};
-  std::atomic<HWND> m_hMainWnd{nullptr};
+  std::atomic<HWND> m_hPageParentWnd{nullptr};  // see m_hDialogOwnerWnd
   std::unique_ptr<CStatCacheWriter> m_pStatCacheWriter;
   std::unique_ptr<CStatCacheReader> m_pStatCacheReader;
   std::atomic<bool> m_bAudioEnable{false};
@@ -217,7 +220,11 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
 
   // The host's components and callbacks. Each is replaced whole and read as a copy, so
   // a late setter never races with a worker reading the slot.
-  static std::atomic<HWND> m_hWnd;
+  // Two windows with two jobs. The dialog owner (SetMainWndHwnd) owns every dialog and
+  // message box the library shows; the page parent (BindMainWnd) is where page windows
+  // go. A host usually gives the same window to both; a dialog falls back to the page
+  // parent when no owner was set (DialogOwnerWnd).
+  static std::atomic<HWND> m_hDialogOwnerWnd;
   static CAtomicSlot<qxdk::UTIL::com_ptr<IWebPageManager>> m_spWebPageManager;
   static CAtomicSlot<qxdk::UTIL::com_ptr<IDataAccessor>> m_spDataAccessor;
   static CAtomicSlot<qxdk::UTIL::com_ptr<IDataAccessorII>> m_spDataAccessorII;

@@ -5,6 +5,7 @@
 #include <future>
 
 #include "fixture.h"
+#include "platform/dialogs.h"
 #include "platform/system.h"
 #include "platform/window.h"
 
@@ -238,7 +239,24 @@ TEST_F(EventsTest, FavouriteDialogs) {
   EXPECT_EQ(add->calls[0].zeros, 0);
   page->Fire(L"SHOWEDITFAVWND", L"FAVID=ff\nFAVPID=2\nTITLECHANGE=My page\nURL=http://m/\n");
   EXPECT_EQ(edit->last, L"2|255|" + std::to_wstring(HandleValue(owner)) + L"|My page|http://m/");
+
+  // Without an owner of their own, dialogs sit on the window the pages go into, the same
+  // window Home's message box uses.
   CTabManager::SetMainWndHwnd(nullptr);
+  HWND bound = platform::CreateWindowHandle();
+  tm.BindMainWnd(bound);
+  page->Fire(L"SHOWADDFAVWND", L"FAVPID=1\n");
+  ASSERT_EQ(add->calls.size(), 2u);
+  EXPECT_EQ(add->calls[1].owner, bound);
+  HWND boxOwner = nullptr;
+  platform::SetMessageBoxHandler([&](HWND hWnd, const std::string&, const std::string&, UINT) {
+    boxOwner = hWnd;
+    return IDOK;
+  });
+  EXPECT_FALSE(tm.Home(id)) << "no home page is set";
+  platform::SetMessageBoxHandler(nullptr);
+  EXPECT_EQ(boxOwner, bound);
+  tm.BindMainWnd(nullptr);
 }
 
 TEST_F(EventsTest, EventsFromThePagesOwnThread) {
