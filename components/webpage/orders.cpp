@@ -33,6 +33,7 @@ const NamedOrder kOrders[] = {
     {L"RECOVERWND", OrderKind::Recover, nullptr},
     {L"ClOSETAB", OrderKind::CloseTab, nullptr},
     {L"PARENTHWND", OrderKind::ParentWindow, nullptr},
+    {L"GETTEXT", OrderKind::GetText, nullptr},
     {L"FILEOPEN", OrderKind::Unsupported,
      "the engine has no file dialog; open a file with NAVIGATE and a file:// address"},
     {L"PAGESETUP", OrderKind::Unsupported,

@@ -25,6 +25,7 @@ enum class OrderKind {
   Recover,       // RECOVERWND, uuid
   CloseTab,      // ClOSETAB
   ParentWindow,  // PARENTHWND, HWND
+  GetText,       // GETTEXT (pagetext.h)
   Unsupported,   // orders that mean nothing to this engine (see UnsupportedReason)
 };
 
