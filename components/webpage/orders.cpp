@@ -87,6 +87,10 @@ bool ParseOrder(const wchar_t* text, Order* order, std::string* error) {
     case OrderKind::Find:
       result.text = values[L"TEXT"];
       break;
+    case OrderKind::GetText:
+      result.text = values[L"PART"];
+      if (!result.text.empty() && result.text != L"SOURCE") return Fail(error, "GETTEXT with an unknown PART");
+      break;
     case OrderKind::Recover:
       result.text = values[L"uuid"];
       if (result.text.empty()) return Fail(error, "RECOVERWND without uuid");

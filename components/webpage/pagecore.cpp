@@ -955,7 +955,7 @@ void CPageCore::Execute(const Order& order) {
     case OrderKind::Recover: Recover(order.text); break;
     case OrderKind::CloseTab: Close(true); break;
     case OrderKind::ParentWindow: ParentView(order.handle); break;
-    case OrderKind::GetText: ReadText(); break;
+    case OrderKind::GetText: ReadText(order.text == L"SOURCE"); break;
     case OrderKind::Unsupported: Unsupported(order.name, order.reason); break;
   }
 }

@@ -87,6 +87,15 @@ const char kPageTextScript[] = R"JS((() => {
   return {title: String(document.title), url: String(location.href), lines, links, cut};
 })())JS";
 
+const char kPageSourceScript[] = R"JS((() => {
+  const MAX_CHARS = @CHARS@;
+  let text = (document.doctype ? new XMLSerializer().serializeToString(document.doctype) + '\n' : '') +
+             (document.documentElement ? document.documentElement.outerHTML : '');
+  const cut = text.length > MAX_CHARS;
+  if (cut) text = text.slice(0, MAX_CHARS);
+  return {title: String(document.title), url: String(location.href), lines: text.split('\n'), links: [], cut};
+})())JS";
+
 const char kFindScript[] = R"JS((() => {
   const words = @WORDS@;
   const found = window.find(words, false, false, true);
@@ -119,6 +128,12 @@ std::string PageTextScript() {
   return script;
 }
 
+std::string PageSourceScript() {
+  std::string script = kPageSourceScript;
+  ReplaceAll(&script, "@CHARS@", std::to_string(kPageTextChars));
+  return script;
+}
+
 std::wstring JoinEscapedLines(const std::vector<std::wstring>& lines) {
   std::wstring out;
   for (const std::wstring& line : lines) {
@@ -132,7 +147,7 @@ std::wstring JoinEscapedLines(const std::vector<std::wstring>& lines) {
   return out;
 }
 
-bool PageTextValues(const Json& result, KeyValues* values, std::string* error) {
+bool PageTextValues(const Json& result, bool source, KeyValues* values, std::string* error) {
   std::vector<std::wstring> lines, links;
   if (!result.is_object() || !ReadLines(JsonField(result, "lines"), &lines) ||
       !ReadLines(JsonField(result, "links"), &links)) {
@@ -140,8 +155,12 @@ bool PageTextValues(const Json& result, KeyValues* values, std::string* error) {
     return false;
   }
   const Json& cut = JsonField(result, "cut");
-  (*values)[L"TEXT"] = JoinEscapedLines(lines);
-  (*values)[L"LINKS"] = JoinEscapedLines(links);
+  if (source) {
+    (*values)[L"SOURCE"] = JoinEscapedLines(lines);
+  } else {
+    (*values)[L"TEXT"] = JoinEscapedLines(lines);
+    (*values)[L"LINKS"] = JoinEscapedLines(links);
+  }
   (*values)[L"TITLE"] = SafeValue(platform::Utf8ToWide(JsonText(result, "title")));
   (*values)[L"URL"] = SafeValue(platform::Utf8ToWide(JsonText(result, "url")));
   (*values)[L"CUT"] = cut.is_boolean() && cut.get<bool>() ? L"TRUE" : L"FALSE";
@@ -162,22 +181,24 @@ void ReadFindReply(const Json& value, bool* found, long long* count) {
   if (*found && *count == 0) *count = 1;  // a match across elements that the text count missed
 }
 
-// Orders: "GETTEXT". The script runs in an isolated world made for it in the top-level
+// Orders: "GETTEXT" (the source with PART=SOURCE). The script runs in an isolated world made for it in the top-level
 // frame; the answer (or why there is none) is "PAGETEXT".
-void CPageCore::ReadText() {
+void CPageCore::ReadText(bool source) {
   auto fail = [this](const std::string& why) {
     LogWarning(Describe() + ": GETTEXT failed: " + why);
     Emit(L"PAGETEXT", {{L"ERROR", platform::Utf8ToWide(why)}});
   };
   Command("Page.createIsolatedWorld", Json{{"frameId", TargetId()}, {"worldName", "uicontrol-reader"}},
-          [this, fail](const std::string& error, const Json& world) {
+          [this, fail, source](const std::string& error, const Json& world) {
             if (CurrentState() != State::Open) return;
             long long context = 0;
             if (!error.empty() || !ReadWholeNumber(JsonField(world, "executionContextId"), 1, INT_MAX, &context))
               return fail(error.empty() ? "no world to read the page in" : error);
             Command("Runtime.evaluate",
-                    Json{{"expression", PageTextScript()}, {"contextId", context}, {"returnByValue", true}},
-                    [this, fail](const std::string& error, const Json& result) {
+                    Json{{"expression", source ? PageSourceScript() : PageTextScript()},
+                         {"contextId", context},
+                         {"returnByValue", true}},
+                    [this, fail, source](const std::string& error, const Json& result) {
                       if (CurrentState() != State::Open) return;
                       if (!error.empty()) return fail(error);
                       if (JsonField(result, "exceptionDetails").is_object())
@@ -185,7 +206,7 @@ void CPageCore::ReadText() {
                                     JsonText(JsonField(result, "exceptionDetails"), "text"));
                       KeyValues values;
                       std::string why;
-                      if (!PageTextValues(JsonField(JsonField(result, "result"), "value"), &values, &why))
+                      if (!PageTextValues(JsonField(JsonField(result, "result"), "value"), source, &values, &why))
                         return fail(why);
                       Emit(L"PAGETEXT", values);
                     });

@@ -20,13 +20,18 @@ constexpr int kPageTextLinks = 10000;
 // (counted from 1) is marked "[n]" after its text and its address is links[n-1].
 std::string PageTextScript();
 
+// The expression that reads the document's source (doctype and HTML as the DOM holds it
+// now): an object {title, url, lines, links (empty), cut}.
+std::string PageSourceScript();
+
 // Lines of a list joined into one value: a backslash is written "\\", each line ends with
 // "\n" (backslash, n); control characters become spaces.
 std::wstring JoinEscapedLines(const std::vector<std::wstring>& lines);
 
 // The values of "PAGETEXT" from the script's result: TEXT and LINKS (JoinEscapedLines),
-// TITLE, URL, CUT=TRUE|FALSE. False with *error for a result of the wrong shape.
-bool PageTextValues(const Json& result, KeyValues* values, std::string* error);
+// or SOURCE for the source, TITLE, URL, CUT=TRUE|FALSE. False with *error for a result
+// of the wrong shape.
+bool PageTextValues(const Json& result, bool source, KeyValues* values, std::string* error);
 
 // The expression of "FIND": selects the next match (wrapping) and counts them all,
 // case-insensitively, in the page's visible text: an object {found, count}.

@@ -45,6 +45,14 @@ TEST_F(WebpageChromiumTest, GetTextGivesTheLaidOutTextAndTheLinks) {
   EXPECT_EQ(L"FALSE", CRecordingSink::Param(value, L"CUT"));
 
   size_t from = sink->Count();
+  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=GETTEXT\nPART=SOURCE\n"));
+  at = sink->WaitFor(L"PAGETEXT", L"SOURCE=", from);
+  ASSERT_GE(at, 0);
+  const std::wstring source = CRecordingSink::Param(sink->Events()[static_cast<size_t>(at)].value, L"SOURCE");
+  EXPECT_EQ(0u, source.find(L"<html><head><title>Article</title>")) << source;
+  EXPECT_NE(std::wstring::npos, source.find(L"<pre>  x = 1\\n  y = 2</pre>")) << source;
+
+  from = sink->Count();
   ASSERT_GE(Load(page.get(), *sink, m_server.Url("/hostile")), 0);
   ASSERT_EQ(S_OK, Order(page.get(), L"CMD=GETTEXT\n"));
   at = sink->WaitFor(L"PAGETEXT", L"", from);

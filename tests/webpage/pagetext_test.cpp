@@ -22,7 +22,7 @@ TEST(PageText, ValuesFromTheScriptsResult) {
   std::string error;
   Json result = {{"title", "T\nitle"}, {"url", "http://x/"}, {"lines", {"1:Head", "P:a [1]"}},
                  {"links", {"http://x/a"}}, {"cut", false}};
-  ASSERT_TRUE(PageTextValues(result, &values, &error)) << error;
+  ASSERT_TRUE(PageTextValues(result, false, &values, &error)) << error;
   EXPECT_EQ(L"1:Head\\nP:a [1]\\n", values[L"TEXT"]);
   EXPECT_EQ(L"http://x/a\\n", values[L"LINKS"]);
   EXPECT_EQ(L"T itle", values[L"TITLE"]);
@@ -34,9 +34,14 @@ TEST(PageText, ValuesFromTheScriptsResult) {
 
   result["cut"] = true;
   result["title"] = 7;  // not a text: empty
-  ASSERT_TRUE(PageTextValues(result, &values, &error));
+  ASSERT_TRUE(PageTextValues(result, false, &values, &error));
   EXPECT_EQ(L"TRUE", values[L"CUT"]);
   EXPECT_EQ(L"", values[L"TITLE"]);
+
+  KeyValues source;
+  ASSERT_TRUE(PageTextValues(Json{{"lines", {"<html>", "</html>"}}, {"links", Json::array()}}, true, &source, &error));
+  EXPECT_EQ(L"<html>\\n</html>\\n", source[L"SOURCE"]);
+  EXPECT_EQ(0u, source.count(L"TEXT"));
 }
 
 TEST(PageText, ResultsOfTheWrongShapeAreRefused) {
@@ -45,7 +50,7 @@ TEST(PageText, ResultsOfTheWrongShapeAreRefused) {
   for (const Json& bad : {Json(), Json("text"), Json{{"lines", "a"}, {"links", Json::array()}},
                           Json{{"lines", {"a", 1}}, {"links", Json::array()}}, Json{{"lines", Json::array()}}}) {
     error.clear();
-    EXPECT_FALSE(PageTextValues(bad, &values, &error)) << bad.dump();
+    EXPECT_FALSE(PageTextValues(bad, false, &values, &error)) << bad.dump();
     EXPECT_FALSE(error.empty());
   }
 }
@@ -71,6 +76,9 @@ TEST(PageText, FindCountsAndItsScriptQuotesTheWords) {
   std::string error;
   ASSERT_TRUE(ParseOrder(L"CMD=GETTEXT\n", &order, &error)) << error;
   EXPECT_EQ(OrderKind::GetText, order.kind);
+  ASSERT_TRUE(ParseOrder(L"CMD=GETTEXT\nPART=SOURCE\n", &order, &error)) << error;
+  EXPECT_EQ(L"SOURCE", order.text);
+  EXPECT_FALSE(ParseOrder(L"CMD=GETTEXT\nPART=IMAGES\n", &order, &error));
 }
 
 }  // namespace
