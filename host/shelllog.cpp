@@ -3,6 +3,33 @@
 #include "components/webpage/weblog.h"
 #include "logging/logging.h"
 
+std::string ValidUtf8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xe ? 3 : (c >> 3) == 0x1e ? 4 : 0;
+    bool valid = length > 0 && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) valid = (static_cast<unsigned char>(text[i + k]) & 0xc0) == 0x80;
+    if (valid && length > 1) {
+      // No overlong forms, no surrogates, nothing past U+10FFFF.
+      unsigned long cp = c & (0xff >> (length + 1));
+      for (size_t k = 1; k < length; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3f);
+      static const unsigned long kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+      valid = cp >= kLeast[length] && cp <= 0x10ffff && !(cp >= 0xd800 && cp <= 0xdfff);
+    }
+    if (valid) {
+      out.append(text, i, length);
+      i += length;
+    } else {
+      out += "\xef\xbf\xbd";
+      ++i;
+    }
+  }
+  return out;
+}
+
 CShellLog::CShellLog(const std::string& path) { m_file = std::fopen(path.c_str(), "a"); }
 
 CShellLog::~CShellLog() {
@@ -14,7 +41,8 @@ CShellLog::~CShellLog() {
 void CShellLog::Write(const std::string& source, const std::string& text) {
   std::lock_guard<std::mutex> guard(m_mutex);
   FILE* out = m_file ? m_file : stderr;
-  std::fprintf(out, "%s: %s%s", source.c_str(), text.c_str(), !text.empty() && text.back() == '\n' ? "" : "\n");
+  const std::string line = ValidUtf8(text);
+  std::fprintf(out, "%s: %s%s", ValidUtf8(source).c_str(), line.c_str(), !line.empty() && line.back() == '\n' ? "" : "\n");
   std::fflush(out);
 }
 
