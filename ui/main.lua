@@ -162,6 +162,10 @@ end
 local function find(words)
   local tab = current_tab()
   if not tab then return end
+  -- The same words again (or none) go on to the next match, as a find bar's Enter does.
+  if finding and finding.id == tab.id and not finding.waiting and (words == "" or words == finding.words) then
+    words = ""
+  end
   if words == "" then
     if not finding or finding.id ~= tab.id then return browser.say("usage: find WORDS  (then find alone for the next match)") end
     words = finding.words
