@@ -1,5 +1,7 @@
 #include "host/shelllog.h"
 
+#include <iconv.h>
+
 #include "components/webpage/weblog.h"
 #include "logging/logging.h"
 
@@ -30,6 +32,21 @@ std::string ValidUtf8(const std::string& text) {
   return out;
 }
 
+std::string LibraryTextToUtf8(const std::string& text) {
+  if (ValidUtf8(text) == text) return text;
+  iconv_t convert = iconv_open("UTF-8", "GB18030");
+  if (convert == reinterpret_cast<iconv_t>(-1)) return ValidUtf8(text);
+  std::string in = text, out(text.size() * 4 + 4, '\0');
+  char* from = &in[0];
+  char* to = &out[0];
+  size_t left = in.size(), room = out.size();
+  const bool whole = iconv(convert, &from, &left, &to, &room) != static_cast<size_t>(-1) && left == 0;
+  iconv_close(convert);
+  if (!whole) return ValidUtf8(text);
+  out.resize(out.size() - room);
+  return ValidUtf8(out);
+}
+
 CShellLog::CShellLog(const std::string& path) { m_file = std::fopen(path.c_str(), "a"); }
 
 CShellLog::~CShellLog() {
@@ -49,7 +66,7 @@ void CShellLog::Write(const std::string& source, const std::string& text) {
 void CShellLog::InstallLibraryHook() {
   if (!m_file) return;
   logging::SetMessageHook([this](int, const char*, int, size_t, const std::string& text) {
-    Write("uicontrol", text);
+    Write("uicontrol", LibraryTextToUtf8(text));
     return true;  // handled: nothing on the terminal
   });
 }
