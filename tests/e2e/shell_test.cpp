@@ -31,8 +31,8 @@ std::string TempProfile(const char* name) {
 }
 
 // Runs the shell with its output captured; returns the exit status.
-int RunShell(const std::string& args, std::string* output) {
-  const std::string command = std::string(SHELL_PROGRAM) + " " + args + " </dev/null 2>&1";
+int RunShell(const std::string& args, std::string* output, const std::string& input = "/dev/null") {
+  const std::string command = std::string(SHELL_PROGRAM) + " " + args + " <'" + input + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return -1;
   char buffer[4096];
@@ -198,6 +198,32 @@ TEST(Shell, TerminalInterface) {
   ASSERT_TRUE(session.WaitFor("search engines", mark)) << session.Screen();
   session.Type("quit\n");
   EXPECT_EQ(session.Wait(), 0);
+}
+
+// Commands typed with a wrong argument answer with their usage and change nothing; input
+// that is no terminal is read line by line.
+TEST(Shell, CommandsCheckTheirArguments) {
+  if (!HaveChromium()) GTEST_SKIP() << "Chromium is not installed";
+  const std::string profile = TempProfile("shell_arguments_");
+  const std::string input = profile + "-input";
+  std::ofstream(input) << "close abc\ntab\nrestore abc\nengine 99\nzoom abc\nzoom 100000\nzoom -5\n"
+                          "text 99\nfollow x\nsave everything\nbookmarks open 7\nread now\nzoom\n";
+  std::string out;
+  EXPECT_EQ(RunShell("--profile '" + profile + "' --serve '" PAGES_DIR "'", &out, input), 0);
+  for (const char* usage : {"usage: close [N]", "usage: tab N", "usage: restore N", "usage: engine ID",
+                            "usage: text [0-4]", "usage: follow N [new]", "usage: save html|image|pdf",
+                            "usage: bookmarks [open N|delete N]", "usage: read "}) {
+    EXPECT_NE(out.find(usage), std::string::npos) << usage << "\n" << out;
+  }
+  size_t zoomUsages = 0;
+  for (size_t at = out.find("usage: zoom [25-500]"); at != std::string::npos; at = out.find("usage: zoom [25-500]", at + 1))
+    ++zoomUsages;
+  EXPECT_GE(zoomUsages, 3u) << out;
+  // Nothing was changed by them: the zoom is what it was, the one tab is still open.
+  EXPECT_NE(out.find("zoom: 100%"), std::string::npos) << out;
+  EXPECT_EQ(out.find("default engine"), std::string::npos) << out;
+  EXPECT_EQ(out.find("error"), std::string::npos) << out;
+  std::remove(input.c_str());
 }
 
 // A person reading pages in the terminal: the text and the links of a served page, a
