@@ -271,6 +271,20 @@ TEST(Shell, ReadingPagesInTheTerminal) {
     mark = session.Size();
     session.Type("boo\t\n");
     ASSERT_TRUE(session.WaitFor("bookmarked http://127.0.0.1:", mark, 60)) << session.Screen();
+    mark = session.Size();
+    session.Type("bookmark\n");
+    ASSERT_TRUE(session.WaitFor("already bookmarked: http://127.0.0.1:", mark, 60)) << session.Screen();
+
+    // Results in words: a save, and a load that fails once, with its reason.
+    mark = session.Size();
+    session.Type("save html\n");
+    ASSERT_TRUE(session.WaitFor("saved " + profile + "/downloads/Weather.html", mark, 60)) << session.Screen();
+    mark = session.Size();
+    session.Type("open 127.0.0.1:1\n");
+    ASSERT_TRUE(session.WaitFor("tab 3: could not load http://127.0.0.1:1/: unsafe port", mark, 60)) << session.Screen();
+    mark = session.Size();
+    session.Type("close\n");
+    ASSERT_TRUE(session.WaitFor("*[2] Weather\r", mark, 60)) << session.Screen();
 
     mark = session.Size();
     session.Type("zoom abc\n");
@@ -282,8 +296,11 @@ TEST(Shell, ReadingPagesInTheTerminal) {
     session.Type("\x03");
     EXPECT_EQ(session.Wait(), 0) << "Ctrl-C quits as quit does";
   }
+  std::ifstream sessionFile(profile + "/session");
+  std::stringstream kept;
+  kept << sessionFile.rdbuf();
   PtySession next(profile, "--restore");
-  ASSERT_TRUE(next.WaitFor("reopened 2 tabs of the last run", 0, 60)) << next.Screen();
+  ASSERT_TRUE(next.WaitFor("reopened 2 tabs of the last run", 0, 60)) << "kept:\n" << kept.str() << next.Screen();
   ASSERT_TRUE(next.WaitFor(" [1] uicontrol start page  *[2] Weather\r", 0, 60)) << next.Screen();
   next.Type("quit\n");
   EXPECT_EQ(next.Wait(), 0);
