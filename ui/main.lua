@@ -369,6 +369,15 @@ function OnComplete(word, before)
     for _, h in ipairs(browser.history) do urls[#urls + 1] = h.url end
     for _, t in ipairs(browser.tabs) do urls[#urls + 1] = t.url end
     for url in pairs(browser.visited) do urls[#urls + 1] = url end
+    -- Addresses typed in earlier runs, from the line editor's history.
+    local typed = io.open(host.profile .. "/command-history", "r")
+    if typed then
+      for line in typed:lines() do
+        local verb, address = line:match("^%s*(%a+)%s+(%S+)%s*$")
+        if verb == "open" or verb == "o" or verb == "go" or verb == "g" then urls[#urls + 1] = address end
+      end
+      typed:close()
+    end
     table.sort(urls)
     for _, url in ipairs(urls) do
       add_matching(out, seen, word, url)

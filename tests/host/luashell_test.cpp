@@ -149,4 +149,24 @@ same(table.concat({"Title", "=====", "", "some words", "here", "", "* item one",
       << error;
 }
 
+// The terminal interface completes commands and the addresses of earlier runs.
+TEST(LuaShell, TheTerminalInterfaceCompletes) {
+  char folder[] = "/tmp/luashell_profile_XXXXXX";
+  ASSERT_NE(nullptr, mkdtemp(folder));
+  std::ofstream(std::string(folder) + "/command-history") << "open example.com/news\ngo localhost:8000/a\nzoom 150\n";
+  CLuaShell shell;
+  std::string error;
+  ASSERT_TRUE(RunWithModules(shell, "", &error)) << error;
+  shell.SetHostString("profile", folder);
+  ASSERT_TRUE(shell.RunScript(std::string(UI_DIR) + "/main.lua", &error)) << error;
+  EXPECT_EQ((std::vector<std::string>{"bookmark", "bookmarks"}), shell.CallComplete("boo", ""));
+  EXPECT_EQ((std::vector<std::string>{"example.com/news"}), shell.CallComplete("exa", "open "));
+  EXPECT_EQ((std::vector<std::string>{"localhost:8000/a"}), shell.CallComplete("lo", "go "));
+  EXPECT_EQ((std::vector<std::string>{"html"}), shell.CallComplete("h", "save "));
+  EXPECT_TRUE(shell.CallComplete("", "tab ").empty()) << "no tabs yet";
+  EXPECT_EQ(0, shell.ScriptErrors());
+  std::remove((std::string(folder) + "/command-history").c_str());
+  rmdir(folder);
+}
+
 }  // namespace
