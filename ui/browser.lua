@@ -236,14 +236,21 @@ function browser.want_text(id, fn, part)
   end
 end
 
+-- The lines of a PAGETEXT list, each made safe to print.
+local function clean_lines(value)
+  local lines = browser.lines(value or "")
+  for i, line in ipairs(lines) do lines[i] = browser.clean(line) end
+  return lines
+end
+
 local function on_page_text(tab, values)
   if values.ERROR then
     browser.say("could not read the page: " .. values.ERROR)
   elseif values.SOURCE then
-    tab.source = browser.lines(values.SOURCE)
+    tab.source = clean_lines(values.SOURCE)
   else
-    tab.text = {lines = browser.lines(values.TEXT or ""), links = browser.lines(values.LINKS or ""),
-                title = values.TITLE, cut = values.CUT == "TRUE"}
+    tab.text = {lines = clean_lines(values.TEXT), links = clean_lines(values.LINKS),
+                title = browser.clean(values.TITLE), cut = values.CUT == "TRUE"}
   end
   local waiting = tab.waiting or {}
   tab.waiting = nil

@@ -138,6 +138,16 @@ same("1f", v.COUNT) same("a=b", v.TEXT)
 same("404 Not Found", browser.load_error({ERROR = "HTTP 404 Not Found"}))
 same("name not resolved", browser.load_error({ERROR = "net::ERR_NAME_NOT_RESOLVED"}))
 
+-- PAGETEXT reaches what waits for it, its lines made safe to print.
+local got
+browser.tabs[1] = {id = 7, title = "", url = "", progress = 0}
+browser.tabs[1].waiting = {{key = "text", fn = function(tab) got = tab.text end}}
+browser.on_tab(7, "PAGETEXT", "CUT=FALSE\nLINKS=http://x/\\n\nTEXT=P:a\194\155b [1]\\n1:H\\n\nTITLE=T\27]0;x\7\n")
+same("P:ab [1]|1:H", table.concat(got.lines, "|"))
+same("http://x/", got.links[1])
+same("T ]0;x ", got.title)  -- no escape character is left
+browser.on_tab(7, "BEFORENAVIGATE", "URL=http://y/\n")
+same(nil, browser.tabs[1].text)
 same(3, reader.width("a\194\174\231\172\148"))
 same("one two|three", table.concat(reader.wrap("one two three", 8), "|"))
 same("abcdefgh|ij", table.concat(reader.wrap("abcdefghij", 8), "|"))
