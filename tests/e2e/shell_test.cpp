@@ -295,6 +295,15 @@ TEST(Shell, ReadingPagesInTheTerminal) {
     session.Type("tab 9\n");
     ASSERT_TRUE(session.WaitFor("usage: tab N", mark, 60)) << session.Screen();
 
+    // A crashed tab is marked in the strip until reload brings it back.
+    mark = session.Size();
+    session.Type("go chrome://crash\n");
+    ASSERT_TRUE(session.WaitFor("tab 2: the page crashed; reload brings it back", mark, 60)) << session.Screen();
+    ASSERT_TRUE(session.WaitFor(" (crashed)", mark, 60)) << session.Screen();
+    mark = session.Size();
+    session.Type("reload\n");
+    ASSERT_TRUE(session.WaitFor("*[2] Weather\r", mark, 60)) << session.Screen();
+
     session.Type("\x03");
     EXPECT_EQ(session.Wait(), 0) << "Ctrl-C quits as quit does";
   }
