@@ -1,10 +1,14 @@
 #include "host/luashell.h"
 
-#include <climits>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 
+#include "host/lineeditor.h"
 #include "host/luaclasses.h"
+#include "host/pageevents.h"
 #include "platform/text.h"
 #include "uicontrol/tabinfo.h"
 #include "uicontrol/tabmanager.h"
@@ -18,11 +22,27 @@ void PushWide(lua_State* L, const std::wstring& text) {
   lua_pushlstring(L, utf8.data(), utf8.size());
 }
 
-// The first line of an error: an ordinary mistake is shown as a message, not a traceback.
-std::string FirstLine(const char* text) {
-  std::string s = text ? text : "(error without text)";
-  size_t eol = s.find('\n');
-  return eol == std::string::npos ? s : s.substr(0, eol);
+// The message handler of protected calls: the error with the stack where it arose.
+int Traceback(lua_State* L) {
+  const char* message = lua_tostring(L, 1);
+  std::string text = message ? message : "(an error that is not a text)";
+  lua_getglobal(L, "debug");
+  if (lua_istable(L, -1)) {
+    lua_getfield(L, -1, "traceback");
+    if (lua_isfunction(L, -1)) {
+      lua_pushlstring(L, text.data(), text.size());
+      lua_pushinteger(L, 2);
+      if (lua_pcall(L, 2, 1, 0) == 0 && lua_isstring(L, -1)) return 1;
+    }
+  }
+  lua_pushlstring(L, text.data(), text.size());
+  return 1;
+}
+
+void SetFunction(lua_State* L, CLuaShell* self, const char* name, lua_CFunction fn) {
+  lua_pushlightuserdata(L, self);
+  lua_pushcclosure(L, fn, 1);
+  lua_setfield(L, -2, name);
 }
 
 }  // namespace
@@ -33,12 +53,16 @@ CLuaShell::CLuaShell() {
   m_host.reset(new uibind::CHost(m_L));
 
   lua_newtable(m_L);
-  lua_pushlightuserdata(m_L, this);
-  lua_pushcclosure(m_L, &CLuaShell::LuaQuit, 1);
-  lua_setfield(m_L, -2, "quit");
-  lua_pushlightuserdata(m_L, this);
-  lua_pushcclosure(m_L, &CLuaShell::LuaAfter, 1);
-  lua_setfield(m_L, -2, "after");
+  SetFunction(m_L, this, "quit", &CLuaShell::LuaQuit);
+  SetFunction(m_L, this, "after", &CLuaShell::LuaAfter);
+  SetFunction(m_L, this, "order", &CLuaShell::LuaOrder);
+  SetFunction(m_L, this, "prompt", &CLuaShell::LuaPrompt);
+  SetFunction(m_L, this, "pager", &CLuaShell::LuaPager);
+  SetFunction(m_L, this, "terminal_size", &CLuaShell::LuaTerminalSize);
+  lua_pushboolean(m_L, 0);
+  lua_setfield(m_L, -2, "interactive");
+  lua_newtable(m_L);
+  lua_setfield(m_L, -2, "session");
   lua_setglobal(m_L, "host");
 }
 
@@ -73,12 +97,49 @@ void CLuaShell::SetHostArgs(const std::vector<std::string>& args) {
   lua_pop(m_L, 1);
 }
 
+void CLuaShell::SetHostFlag(const char* name, bool value) {
+  lua_getglobal(m_L, "host");
+  lua_pushboolean(m_L, value ? 1 : 0);
+  lua_setfield(m_L, -2, name);
+  lua_pop(m_L, 1);
+}
+
+void CLuaShell::SetHostSession(const std::vector<SessionTab>& tabs) {
+  lua_getglobal(m_L, "host");
+  lua_createtable(m_L, static_cast<int>(tabs.size()), 0);
+  for (size_t i = 0; i < tabs.size(); ++i) {
+    lua_createtable(m_L, 0, 3);
+    lua_pushstring(m_L, tabs[i].uuid.c_str());
+    lua_setfield(m_L, -2, "uuid");
+    lua_pushstring(m_L, tabs[i].title.c_str());
+    lua_setfield(m_L, -2, "title");
+    lua_pushstring(m_L, tabs[i].url.c_str());
+    lua_setfield(m_L, -2, "url");
+    lua_rawseti(m_L, -2, static_cast<int>(i + 1));
+  }
+  lua_setfield(m_L, -2, "session");
+  lua_pop(m_L, 1);
+}
+
+void CLuaShell::AddModuleFolder(const std::string& folder) {
+  lua_getglobal(m_L, "package");
+  lua_getfield(m_L, -1, "path");
+  const char* path = lua_tostring(m_L, -1);
+  const std::string joined = folder + "/?.lua;" + (path ? path : "");
+  lua_pop(m_L, 1);
+  lua_pushlstring(m_L, joined.data(), joined.size());
+  lua_setfield(m_L, -2, "path");
+  lua_pop(m_L, 1);
+}
+
 bool CLuaShell::RunScript(const std::string& path, std::string* error) {
-  if (luaL_loadfile(m_L, path.c_str()) != 0 || lua_pcall(m_L, 0, 0, 0) != 0) {
+  lua_pushcfunction(m_L, &Traceback);
+  if (luaL_loadfile(m_L, path.c_str()) != 0 || lua_pcall(m_L, 0, 0, -2) != 0) {
     *error = lua_tostring(m_L, -1) ? lua_tostring(m_L, -1) : "the script could not be run";
-    lua_pop(m_L, 1);
+    lua_pop(m_L, 2);
     return false;
   }
+  lua_pop(m_L, 1);
   return true;
 }
 
@@ -89,12 +150,35 @@ bool CLuaShell::PushGlobalFunction(const char* name) {
   return false;
 }
 
-void CLuaShell::Protected(int nargs, const char* what) {
-  if (lua_pcall(m_L, nargs, 0, 0) != 0) {
-    std::fprintf(stderr, "ui error in %s: %s\n", what, FirstLine(lua_tostring(m_L, -1)).c_str());
-    std::fflush(stderr);
-    lua_pop(m_L, 1);
+bool CLuaShell::Protected(int nargs, const char* what, int results) {
+  // The handler goes below the function and its arguments.
+  const int base = lua_gettop(m_L) - nargs;
+  lua_pushcfunction(m_L, &Traceback);
+  lua_insert(m_L, base);
+  if (lua_pcall(m_L, nargs, results, base) != 0) {
+    const char* text = lua_tostring(m_L, -1);
+    const std::string message = text ? text : "(an error that is not a text)";
+    lua_settop(m_L, base - 1);
+    ReportError(what, message);
+    return false;
   }
+  lua_remove(m_L, base);
+  return true;
+}
+
+void CLuaShell::ReportError(const char* what, const std::string& text) {
+  ++m_errors;
+  const std::string full = std::string("ui error in ") + what + ": " + text;
+  if (!m_reporting && PushGlobalFunction("OnError")) {
+    // OnError shows it; an error in OnError itself goes to standard error.
+    m_reporting = true;
+    lua_pushlstring(m_L, full.data(), full.size());
+    const bool shown = Protected(1, "OnError");
+    m_reporting = false;
+    if (shown) return;
+  }
+  std::fprintf(stderr, "%s\n", full.c_str());
+  std::fflush(stderr);
 }
 
 void CLuaShell::CallStart() {
@@ -130,6 +214,65 @@ void CLuaShell::CallQuit() {
   if (PushGlobalFunction("OnQuit")) Protected(0, "OnQuit");
 }
 
+std::vector<std::string> CLuaShell::CallComplete(const std::string& word, const std::string& before) {
+  std::vector<std::string> out;
+  if (!PushGlobalFunction("OnComplete")) return out;
+  lua_pushlstring(m_L, word.data(), word.size());
+  lua_pushlstring(m_L, before.data(), before.size());
+  if (!Protected(2, "OnComplete", 1)) return out;
+  if (lua_istable(m_L, -1)) {
+    for (int i = 1;; ++i) {
+      lua_rawgeti(m_L, -1, i);
+      if (!lua_isstring(m_L, -1)) {
+        lua_pop(m_L, 1);
+        break;
+      }
+      size_t length = 0;
+      const char* text = lua_tolstring(m_L, -1, &length);
+      out.emplace_back(text, length);
+      lua_pop(m_L, 1);
+    }
+  }
+  lua_pop(m_L, 1);
+  return out;
+}
+
+int CLuaShell::LuaOrder(lua_State* L) {
+  const lua_Number id = luaL_checknumber(L, 1);
+  size_t length = 0;
+  const char* text = luaL_checklstring(L, 2, &length);
+  if (!(id >= 1 && id <= 4294967295.0) || id != static_cast<lua_Number>(static_cast<unsigned int>(id)))
+    return luaL_argerror(L, 1, "a tab id is a whole number from 1 to 4294967295");
+  lua_pushboolean(L, CPageEvents::SendOrder(static_cast<unsigned int>(id),
+                                            platform::Utf8ToWide(std::string(text, length))));
+  return 1;
+}
+
+int CLuaShell::LuaPrompt(lua_State* L) {
+  CLuaShell* self = Self(L);
+  const char* text = luaL_checkstring(L, 1);
+  if (self->m_editor) self->m_editor->SetPrompt(CLineEditor::CleanLine(text));
+  return 0;
+}
+
+int CLuaShell::LuaPager(lua_State* L) {
+  CLuaShell* self = Self(L);
+  if (self->m_editor) self->m_editor->SetPagerKeys(lua_toboolean(L, 1) != 0);
+  return 0;
+}
+
+int CLuaShell::LuaTerminalSize(lua_State* L) {
+  winsize size{};
+  int columns = 80, rows = 24;
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
+    columns = size.ws_col;
+    rows = size.ws_row;
+  }
+  lua_pushinteger(L, columns);
+  lua_pushinteger(L, rows);
+  return 2;
+}
+
 int CLuaShell::LuaQuit(lua_State* L) {
   CLuaShell* self = Self(L);
   self->m_quit = true;
@@ -149,6 +292,10 @@ int CLuaShell::LuaAfter(lua_State* L) {
   const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long long>(ms));
   self->m_timers.emplace(due, ref);
   return 0;
+}
+
+bool CLuaShell::TimerDue() const {
+  return !m_timers.empty() && m_timers.begin()->first <= std::chrono::steady_clock::now();
 }
 
 int CLuaShell::RunDueTimers() {

@@ -3,9 +3,14 @@
 // library's API, the "host" table the script uses, and calls into the script's functions.
 //
 // The script may define: OnStart(), OnTabNotify(id, key, value), OnDataNotify(key, data),
-// OnInput(line) (nil at the end of input) and OnQuit(). Texts are UTF-8 Lua strings.
+// OnInput(line) (nil at the end of input), OnQuit(), OnComplete(word, before) (a list of
+// completions for a word typed at the prompt) and OnError(text) (an error the script did
+// not catch, with its traceback). Texts are UTF-8 Lua strings.
 // The "host" table offers: host.quit([status]), host.after(ms, fn) (a one-shot timer),
-// host.base_url, host.profile, host.home, host.args (the script's arguments).
+// host.order(id, text) (an order text to a tab's page), host.prompt(text),
+// host.pager(on) (space and q answer the prompt at once), host.terminal_size() (columns,
+// rows), host.base_url, host.profile, host.home, host.ui_dir, host.interactive,
+// host.session (the tabs open when the last run ended), host.args.
 #include <chrono>
 #include <functional>
 #include <map>
@@ -16,6 +21,13 @@
 #include <lua.hpp>
 
 #include "uibind/host.h"
+
+class CLineEditor;
+
+// A tab that was open when the shell last quit (kept in the store's recover list).
+struct SessionTab {
+  std::string uuid, title, url;
+};
 
 class CLuaShell {
  public:
@@ -28,15 +40,30 @@ class CLuaShell {
   bool InstallAPIs(std::string* error);
   void SetHostString(const char* name, const std::string& value);
   void SetHostArgs(const std::vector<std::string>& args);
+  void SetHostFlag(const char* name, bool value);
+  void SetHostSession(const std::vector<SessionTab>& tabs);
+  // Puts `folder`/?.lua first on package.path, so that any script can require the
+  // interface's modules.
+  void AddModuleFolder(const std::string& folder);
+  // The editor that host.prompt and host.pager talk to (may be null).
+  void SetEditor(CLineEditor* editor) { m_editor = editor; }
   bool RunScript(const std::string& path, std::string* error);
 
-  // Each calls the script's function when it is defined; an error is reported on standard
-  // error (its first line only) and the shell goes on.
+  // Each calls the script's function when it is defined; an error is handed to OnError
+  // (or written to standard error) whole, with its traceback, and the shell goes on.
   void CallStart();
   void CallTab(unsigned int uID, const std::wstring& key, const std::wstring& value);
   void CallData(const std::wstring& key, const std::wstring& data);
   void CallInput(const std::string* line);
   void CallQuit();
+  std::vector<std::string> CallComplete(const std::string& word, const std::string& before);
+  // Errors the script did not catch so far.
+  int ScriptErrors() const { return m_errors; }
+  // Ends the run as host.quit(status) does.
+  void RequestQuit(int status) {
+    m_quit = true;
+    m_status = status;
+  }
 
   // host.after's longest delay: a year; longer ones are cut to it.
   static constexpr double kLongestDelayMs = 365.0 * 24 * 3600 * 1000;
@@ -45,16 +72,26 @@ class CLuaShell {
   int ExitStatus() const { return m_status; }
   // Milliseconds until the next timer is due (-1: none); runs the due ones.
   int RunDueTimers();
+  bool TimerDue() const;
 
  private:
   static int LuaQuit(lua_State* L);
   static int LuaAfter(lua_State* L);
-  // Calls the function on the stack top with n arguments below it (already pushed).
-  void Protected(int nargs, const char* what);
+  static int LuaOrder(lua_State* L);
+  static int LuaPrompt(lua_State* L);
+  static int LuaPager(lua_State* L);
+  static int LuaTerminalSize(lua_State* L);
+  // Calls the function below n arguments (already pushed); false after an error, which is
+  // reported. `results` values are left on the stack on success.
+  bool Protected(int nargs, const char* what, int results = 0);
+  void ReportError(const char* what, const std::string& text);
   bool PushGlobalFunction(const char* name);
 
   lua_State* m_L = nullptr;
   std::unique_ptr<uibind::CHost> m_host;
+  CLineEditor* m_editor = nullptr;
+  int m_errors = 0;
+  bool m_reporting = false;  // inside OnError
   bool m_quit = false;
   int m_status = 0;
   // Timers: due time -> registry reference of the function.

@@ -1,6 +1,7 @@
 #include "host/recovery.h"
 
 #include <cwchar>
+#include <fstream>
 
 #include "uicontrol/com/qxcom.h"
 
@@ -25,30 +26,78 @@ bool Query(IDataAccessorII* store, const wchar_t* name, const std::wstring& para
   return true;
 }
 
+void Forget(IDataAccessor* store, const std::wstring& uuid) {
+  store->SetData(L"clear.recover.all", (L"uuid=" + OneLine(uuid) + L"\n").c_str());
+}
+
+// Walks the recover list until `visit` (index, uuid, url) returns true.
+template <typename Visit>
+void ForEachClosedTab(IDataAccessor* store, Visit visit) {
+  com_ptr<IDataAccessorII> ii;
+  if (!store || FAILED(com_ptr<IDataAccessor>(store).QueryInterface(ii))) return;
+  std::wstring count;
+  if (!Query(ii.get(), L"get.recover.index.section.count", L"", &count)) return;
+  const long n = std::wcstol(count.c_str(), nullptr, 10);
+  for (long i = 0; i < n && i < 10000; ++i) {
+    wchar_t id[16];
+    std::swprintf(id, 16, L"%lx", static_cast<unsigned long>(i));
+    std::wstring uuid, url;
+    if (!Query(ii.get(), L"get.recover.index.value", std::wstring(L"id=") + id + L"\nkey=uuid\n", &uuid)) continue;
+    Query(ii.get(), L"get.recover.index.value", std::wstring(L"id=") + id + L"\nkey=url\n", &url);
+    if (visit(uuid, url)) return;
+  }
+}
+
+std::string Field(std::string text) {
+  for (char& c : text) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
 }  // namespace
 
 void SaveClosedTab(IDataAccessor* store, const std::wstring& uuid, const std::wstring& title,
                    const std::wstring& url) {
   if (!store || uuid.empty() || url.empty()) return;
+  std::vector<std::wstring> same;
+  ForEachClosedTab(store, [&](const std::wstring& kept, const std::wstring& keptURL) {
+    if (keptURL == OneLine(url)) same.push_back(kept);
+    return false;
+  });
+  for (const std::wstring& kept : same) Forget(store, kept);
   const std::wstring text = L"title=" + OneLine(title.empty() ? url : title) + L"\nurl=" + OneLine(url) +
                             L"\nuuid=" + OneLine(uuid) + L"\n";
   store->SetData(L"save.recover.tab", text.c_str());
 }
 
 bool LookupClosedTab(IDataAccessor* store, const std::wstring& uuid, std::wstring* url) {
-  com_ptr<IDataAccessorII> ii;
-  if (!store || FAILED(com_ptr<IDataAccessor>(store).QueryInterface(ii))) return false;
-  std::wstring count;
-  if (!Query(ii.get(), L"get.recover.index.section.count", L"", &count)) return false;
-  const long n = std::wcstol(count.c_str(), nullptr, 10);
-  for (long i = 0; i < n && i < 10000; ++i) {
-    wchar_t id[16];
-    std::swprintf(id, 16, L"%lx", static_cast<unsigned long>(i));
-    std::wstring found;
-    if (!Query(ii.get(), L"get.recover.index.value", std::wstring(L"id=") + id + L"\nkey=uuid\n", &found)) continue;
-    if (found != uuid) continue;
-    return Query(ii.get(), L"get.recover.index.value", std::wstring(L"id=") + id + L"\nkey=url\n", url) &&
-           !url->empty();
+  bool found = false;
+  ForEachClosedTab(store, [&](const std::wstring& kept, const std::wstring& keptURL) {
+    if (kept != uuid || keptURL.empty()) return false;
+    *url = keptURL;
+    found = true;
+    return true;
+  });
+  if (found) Forget(store, uuid);
+  return found;
+}
+
+bool WriteSessionFile(const std::string& path, const std::vector<SessionTab>& tabs) {
+  std::ofstream out(path, std::ios::trunc);
+  for (const SessionTab& tab : tabs) out << Field(tab.uuid) << '\t' << Field(tab.title) << '\t' << Field(tab.url) << '\n';
+  return static_cast<bool>(out);
+}
+
+std::vector<SessionTab> ReadSessionFile(const std::string& path) {
+  std::vector<SessionTab> tabs;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t first = line.find('\t');
+    const size_t second = first == std::string::npos ? std::string::npos : line.find('\t', first + 1);
+    if (second == std::string::npos || first == 0) continue;
+    tabs.push_back({line.substr(0, first), line.substr(first + 1, second - first - 1), line.substr(second + 1)});
   }
-  return false;
+  return tabs;
 }

@@ -1,23 +1,31 @@
 // uicontrol-shell: the browser's host. It wires the real components (the SQLite data
 // store and the Chromium page engine) into the library in the documented start-up order,
 // runs the Lua user interface, and hands it every notification on its own thread.
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "components/datastore/datastore.h"
 #include "components/webpage/weblog.h"
 #include "components/webpage/webpagemanager.h"
 #include "host/hostdialogs.h"
+#include "host/lineeditor.h"
 #include "host/localserver.h"
 #include "host/luashell.h"
 #include "host/notificationqueue.h"
+#include "host/pageevents.h"
 #include "host/pagezoom.h"
 #include "host/recovery.h"
 #include "host/servedport.h"
@@ -44,48 +52,79 @@ bool MakeFolder(const std::string& path) {
   return true;
 }
 
-// Reads what is available on standard input and hands complete lines to the script.
-// Returns false at the end of input.
-bool ReadInput(CLuaShell& shell, std::string* pending) {
-  char buffer[4096];
-  ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return true;
-  if (n <= 0) {
-    if (!pending->empty()) shell.CallInput(pending);
-    pending->clear();
-    shell.CallInput(nullptr);
-    return false;
-  }
-  pending->append(buffer, static_cast<size_t>(n));
-  size_t eol;
-  while ((eol = pending->find('\n')) != std::string::npos) {
-    std::string line = pending->substr(0, eol);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    pending->erase(0, eol + 1);
-    shell.CallInput(&line);
-    if (shell.QuitRequested()) break;
-  }
-  return true;
-}
-
-void Dispatch(CLuaShell& shell, CNotificationQueue& queue) {
+void Dispatch(CLuaShell& shell, CNotificationQueue& queue, CPageEvents& pageEvents, CLineEditor& editor) {
   HostNotification n;
+  bool output = false;
   while (!shell.QuitRequested() && queue.TryPop(&n)) {
+    if (!output) editor.BeginOutput();
+    output = true;
     if (n.kind == HostNotification::Tab) {
+      pageEvents.Watch(n.uID);
       shell.CallTab(n.uID, n.key, n.value);
     } else {
       shell.CallData(n.key, n.value);
     }
   }
+  if (output) editor.EndOutput();
 }
+
+// SIGINT, SIGTERM and SIGHUP end the shell as "quit" does: the handler only writes the
+// signal's number to a pipe that the main loop waits on.
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int signal) {
+  const int saved = errno;
+  const unsigned char number = static_cast<unsigned char>(signal);
+  ssize_t written = write(g_signalPipe[1], &number, 1);
+  (void)written;
+  errno = saved;
+}
+
+bool CatchQuitSignals() {
+  if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+  struct sigaction action {};
+  action.sa_handler = &OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  return true;
+}
+
+// One shell per profile: the lock lives as long as the process (the descriptor is never
+// inherited by Chromium).
+bool LockProfile(const std::string& profile) {
+  const int fd = open((profile + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  return fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+// The tabs closed while quitting: what the next start offers to reopen.
+class CSessionRecord {
+ public:
+  void Begin() { m_recording = true; }
+  void Add(const std::wstring& uuid, const std::wstring& title, const std::wstring& url) {
+    if (!m_recording) return;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_tabs.push_back({platform::WideToUtf8(uuid), platform::WideToUtf8(title), platform::WideToUtf8(url)});
+  }
+  std::vector<SessionTab> Tabs() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_tabs;
+  }
+
+ private:
+  std::atomic<bool> m_recording{false};
+  std::mutex m_mutex;
+  std::vector<SessionTab> m_tabs;
+};
 
 // The terminal interface installed with the program: UICONTROL_UI_FROM_PROGRAM is the UI
 // folder relative to the program's own folder, the same in the build tree and installed.
-std::string DefaultUIScript(const char* argv0) {
+std::string DefaultUIFolder(const char* argv0) {
   char self[4096];
   const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
   const std::string program = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(argv0);
-  return ScriptBesideProgram(program, UICONTROL_UI_FROM_PROGRAM, "main.lua");
+  const std::string script = ScriptBesideProgram(program, UICONTROL_UI_FROM_PROGRAM, "main.lua");
+  return script.substr(0, script.size() - std::strlen("/main.lua"));
 }
 
 }  // namespace
@@ -93,7 +132,7 @@ std::string DefaultUIScript(const char* argv0) {
 int main(int argc, char** argv) {
   ShellOptions options;
   std::string error;
-  if (!ParseShellOptions(argc, argv, DefaultUIScript(argv[0]), &options, &error)) {
+  if (!ParseShellOptions(argc, argv, DefaultUIFolder(argv[0]) + "/main.lua", &options, &error)) {
     std::fprintf(stderr, "uicontrol-shell: %s\n%s", error.c_str(), ShellUsage().c_str());
     return 2;
   }
@@ -105,10 +144,29 @@ int main(int argc, char** argv) {
     std::printf("%s", ShellVersion().c_str());
     return 0;
   }
+  if (access(options.chromium.c_str(), X_OK) != 0) {
+    std::fprintf(stderr, "uicontrol-shell: Chromium was not found at %s (name the program with --chromium PATH)\n",
+                 options.chromium.c_str());
+    return 1;
+  }
   if (!MakeFolder(options.profile) || !MakeFolder(options.profile + "/downloads")) {
     std::fprintf(stderr, "uicontrol-shell: cannot create the profile folder %s\n", options.profile.c_str());
     return 1;
   }
+  if (!LockProfile(options.profile)) {
+    std::fprintf(stderr, "uicontrol-shell: the profile %s is in use by another uicontrol-shell\n",
+                 options.profile.c_str());
+    return 1;
+  }
+  // A script's print reaches a pipe line by line, as it does a terminal.
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+  if (!CatchQuitSignals()) {
+    std::fprintf(stderr, "uicontrol-shell: cannot watch for signals\n");
+    return 1;
+  }
+  const std::string sessionPath = options.profile + "/session";
+  const std::vector<SessionTab> lastSession = ReadSessionFile(sessionPath);
+  CSessionRecord session;
 
   // Component and library log lines go to a file: the terminal belongs to the interface.
   CShellLog log(options.profile + "/shell.log");
@@ -166,9 +224,11 @@ int main(int argc, char** argv) {
   // (the favourite dialogs) and close their tab. Nothing else is trusted.
   if (!baseURL.empty()) pageOptions.trustedOrigins.push_back(baseURL);
   IDataAccessor* storeForHooks = store.get();
-  pageOptions.onTabClosedForRecovery = [storeForHooks](const std::wstring& uuid, const std::wstring& title,
-                                                       const std::wstring& url) {
+  CSessionRecord* sessionForHooks = &session;
+  pageOptions.onTabClosedForRecovery = [storeForHooks, sessionForHooks](
+                                           const std::wstring& uuid, const std::wstring& title, const std::wstring& url) {
     SaveClosedTab(storeForHooks, uuid, title, url);
+    sessionForHooks->Add(uuid, title, url);
   };
   pageOptions.lookupRecoveredTab = [storeForHooks](const std::wstring& uuid, std::wstring* url) {
     return LookupClosedTab(storeForHooks, uuid, url);
@@ -208,15 +268,26 @@ int main(int argc, char** argv) {
   });
 
   int status = 0;
+  bool sessionSaved = false;
   {
     CLuaShell shell;
     if (!shell.InstallAPIs(&error)) {
       std::fprintf(stderr, "uicontrol-shell: %s\n", error.c_str());
       return 1;
     }
+    const std::string uiDir = DefaultUIFolder(argv[0]);
+    CLineEditor editor(
+        STDIN_FILENO, options.profile + "/command-history", [&shell](const std::string* line) { shell.CallInput(line); },
+        [&shell](const std::string& word, const std::string& before) { return shell.CallComplete(word, before); });
+    shell.SetEditor(&editor);
     shell.SetHostString("base_url", baseURL);
     shell.SetHostString("profile", options.profile);
     shell.SetHostString("home", home);
+    shell.SetHostString("ui_dir", uiDir);
+    shell.AddModuleFolder(uiDir);
+    shell.SetHostFlag("interactive", editor.Interactive());
+    shell.SetHostFlag("restore", options.restore);
+    shell.SetHostSession(lastSession);
     shell.SetHostArgs(options.scriptArgs);
     tm.BindMainWnd(mainWindow);
     if (!tm.Start()) {
@@ -227,27 +298,46 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "uicontrol-shell: %s\n", error.c_str());
       status = 1;
     } else {
+      CPageEvents pageEvents;
       shell.CallStart();
-      // Wait for input, notifications and timers together; nothing is polled.
+      // Wait for input, notifications, signals and timers together; nothing is polled.
       bool inputOpen = true;
-      std::string pending;
       const int queueFd = queue.ReadableFd();
       while (!shell.QuitRequested()) {
-        Dispatch(shell, queue);
+        Dispatch(shell, queue, pageEvents, editor);
         if (shell.QuitRequested()) break;
+        const bool timerDue = shell.TimerDue();
+        if (timerDue) editor.BeginOutput();
         const int timeout = shell.RunDueTimers();
+        if (timerDue) editor.EndOutput();
         if (shell.QuitRequested()) break;
-        pollfd fds[2] = {{queueFd, POLLIN, 0}, {inputOpen ? STDIN_FILENO : -1, POLLIN, 0}};
-        if (poll(fds, 2, timeout) < 0 && errno != EINTR) break;
+        pollfd fds[3] = {{queueFd, POLLIN, 0}, {inputOpen ? STDIN_FILENO : -1, POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}};
+        if (poll(fds, 3, timeout) < 0 && errno != EINTR) break;
+        if (fds[2].revents) {
+          unsigned char number = 0;
+          while (read(g_signalPipe[0], &number, 1) == 1) {
+          }
+          shell.RequestQuit(0);
+          break;
+        }
         if (fds[0].revents) queue.ClearReadable();
-        if (inputOpen && fds[1].revents) inputOpen = ReadInput(shell, &pending);
+        if (inputOpen && fds[1].revents) inputOpen = editor.OnReadable();
       }
+      editor.BeginOutput();
       shell.CallQuit();
       status = shell.ExitStatus();
+      if (shell.ScriptErrors() > 0 && status == 0) {
+        std::fprintf(stderr, "uicontrol-shell: the interface stopped on %d error%s (see above)\n", shell.ScriptErrors(),
+                     shell.ScriptErrors() == 1 ? "" : "s");
+        status = 1;
+      }
     }
+    shell.SetEditor(nullptr);
     // Closing saves every tab for recovery (the engine's hook), then the workers end.
+    session.Begin();
     tm.CloseAllTab();
     tm.Quit();
+    sessionSaved = true;
   }
   CTabManager::RegisterNotify(nullptr);
   CTabManager::RegisterDataNotify(nullptr);
@@ -255,7 +345,9 @@ int main(int argc, char** argv) {
   CTabManager::SetAddFavoriteDlg(nullptr);
   CTabManager::SetEditFavoriteDlg(nullptr);
   CTabManager::SetWebPageManager(nullptr);
-  pages.reset();  // ends Chromium after the pages' last orders
+  pages.reset();  // ends Chromium after the pages' last orders (the tabs are saved by then)
+  if (sessionSaved && !WriteSessionFile(sessionPath, session.Tabs()))
+    std::fprintf(stderr, "uicontrol-shell: cannot keep the open tabs in %s\n", sessionPath.c_str());
   CTabManager::SetDataAccessor(nullptr);
   store.reset();
   server.Stop();

@@ -5,6 +5,13 @@
 #include <mutex>
 #include <string>
 
+// The text with every byte that is not part of valid UTF-8 replaced by U+FFFD, so that the
+// log stays a UTF-8 file whatever a page or a component wrote.
+std::string ValidUtf8(const std::string& text);
+// The library writes some of its entries in GB18030: such a text (one that is not UTF-8
+// but reads whole as GB18030) is converted; anything else goes through ValidUtf8.
+std::string LibraryTextToUtf8(const std::string& text);
+
 class CShellLog {
  public:
   // Opens (appends to) the file; without it the lines go to standard error as before.

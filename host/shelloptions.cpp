@@ -25,6 +25,7 @@ std::string ShellUsage() {
          "  --home URL       the home page\n"
          "  --chromium PATH  the Chromium program (default /usr/bin/chromium)\n"
          "  --visible        show Chromium's window when a display exists\n"
+         "  --restore        reopen the tabs that were open when the shell last quit\n"
          "  --help           this text\n"
          "  --version        the version of the shell and of the library\n";
 }
@@ -61,6 +62,8 @@ bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, Shel
       options->version = true;
     } else if (arg == "--visible") {
       options->visible = true;
+    } else if (arg == "--restore") {
+      options->restore = true;
     } else if (arg == "--profile") {
       if (!value(&options->profile)) return false;
     } else if (arg == "--ui") {

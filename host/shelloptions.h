@@ -10,6 +10,7 @@ struct ShellOptions {
   std::string chromium = "/usr/bin/chromium";
   std::string home;      // home page (default: the served index, else about:blank)
   bool visible = false;  // a visible Chromium window when a display exists
+  bool restore = false;  // reopen the tabs of the last run without asking
   bool help = false;
   bool version = false;
   std::vector<std::string> scriptArgs;  // after "--", handed to the script

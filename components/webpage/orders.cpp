@@ -33,6 +33,7 @@ const NamedOrder kOrders[] = {
     {L"RECOVERWND", OrderKind::Recover, nullptr},
     {L"ClOSETAB", OrderKind::CloseTab, nullptr},
     {L"PARENTHWND", OrderKind::ParentWindow, nullptr},
+    {L"GETTEXT", OrderKind::GetText, nullptr},
     {L"FILEOPEN", OrderKind::Unsupported,
      "the engine has no file dialog; open a file with NAVIGATE and a file:// address"},
     {L"PAGESETUP", OrderKind::Unsupported,
@@ -85,6 +86,10 @@ bool ParseOrder(const wchar_t* text, Order* order, std::string* error) {
       break;
     case OrderKind::Find:
       result.text = values[L"TEXT"];
+      break;
+    case OrderKind::GetText:
+      result.text = values[L"PART"];
+      if (!result.text.empty() && result.text != L"SOURCE") return Fail(error, "GETTEXT with an unknown PART");
       break;
     case OrderKind::Recover:
       result.text = values[L"uuid"];

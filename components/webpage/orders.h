@@ -25,13 +25,14 @@ enum class OrderKind {
   Recover,       // RECOVERWND, uuid
   CloseTab,      // ClOSETAB
   ParentWindow,  // PARENTHWND, HWND
+  GetText,       // GETTEXT, optional PART=SOURCE (pagetext.h)
   Unsupported,   // orders that mean nothing to this engine (see UnsupportedReason)
 };
 
 struct Order {
   OrderKind kind = OrderKind::Unsupported;
   std::wstring name;  // the CMD value as sent
-  std::wstring text;  // NAVIGATE: the URL; FIND: the words; RECOVERWND: the uuid
+  std::wstring text;  // NAVIGATE: the URL; FIND: the words; RECOVERWND: the uuid; GETTEXT: the part
   RECT rect{0, 0, 0, 0};
   bool enable = false;      // WEBAUDIO
   uint32_t handle = 0;      // PARENTHWND

@@ -10,6 +10,7 @@
 #include "components/webpage/jsonread.h"
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/origin.h"
+#include "components/webpage/pagetext.h"
 #include "components/webpage/savefile.h"
 #include "components/webpage/weblog.h"
 #include "platform/text.h"
@@ -954,6 +955,7 @@ void CPageCore::Execute(const Order& order) {
     case OrderKind::Recover: Recover(order.text); break;
     case OrderKind::CloseTab: Close(true); break;
     case OrderKind::ParentWindow: ParentView(order.handle); break;
+    case OrderKind::GetText: ReadText(order.text == L"SOURCE"); break;
     case OrderKind::Unsupported: Unsupported(order.name, order.reason); break;
   }
 }
@@ -1059,12 +1061,12 @@ void CPageCore::ViewSource() {
 
 void CPageCore::Find(const std::wstring& text) {
   if (text.empty()) return Unsupported(L"FIND", "the engine has no find bar; send FIND with TEXT=<words>");
-  std::string expression = "window.find(" + Json(Utf8(text)).dump() + ", false, false, true)";
-  Command("Runtime.evaluate", Json{{"expression", expression}, {"returnByValue", true}},
+  Command("Runtime.evaluate", Json{{"expression", FindScript(text)}, {"returnByValue", true}},
           [this, text](const std::string& error, const Json& result) {
-            const Json& value = Field(Field(result, "result"), "value");
-            bool found = error.empty() && value.is_boolean() && value.get<bool>();
-            Emit(L"FINDRESULT", {{L"FOUND", found ? L"TRUE" : L"FALSE"}, {L"TEXT", text}});
+            bool found = false;
+            long long count = 0;
+            if (error.empty()) ReadFindReply(Field(Field(result, "result"), "value"), &found, &count);
+            Emit(L"FINDRESULT", {{L"COUNT", Hex(static_cast<uint64_t>(count))}, {L"FOUND", found ? L"TRUE" : L"FALSE"}, {L"TEXT", text}});
           });
 }
 

@@ -155,6 +155,7 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void SaveFailed(const std::string& kind, const std::string& error);
   void ViewSource();
   void Find(const std::wstring& text);
+  void ReadText(bool source);  // pagetext.cpp
   void MoveView(const RECT& rc);
   void ApplyViewMetrics();
   // Asks Chromium for the size of a window the host has not sized; applies the view's

@@ -31,8 +31,8 @@ std::string TempProfile(const char* name) {
 }
 
 // Runs the shell with its output captured; returns the exit status.
-int RunShell(const std::string& args, std::string* output) {
-  const std::string command = std::string(SHELL_PROGRAM) + " " + args + " </dev/null 2>&1";
+int RunShell(const std::string& args, std::string* output, const std::string& input = "/dev/null") {
+  const std::string command = std::string(SHELL_PROGRAM) + " " + args + " <'" + input + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return -1;
   char buffer[4096];
@@ -45,10 +45,13 @@ int RunShell(const std::string& args, std::string* output) {
 // A terminal session with the shell: write keys, read the screen's text as it comes.
 class PtySession {
  public:
-  explicit PtySession(const std::string& profile) {
-    m_pid = forkpty(&m_fd, nullptr, nullptr, nullptr);
+  explicit PtySession(const std::string& profile, const char* option = nullptr) {
+    winsize size{};
+    size.ws_col = 100;
+    size.ws_row = 30;
+    m_pid = forkpty(&m_fd, nullptr, nullptr, &size);
     if (m_pid == 0) {
-      execl(SHELL_PROGRAM, SHELL_PROGRAM, "--profile", profile.c_str(), "--serve", PAGES_DIR, nullptr);
+      execl(SHELL_PROGRAM, SHELL_PROGRAM, "--profile", profile.c_str(), "--serve", PAGES_DIR, option, nullptr);
       _exit(127);
     }
   }
@@ -110,6 +113,9 @@ TEST(Shell, HelpAndBadOptions) {
   out.clear();
   EXPECT_EQ(RunShell("--no-such-option", &out), 2);
   EXPECT_NE(out.find("unknown option --no-such-option"), std::string::npos);
+  out.clear();
+  EXPECT_EQ(RunShell("--chromium /nonexistent/chromium --profile " + TempProfile("shell_nochromium_"), &out), 1);
+  EXPECT_NE(out.find("Chromium was not found at /nonexistent/chromium"), std::string::npos) << out;
 }
 
 TEST(Shell, VersionIsTheProjectVersion) {
@@ -124,6 +130,7 @@ TEST(Shell, VersionIsTheProjectVersion) {
 // A copy of the program in <prefix>/bin runs <prefix>/share/uicontrol/ui/main.lua by
 // default, not the interface of the tree it was built in.
 TEST(Shell, DefaultInterfaceBesideTheProgram) {
+  if (!HaveChromium()) GTEST_SKIP() << "Chromium is not installed";
   const std::string prefix = TempProfile("shell-prefix");
   const std::string ui = prefix + "/share/uicontrol/ui";
   ASSERT_EQ(std::system(("mkdir -p '" + prefix + "/bin' '" + ui + "' && cp '" SHELL_PROGRAM "' '" + prefix +
@@ -155,6 +162,7 @@ TEST(Shell, ScriptedSessionAndTheNextStart) {
   EXPECT_NE(out.find("STEP navigation with back and forward"), std::string::npos) << out;
   EXPECT_NE(out.find("STEP bookmark added and listed"), std::string::npos) << out;
   EXPECT_NE(out.find("STEP tab closed and restored"), std::string::npos) << out;
+  EXPECT_NE(out.find("STEP the closed list holds each address once"), std::string::npos) << out;
   EXPECT_NE(out.find("STEP reload keeps the title"), std::string::npos) << out;
   EXPECT_NE(out.find("STEP picture of a background tab saved"), std::string::npos) << out;
   EXPECT_NE(out.find("STEP zoom stored"), std::string::npos) << out;
@@ -191,6 +199,122 @@ TEST(Shell, TerminalInterface) {
   ASSERT_TRUE(session.WaitFor("search engines", mark)) << session.Screen();
   session.Type("quit\n");
   EXPECT_EQ(session.Wait(), 0);
+}
+
+// Commands typed with a wrong argument answer with their usage and change nothing; input
+// that is no terminal is read line by line.
+TEST(Shell, CommandsCheckTheirArguments) {
+  if (!HaveChromium()) GTEST_SKIP() << "Chromium is not installed";
+  const std::string profile = TempProfile("shell_arguments_");
+  const std::string input = profile + "-input";
+  std::ofstream(input) << "close abc\ntab\nrestore abc\nengine 99\nzoom abc\nzoom 100000\nzoom -5\n"
+                          "text 99\nfollow x\nsave everything\nbookmarks open 7\nread now\nzoom\n";
+  std::string out;
+  EXPECT_EQ(RunShell("--profile '" + profile + "' --serve '" PAGES_DIR "'", &out, input), 0);
+  for (const char* usage : {"usage: close [N]", "usage: tab N", "usage: restore N", "usage: engine ID",
+                            "usage: text [0-4]", "usage: follow N [new]", "usage: save html|image|pdf",
+                            "usage: bookmarks [open N|delete N]", "usage: read "}) {
+    EXPECT_NE(out.find(usage), std::string::npos) << usage << "\n" << out;
+  }
+  size_t zoomUsages = 0;
+  for (size_t at = out.find("usage: zoom [25-500]"); at != std::string::npos; at = out.find("usage: zoom [25-500]", at + 1))
+    ++zoomUsages;
+  EXPECT_GE(zoomUsages, 3u) << out;
+  // Nothing was changed by them: the zoom is what it was, the one tab is still open.
+  EXPECT_NE(out.find("zoom: 100%"), std::string::npos) << out;
+  EXPECT_EQ(out.find("default engine"), std::string::npos) << out;
+  EXPECT_EQ(out.find("error"), std::string::npos) << out;
+  std::remove(input.c_str());
+}
+
+// A person reading pages in the terminal: the text and the links of a served page, a
+// link followed, a search, the line editor's history and completion, a mistyped
+// argument, and Ctrl-C, after which the next start reopens the tabs.
+TEST(Shell, ReadingPagesInTheTerminal) {
+  if (!HaveChromium()) GTEST_SKIP() << "Chromium is not installed";
+  const std::string profile = TempProfile("shell_reader_");
+  {
+    PtySession session(profile);
+    ASSERT_TRUE(session.WaitFor("uicontrol start page", 0, 60)) << session.Screen();
+
+    // One shell per profile.
+    std::string out;
+    EXPECT_EQ(RunShell("--profile '" + profile + "'", &out), 1);
+    EXPECT_NE(out.find("is in use by another uicontrol-shell"), std::string::npos) << out;
+
+    size_t mark = session.Size();
+    session.Type("open news.html\n");
+    ASSERT_TRUE(session.WaitFor("Local news", mark, 60)) << session.Screen();
+    mark = session.Size();
+    session.Type("read\n");
+    ASSERT_TRUE(session.WaitFor("Nothing happened today, which is good news.", mark, 60)) << session.Screen();
+    ASSERT_TRUE(session.WaitFor("-- end of Local news", mark, 60)) << session.Screen();
+    mark = session.Size();
+    session.Type("q");
+    ASSERT_TRUE(session.WaitFor("address: ", mark, 60)) << session.Screen();
+
+    mark = session.Size();
+    session.Type("links\n");
+    ASSERT_TRUE(session.WaitFor("/weather.html", mark, 60)) << session.Screen();
+    mark = session.Size();
+    // Half a command typed while the page loads and the screen is redrawn stays typed.
+    session.Type("follow 2\nfind th");
+    ASSERT_TRUE(session.WaitFor("*[2] Weather", mark, 60)) << session.Screen();
+
+    mark = session.Size();
+    session.Type("e\n");
+    ASSERT_TRUE(session.WaitFor("match 1 of 3 for \"the\" (3 matches)", mark, 60)) << session.Screen();
+    // Up recalls the last command: the search goes on to the next match.
+    mark = session.Size();
+    session.Type("\x1b[A\n");
+    ASSERT_TRUE(session.WaitFor("match 2 of 3 for \"the\"", mark, 60)) << session.Screen();
+
+    // Tab completes "boo" as far as the commands agree: "bookmark".
+    mark = session.Size();
+    session.Type("boo\t\n");
+    ASSERT_TRUE(session.WaitFor("bookmarked http://127.0.0.1:", mark, 60)) << session.Screen();
+    mark = session.Size();
+    session.Type("bookmark\n");
+    ASSERT_TRUE(session.WaitFor("already bookmarked: http://127.0.0.1:", mark, 60)) << session.Screen();
+
+    // Results in words: a save, and a load that fails once, with its reason.
+    mark = session.Size();
+    session.Type("save html\n");
+    ASSERT_TRUE(session.WaitFor("saved " + profile + "/downloads/Weather.html", mark, 60)) << session.Screen();
+    mark = session.Size();
+    session.Type("open 127.0.0.1:1\n");
+    ASSERT_TRUE(session.WaitFor("tab 3: could not load http://127.0.0.1:1/: unsafe port", mark, 60)) << session.Screen();
+    mark = session.Size();
+    session.Type("close\n");
+    ASSERT_TRUE(session.WaitFor("*[2] Weather\r", mark, 60)) << session.Screen();
+
+    mark = session.Size();
+    session.Type("zoom abc\n");
+    ASSERT_TRUE(session.WaitFor("usage: zoom [25-500]", mark, 60)) << session.Screen();
+    mark = session.Size();
+    session.Type("tab 9\n");
+    ASSERT_TRUE(session.WaitFor("usage: tab N", mark, 60)) << session.Screen();
+
+    // A crashed tab is marked in the strip until reload brings it back.
+    mark = session.Size();
+    session.Type("go chrome://crash\n");
+    ASSERT_TRUE(session.WaitFor("tab 2: the page crashed; reload brings it back", mark, 60)) << session.Screen();
+    ASSERT_TRUE(session.WaitFor(" (crashed)", mark, 60)) << session.Screen();
+    mark = session.Size();
+    session.Type("reload\n");
+    ASSERT_TRUE(session.WaitFor("*[2] Weather\r", mark, 60)) << session.Screen();
+
+    session.Type("\x03");
+    EXPECT_EQ(session.Wait(), 0) << "Ctrl-C quits as quit does";
+  }
+  std::ifstream sessionFile(profile + "/session");
+  std::stringstream kept;
+  kept << sessionFile.rdbuf();
+  PtySession next(profile, "--restore");
+  ASSERT_TRUE(next.WaitFor("reopened 2 tabs of the last run", 0, 60)) << "kept:\n" << kept.str() << next.Screen();
+  ASSERT_TRUE(next.WaitFor(" [1] uicontrol start page  *[2] Weather\r", 0, 60)) << next.Screen();
+  next.Type("quit\n");
+  EXPECT_EQ(next.Wait(), 0);
 }
 
 // The page of the report: a moment after loading it tries to drive the browser's dialogs

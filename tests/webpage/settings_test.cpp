@@ -170,14 +170,14 @@ TEST_F(WebpageChromiumTest, HoveringALinkShowsItsAddressAsStatusText) {
 }
 
 TEST_F(WebpageChromiumTest, FindSearchesThePageText) {
-  m_server.Html("/find", "<html><body><p>The quick brown fox</p></body></html>");
+  m_server.Html("/find", "<html><body><p>The quick brown fox</p><p>Brown fox again</p></body></html>");
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
   ASSERT_GE(Load(page.get(), *sink, m_server.Url("/find")), 0);
   ASSERT_EQ(S_OK, Order(page.get(), L"CMD=FIND\nTEXT=brown fox\n"));
-  EXPECT_GE(sink->WaitFor(L"FINDRESULT", L"FOUND=TRUE\nTEXT=brown fox\n"), 0);
+  EXPECT_GE(sink->WaitFor(L"FINDRESULT", L"COUNT=2\nFOUND=TRUE\nTEXT=brown fox\n"), 0);
   ASSERT_EQ(S_OK, Order(page.get(), L"CMD=FIND\nTEXT=zebra\n"));
-  EXPECT_GE(sink->WaitFor(L"FINDRESULT", L"FOUND=FALSE\nTEXT=zebra\n"), 0);
+  EXPECT_GE(sink->WaitFor(L"FINDRESULT", L"COUNT=0\nFOUND=FALSE\nTEXT=zebra\n"), 0);
   ASSERT_EQ(S_OK, Order(page.get(), L"CMD=FIND\n"));
   EXPECT_GE(sink->WaitFor(L"ORDERUNSUPPORTED", L"CMD=FIND\n"), 0);
 }

@@ -1,0 +1,91 @@
+// The shell's parts that need neither Lua nor a browser: typed lines, the log's text,
+// the file of the last run's tabs, the options.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "host/lineeditor.h"
+#include "host/recovery.h"
+#include "host/shelllog.h"
+#include "host/shelloptions.h"
+
+namespace {
+
+TEST(ShellParts, TypedLinesLoseEscapeSequencesAndControlCharacters) {
+  EXPECT_EQ("open news.html", CLineEditor::CleanLine("open news.html"));
+  // Keys the editor did not take (F5, a cursor report, a title request) never reach a command.
+  EXPECT_EQ("go x", CLineEditor::CleanLine("go \x1b[15~x"));
+  EXPECT_EQ("ab", CLineEditor::CleanLine("a\x1b[12;40Rb"));
+  EXPECT_EQ("ab", CLineEditor::CleanLine("a\x1b]0;title\ab"));
+  EXPECT_EQ("ab", CLineEditor::CleanLine("a\x1b]0;title\x1b\\b"));
+  EXPECT_EQ("ab", CLineEditor::CleanLine("a\x1bOb"));
+  EXPECT_EQ("a b", CLineEditor::CleanLine("a\tb\x01\x7f\r"));
+  // C1 controls in UTF-8 go; other characters stay.
+  EXPECT_EQ("x\xc2\xae\xe7\xac\x94", CLineEditor::CleanLine("x\xc2\x9b\xc2\xae\xe7\xac\x94"));
+  EXPECT_EQ("", CLineEditor::CleanLine("\x1b["));
+}
+
+TEST(ShellParts, TheLogIsUtf8Only) {
+  EXPECT_EQ("plain \xe7\xac\x94\xe8\xae\xb0", ValidUtf8("plain \xe7\xac\x94\xe8\xae\xb0"));
+  const std::string bad = "\xef\xbf\xbd";
+  EXPECT_EQ("a" + bad + "b", ValidUtf8("a\xff" "b"));
+  EXPECT_EQ(bad + bad, ValidUtf8("\xc0\xaf"));           // an overlong '/'
+  EXPECT_EQ(bad + bad + bad, ValidUtf8("\xed\xa0\x80"));  // a surrogate
+  EXPECT_EQ("x" + bad + bad, ValidUtf8("x\xe7\xac"));    // cut short: one per byte
+  EXPECT_EQ(bad + bad + bad + bad, ValidUtf8("\xf4\x90\x80\x80"));  // past U+10FFFF
+
+  char path[] = "/tmp/shelllog_test_XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  {
+    CShellLog log(path);
+    log.Write("web\xfe", "title \xb1\xea\xcc\xe2");
+  }
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ("web" + bad + ": title " + bad + bad + bad + bad, line);
+  std::remove(path);
+
+  // The library's own entries in GB18030 become readable UTF-8; other bytes do not pass.
+  EXPECT_EQ("IO \xe5\xb7\xa5\xe4\xbd\x9c", LibraryTextToUtf8("IO \xb9\xa4\xd7\xf7"));
+  EXPECT_EQ("ok \xe7\xac\x94", LibraryTextToUtf8("ok \xe7\xac\x94"));
+  EXPECT_EQ("a" + bad, LibraryTextToUtf8("a\xff"));
+}
+
+TEST(ShellParts, TheLastRunsTabsSurviveInTheirFile) {
+  char path[] = "/tmp/session_test_XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  ASSERT_TRUE(WriteSessionFile(path, {{"u1", "Title\twith\ntabs", "http://a/"}, {"u2", "", "http://b/?q=1"}}));
+  std::vector<SessionTab> tabs = ReadSessionFile(path);
+  ASSERT_EQ(2u, tabs.size());
+  EXPECT_EQ("u1", tabs[0].uuid);
+  EXPECT_EQ("Title with tabs", tabs[0].title);
+  EXPECT_EQ("http://a/", tabs[0].url);
+  EXPECT_EQ("", tabs[1].title);
+  EXPECT_EQ("http://b/?q=1", tabs[1].url);
+  // Lines that are not entries are skipped.
+  std::ofstream(path) << "garbage\n\tno uuid\tx\nu3\tT\thttp://c/\n";
+  tabs = ReadSessionFile(path);
+  ASSERT_EQ(1u, tabs.size());
+  EXPECT_EQ("u3", tabs[0].uuid);
+  std::remove(path);
+  EXPECT_TRUE(ReadSessionFile(path).empty());
+}
+
+TEST(ShellParts, RestoreOption) {
+  const char* argv[] = {"uicontrol-shell", "--restore", "--profile", "/tmp/p"};
+  ShellOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseShellOptions(4, const_cast<char**>(argv), "ui.lua", &options, &error)) << error;
+  EXPECT_TRUE(options.restore);
+  EXPECT_NE(std::string::npos, ShellUsage().find("--restore"));
+}
+
+}  // namespace
