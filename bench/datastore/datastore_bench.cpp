@@ -26,7 +26,7 @@ datastore::Durability DurabilityOf(const benchmark::State& state) {
 std::string NewDatabase(const char* name, const benchmark::State& state) {
   const std::string path = g_folder + "/" + std::to_string(state.range(0)) + name;
   datastore::DataStoreOptions options;
-  options.strDatabasePath = path;
+  options.databasePath = path;
   IDataAccessor* store = nullptr;
   if (datastore::CreateDataStore(options, &store) != S_OK) std::abort();
   store->Release();  // leaves a file with the store's schema
@@ -73,8 +73,8 @@ const char kIconUpsert[] =
 
 void BM_StoreAddHis(benchmark::State& state) {
   datastore::DataStoreOptions options;
-  options.strDatabasePath = NewDatabase("store_his.db", state);
-  options.eDurability = DurabilityOf(state);
+  options.databasePath = NewDatabase("store_his.db", state);
+  options.durability = DurabilityOf(state);
   IDataAccessor* store = nullptr;
   datastore::CreateDataStore(options, &store);
   int64_t n = 0;
@@ -108,8 +108,8 @@ void BM_PlainAddHis(benchmark::State& state) {
 
 void BM_StoreAddFavor(benchmark::State& state) {
   datastore::DataStoreOptions options;
-  options.strDatabasePath = NewDatabase("store_favor.db", state);
-  options.eDurability = DurabilityOf(state);
+  options.databasePath = NewDatabase("store_favor.db", state);
+  options.durability = DurabilityOf(state);
   IDataAccessor* store = nullptr;
   datastore::CreateDataStore(options, &store);
   int64_t n = 0;

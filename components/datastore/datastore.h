@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "components/datastore/tunables.h"
 #include "uicontrol/interfaces/dataaccessor.h"
 
 #define DATASTORE_API __attribute__((visibility("default")))
@@ -26,13 +27,13 @@ enum class Durability {
 
 struct DataStoreOptions {
   // UTF-8 path of the database file; empty means DefaultDatabasePath().
-  std::string strDatabasePath;
-  LogSink fnLogSink;
-  Durability eDurability = Durability::Full;
+  std::string databasePath;
+  LogSink logSink;
+  Durability durability = Durability::Full;
   // How long a call waits for another process that holds the write lock.
-  int nBusyTimeoutMs = 10000;
+  int busyTimeoutMs = tunables::kDefaultBusyTimeoutMs;
   // The recover list keeps at most this many closed tabs (the oldest go first).
-  int nRecoverLimit = 100;
+  int recoverLimit = tunables::kDefaultRecoverLimit;
 };
 
 // "$XDG_DATA_HOME/qxbrowser/datastore.db", or "~/.local/share/qxbrowser/datastore.db"

@@ -21,6 +21,9 @@ struct FavRow {
   std::string title, url, icon, date;
 };
 
+// The step limit of the recursive walks, as SQL text (our own number, never a caller's).
+const std::string kWalkLimit = std::to_string(tunables::kTreeWalkLimit);
+
 const char kSelectColumns[] = "SELECT id, pid, type, title, url, icon, date FROM favorites ";
 
 FavRow ReadRow(const CStmt& stmt) {
@@ -64,8 +67,8 @@ int64_t FolderDepth(CStoreContext& ctx, int64_t folder) {
   if (folder == 0) return 0;
   CStmt stmt(ctx.db,
              "WITH RECURSIVE up(id, pid, n) AS (SELECT id, pid, 1 FROM favorites WHERE id = ?1 "
-             "UNION ALL SELECT f.id, f.pid, up.n + 1 FROM favorites f JOIN up ON f.id = up.pid WHERE up.n < 1000) "
-             "SELECT COALESCE(MAX(n), 0) FROM up");
+             "UNION ALL SELECT f.id, f.pid, up.n + 1 FROM favorites f JOIN up ON f.id = up.pid WHERE up.n < " +
+                 kWalkLimit + ") SELECT COALESCE(MAX(n), 0) FROM up");
   stmt.Bind(1, folder);
   return stmt.Step() == SQLITE_ROW ? stmt.Int(0) : -1;
 }
@@ -76,7 +79,8 @@ int64_t FolderHeight(CStoreContext& ctx, int64_t folder) {
   CStmt stmt(ctx.db,
              "WITH RECURSIVE down(id, n) AS (SELECT ?1, 1 "
              "UNION ALL SELECT f.id, down.n + 1 FROM favorites f JOIN down ON f.pid = down.id "
-             "WHERE f.type = 0 AND down.n < 1000) SELECT MAX(n) FROM down");
+             "WHERE f.type = 0 AND down.n < " +
+                 kWalkLimit + ") SELECT MAX(n) FROM down");
   stmt.Bind(1, folder);
   return stmt.Step() == SQLITE_ROW ? stmt.Int(0) : -1;
 }

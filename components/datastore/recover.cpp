@@ -46,7 +46,7 @@ HRESULT SaveRecoverTab(CStoreContext& ctx, CCallLog& log, const CParams& params)
   CStmt insert(ctx.db, "INSERT INTO recover(uuid, title, url, icon) VALUES(?1, ?2, ?3, ?4)");
   insert.Bind(1, uuid).Bind(2, title).Bind(3, url).Bind(4, icon);
   CStmt trim(ctx.db, "DELETE FROM recover WHERE seq NOT IN (SELECT seq FROM recover ORDER BY seq DESC LIMIT ?1)");
-  trim.Bind(1, static_cast<int64_t>(ctx.options.nRecoverLimit > 0 ? ctx.options.nRecoverLimit : 1));
+  trim.Bind(1, static_cast<int64_t>(ctx.options.recoverLimit > 0 ? ctx.options.recoverLimit : 1));
   if (!remove.Run() || !insert.Run() || !trim.Run() || !tx.Commit()) {
     return DbFailure(ctx, log, "saving a closed tab");
   }

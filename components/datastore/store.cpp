@@ -67,7 +67,7 @@ const QueryCommand* FindQuery(const wchar_t* name) {
 // A caller's name made safe for one log line: control characters shown as '?', and cut short.
 std::string SafeName(const wchar_t* name) {
   std::string text = ToUtf8(name);
-  if (text.size() > 80) text = text.substr(0, 80) + "...";
+  if (text.size() > tunables::kLogNameMaxBytes) text = text.substr(0, tunables::kLogNameMaxBytes) + "...";
   for (char& c : text) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
   }
@@ -100,7 +100,7 @@ HRESULT Guarded(CCallLog& log, Fn fn) {
 }  // namespace
 
 CDataStore::CDataStore(const DataStoreOptions& options)
-    : m_options(options), m_logger(options.fnLogSink), m_notifier(m_logger) {}
+    : m_options(options), m_logger(options.logSink), m_notifier(m_logger) {}
 
 CDataStore::~CDataStore() {
   // Everything committed is delivered before the sinks are let go.
@@ -114,10 +114,10 @@ CDataStore* CDataStore::Open(const DataStoreOptions& options) {
   {
     CCallLog log(store->m_logger);
     std::string error;
-    store->m_db = CSqliteDb::Open(options.strDatabasePath, &error);
+    store->m_db = CSqliteDb::Open(options.databasePath, &error);
     if (store->m_db && ConfigureConnection(*store->m_db, options, &error) &&
         ApplyMigrations(*store->m_db, StoreMigrations(), &error) &&
-        (store->m_readDb = CSqliteDb::Open(options.strDatabasePath, &error)) &&
+        (store->m_readDb = CSqliteDb::Open(options.databasePath, &error)) &&
         ConfigureConnection(*store->m_readDb, options, &error)) {
       if (store->m_notifier.Start()) {
         store->m_ctx.reset(new CStoreContext{*store->m_db, store->m_notifier, store->m_options});

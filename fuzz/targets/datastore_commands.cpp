@@ -84,11 +84,11 @@ FUZZ_TARGET(data, size) {
   std::atomic<int> errors{0};
   std::string firstError;
   datastore::DataStoreOptions options;
-  options.strDatabasePath = folder.Path() + "/store.db";
-  options.eDurability = datastore::Durability::Normal;
-  options.nBusyTimeoutMs = 1000;
-  options.nRecoverLimit = 5;
-  options.fnLogSink = [&](datastore::LogLevel level, const std::string& text) {
+  options.databasePath = folder.Path() + "/store.db";
+  options.durability = datastore::Durability::Normal;
+  options.busyTimeoutMs = 1000;
+  options.recoverLimit = 5;
+  options.logSink = [&](datastore::LogLevel level, const std::string& text) {
     if (level == datastore::LogLevel::Error && errors++ == 0) firstError = text;
   };
   IDataAccessor* raw = nullptr;

@@ -75,7 +75,7 @@ TEST_F(NotifyTest, SinksSeeTheCommittedChangeAndMayCallBackAtOnce) {
 TEST_F(NotifyTest, ConcurrentWritersAreNotifiedInCommitOrder) {
   Close();
   datastore::DataStoreOptions fast;
-  fast.eDurability = datastore::Durability::Normal;
+  fast.durability = datastore::Durability::Normal;
   Open(fast);
   uintptr_t cookie = 0, again = 0;
   ASSERT_EQ(notifier->Subscribe(L"add_favor", &first, &cookie), S_OK);

@@ -176,7 +176,7 @@ TEST_F(ProcessTest, WritersOpeningANewStoreAtOnceAllGetIn) {
 
 TEST_F(ProcessTest, WriterKeptOutTooLongReportsBusy) {
   datastore::DataStoreOptions options;
-  options.nBusyTimeoutMs = 200;
+  options.busyTimeoutMs = 200;
   Open(options);
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);

@@ -44,7 +44,7 @@ TEST_F(RecoverTest, ClearingAndTheLengthLimit) {
 
   Close();
   datastore::DataStoreOptions options;
-  options.nRecoverLimit = 3;
+  options.recoverLimit = 3;
   Open(options);
   for (int n = 0; n < 5; ++n) Save(n);
   EXPECT_EQ(Query(L"get.recover.index.section.count"), L"3");

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     }
   }
   datastore::DataStoreOptions options;
-  options.strDatabasePath = argv[1];
+  options.databasePath = argv[1];
   const std::string mode = argv[2];
   const int count = std::atoi(argv[3]);
   const std::wstring tag(argv[4], argv[4] + std::string(argv[4]).size());
