@@ -2,7 +2,10 @@
 // What every command handler gets, the handler signatures, the notification names, and
 // the small checks that the handlers share. Handlers run with the database lock held;
 // they log into the call's CCallLog (flushed after the lock is released) and post
-// notifications only after their transaction has committed.
+// notifications only after their transaction has committed. A SetHandler runs twice: on
+// the caller's thread in checking mode (CStoreContext::checkOnly), where it refuses bad
+// parameters, then on the writer thread, where it writes and where the refusals that
+// depend on what the file holds (an unknown id, ...) are found.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +22,10 @@ struct CStoreContext {
   CSqliteDb& db;
   CNotifier& notifier;
   const DataStoreOptions& options;
+  // Checking only: a handler checks its parameters, logs what is wrong, and returns S_OK
+  // for a command it would run, without writing. SetData checks this way on the caller's
+  // thread before it queues the write (db is then the read connection).
+  bool checkOnly = false;
 };
 
 // A SetData command with a key=value parameter text.

@@ -37,6 +37,7 @@ HRESULT SaveRecoverTab(CStoreContext& ctx, CCallLog& log, const CParams& params)
   std::string title = TextParam(params, "title");
   if (title.empty()) title = url;
   const std::string icon = TextParam(params, "icon");
+  if (ctx.checkOnly) return S_OK;
 
   CTransaction tx(ctx.db);
   if (!tx.Begun()) return DbFailure(ctx, log, "saving a closed tab");
@@ -60,6 +61,7 @@ HRESULT ClearRecover(CStoreContext& ctx, CCallLog& log, const CParams& params) {
     log.Warning("parameter \"uuid\" is missing");
     return E_INVALIDARG;
   }
+  if (ctx.checkOnly) return S_OK;
   CTransaction tx(ctx.db);
   if (!tx.Begun()) return DbFailure(ctx, log, "clearing the recover list");
   if (uuid->empty()) {

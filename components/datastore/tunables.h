@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 
 namespace datastore {
 namespace tunables {
@@ -48,6 +49,10 @@ constexpr size_t kLogNameMaxBytes = 80;
 // Default of the setting "history.keep.days": history entries older than this many days
 // are removed, as desktop browsers do (90 days).
 constexpr int kDefaultHistoryKeepDays = 90;
+
+// A "history.keep.days" above this (some 27000 years) keeps everything: it bounds the
+// date arithmetic of the trim far beyond any real wish.
+constexpr int64_t kMaxHistoryKeepDays = 10000000;
 
 // While the store is open, history is trimmed again this often (once a day): entries
 // cross the limit only by the day, so trimming more often would only cost writes.

@@ -62,6 +62,10 @@ TEST_F(LifecycleTest, OpeningFailuresAreReportedNotCrashed) {
   platform::FailThreadCreationForTest(0, 1);
   EXPECT_EQ(datastore::CreateDataStore(options, &out), E_FAIL);
   EXPECT_TRUE(log.Contains("cannot start the notification thread"));
+  platform::FailThreadCreationForTest(1, 1);  // the notifying thread starts, the writer does not
+  EXPECT_EQ(datastore::CreateDataStore(options, &out), E_FAIL);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_TRUE(log.Contains("cannot start the writer thread"));
   EXPECT_EQ(datastore::CreateDataStore(options, nullptr), E_POINTER);
 }
 
