@@ -16,7 +16,8 @@ namespace datastore {
 enum class LogLevel { Info, Warning, Error };
 
 // Receives every log entry of one store. Called on whatever thread made the call that
-// logged (and on the notification thread), never with a store lock held. Without a sink,
+// logged, on the writer thread (for what a queued write logs) and on the notification
+// thread, never with a store lock held. Without a sink,
 // entries go to standard error as "datastore: LEVEL text" lines.
 using LogSink = std::function<void(LogLevel level, const std::string& text)>;
 
