@@ -126,9 +126,10 @@ CDataStore* CDataStore::Open(const DataStoreOptions& options) {
       store->m_readCtx.reset(new CStoreContext{*store->m_readDb, store->m_notifier, store->m_options});
       store->m_checkCtx.reset(new CStoreContext{*store->m_readDb, store->m_notifier, store->m_options, true});
       // While the store is open, history is trimmed again on the writer thread, between writes.
+      const std::chrono::seconds trimInterval(tunables::kHistoryTrimIntervalSeconds);
       if (!store->m_notifier.Start()) {
         error = "cannot start the notification thread";
-      } else if (!store->m_writer.Start([store] { store->TrimNow(); }, std::chrono::seconds(tunables::kHistoryTrimIntervalSeconds))) {
+      } else if (!store->m_writer.Start([store] { store->TrimNow(); }, trimInterval)) {
         error = "cannot start the writer thread";
       } else {
         ok = true;
@@ -193,9 +194,10 @@ HRESULT CDataStore::SetData(const wchar_t* name, const wchar_t* text) {
       // A missing date means the time of the call, not the later time of the write.
       if (!params.Find("date")) params.values["date"] = NowDate();
       const SetHandler handler = command->handler;
-      return Queue(log, std::move(prefix), [handler, params = std::move(params)](CStoreContext& ctx, CCallLog& writeLog) {
+      auto write = [handler, params = std::move(params)](CStoreContext& ctx, CCallLog& writeLog) {
         return handler(ctx, writeLog, params);
-      });
+      };
+      return Queue(log, std::move(prefix), std::move(write));
     }
     std::string setting = ToUtf8(name);
     if (!IsUsableSettingName(log, setting)) return E_INVALIDARG;
@@ -207,11 +209,10 @@ HRESULT CDataStore::SetData(const wchar_t* name, const wchar_t* text) {
     const HRESULT hr = WriteSetting(*m_checkCtx, log, setting, value);
     if (hr != S_OK) return hr;
     const bool trims = setting == kHistoryKeepDaysSetting;
-    const HRESULT queued =
-        Queue(log, std::move(prefix), [setting = std::move(setting), value = std::move(value)](CStoreContext& ctx,
-                                                                                                 CCallLog& writeLog) {
-          return WriteSetting(ctx, writeLog, setting, value);
-        });
+    auto write = [setting = std::move(setting), value = std::move(value)](CStoreContext& ctx, CCallLog& writeLog) {
+      return WriteSetting(ctx, writeLog, setting, value);
+    };
+    const HRESULT queued = Queue(log, std::move(prefix), std::move(write));
     // A new limit applies at once, not only at the next daily trim.
     if (queued == S_OK && trims) QueueTrim();
     return queued;
