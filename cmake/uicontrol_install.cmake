@@ -98,6 +98,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/luaex/uibind/include/uibind
 install(FILES ${PROJECT_SOURCE_DIR}/host/luaclasses.h DESTINATION ${UICONTROL_INCLUDE_ROOT}/host COMPONENT dev)
 if(TARGET datastore)
   install(FILES ${PROJECT_SOURCE_DIR}/components/datastore/datastore.h
+    ${PROJECT_SOURCE_DIR}/components/datastore/tunables.h
     DESTINATION ${UICONTROL_INCLUDE_ROOT}/components/datastore COMPONENT dev)
 endif()
 if(TARGET webpage)

@@ -199,9 +199,9 @@ int main(int argc, char** argv) {
                              platform::Utf8ToWide(options.profile));
 
   datastore::DataStoreOptions storeOptions;
-  storeOptions.strDatabasePath = options.profile + "/datastore.db";
+  storeOptions.databasePath = options.profile + "/datastore.db";
   if (log.IsOpen()) {
-    storeOptions.fnLogSink = [&log](datastore::LogLevel level, const std::string& text) {
+    storeOptions.logSink = [&log](datastore::LogLevel level, const std::string& text) {
       log.Write(std::string("datastore ") + datastore::LogLevelName(level), text);
     };
   }

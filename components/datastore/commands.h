@@ -1,8 +1,12 @@
 #pragma once
 // What every command handler gets, the handler signatures, the notification names, and
-// the small checks that the handlers share. Handlers run with the database lock held;
-// they log into the call's CCallLog (flushed after the lock is released) and post
-// notifications only after their transaction has committed.
+// the small checks that the handlers share. A handler has its connection to itself (a
+// query under the read lock, a write on the writer thread); it logs into the call's
+// CCallLog (flushed after the lock is released) and posts notifications only after its
+// transaction has committed. A SetHandler runs twice: on
+// the caller's thread in checking mode (CStoreContext::checkOnly), where it refuses bad
+// parameters, then on the writer thread, where it writes and where the refusals that
+// depend on what the file holds (an unknown id, ...) are found.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +23,10 @@ struct CStoreContext {
   CSqliteDb& db;
   CNotifier& notifier;
   const DataStoreOptions& options;
+  // Checking only: a handler checks its parameters, logs what is wrong, and returns S_OK
+  // for a command it would run, without writing. SetData checks this way on the caller's
+  // thread before it queues the write (db is then the read connection).
+  bool checkOnly = false;
 };
 
 // A SetData command with a key=value parameter text.

@@ -16,13 +16,10 @@ namespace datastore {
 
 namespace {
 
-const char kFolderName[] = "qxbrowser";
-const char kFileName[] = "datastore.db";
-
 std::string HomeFolder() {
   const char* home = std::getenv("HOME");
   if (home && *home) return home;
-  std::vector<char> buffer(16384);
+  std::vector<char> buffer(tunables::kPasswdBufferBytes);
   passwd entry{};
   passwd* found = nullptr;
   if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir) {
@@ -36,7 +33,7 @@ bool MakeFolders(const std::string& folder, std::string* error) {
   for (size_t pos = 1; pos <= folder.size(); ++pos) {
     if (pos != folder.size() && folder[pos] != '/') continue;
     const std::string part = folder.substr(0, pos);
-    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (mkdir(part.c_str(), tunables::kDataFolderMode) != 0 && errno != EEXIST) {
       *error = "cannot create folder \"" + part + "\": " + std::strerror(errno);
       return false;
     }
@@ -58,22 +55,22 @@ std::string DefaultDatabasePath() {
     base = home + "/.local/share";
   }
   while (base.size() > 1 && base.back() == '/') base.pop_back();
-  return base + "/" + kFolderName + "/" + kFileName;
+  return base + "/" + tunables::kDefaultFolderName + "/" + tunables::kDefaultFileName;
 }
 
 HRESULT CreateDataStore(const DataStoreOptions& options, IDataAccessor** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   DataStoreOptions resolved = options;
-  if (resolved.strDatabasePath.empty()) {
-    const CLogger logger(options.fnLogSink);
-    resolved.strDatabasePath = DefaultDatabasePath();
-    if (resolved.strDatabasePath.empty()) {
+  if (resolved.databasePath.empty()) {
+    const CLogger logger(options.logSink);
+    resolved.databasePath = DefaultDatabasePath();
+    if (resolved.databasePath.empty()) {
       logger.Write(LogLevel::Error, "no database path given and no home folder known");
       return E_FAIL;
     }
     std::string error;
-    const std::string folder = resolved.strDatabasePath.substr(0, resolved.strDatabasePath.rfind('/'));
+    const std::string folder = resolved.databasePath.substr(0, resolved.databasePath.rfind('/'));
     if (!MakeFolders(folder, &error)) {
       logger.Write(LogLevel::Error, error);
       return E_FAIL;

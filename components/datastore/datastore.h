@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "components/datastore/tunables.h"
 #include "uicontrol/interfaces/dataaccessor.h"
 
 #define DATASTORE_API __attribute__((visibility("default")))
@@ -15,7 +16,8 @@ namespace datastore {
 enum class LogLevel { Info, Warning, Error };
 
 // Receives every log entry of one store. Called on whatever thread made the call that
-// logged (and on the notification thread), never with a store lock held. Without a sink,
+// logged, on the writer thread (for what a queued write logs) and on the notification
+// thread, never with a store lock held. Without a sink,
 // entries go to standard error as "datastore: LEVEL text" lines.
 using LogSink = std::function<void(LogLevel level, const std::string& text)>;
 
@@ -26,13 +28,13 @@ enum class Durability {
 
 struct DataStoreOptions {
   // UTF-8 path of the database file; empty means DefaultDatabasePath().
-  std::string strDatabasePath;
-  LogSink fnLogSink;
-  Durability eDurability = Durability::Full;
+  std::string databasePath;
+  LogSink logSink;
+  Durability durability = Durability::Full;
   // How long a call waits for another process that holds the write lock.
-  int nBusyTimeoutMs = 10000;
+  int busyTimeoutMs = tunables::kDefaultBusyTimeoutMs;
   // The recover list keeps at most this many closed tabs (the oldest go first).
-  int nRecoverLimit = 100;
+  int recoverLimit = tunables::kDefaultRecoverLimit;
 };
 
 // "$XDG_DATA_HOME/qxbrowser/datastore.db", or "~/.local/share/qxbrowser/datastore.db"

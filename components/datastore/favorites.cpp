@@ -21,6 +21,9 @@ struct FavRow {
   std::string title, url, icon, date;
 };
 
+// The step limit of the recursive walks, as SQL text (our own number, never a caller's).
+const std::string kWalkLimit = std::to_string(tunables::kTreeWalkLimit);
+
 const char kSelectColumns[] = "SELECT id, pid, type, title, url, icon, date FROM favorites ";
 
 FavRow ReadRow(const CStmt& stmt) {
@@ -64,8 +67,8 @@ int64_t FolderDepth(CStoreContext& ctx, int64_t folder) {
   if (folder == 0) return 0;
   CStmt stmt(ctx.db,
              "WITH RECURSIVE up(id, pid, n) AS (SELECT id, pid, 1 FROM favorites WHERE id = ?1 "
-             "UNION ALL SELECT f.id, f.pid, up.n + 1 FROM favorites f JOIN up ON f.id = up.pid WHERE up.n < 1000) "
-             "SELECT COALESCE(MAX(n), 0) FROM up");
+             "UNION ALL SELECT f.id, f.pid, up.n + 1 FROM favorites f JOIN up ON f.id = up.pid WHERE up.n < " +
+                 kWalkLimit + ") SELECT COALESCE(MAX(n), 0) FROM up");
   stmt.Bind(1, folder);
   return stmt.Step() == SQLITE_ROW ? stmt.Int(0) : -1;
 }
@@ -76,7 +79,8 @@ int64_t FolderHeight(CStoreContext& ctx, int64_t folder) {
   CStmt stmt(ctx.db,
              "WITH RECURSIVE down(id, n) AS (SELECT ?1, 1 "
              "UNION ALL SELECT f.id, down.n + 1 FROM favorites f JOIN down ON f.pid = down.id "
-             "WHERE f.type = 0 AND down.n < 1000) SELECT MAX(n) FROM down");
+             "WHERE f.type = 0 AND down.n < " +
+                 kWalkLimit + ") SELECT MAX(n) FROM down");
   stmt.Bind(1, folder);
   return stmt.Step() == SQLITE_ROW ? stmt.Int(0) : -1;
 }
@@ -98,10 +102,6 @@ HRESULT ResolveParent(CStoreContext& ctx, CCallLog& log, int64_t pid, int64_t* p
     *parent = 0;
     return S_OK;
   }
-  if (pid < 0) {
-    log.Warning("parent folder " + std::to_string(pid) + " does not exist");
-    return E_INVALIDARG;
-  }
   FavRow row;
   const int found = LoadRow(ctx, pid, &row);
   if (found < 0) return DbFailure(ctx, log, "reading favourites");
@@ -111,6 +111,16 @@ HRESULT ResolveParent(CStoreContext& ctx, CCallLog& log, int64_t pid, int64_t* p
   }
   *parent = pid;
   return S_OK;
+}
+
+// A parent id that can name no folder (negative, other than -1 for the root) is bad
+// input, refused before anything is queued.
+bool CheckParentId(CCallLog& log, int64_t pid) {
+  if (pid < -1) {
+    log.Warning("parent folder " + std::to_string(pid) + " does not exist");
+    return false;
+  }
+  return true;
 }
 
 // Deletes a favourite with everything under it; returns the number of rows or -1.
@@ -166,7 +176,10 @@ HRESULT AddFavorite(CStoreContext& ctx, CCallLog& log, const CParams& params) {
   std::string url = TextParam(params, "url");
   const std::string icon = TextParam(params, "icon");
   std::string date;
-  if (!CheckTexts(log, type, &title, &url) || !DateParam(params, log, &date)) return E_INVALIDARG;
+  if (!CheckTexts(log, type, &title, &url) || !DateParam(params, log, &date) || !CheckParentId(log, pid)) {
+    return E_INVALIDARG;
+  }
+  if (ctx.checkOnly) return S_OK;
 
   CTransaction tx(ctx.db);
   if (!tx.Begun()) return DbFailure(ctx, log, "adding a favourite");
@@ -191,8 +204,11 @@ HRESULT AddFavorite(CStoreContext& ctx, CCallLog& log, const CParams& params) {
 }
 
 HRESULT UpdateFavorite(CStoreContext& ctx, CCallLog& log, const CParams& params) {
-  int64_t id = 0;
+  int64_t id = 0, pid = 0;
   if (!RequireDecimal(params, "id", log, &id)) return E_INVALIDARG;
+  const bool moving = params.Find("pid") != nullptr;
+  if (moving && (!RequireDecimal(params, "pid", log, &pid) || !CheckParentId(log, pid))) return E_INVALIDARG;
+  if (ctx.checkOnly) return S_OK;
   CTransaction tx(ctx.db);
   if (!tx.Begun()) return DbFailure(ctx, log, "changing a favourite");
   FavRow row;
@@ -206,9 +222,7 @@ HRESULT UpdateFavorite(CStoreContext& ctx, CCallLog& log, const CParams& params)
   if (const std::string* v = params.Find("url")) row.url = *v;
   if (const std::string* v = params.Find("icon")) row.icon = *v;
   if (!CheckTexts(log, row.type, &row.title, &row.url)) return E_INVALIDARG;
-  if (params.Find("pid")) {
-    int64_t pid = 0;
-    if (!RequireDecimal(params, "pid", log, &pid)) return E_INVALIDARG;
+  if (moving) {
     HRESULT hr = ResolveParent(ctx, log, pid, &row.pid);
     if (FAILED(hr)) return hr;
     if (row.type == kFolder) {
@@ -238,6 +252,7 @@ HRESULT UpdateFavorite(CStoreContext& ctx, CCallLog& log, const CParams& params)
 HRESULT DeleteFavorite(CStoreContext& ctx, CCallLog& log, const CParams& params) {
   int64_t id = 0;
   if (!RequireDecimal(params, "id", log, &id)) return E_INVALIDARG;
+  if (ctx.checkOnly) return S_OK;
   CTransaction tx(ctx.db);
   if (!tx.Begun()) return DbFailure(ctx, log, "deleting a favourite");
   const int removed = DeleteSubtree(ctx, id);
@@ -269,6 +284,7 @@ HRESULT DeleteFavoriteSet(CStoreContext& ctx, CCallLog& log, const CParams& para
     ids.push_back(id);
     pos = comma + 1;
   }
+  if (ctx.checkOnly) return S_OK;
   CTransaction tx(ctx.db);
   if (!tx.Begun()) return DbFailure(ctx, log, "deleting favourites");
   std::wstring deleted;

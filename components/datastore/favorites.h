@@ -4,8 +4,7 @@
 
 namespace datastore {
 
-// Folders nest at most this deep, so the folder document stays printable.
-constexpr int kMaxFolderDepth = 32;
+using tunables::kMaxFolderDepth;
 
 // "add_favor": date, icon, pid, title, type, url; notifies "add_favor".
 HRESULT AddFavorite(CStoreContext& ctx, CCallLog& log, const CParams& params);

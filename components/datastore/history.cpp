@@ -1,6 +1,8 @@
 #include "components/datastore/history.h"
 
 #include "components/datastore/icons.h"
+#include "components/datastore/settings.h"
+#include "components/datastore/tunables.h"
 #include "components/datastore/xmlout.h"
 
 namespace datastore {
@@ -16,6 +18,7 @@ HRESULT AddHistory(CStoreContext& ctx, CCallLog& log, const CParams& params) {
   const std::string icon = TextParam(params, "icon");
   std::string date;
   if (!DateParam(params, log, &date)) return E_INVALIDARG;
+  if (ctx.checkOnly) return S_OK;
 
   CTransaction tx(ctx.db);
   if (!tx.Begun()) return DbFailure(ctx, log, "adding history");
@@ -25,6 +28,43 @@ HRESULT AddHistory(CStoreContext& ctx, CCallLog& log, const CParams& params) {
     return DbFailure(ctx, log, "adding history");
   }
   return S_OK;
+}
+
+void TrimHistory(CStoreContext& ctx, CCallLog& log) {
+  int64_t days = tunables::kDefaultHistoryKeepDays;
+  std::string value;
+  const int found = ReadSetting(ctx, kHistoryKeepDaysSetting, &value);
+  if (found < 0) {
+    DbFailure(ctx, log, "reading the history limit");
+    return;
+  }
+  if (found > 0 && (!ParseDecimal(value, &days) || days < 0)) {
+    // Only another program could have written it so: keep everything rather than guess.
+    log.Warning(std::string("setting \"") + kHistoryKeepDaysSetting + "\" is no number of days; history is kept");
+    return;
+  }
+  if (days == 0 || days > tunables::kMaxHistoryKeepDays) return;
+  // Dates are stored as zero-padded local time, so text order is time order.
+  const std::string cutoff = DateDaysAgo(days);
+  CTransaction tx(ctx.db);
+  if (!tx.Begun()) {
+    DbFailure(ctx, log, "trimming history");
+    return;
+  }
+  CStmt trim(ctx.db, "DELETE FROM history WHERE date < ?1");
+  trim.Bind(1, cutoff);
+  if (!trim.Run()) {
+    DbFailure(ctx, log, "trimming history");
+    return;
+  }
+  const int removed = sqlite3_changes(ctx.db.Handle());
+  if (!tx.Commit()) {
+    DbFailure(ctx, log, "trimming history");
+    return;
+  }
+  if (removed > 0) {
+    log.Info("removed " + std::to_string(removed) + " history entries older than " + std::to_string(days) + " days");
+  }
 }
 
 HRESULT QueryHistory(CStoreContext& ctx, CCallLog& log, const CParams& params, std::optional<std::wstring>* result) {

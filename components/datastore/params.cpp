@@ -1,6 +1,7 @@
 #include "components/datastore/params.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "components/datastore/textconv.h"
 #include "platform/system.h"
@@ -122,6 +123,13 @@ bool NormalizeDate(const std::string& text, std::string* normalized) {
   }
   *normalized = Format(y, mo, d, h, mi, s);
   return true;
+}
+
+std::string DateDaysAgo(int64_t days) {
+  const time_t then = time(nullptr) - static_cast<time_t>(days) * 24 * 60 * 60;
+  tm local{};
+  localtime_r(&then, &local);
+  return Format(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
 std::string NowDate() {

@@ -28,5 +28,7 @@ bool ParseHexIndex(const std::string& text, int64_t* value);
 bool NormalizeDate(const std::string& text, std::string* normalized);
 // The local time now, normalised.
 std::string NowDate();
+// The local time `days` days before now, normalised (0 <= days <= a few million).
+std::string DateDaysAgo(int64_t days);
 
 }  // namespace datastore

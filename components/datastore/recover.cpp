@@ -37,6 +37,7 @@ HRESULT SaveRecoverTab(CStoreContext& ctx, CCallLog& log, const CParams& params)
   std::string title = TextParam(params, "title");
   if (title.empty()) title = url;
   const std::string icon = TextParam(params, "icon");
+  if (ctx.checkOnly) return S_OK;
 
   CTransaction tx(ctx.db);
   if (!tx.Begun()) return DbFailure(ctx, log, "saving a closed tab");
@@ -46,7 +47,7 @@ HRESULT SaveRecoverTab(CStoreContext& ctx, CCallLog& log, const CParams& params)
   CStmt insert(ctx.db, "INSERT INTO recover(uuid, title, url, icon) VALUES(?1, ?2, ?3, ?4)");
   insert.Bind(1, uuid).Bind(2, title).Bind(3, url).Bind(4, icon);
   CStmt trim(ctx.db, "DELETE FROM recover WHERE seq NOT IN (SELECT seq FROM recover ORDER BY seq DESC LIMIT ?1)");
-  trim.Bind(1, static_cast<int64_t>(ctx.options.nRecoverLimit > 0 ? ctx.options.nRecoverLimit : 1));
+  trim.Bind(1, static_cast<int64_t>(ctx.options.recoverLimit > 0 ? ctx.options.recoverLimit : 1));
   if (!remove.Run() || !insert.Run() || !trim.Run() || !tx.Commit()) {
     return DbFailure(ctx, log, "saving a closed tab");
   }
@@ -60,6 +61,7 @@ HRESULT ClearRecover(CStoreContext& ctx, CCallLog& log, const CParams& params) {
     log.Warning("parameter \"uuid\" is missing");
     return E_INVALIDARG;
   }
+  if (ctx.checkOnly) return S_OK;
   CTransaction tx(ctx.db);
   if (!tx.Begun()) return DbFailure(ctx, log, "clearing the recover list");
   if (uuid->empty()) {

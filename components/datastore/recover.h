@@ -1,6 +1,6 @@
 #pragma once
 // The recover list: closed tabs kept under their uuid, newest first (index 0 is the tab
-// closed last), at most DataStoreOptions::nRecoverLimit of them.
+// closed last), at most DataStoreOptions::recoverLimit of them.
 #include "components/datastore/commands.h"
 
 namespace datastore {

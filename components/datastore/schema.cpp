@@ -90,7 +90,7 @@ int CurrentSchemaVersion() { return StoreMigrations().back().nVersion; }
 
 bool ConfigureConnection(CSqliteDb& db, const DataStoreOptions& options, std::string* error) {
   // First, so that every later statement waits for another process instead of failing.
-  db.SetBusyTimeout(options.nBusyTimeoutMs);
+  db.SetBusyTimeout(options.busyTimeoutMs);
   // On a new file the switch needs the file to itself, and SQLite does not wait for that
   // when this connection already reads it; another process opening the same file at the
   // same moment holds it only briefly, so the switch is tried again.
@@ -108,7 +108,7 @@ bool ConfigureConnection(CSqliteDb& db, const DataStoreOptions& options, std::st
     *error = "cannot switch to WAL journal: " + (rc == SQLITE_ROW ? "the file stays in " + mode + " mode" : db.ErrorText());
     return false;
   }
-  const char* sync = options.eDurability == Durability::Full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL";
+  const char* sync = options.durability == Durability::Full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL";
   if (!db.Exec(sync)) {
     *error = "cannot set durability: " + db.ErrorText();
     return false;

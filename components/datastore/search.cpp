@@ -38,6 +38,14 @@ HRESULT QuerySearchEngines(CStoreContext& ctx, CCallLog& log, const CParams&, st
 HRESULT SetDefaultSearch(CStoreContext& ctx, CCallLog& log, const CParams& params) {
   int64_t id = 0;
   if (!RequireDecimal(params, "id", log, &id)) return E_INVALIDARG;
+  if (ctx.checkOnly) {
+    // The engines are those the schema steps ship: no command adds or removes one, so
+    // the read connection answers for them although writes may be queued.
+    const int known = EngineExists(ctx, id);
+    if (known < 0) return DbFailure(ctx, log, "reading search engines");
+    if (known == 0) log.Warning("no search engine with id " + std::to_string(id));
+    return known ? S_OK : E_INVALIDARG;
+  }
   CTransaction tx(ctx.db);
   if (!tx.Begun()) return DbFailure(ctx, log, "setting the default search engine");
   const int exists = EngineExists(ctx, id);

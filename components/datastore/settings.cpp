@@ -5,6 +5,7 @@
 namespace datastore {
 
 const char kBusinessSearchSetting[] = "business.search.id";
+const char kHistoryKeepDaysSetting[] = "history.keep.days";
 
 namespace {
 
@@ -20,6 +21,10 @@ bool CheckValue(CCallLog& log, const std::string& name, const std::string& value
   int64_t number = 0;
   if ((name == "page.size" || name == kBusinessSearchSetting) && !ParseDecimal(value, &number)) {
     log.Warning("value must be a decimal number");
+    return false;
+  }
+  if (name == kHistoryKeepDaysSetting && (!ParseDecimal(value, &number) || number < 0)) {
+    log.Warning("value must be a decimal number of days, 0 or more");
     return false;
   }
   return true;
@@ -40,6 +45,7 @@ int ReadSetting(CStoreContext& ctx, const std::string& name, std::string* value)
 
 HRESULT WriteSetting(CStoreContext& ctx, CCallLog& log, const std::string& name, const std::string& value) {
   if (!CheckValue(log, name, value)) return E_INVALIDARG;
+  if (ctx.checkOnly) return S_OK;
   CTransaction tx(ctx.db);
   if (!tx.Begun()) return DbFailure(ctx, log, "writing a setting");
   CStmt stmt(ctx.db,

@@ -7,6 +7,8 @@ namespace datastore {
 
 // The setting that names the engine a distribution wants as default ("business_search_id").
 extern const char kBusinessSearchSetting[];
+// How many days of history are kept (absent: tunables::kDefaultHistoryKeepDays; 0: all).
+extern const char kHistoryKeepDaysSetting[];
 
 // 1 found (with *value), 0 absent, -1 database error.
 int ReadSetting(CStoreContext& ctx, const std::string& name, std::string* value);

@@ -98,10 +98,10 @@ CBusyRetry::CBusyRetry(const CSqliteDb& db)
 
 bool CBusyRetry::Again() {
   if (!m_db.LastErrorWasBusy() || std::chrono::steady_clock::now() >= m_deadline) return false;
-  // Short at first (the lock is usually a moment's), then at most 50 ms so that a long
-  // wait does not spin.
+  // Short at first (the lock is usually a moment's), then longer so that a long wait does
+  // not spin.
   std::this_thread::sleep_for(m_pause);
-  m_pause = std::min(m_pause * 2, std::chrono::milliseconds(50));
+  m_pause = std::min(m_pause * 2, std::chrono::milliseconds(tunables::kBusyRetryMaxPauseMs));
   return true;
 }
 

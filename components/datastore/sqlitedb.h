@@ -10,6 +10,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "components/datastore/tunables.h"
+
 namespace datastore {
 
 class CSqliteDb {
@@ -79,7 +81,7 @@ class CBusyRetry {
  private:
   const CSqliteDb& m_db;
   std::chrono::steady_clock::time_point m_deadline;
-  std::chrono::milliseconds m_pause{1};
+  std::chrono::milliseconds m_pause{tunables::kBusyRetryFirstPauseMs};
 };
 
 // BEGIN IMMEDIATE on construction (waiting up to the busy timeout for another writer);

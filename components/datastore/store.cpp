@@ -21,6 +21,7 @@ namespace {
 struct SetCommand {
   const wchar_t* name;
   SetHandler handler;
+  bool checkReads;  // its check reads the file (through the read connection)
 };
 
 struct QueryCommand {
@@ -30,14 +31,14 @@ struct QueryCommand {
 
 // SetData commands with key=value parameters. Any other SetData name is a setting.
 const SetCommand kSetCommands[] = {
-    {L"add_favor", AddFavorite},
-    {L"update_favor", UpdateFavorite},
-    {L"del_favor", DeleteFavorite},
-    {L"del_favor_set", DeleteFavoriteSet},
-    {L"set_search_default", SetDefaultSearch},
-    {L"add_his", AddHistory},
-    {L"save.recover.tab", SaveRecoverTab},
-    {L"clear.recover.all", ClearRecover},
+    {L"add_favor", AddFavorite, false},
+    {L"update_favor", UpdateFavorite, false},
+    {L"del_favor", DeleteFavorite, false},
+    {L"del_favor_set", DeleteFavoriteSet, false},
+    {L"set_search_default", SetDefaultSearch, true},
+    {L"add_his", AddHistory, false},
+    {L"save.recover.tab", SaveRecoverTab, false},
+    {L"clear.recover.all", ClearRecover, false},
 };
 
 const QueryCommand kQueryCommands[] = {
@@ -67,7 +68,7 @@ const QueryCommand* FindQuery(const wchar_t* name) {
 // A caller's name made safe for one log line: control characters shown as '?', and cut short.
 std::string SafeName(const wchar_t* name) {
   std::string text = ToUtf8(name);
-  if (text.size() > 80) text = text.substr(0, 80) + "...";
+  if (text.size() > tunables::kLogNameMaxBytes) text = text.substr(0, tunables::kLogNameMaxBytes) + "...";
   for (char& c : text) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
   }
@@ -100,10 +101,12 @@ HRESULT Guarded(CCallLog& log, Fn fn) {
 }  // namespace
 
 CDataStore::CDataStore(const DataStoreOptions& options)
-    : m_options(options), m_logger(options.fnLogSink), m_notifier(m_logger) {}
+    : m_options(options), m_logger(options.logSink), m_notifier(m_logger), m_writer(m_logger) {}
 
 CDataStore::~CDataStore() {
-  // Everything committed is delivered before the sinks are let go.
+  // Every queued write runs (and notifies) first; then everything committed is delivered
+  // before the sinks are let go.
+  m_writer.Stop();
   m_notifier.Stop();
   for (wchar_t* text : m_texts) delete[] text;
 }
@@ -114,17 +117,22 @@ CDataStore* CDataStore::Open(const DataStoreOptions& options) {
   {
     CCallLog log(store->m_logger);
     std::string error;
-    store->m_db = CSqliteDb::Open(options.strDatabasePath, &error);
+    store->m_db = CSqliteDb::Open(options.databasePath, &error);
     if (store->m_db && ConfigureConnection(*store->m_db, options, &error) &&
         ApplyMigrations(*store->m_db, StoreMigrations(), &error) &&
-        (store->m_readDb = CSqliteDb::Open(options.strDatabasePath, &error)) &&
+        (store->m_readDb = CSqliteDb::Open(options.databasePath, &error)) &&
         ConfigureConnection(*store->m_readDb, options, &error)) {
-      if (store->m_notifier.Start()) {
-        store->m_ctx.reset(new CStoreContext{*store->m_db, store->m_notifier, store->m_options});
-        store->m_readCtx.reset(new CStoreContext{*store->m_readDb, store->m_notifier, store->m_options});
-        ok = true;
-      } else {
+      store->m_ctx.reset(new CStoreContext{*store->m_db, store->m_notifier, store->m_options});
+      store->m_readCtx.reset(new CStoreContext{*store->m_readDb, store->m_notifier, store->m_options});
+      store->m_checkCtx.reset(new CStoreContext{*store->m_readDb, store->m_notifier, store->m_options, true});
+      // While the store is open, history is trimmed again on the writer thread, between writes.
+      const std::chrono::seconds trimInterval(tunables::kHistoryTrimIntervalSeconds);
+      if (!store->m_notifier.Start()) {
         error = "cannot start the notification thread";
+      } else if (!store->m_writer.Start([store] { store->TrimNow(); }, trimInterval)) {
+        error = "cannot start the writer thread";
+      } else {
+        ok = true;
       }
     }
     if (!ok) log.Error(error);
@@ -133,6 +141,7 @@ CDataStore* CDataStore::Open(const DataStoreOptions& options) {
     delete store;
     return nullptr;
   }
+  store->QueueTrim();  // what expired while the browser was closed goes first
   store->AddRef();
   return store;
 }
@@ -168,23 +177,72 @@ HRESULT CDataStore::SetData(const wchar_t* name, const wchar_t* text) {
       log.Warning("SetData without a name");
       return E_INVALIDARG;
     }
-    log.SetPrefix(SafeName(name) + ": ");
-    // Texts are read and converted before the lock is taken.
+    std::string prefix = SafeName(name) + ": ";
+    log.SetPrefix(prefix);
+    // Bad input is refused here, on the caller's thread; only the write is queued.
     if (const SetCommand* command = FindSet(name)) {
-      const CParams params = ParseParams(text);
+      CParams params = ParseParams(text);
       LogProblems(log, params);
-      std::lock_guard<std::mutex> lock(m_dbMutex);
-      return command->handler(*m_ctx, log, params);
+      HRESULT hr;
+      if (command->checkReads) {
+        std::lock_guard<std::mutex> lock(m_readMutex);
+        hr = command->handler(*m_checkCtx, log, params);
+      } else {
+        hr = command->handler(*m_checkCtx, log, params);
+      }
+      if (hr != S_OK) return hr;
+      // A missing date means the time of the call, not the later time of the write.
+      if (!params.Find("date")) params.values["date"] = NowDate();
+      const SetHandler handler = command->handler;
+      auto write = [handler, params = std::move(params)](CStoreContext& ctx, CCallLog& writeLog) {
+        return handler(ctx, writeLog, params);
+      };
+      return Queue(log, std::move(prefix), std::move(write));
     }
-    const std::string setting = ToUtf8(name);
+    std::string setting = ToUtf8(name);
     if (!IsUsableSettingName(log, setting)) return E_INVALIDARG;
     if (!text) {
       log.Warning("SetData without a value");
       return E_INVALIDARG;
     }
-    const std::string value = ToUtf8(text);
-    std::lock_guard<std::mutex> lock(m_dbMutex);
-    return WriteSetting(*m_ctx, log, setting, value);
+    std::string value = ToUtf8(text);
+    const HRESULT hr = WriteSetting(*m_checkCtx, log, setting, value);
+    if (hr != S_OK) return hr;
+    const bool trims = setting == kHistoryKeepDaysSetting;
+    auto write = [setting = std::move(setting), value = std::move(value)](CStoreContext& ctx, CCallLog& writeLog) {
+      return WriteSetting(ctx, writeLog, setting, value);
+    };
+    const HRESULT queued = Queue(log, std::move(prefix), std::move(write));
+    // A new limit applies at once, not only at the next daily trim.
+    if (queued == S_OK && trims) QueueTrim();
+    return queued;
+  });
+}
+
+HRESULT CDataStore::Queue(CCallLog& log, std::string prefix, Write write) {
+  const bool queued = m_writer.Push([this, prefix = std::move(prefix), write = std::move(write)] {
+    CCallLog writeLog(m_logger);
+    writeLog.SetPrefix(prefix);
+    // What the write returns was logged by it; the caller has long gone on.
+    Guarded(writeLog, [&] { return write(*m_ctx, writeLog); });
+  });
+  if (!queued) {
+    log.Error("the store is closing and takes no more writes");
+    return E_FAIL;
+  }
+  return S_OK;
+}
+
+void CDataStore::QueueTrim() {
+  m_writer.Push([this] { TrimNow(); });
+}
+
+void CDataStore::TrimNow() {
+  CCallLog log(m_logger);
+  log.SetPrefix("history: ");
+  Guarded(log, [&] {
+    TrimHistory(*m_ctx, log);
+    return S_OK;
   });
 }
 
@@ -221,6 +279,7 @@ HRESULT CDataStore::GetData(const wchar_t* name, wchar_t** text) {
     }
     const std::string setting = ToUtf8(name);
     if (!IsUsableSettingName(log, setting)) return E_INVALIDARG;
+    m_writer.Flush();  // read-your-writes: what was queued before this read is in the file
     std::string value;
     int found;
     {
@@ -283,6 +342,7 @@ HRESULT CDataStore::QueryData(const wchar_t* name, const wchar_t* parameters, ID
     LogProblems(log, params);
     std::optional<std::wstring> result;
     HRESULT hr;
+    m_writer.Flush();  // read-your-writes, as in GetData
     {
       std::lock_guard<std::mutex> lock(m_readMutex);
       hr = command->handler(*m_readCtx, log, params, &result);

@@ -1,16 +1,19 @@
 #pragma once
 // The store component: one object that answers IDataAccessor, IDataAccessorII and
-// IDataAccessorNotifier (and IID_IUnknown). It has two connections to the file, each
-// serialised by its own lock: one for the write commands and one for the reads (QueryData
-// and GetData), so that a read on the host's thread never waits behind a write that waits
-// for the disk or for another process (WAL readers see the last commit). Logs and
-// notifications leave the store only after the lock is released.
+// IDataAccessorNotifier (and IID_IUnknown). It has two connections to the file: one for
+// the writes, used by the store's writer thread alone, and one for the reads (QueryData
+// and GetData) behind a lock. SetData checks its input on the caller's thread and queues
+// the write, so no caller waits for the disk; a read first waits for the writes queued
+// before it, so it sees them. Logs and notifications leave the store only after the lock
+// is released.
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <unordered_set>
 
 #include "components/datastore/commands.h"
 #include "components/datastore/datastore.h"
+#include "components/datastore/writequeue.h"
 
 namespace datastore {
 
@@ -36,18 +39,29 @@ class CDataStore final : public IDataAccessor,
   explicit CDataStore(const DataStoreOptions& options);
   ~CDataStore() override;
 
+  using Write = std::function<HRESULT(CStoreContext& ctx, CCallLog& log)>;
+
   // Checks a name used as a setting; logs why it cannot be one.
   bool IsUsableSettingName(CCallLog& log, const std::string& name) const;
+  // Queues a write for the writer thread; its log entries carry the prefix. S_OK, or
+  // E_FAIL (logged) when the store no longer takes writes.
+  HRESULT Queue(CCallLog& log, std::string prefix, Write write);
+  // Queues a history trim (at opening and after a change of its setting).
+  void QueueTrim();
+  // Trims history now; on the writer thread only.
+  void TrimNow();
 
   const DataStoreOptions m_options;
   const CLogger m_logger;
-  std::mutex m_dbMutex;  // guards m_db and every statement of it
-  std::unique_ptr<CSqliteDb> m_db;
-  std::mutex m_readMutex;  // guards m_readDb likewise
+  std::unique_ptr<CSqliteDb> m_db;  // the writer thread's alone once the store is open
+  std::mutex m_readMutex;           // guards m_readDb and every statement of it
   std::unique_ptr<CSqliteDb> m_readDb;
   CNotifier m_notifier;
   std::unique_ptr<CStoreContext> m_ctx;
   std::unique_ptr<CStoreContext> m_readCtx;
+  // SetData's checks: the handlers in checking mode, on the read connection.
+  std::unique_ptr<CStoreContext> m_checkCtx;
+  CWriteQueue m_writer;
   // Texts handed out by GetData and not yet given back; the rest go with the store.
   std::mutex m_textMutex;
   std::unordered_set<wchar_t*> m_texts;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -84,11 +85,13 @@ FUZZ_TARGET(data, size) {
   std::atomic<int> errors{0};
   std::string firstError;
   datastore::DataStoreOptions options;
-  options.strDatabasePath = folder.Path() + "/store.db";
-  options.eDurability = datastore::Durability::Normal;
-  options.nBusyTimeoutMs = 1000;
-  options.nRecoverLimit = 5;
-  options.fnLogSink = [&](datastore::LogLevel level, const std::string& text) {
+  options.databasePath = folder.Path() + "/store.db";
+  options.durability = datastore::Durability::Normal;
+  options.busyTimeoutMs = 1000;
+  options.recoverLimit = 5;
+  std::mutex errorMutex;  // writes log on the store's writer thread
+  options.logSink = [&](datastore::LogLevel level, const std::string& text) {
+    std::lock_guard<std::mutex> lock(errorMutex);
     if (level == datastore::LogLevel::Error && errors++ == 0) firstError = text;
   };
   IDataAccessor* raw = nullptr;
@@ -125,6 +128,7 @@ FUZZ_TARGET(data, size) {
     } else {
       store->SetData(wideName.c_str(), wideText.c_str());
     }
+    std::lock_guard<std::mutex> lock(errorMutex);
     FUZZ_CHECK(errors == 0, where + ": " + firstError);
   }
   query = nullptr;

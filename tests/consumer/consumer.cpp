@@ -219,8 +219,8 @@ int main() {
   const std::string dbPath = std::string(folder) + "/store.db";
 
   datastore::DataStoreOptions storeOptions;
-  storeOptions.strDatabasePath = dbPath;
-  storeOptions.fnLogSink = [](datastore::LogLevel, const std::string&) {};
+  storeOptions.databasePath = dbPath;
+  storeOptions.logSink = [](datastore::LogLevel, const std::string&) {};
   com_ptr<IDataAccessor> store;
   IDataAccessor* rawStore = nullptr;
   Check(SUCCEEDED(datastore::CreateDataStore(storeOptions, &rawStore)) && rawStore, "SQLite store opened");

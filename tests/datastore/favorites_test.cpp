@@ -64,12 +64,18 @@ TEST_F(FavoritesTest, ItemsAndFoldersReadBackFromBothDocuments) {
 
 TEST_F(FavoritesTest, RefusedAdditionsChangeNothingAndAreLogged) {
   ASSERT_EQ(Set(L"add_favor", Favorite(L"0", L"Page", L"http://a.example/")), S_OK);
+  // What depends on the favourites already there is found by the queued write, logged.
+  for (const wchar_t* parent : {L"1", L"99"}) {  // an item, and no favourite at all
+    log.Clear();
+    EXPECT_EQ(Set(L"add_favor", Favorite(parent, L"t", L"http://b/")), S_OK);
+    Settle();
+    EXPECT_TRUE(log.Contains("WARNING add_favor: parent " + Narrow(parent) + " is not a folder"));
+  }
+  // Bad parameters are refused by the call itself.
   const struct {
     std::wstring text;
     const char* logged;
   } cases[] = {
-      {Favorite(L"1", L"t", L"http://b/"), "is not a folder"},          // an item as parent
-      {Favorite(L"99", L"t", L"http://b/"), "is not a folder"},         // no such folder
       {Favorite(L"-7", L"t", L"http://b/"), "does not exist"},
       {Favorite(L"x1", L"t", L"http://b/"), "\"pid\" is not a decimal number"},
       {Favorite(L"0", L"t", L"http://b/", L"7"), "must be 0 (folder) or 1 (item)"},
@@ -94,7 +100,8 @@ TEST_F(FavoritesTest, DeleteTakesFoldersWholeAndReportsUnknownIds) {
   Set(L"add_favor", Favorite(L"0", L"keep", L"http://k/"));  // 4
   EXPECT_EQ(Set(L"del_favor", L"id=1\n"), S_OK);
   EXPECT_EQ(Count(), 1u);
-  EXPECT_EQ(Set(L"del_favor", L"id=1\n"), S_FALSE);
+  EXPECT_EQ(Set(L"del_favor", L"id=1\n"), S_OK);  // found gone by the queued write
+  Settle();
   EXPECT_TRUE(log.Contains("del_favor: no favourite with id 1"));
   EXPECT_EQ(Set(L"del_favor", L"id=4 OR 1=1\n"), E_INVALIDARG);
   EXPECT_TRUE(log.Contains("\"id\" is not a decimal number"));
@@ -118,19 +125,28 @@ TEST_F(FavoritesTest, UpdateRenamesMovesAndKeepsTheTreeSound) {
   EXPECT_EQ(Attr(Children(inB.root())[0], "title"), "renamed");
   EXPECT_EQ(Attr(Children(inB.root())[0], "url"), "http://x/");
 
-  EXPECT_EQ(Set(L"update_favor", L"id=1\npid=2\n"), E_INVALIDARG);  // into its own subfolder
-  EXPECT_TRUE(log.Contains("cannot move into itself"));
-  EXPECT_EQ(Set(L"update_favor", L"id=3\nurl=\n"), E_INVALIDARG);   // an item keeps a URL
-  EXPECT_EQ(Set(L"update_favor", L"id=42\ntitle=t\n"), E_INVALIDARG);
+  // Refusals that depend on the tree are found by the queued write: logged, nothing changed.
+  EXPECT_EQ(Set(L"update_favor", L"id=1\npid=2\n"), S_OK);  // into its own subfolder
+  EXPECT_EQ(Set(L"update_favor", L"id=3\nurl=\n"), S_OK);   // an item keeps a URL
+  EXPECT_EQ(Set(L"update_favor", L"id=42\ntitle=t\n"), S_OK);
+  EXPECT_EQ(Set(L"update_favor", L"id=3\npid=x\n"), E_INVALIDARG);  // bad input: refused at once
+  Settle();
+  EXPECT_TRUE(log.Contains("update_favor: a folder cannot move into itself"));
+  EXPECT_TRUE(log.Contains("update_favor: a favourite item needs a url"));
+  EXPECT_TRUE(log.Contains("update_favor: no favourite with id 42"));
+  EXPECT_EQ(Count(), 3u);
+  Xml top(Query(L"query_favor_root_url", L"pid=0\n").value());
+  ASSERT_EQ(Children(top.root()).size(), 1u);  // A stays at the top, B in A, x in B
+  EXPECT_EQ(Attr(Children(top.root())[0], "title"), "A");
 
-  // Folders nest a bounded depth, so the folder document stays printable.
-  int depth = 2;  // B lies at depth 2; new folders get ids from 4 on
+  // Folders nest a bounded depth, so the folder document stays printable. B lies at
+  // depth 2; a chain of new folders (ids from 4 on) reaches depth 32 with its 30th.
   int parent = 2;
-  while (Set(L"add_favor", Favorite(std::to_wstring(parent), L"f", L"", L"0")) == S_OK) {
-    parent = depth + 2;
-    ++depth;
+  for (int n = 0; n < 31; ++n) {
+    EXPECT_EQ(Set(L"add_favor", Favorite(std::to_wstring(parent), L"f", L"", L"0")), S_OK);
+    parent = 4 + n;
   }
-  EXPECT_EQ(depth, 32);
+  EXPECT_EQ(Count(), 3u + 30u);
   EXPECT_TRUE(log.Contains("folders nest at most 32 deep"));
   EXPECT_NE(Xml(Query(L"get_fav_xml").value()).root(), nullptr);
 }

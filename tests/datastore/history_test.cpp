@@ -1,4 +1,11 @@
 // History entries and icons: what "add_his" keeps, what "get_icon" answers.
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <set>
+
 #include "store_fixture.h"
 
 namespace dstest {
@@ -60,6 +67,82 @@ TEST_F(HistoryTest, EveryIconQueryGetsAHolder) {
   EXPECT_TRUE(log.Contains("get_icon: parameter \"url\" is missing"));
   EXPECT_EQ(Query(L"get_icon", L"id=zz\nkey=url\nurl=http://unknown/\n"), L"");
   EXPECT_TRUE(log.Contains("\"id\" is not a hexadecimal index"));
+}
+
+}  // namespace
+}  // namespace dstest
+
+namespace dstest {
+namespace {
+
+// A visit `days` days ago (local time, as the library writes dates).
+std::wstring VisitDaysAgo(const std::wstring& url, int days) {
+  const time_t then = time(nullptr) - static_cast<time_t>(days) * 24 * 60 * 60;
+  tm local{};
+  localtime_r(&then, &local);
+  char date[64];
+  std::snprintf(date, sizeof date, "%d-%d-%d %d:%d:%d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour, local.tm_min, local.tm_sec);
+  return Params({{L"date", std::wstring(date, date + std::strlen(date))}, {L"url", url}});
+}
+
+class HistoryTrimTest : public StoreTest {
+ protected:
+  std::set<std::string> Urls() {
+    std::set<std::string> urls;
+    Xml xml(Query(L"query_his").value_or(L""));
+    for (TiXmlElement* e : Children(xml.root())) urls.insert(Attr(e, "url"));
+    return urls;
+  }
+  void AddAged() {
+    for (int days : {400, 91, 89, 1}) {
+      ASSERT_EQ(Set(L"add_his", VisitDaysAgo(L"http://d" + std::to_wstring(days) + L"/", days)), S_OK);
+    }
+  }
+};
+
+TEST_F(HistoryTrimTest, EntriesPastNinetyDaysGoWhenTheStoreOpens) {
+  EXPECT_EQ(Get(L"history.keep.days"), std::nullopt);  // absent: the default applies
+  AddAged();
+  EXPECT_EQ(Urls().size(), 4u);  // adding trims nothing
+  Close();
+  Open();
+  EXPECT_EQ(Urls(), (std::set<std::string>{"http://d89/", "http://d1/"}));
+  EXPECT_TRUE(log.Contains("INFO history: removed 2 history entries older than 90 days"));
+}
+
+TEST_F(HistoryTrimTest, TheSettingKeepsAllOrTrimsAtOnceWhenChanged) {
+  ASSERT_EQ(Set(L"history.keep.days", L"0"), S_OK);  // keep everything
+  AddAged();
+  Close();
+  Open();
+  EXPECT_EQ(Urls().size(), 4u);
+  ASSERT_EQ(Set(L"history.keep.days", L"30"), S_OK);  // applies without waiting for the daily trim
+  EXPECT_EQ(Urls(), std::set<std::string>{"http://d1/"});
+  ASSERT_EQ(Set(L"history.keep.days", L"100000000000"), S_OK);  // beyond any date: keeps all
+  AddAged();
+  Close();
+  Open();
+  EXPECT_EQ(Children(Xml(Query(L"query_his").value()).root()).size(), 5u);  // d1 twice
+}
+
+TEST_F(HistoryTrimTest, ALimitThatIsNoNumberOfDaysIsRefusedOrIgnored) {
+  for (const wchar_t* bad : {L"-1", L"ninety", L"", L"9 0"}) {
+    EXPECT_EQ(Set(L"history.keep.days", bad), E_INVALIDARG) << Narrow(bad);
+  }
+  EXPECT_TRUE(log.Contains("WARNING history.keep.days: value must be a decimal number"));
+  // Written by another program: the store keeps everything and says why.
+  AddAged();
+  Close();
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "INSERT INTO settings(name, value) VALUES('history.keep.days', 'x')", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(other);
+  Open();
+  EXPECT_EQ(Urls().size(), 4u);
+  EXPECT_TRUE(log.Contains("WARNING history: setting \"history.keep.days\" is no number of days; history is kept"));
 }
 
 }  // namespace

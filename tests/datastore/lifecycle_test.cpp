@@ -51,17 +51,21 @@ TEST_F(LifecycleTest, DataSurvivesReopening) {
 
 TEST_F(LifecycleTest, OpeningFailuresAreReportedNotCrashed) {
   datastore::DataStoreOptions options;
-  options.fnLogSink = log.Sink();
+  options.logSink = log.Sink();
   IDataAccessor* out = reinterpret_cast<IDataAccessor*>(1);
-  options.strDatabasePath = dir.Path("missing/folder/store.db");
+  options.databasePath = dir.Path("missing/folder/store.db");
   EXPECT_EQ(datastore::CreateDataStore(options, &out), E_FAIL);
   EXPECT_EQ(out, nullptr);
   EXPECT_TRUE(log.Contains("ERROR cannot open database"));
 
-  options.strDatabasePath = dir.Path("other.db");
+  options.databasePath = dir.Path("other.db");
   platform::FailThreadCreationForTest(0, 1);
   EXPECT_EQ(datastore::CreateDataStore(options, &out), E_FAIL);
   EXPECT_TRUE(log.Contains("cannot start the notification thread"));
+  platform::FailThreadCreationForTest(1, 1);  // the notifying thread starts, the writer does not
+  EXPECT_EQ(datastore::CreateDataStore(options, &out), E_FAIL);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_TRUE(log.Contains("cannot start the writer thread"));
   EXPECT_EQ(datastore::CreateDataStore(options, nullptr), E_POINTER);
 }
 
@@ -71,7 +75,7 @@ TEST_F(LifecycleTest, DefaultPathFollowsXdgAndIsCreated) {
   setenv("XDG_DATA_HOME", dir.Path("xdg").c_str(), 1);
   EXPECT_EQ(datastore::DefaultDatabasePath(), dir.Path("xdg/qxbrowser/datastore.db"));
   datastore::DataStoreOptions options;
-  options.fnLogSink = log.Sink();
+  options.logSink = log.Sink();
   IDataAccessor* out = nullptr;
   ASSERT_EQ(datastore::CreateDataStore(options, &out), S_OK);
   out->Release();
@@ -95,7 +99,7 @@ TEST_F(LifecycleTest, DefaultPathFollowsXdgAndIsCreated) {
 TEST(DataStoreLog, DefaultSinkWritesPrefixedLinesToStandardError) {
   TempDir dir;
   datastore::DataStoreOptions options;
-  options.strDatabasePath = dir.Path("store.db");
+  options.databasePath = dir.Path("store.db");
   IDataAccessor* store = nullptr;
   ASSERT_EQ(datastore::CreateDataStore(options, &store), S_OK);
   testing::internal::CaptureStderr();

@@ -30,8 +30,8 @@ TEST_F(SchemaTest, NewFileHasTheCurrentVersionInWalMode) {
   sqlite3_close(db);
   Close();
   datastore::DataStoreOptions options;
-  options.strDatabasePath = DbPath();
-  options.fnLogSink = log.Sink();
+  options.databasePath = DbPath();
+  options.logSink = log.Sink();
   IDataAccessor* out = nullptr;
   EXPECT_EQ(datastore::CreateDataStore(options, &out), E_FAIL);
   EXPECT_EQ(out, nullptr);

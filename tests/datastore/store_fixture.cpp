@@ -112,8 +112,8 @@ std::vector<Note> RecordingSink::Notes() {
 }
 
 void StoreTest::Open(datastore::DataStoreOptions options) {
-  if (options.strDatabasePath.empty()) options.strDatabasePath = DbPath();
-  if (!options.fnLogSink) options.fnLogSink = log.Sink();
+  if (options.databasePath.empty()) options.databasePath = DbPath();
+  if (!options.logSink) options.logSink = log.Sink();
   IDataAccessor* raw = nullptr;
   ASSERT_EQ(datastore::CreateDataStore(options, &raw), S_OK);
   store.Attach(raw);

@@ -95,6 +95,9 @@ class StoreTest : public ::testing::Test {
   std::optional<std::wstring> Query(const std::wstring& name, const std::wstring& params = L"");
   // The setting's text, or nothing for a null text (given back with FreeData).
   std::optional<std::wstring> Get(const std::wstring& name);
+  // Returns once every write queued so far has run (a read waits for them), so that
+  // the log holds what those writes logged.
+  void Settle() { Get(L"page.size"); }
   void Subscribe(RecordingSink& sink, const std::vector<std::wstring>& names);
   std::string DbPath() const { return dir.Path("store.db"); }
 

@@ -1,6 +1,7 @@
 // A second process for the process tests: writes a stream of "add_his" or "add_favor"
-// commands into a store and prints the number of each write as soon as its call has
-// returned S_OK (so the parent knows which writes were confirmed).
+// commands into a store and prints the number of each write as soon as it is committed
+// (so the parent knows which writes were confirmed): SetData only queues the write, and
+// a read after it returns once the write has run.
 //   datastore_test_writer <database> <his|favor> <count> <tag> [wait]
 // With "wait" it first reads standard input to its end, so that a parent can start
 // several writers and let them open the store at the same instant by closing that pipe.
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
     }
   }
   datastore::DataStoreOptions options;
-  options.strDatabasePath = argv[1];
+  options.databasePath = argv[1];
   const std::string mode = argv[2];
   const int count = std::atoi(argv[3]);
   const std::wstring tag(argv[4], argv[4] + std::string(argv[4]).size());
@@ -41,6 +42,9 @@ int main(int argc, char** argv) {
       hr = store->SetData(L"add_favor", (L"pid=0\ntitle=" + tag + n + L"\ntype=1\nurl=http://" + tag + L"/" + n +
                                          L"\n").c_str());
     }
+    wchar_t* text = nullptr;
+    if (hr == S_OK && store->GetData(L"page.size", &text) != S_OK) hr = E_FAIL;
+    store->FreeData(text);
     if (hr != S_OK) {
       std::printf("fail %d\n", i);
       status = 1;

@@ -20,8 +20,8 @@ class StoreLibraryTest : public ::testing::Test {
     m_path = ::testing::TempDir() + "e2e_store_" + std::to_string(getpid()) + ".db";
     std::remove(m_path.c_str());
     datastore::DataStoreOptions options;
-    options.strDatabasePath = m_path;
-    options.fnLogSink = [](datastore::LogLevel, const std::string&) {};
+    options.databasePath = m_path;
+    options.logSink = [](datastore::LogLevel, const std::string&) {};
     IDataAccessor* raw = nullptr;
     ASSERT_EQ(datastore::CreateDataStore(options, &raw), S_OK);
     store.Attach(raw);
