@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "components/datastore/textconv.h"
+#include "uicontrol/interfaces/keyvalue.h"
 #include "platform/system.h"
 
 namespace datastore {
@@ -15,29 +16,21 @@ const std::string* CParams::Find(const char* key) const {
 
 CParams ParseParams(const wchar_t* text) {
   CParams params;
-  const std::string all = ToUtf8(text);
-  size_t pos = 0;
+  if (!text) return params;
   int lineNo = 0;
-  while (pos < all.size()) {
-    size_t end = all.find('\n', pos);
-    if (end == std::string::npos) end = all.size();
-    const std::string line = all.substr(pos, end - pos);
-    pos = end + 1;
+  keyvalue::ForEachLine(text, keyvalue::Reading::kAllLines, [&](std::wstring_view line) {
     ++lineNo;
-    if (line.empty()) continue;
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos) {
-      params.problems.push_back("line " + std::to_string(lineNo) + " has no '='");
-      continue;
+    if (line.empty()) return;
+    std::wstring_view name, value;
+    if (!keyvalue::SplitLine(line, &name, &value)) {
+      const bool noEquals = line.find(L'=') == std::wstring_view::npos;
+      params.problems.push_back("line " + std::to_string(lineNo) + (noEquals ? " has no '='" : " has no key"));
+      return;
     }
-    if (eq == 0) {
-      params.problems.push_back("line " + std::to_string(lineNo) + " has no key");
-      continue;
-    }
-    std::string key = line.substr(0, eq);
-    auto inserted = params.values.insert_or_assign(key, line.substr(eq + 1));
+    std::string key = ToUtf8(std::wstring(name));
+    auto inserted = params.values.insert_or_assign(key, ToUtf8(std::wstring(value)));
     if (!inserted.second) params.problems.push_back("key \"" + key + "\" repeated; the last value counts");
-  }
+  });
   return params;
 }
 
