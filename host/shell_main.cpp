@@ -69,14 +69,14 @@ bool ReadInput(CLuaShell& shell, std::string* pending) {
 }
 
 void Dispatch(CLuaShell& shell, CNotificationQueue& queue) {
-  HostNotification n;
-  while (!shell.QuitRequested() && queue.TryPop(&n)) {
+  queue.Dispatch([&shell](const HostNotification& n) {
+    if (shell.QuitRequested()) return;  // the script wants no more once it asked to quit
     if (n.kind == HostNotification::Tab) {
       shell.CallTab(n.uID, n.key, n.value);
     } else {
       shell.CallData(n.key, n.value);
     }
-  }
+  });
 }
 
 // The terminal interface installed with the program: UICONTROL_UI_FROM_PROGRAM is the UI
