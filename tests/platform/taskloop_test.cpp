@@ -201,9 +201,14 @@ TEST(TaskLoopStop, ALoopMayBeDestroyedByItsOwnTask) {
   };
   auto capture = std::make_shared<SetOnRelease>();
   capture->signal = &released;
-  loop->Post([loop] { delete loop; });
+  Signal posted;
+  loop->Post([loop, &posted] {
+    posted.Wait();  // the test is done with the loop
+    delete loop;
+  });
   loop->Post([capture, &ran] { ran = true; });  // dropped with the loop, unrun
   capture.reset();
+  posted.Set();
   // The thread ends on its own; the dropped task's capture goes with it.
   ASSERT_TRUE(released.Wait());
   EXPECT_FALSE(ran.load());
