@@ -157,9 +157,11 @@ struct CTaskLoop::State {
       const bool due = HasDue(now);
       if (stopping && (onStop == OnStop::Drop || !due)) break;
       if (due) {
-        std::deque<Entry> batch = Take(now);
-        lock.unlock();
-        RunBatch(batch);
+        {
+          std::deque<Entry> batch = Take(now);
+          lock.unlock();
+          RunBatch(batch);
+        }  // its storage too is freed unlocked
         lock.lock();
         continue;
       }
@@ -190,14 +192,25 @@ struct CTaskLoop::State {
       return false;
     }
     if (!task) return true;  // nothing to run
-    const Clock::time_point now = Clock::now();
     const uint64_t sequence = nextSequence++;
-    Clock::time_point due = now;
+    Clock::time_point due;
     if (delay > Clock::duration::zero()) {
+      const Clock::time_point now = Clock::now();
       due = delay >= Clock::time_point::max() - now ? Clock::time_point::max() : now + delay;
       delayed.push_back(Entry{due, sequence, std::move(task)});
       std::push_heap(delayed.begin(), delayed.end(), DueLater);
     } else {
+      // A posted task's time matters only against delayed tasks waiting now: a delayed
+      // task posted later falls due later anyway. Without any, it takes the time of the
+      // task before it (or the earliest time), which keeps the queue in due order and
+      // saves reading the clock.
+      if (!delayed.empty()) {
+        due = Clock::now();
+      } else if (!ready.empty()) {
+        due = ready.back().due;
+      } else {
+        due = Clock::time_point::min();
+      }
       if (options.replaceKey != 0) {
         auto it = keyed.find(options.replaceKey);
         if (it != keyed.end()) {
