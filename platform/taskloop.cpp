@@ -232,6 +232,9 @@ struct CTaskLoop::State {
       if (ready.size() > 64 && ready.size() > 2 * live) {
         ready.erase(std::remove_if(ready.begin(), ready.end(), [](const Entry& e) { return !e.task; }),
                     ready.end());
+        droppable.erase(std::remove_if(droppable.begin(), droppable.end(),
+                                       [this](uint64_t s) { return FindReady(s) == nullptr; }),
+                        droppable.end());
       }
     }
     if (mode == Mode::Drained) {

@@ -91,6 +91,19 @@ TEST(HostNotificationQueue, PastTheLimitOnlyTheOldestProgressAndStatusTextGo) {
   EXPECT_EQ(30u, Drain(queue).size());
 }
 
+TEST(HostNotificationQueue, ReplacedProgressAndDroppedStatusTextKeepTheNewestInOrder) {
+  CNotificationQueue queue(10);
+  for (int i = 0; i < 200; ++i) {
+    queue.Push(TabEvent(1, L"PROGRESSCHANGE", std::to_wstring(i)));
+    queue.Push(TabEvent(2, L"STATEXTCHANGED", std::to_wstring(i)));
+  }
+  std::vector<std::wstring> expected;
+  for (int i = 191; i < 199; ++i) expected.push_back(L"2 STATEXTCHANGED " + std::to_wstring(i));
+  expected.push_back(L"1 PROGRESSCHANGE 199");
+  expected.push_back(L"2 STATEXTCHANGED 199");
+  EXPECT_EQ(expected, Drain(queue));
+}
+
 TEST(HostNotificationQueue, AFailingHandlerLosesOnlyItsOwnNotification) {
   CNotificationQueue queue;
   queue.Push(TabEvent(1, L"TITLECHANGE", L"a"));
