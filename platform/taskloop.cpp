@@ -86,12 +86,11 @@ struct CTaskLoop::State {
     return live > 0 || (!delayed.empty() && delayed.front().due <= now);
   }
 
-  // Moves every due task into one batch, in running order, and empties the queue of
-  // posted tasks. Called under the lock.
-  std::deque<Entry> Take(Clock::time_point now) {
-    std::deque<Entry> batch;
+  // Moves every due task into `batch` (empty; its storage becomes the new queue, so that
+  // a busy loop allocates nothing here), in running order. Called under the lock.
+  void Take(Clock::time_point now, std::deque<Entry>* batch) {
     if (delayed.empty() || delayed.front().due > now) {
-      batch.swap(ready);
+      batch->swap(ready);
     } else {
       std::vector<Entry> due;
       while (!delayed.empty() && delayed.front().due <= now) {
@@ -100,7 +99,7 @@ struct CTaskLoop::State {
         delayed.pop_back();
       }
       std::merge(std::make_move_iterator(ready.begin()), std::make_move_iterator(ready.end()),
-                 std::make_move_iterator(due.begin()), std::make_move_iterator(due.end()), std::back_inserter(batch),
+                 std::make_move_iterator(due.begin()), std::make_move_iterator(due.end()), std::back_inserter(*batch),
                  RunsBefore);
       ready.clear();
     }
@@ -108,7 +107,6 @@ struct CTaskLoop::State {
     if (!droppable.empty()) droppable.clear();
     live = 0;
     dropReported = false;
-    return batch;
   }
 
   void Report(const std::string& line) {
@@ -151,17 +149,16 @@ struct CTaskLoop::State {
   }
 
   void RunThread() {
+    std::deque<Entry> batch;
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
       const Clock::time_point now = Clock::now();
       const bool due = HasDue(now);
       if (stopping && (onStop == OnStop::Drop || !due)) break;
       if (due) {
-        {
-          std::deque<Entry> batch = Take(now);
-          lock.unlock();
-          RunBatch(batch);
-        }  // its storage too is freed unlocked
+        Take(now, &batch);
+        lock.unlock();
+        RunBatch(batch);
         lock.lock();
         continue;
       }
@@ -386,7 +383,7 @@ CTaskLoop::Clock::duration CTaskLoop::RunPending() {
     std::lock_guard<std::mutex> guard(s.mutex);
     s.signalled = false;
     const Clock::time_point now = Clock::now();
-    if (s.started && !(s.stopping && s.onStop == OnStop::Drop) && s.HasDue(now)) batch = s.Take(now);
+    if (s.started && !(s.stopping && s.onStop == OnStop::Drop) && s.HasDue(now)) s.Take(now, &batch);
   }
   s.RunBatch(batch);
   std::lock_guard<std::mutex> guard(s.mutex);
