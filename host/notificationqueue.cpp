@@ -1,76 +1,57 @@
 #include "host/notificationqueue.h"
 
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cwchar>
+
+#include "logging/logging.h"
+
+namespace {
+
+// Events of which only the newest matters to an interface that fell behind.
+bool IsDroppable(const HostNotification& n) {
+  return n.kind == HostNotification::Tab && (n.key == L"PROGRESSCHANGE" || n.key == L"STATEXTCHANGED");
+}
+
+}  // namespace
+
+CNotificationQueue::CNotificationQueue(size_t limit)
+    : m_loop("notification queue", platform::CTaskLoop::Mode::Drained, platform::CTaskLoop::OnStop::Drop) {
+  m_loop.SetLimit(limit);
+  m_loop.SetReportHook([](const std::string& line) { LOG_AT(logging::LOG_WARNING) << "notifications: " << line; });
+  m_loop.Start();
+}
+
+CNotificationQueue::~CNotificationQueue() { m_loop.Stop(); }
 
 void CNotificationQueue::Push(HostNotification notification) {
-  int fd;
-  {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_items.push_back(std::move(notification));
-    fd = m_fd;
+  platform::CTaskLoop::PostOptions options;
+  options.droppable = IsDroppable(notification);
+  if (notification.kind == HostNotification::Tab && notification.key == L"PROGRESSCHANGE") {
+    // One key per tab (low bit set, so that tab 0 has a key too).
+    options.replaceKey = (static_cast<uint64_t>(notification.uID) << 1) | 1;
   }
-  m_cond.notify_one();
-  if (fd >= 0) {
-    uint64_t one = 1;
-    ssize_t written = write(fd, &one, sizeof one);
-    (void)written;
-  }
+  m_loop.PostWith(options, [this, n = std::move(notification)] {
+    ++m_handed;
+    if (m_handler) (*m_handler)(n);
+  });
 }
 
-bool CNotificationQueue::WaitPop(HostNotification* out, std::chrono::milliseconds timeout) {
-  std::unique_lock<std::mutex> guard(m_mutex);
-  m_cond.wait_for(guard, timeout, [&] { return !m_items.empty() || m_woken; });
-  m_woken = false;
-  if (m_items.empty()) return false;
-  *out = std::move(m_items.front());
-  m_items.pop_front();
-  return true;
+size_t CNotificationQueue::Dispatch(const Handler& handler) {
+  m_handler = &handler;
+  m_handed = 0;
+  m_loop.RunPending();
+  m_handler = nullptr;
+  return m_handed;
 }
 
-bool CNotificationQueue::TryPop(HostNotification* out) {
-  std::lock_guard<std::mutex> guard(m_mutex);
-  if (m_items.empty()) return false;
-  *out = std::move(m_items.front());
-  m_items.pop_front();
-  return true;
-}
-
-void CNotificationQueue::Wake() {
-  {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_woken = true;
-  }
-  m_cond.notify_all();
-}
-
-int CNotificationQueue::ReadableFd() {
-  std::lock_guard<std::mutex> guard(m_mutex);
-  if (m_fd == -2) {
-    m_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (m_fd >= 0 && !m_items.empty()) {
-      uint64_t one = 1;
-      ssize_t written = write(m_fd, &one, sizeof one);
-      (void)written;
-    }
-  }
-  return m_fd;
-}
+int CNotificationQueue::ReadableFd() { return m_loop.WakeFd(); }
 
 void CNotificationQueue::ClearReadable() {
-  int fd;
-  {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    fd = m_fd;
-  }
+  const int fd = m_loop.WakeFd();
   if (fd < 0) return;
   uint64_t count;
   ssize_t got = read(fd, &count, sizeof count);
   (void)got;
-}
-
-CNotificationQueue::~CNotificationQueue() {
-  if (m_fd >= 0) close(m_fd);
 }

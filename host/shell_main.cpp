@@ -53,9 +53,9 @@ bool MakeFolder(const std::string& path) {
 }
 
 void Dispatch(CLuaShell& shell, CNotificationQueue& queue, CPageEvents& pageEvents, CLineEditor& editor) {
-  HostNotification n;
   bool output = false;
-  while (!shell.QuitRequested() && queue.TryPop(&n)) {
+  queue.Dispatch([&](const HostNotification& n) {
+    if (shell.QuitRequested()) return;  // the script wants no more once it asked to quit
     if (!output) editor.BeginOutput();
     output = true;
     if (n.kind == HostNotification::Tab) {
@@ -64,7 +64,7 @@ void Dispatch(CLuaShell& shell, CNotificationQueue& queue, CPageEvents& pageEven
     } else {
       shell.CallData(n.key, n.value);
     }
-  }
+  });
   if (output) editor.EndOutput();
 }
 

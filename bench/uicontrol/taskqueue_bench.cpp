@@ -1,5 +1,6 @@
-// CTabTaskQueue against a minimal mutex + condition variable + deque queue served by one
-// thread: post-to-execute round trip, and single-producer throughput.
+// CTabTaskQueue and the platform's task loop against a minimal mutex + condition variable
+// + deque queue served by one thread: post-to-execute round trip, and single-producer
+// throughput.
 #include <benchmark/benchmark.h>
 
 #include <condition_variable>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "common/ratio_reporter.h"
+#include "platform/taskloop.h"
 #include "uicontrol/tabtaskqueue.h"
 
 namespace {
@@ -79,6 +81,16 @@ struct LibraryQueue {
   void Run() { queue.Run(); }
 };
 
+// The platform's loop runs on a thread of its own: Run has nothing to do.
+struct PlatformLoop {
+  PlatformLoop() { loop.Start(); }
+  void Post(std::shared_ptr<ITabTask> task) {
+    loop.Post([task] { task->Execute(); });
+  }
+  void Run() {}
+  platform::CTaskLoop loop{"bench"};
+};
+
 template <class Queue>
 void RoundTrip(benchmark::State& state) {
   Queue q;
@@ -114,6 +126,8 @@ BENCHMARK_TEMPLATE(RoundTrip, BaselineQueue)->Name("RoundTrip/baseline")->UseRea
 BENCHMARK_TEMPLATE(RoundTrip, LibraryQueue)->Name("RoundTrip/CTabTaskQueue")->UseRealTime()->Repetitions(5);
 BENCHMARK_TEMPLATE(Throughput, BaselineQueue)->Name("Throughput/baseline")->Arg(1000)->UseRealTime()->Repetitions(5);
 BENCHMARK_TEMPLATE(Throughput, LibraryQueue)->Name("Throughput/CTabTaskQueue")->Arg(1000)->UseRealTime()->Repetitions(5);
+BENCHMARK_TEMPLATE(RoundTrip, PlatformLoop)->Name("RoundTrip/CTaskLoop")->UseRealTime()->Repetitions(5);
+BENCHMARK_TEMPLATE(Throughput, PlatformLoop)->Name("Throughput/CTaskLoop")->Arg(1000)->UseRealTime()->Repetitions(5);
 
 }  // namespace
 
@@ -122,6 +136,10 @@ int main(int argc, char** argv) {
   if (RunWithRatios(argc, argv, reporter) != 0) return 1;
   reporter.PrintRatio("post-to-execute round trip", "RoundTrip/CTabTaskQueue/real_time", "RoundTrip/baseline/real_time", 1.25);
   reporter.PrintRatio("single-producer throughput (time per batch)", "Throughput/CTabTaskQueue/1000/real_time",
+                      "Throughput/baseline/1000/real_time", 1.25);
+  reporter.PrintRatio("task loop: post-to-execute round trip", "RoundTrip/CTaskLoop/real_time",
+                      "RoundTrip/baseline/real_time", 1.25);
+  reporter.PrintRatio("task loop: single-producer throughput (time per batch)", "Throughput/CTaskLoop/1000/real_time",
                       "Throughput/baseline/1000/real_time", 1.25);
   return 0;
 }

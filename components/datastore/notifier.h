@@ -1,14 +1,18 @@
 #pragma once
-// Change notifications: subscriptions of sinks to notification names, and a thread of the
-// store's own that calls the sinks. Changes are posted in commit order (the store posts
+// Change notifications: subscriptions of sinks to notification names, and a task loop of
+// the store's own that calls the sinks. Changes are posted in commit order (the store posts
 // while it still holds its database lock) and delivered in that order, one at a time, to
-// every sink subscribed to the name, in subscription order. No lock is held while a sink
-// runs, so a sink may call back into the store at once.
+// every sink that was subscribed to the name when the change was posted, in subscription
+// order. A change nobody listens to costs no more than a look at the subscriptions. No
+// lock is held while a sink runs, so a sink may call back into the store at once.
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "components/datastore/logger.h"
+#include "platform/taskloop.h"
 #include "uicontrol/interfaces/notifystub.h"
 
 namespace datastore {
@@ -33,8 +37,14 @@ class CNotifier {
   void Stop();
 
  private:
-  struct State;
-  std::shared_ptr<State> m_state;
+  struct SinkRef;
+  struct Subscription;
+
+  std::shared_ptr<const CLogger> m_logger;
+  std::mutex m_mutex;  // guards the subscriptions
+  std::vector<Subscription> m_subscriptions;
+  uintptr_t m_nextCookie = 1;
+  platform::CTaskLoop m_loop;
 };
 
 }  // namespace datastore

@@ -1,5 +1,8 @@
 #include "luatesthost.h"
 
+#include <poll.h>
+
+#include <algorithm>
 #include <chrono>
 #include <future>
 
@@ -129,7 +132,7 @@ int WindowParent(lua_State* L) {
 int Pump(lua_State* L) {
   const int timeout = static_cast<int>(luaL_optinteger(L, 1, 30000));
   HostNotification n;
-  if (!Self(L)->queue.WaitPop(&n, std::chrono::milliseconds(timeout))) {
+  if (!Self(L)->NextNotification(&n, std::chrono::milliseconds(timeout))) {
     lua_pushboolean(L, 0);
     return 1;
   }
@@ -211,6 +214,24 @@ void LuaTestHost::InstallTestTable() {
     lua_setfield(m_L, -2, f->name);
   }
   lua_setglobal(m_L, "test");
+}
+
+bool LuaTestHost::NextNotification(HostNotification* out, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (m_taken.empty()) queue.Dispatch([this](const HostNotification& n) { m_taken.push_back(n); });
+    if (!m_taken.empty()) {
+      *out = std::move(m_taken.front());
+      m_taken.pop_front();
+      return true;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    // Woken by a push; a queue without a descriptor is looked at every few milliseconds.
+    pollfd fd{queue.ReadableFd(), POLLIN, 0};
+    const long long wait = fd.fd >= 0 ? left.count() + 1 : std::min<long long>(left.count() + 1, 5);
+    poll(&fd, 1, static_cast<int>(std::min<long long>(wait, 60000)));
+  }
 }
 
 std::string LuaTestHost::Run(const std::string& code, const std::string& chunkName) {

@@ -1,6 +1,8 @@
 #pragma once
 // A Lua state set up as the browser's host sets it up, with the test doubles as the
 // outside components, plus a "test" table through which Lua tests drive the doubles.
+#include <chrono>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -24,9 +26,12 @@ class LuaTestHost {
   qxdk::UTIL::com_ptr<FakeWebPageManager> pages;
   qxdk::UTIL::com_ptr<FakeDataStore> store;
   CNotificationQueue queue;
+  // Waits up to `timeout` for the next notification of the queue; false when none came.
+  bool NextNotification(HostNotification* out, std::chrono::milliseconds timeout);
 
  private:
   void InstallTestTable();
   lua_State* m_L = nullptr;
+  std::deque<HostNotification> m_taken;  // dispatched by the queue, not yet handed to Lua
   std::unique_ptr<uibind::CHost> m_host;
 };
