@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Tests never write into the source tree. Before a test run this records what
-# `git status` says of the source folder; after it, it fails when new lines appeared
-# (a file a test left there, or a tracked file it changed).
+# Tests never write into the source tree. Before a test run this records the files that
+# `git status` finds untracked in the source folder; after it, it fails when there are
+# new ones (a file a test left there). Changes to tracked files are not counted: a
+# developer may edit while the tests run.
 #
 #   source_tree_state.sh record|compare SOURCE_DIR STATE_FILE
 #
@@ -15,7 +16,9 @@ if ! command -v git >/dev/null 2>&1 || ! git -C "$source_dir" rev-parse --is-ins
   exit 77
 fi
 # No index lock: a developer's own git commands may run meanwhile.
-state_now() { GIT_OPTIONAL_LOCKS=0 git -C "$source_dir" status --porcelain --untracked-files=all | LC_ALL=C sort; }
+state_now() {
+  GIT_OPTIONAL_LOCKS=0 git -C "$source_dir" status --porcelain --untracked-files=all | grep '^??' | LC_ALL=C sort
+}
 case "$mode" in
   record)
     state_now >"$state"

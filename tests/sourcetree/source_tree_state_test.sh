@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The source tree check itself, on a repository of its own: it passes for a run that
-# changes nothing or only ignored files, fails for a new or changed file, and is skipped
-# outside a git checkout.
+# leaves no new file (or only ignored ones, or edits tracked ones), fails for a new file
+# anywhere in the tree, and is skipped outside a git checkout.
 set -u
 check=$(dirname "$0")/source_tree_state.sh
 work=$(mktemp -d)
@@ -34,9 +34,12 @@ printf 'x\n' >"$repo/ul.ini"
 expect 1 "a new file" "$check" compare "$repo" "$work/state"
 grep -q "ul.ini" "$work/out" || { echo "FAIL: the new file is not named"; failures=$((failures + 1)); }
 rm "$repo/ul.ini"
+mkdir -p "$repo/deep/er" && printf 'x\n' >"$repo/deep/er/left.txt"
+expect 1 "a new file in a new folder" "$check" compare "$repo" "$work/state"
+rm -r "$repo/deep"
 printf 'b\n' >>"$repo/tracked.txt"
-expect 1 "a changed tracked file" "$check" compare "$repo" "$work/state"
+expect 0 "an edited tracked file" "$check" compare "$repo" "$work/state"
 mkdir -p "$work/plain"
 expect 77 "no git checkout" "$check" record "$work/plain" "$work/state2"
-echo "$((6 - failures)) passed, $failures failed"
+echo "$((7 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
