@@ -20,5 +20,8 @@ function(uicontrol_add_test)
   if(T_THREADED)
     set(label threaded)
   endif()
-  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${label} TIMEOUT 300)
+  # Each test program runs in its own build folder, never in the source tree (a test may
+  # leave files in its current folder); "source_tree" checks that (tests/sourcetree).
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+                       PROPERTIES LABELS ${label} TIMEOUT 300 FIXTURES_REQUIRED source_tree)
 endfunction()

@@ -1,8 +1,12 @@
 #include "platform/process.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/commandline.h"
 #include "platform/text.h"
 
 extern char** environ;
@@ -19,58 +24,128 @@ extern char** environ;
 namespace platform {
 namespace {
 
-std::vector<std::string> SplitBlanks(const std::string& text) {
-  std::vector<std::string> parts;
-  std::string current;
-  for (char c : text) {
-    if (c == ' ' || c == '\t') {
-      if (!current.empty()) parts.push_back(current);
-      current.clear();
-    } else {
-      current += c;
-    }
-  }
-  if (!current.empty()) parts.push_back(current);
-  return parts;
-}
-
 bool IsExecutableFile(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
-pid_t Spawn(const std::string& program, const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  std::string argv0 = program;
-  argv.push_back(&argv0[0]);
-  std::vector<std::string> copies(args);
-  for (std::string& a : copies) argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return 0;
-  return pid;
-}
-
-}  // namespace
-
-std::string ToNativePath(const std::wstring& path) {
-  std::string out = WideToUtf8(path);
+std::string NativeProgram(const std::string& path) {
+  std::string out = path;
   for (char& c : out) {
     if (c == '\\') c = '/';
   }
   return out;
 }
 
+// argv for `program` with `args`; the strings live in *storage.
+std::vector<char*> ArgumentVector(const std::string& program, const std::vector<std::string>& args,
+                                  std::vector<std::string>* storage) {
+  storage->clear();
+  storage->push_back(program);
+  storage->insert(storage->end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : *storage) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  return argv;
+}
+
+// Starts the program with no signal blocked and SIGPIPE at its default, whatever the
+// calling thread has; `ownGroup` makes it the leader of a new process group.
+pid_t Spawn(const std::string& program, const std::vector<std::string>& args, bool ownGroup) {
+  std::vector<std::string> storage;
+  std::vector<char*> argv = ArgumentVector(program, args, &storage);
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) return 0;
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  if (ownGroup) flags |= POSIX_SPAWN_SETPGROUP;
+  posix_spawnattr_setflags(&attributes, flags);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  pid_t pid = 0;
+  const int failed = posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  return failed == 0 ? pid : 0;
+}
+
+// Starts the program as a grandchild that init (or the nearest subreaper) adopts. True
+// once it has been executed; false when a fork or the exec failed.
+bool SpawnDetached(const std::string& program, const std::vector<std::string>& args) {
+  std::vector<std::string> storage;
+  std::vector<char*> argv = ArgumentVector(program, args, &storage);
+  // The exec's outcome comes back through this pipe: end of file when the exec closed
+  // it, an errno when the exec failed.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return false;
+  const pid_t child = fork();
+  if (child == 0) {
+    // Only async-signal-safe calls from here on: other threads may hold locks.
+    const pid_t grandchild = fork();
+    if (grandchild == 0) {
+      sigset_t none;
+      sigemptyset(&none);
+      sigprocmask(SIG_SETMASK, &none, nullptr);
+      struct sigaction standard;
+      std::memset(&standard, 0, sizeof standard);
+      standard.sa_handler = SIG_DFL;
+      sigaction(SIGPIPE, &standard, nullptr);
+      execve(argv[0], argv.data(), environ);
+      const int error = errno;
+      ssize_t written = write(report[1], &error, sizeof error);
+      (void)written;
+      _exit(127);
+    }
+    _exit(grandchild < 0 ? 1 : 0);
+  }
+  close(report[1]);
+  bool started = child > 0;
+  if (started) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    started = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+  if (started) {
+    int error = 0;
+    ssize_t n;
+    do {
+      n = read(report[0], &error, sizeof error);
+    } while (n < 0 && errno == EINTR);
+    started = n == 0;
+  }
+  close(report[0]);
+  return started;
+}
+
+int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+}  // namespace
+
+std::string ToNativePath(const std::wstring& path) { return NativeProgram(WideToUtf8(path)); }
+
 ProcessHandle CreateProcessW(const std::wstring& commandLine) {
-  const std::string line = ToNativePath(commandLine);
+  const std::string line = WideToUtf8(commandLine);
   ProcessHandle handle;
-  size_t end = 0;
+  std::string program, rest;
+  if (QuotedProgram(line, &program, &rest)) {
+    program = NativeProgram(program);
+    if (IsExecutableFile(program)) handle.pid = Spawn(program, SplitArguments(rest), true);
+    return handle;
+  }
+  // Unquoted: "C:\Program Files\x.exe a" tries "C:\Program", then "C:\Program Files\x.exe".
+  const size_t start = line.find_first_not_of(" \t");
+  if (start == std::string::npos) return handle;
+  size_t end = start;
   while (end != std::string::npos) {
-    end = line.find(' ', end + 1);
-    std::string program = line.substr(0, end);
+    end = line.find_first_of(" \t", end + 1);
+    program = NativeProgram(line.substr(start, end == std::string::npos ? std::string::npos : end - start));
     if (!IsExecutableFile(program)) continue;
-    std::string rest = end == std::string::npos ? std::string() : line.substr(end + 1);
-    handle.pid = Spawn(program, SplitBlanks(rest));
+    rest = end == std::string::npos ? std::string() : line.substr(end + 1);
+    handle.pid = Spawn(program, SplitArguments(rest), true);
     break;
   }
   return handle;
@@ -78,11 +153,7 @@ ProcessHandle CreateProcessW(const std::wstring& commandLine) {
 
 ProcessHandle CreateProcessA(const std::string& appName, const std::string& commandLine) {
   ProcessHandle handle;
-  std::string program = appName;
-  for (char& c : program) {
-    if (c == '\\') c = '/';
-  }
-  handle.pid = Spawn(program, {commandLine});
+  handle.pid = Spawn(NativeProgram(appName), {commandLine}, false);
   return handle;
 }
 
@@ -95,7 +166,45 @@ int WaitForProcess(ProcessHandle& process) {
   } while (r < 0 && errno == EINTR);
   process.pid = 0;
   if (r < 0) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return ExitStatus(status);
+}
+
+ProcessWait WaitForProcess(ProcessHandle& process, std::chrono::milliseconds limit, int* status) {
+  if (!process) return ProcessWait::kFailed;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + limit;
+  // A descriptor that becomes readable when the process ends: the wait needs no polling.
+  const int watch = static_cast<int>(syscall(SYS_pidfd_open, process.pid, 0));
+  for (;;) {
+    int raw = 0;
+    const pid_t r = waitpid(process.pid, &raw, WNOHANG);
+    if (r < 0 && errno == EINTR) continue;
+    if (r != 0) {
+      if (watch >= 0) close(watch);
+      process.pid = 0;
+      if (r < 0) return ProcessWait::kFailed;
+      *status = ExitStatus(raw);
+      return ProcessWait::kExited;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) break;
+    if (watch >= 0) {
+      pollfd entry{watch, POLLIN, 0};
+      poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 60 * 60 * 1000)));
+    } else {
+      // A kernel without pidfd_open (before 5.3): look again shortly.
+      std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(50)));
+    }
+  }
+  if (watch >= 0) close(watch);
+  return ProcessWait::kTimedOut;
+}
+
+void EndProcessGroup(ProcessHandle& process) {
+  if (!process) return;
+  kill(-process.pid, SIGKILL);
+  kill(process.pid, SIGKILL);  // also when it has left its group
+  WaitForProcess(process);
 }
 
 }  // namespace platform
@@ -103,19 +212,11 @@ int WaitForProcess(ProcessHandle& process) {
 intptr_t ShellExecuteW(HWND, const wchar_t*, const wchar_t* file, const wchar_t* parameters,
                        const wchar_t*, int) {
   if (!file) return 2;  // ERROR_FILE_NOT_FOUND
-  std::string program = platform::ToNativePath(file);
-  std::vector<std::string> args =
-      platform::SplitBlanks(parameters ? platform::WideToUtf8(parameters) : std::string());
+  const std::string program = platform::ToNativePath(file);
   if (!platform::IsExecutableFile(program)) return 2;
-  pid_t pid = platform::Spawn(program, args);
-  if (pid == 0) return 2;
-  // Nobody waits for a program started this way; reap it so it leaves no zombie.
-  std::thread([pid] {
-    int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }).detach();
-  return 42;
+  const std::vector<std::string> args =
+      platform::SplitArguments(parameters ? platform::WideToUtf8(parameters) : std::string());
+  return platform::SpawnDetached(program, args) ? 42 : 2;
 }
 
 std::wstring ExpandEnvironmentStringsW(const std::wstring& text) {

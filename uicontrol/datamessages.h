@@ -4,6 +4,8 @@ namespace logging {
 namespace msg {
 
 constexpr char kImportNotStarted[] = "the favourites import program could not be started";
+// Followed by the time limit.
+constexpr char kImportStopped[] = "the favourites import program was ended: it ran longer than ";
 constexpr char kNoStoreNotifier[] =
     "the data store does not answer IDataAccessorNotifier; changes will not refresh the lists";
 

@@ -1,5 +1,7 @@
 #include "uicontrol/favoritetasks.h"
 
+#include <atomic>
+
 #include "logging/logging.h"
 #include "platform/process.h"
 #include "platform/system.h"
@@ -9,6 +11,8 @@
 #include "uicontrol/tabmanager.h"
 
 namespace {
+
+std::atomic<long long> g_importTimeLimitMs{CTaskImportIEFavorite::kDefaultTimeLimit.count()};
 
 // "%d-%d-%d %d:%d:%d": year, month, day, hour, minute, second, none zero-filled.
 std::wstring FormatFavoriteDate(const SYSTEMTIME& st) {
@@ -69,7 +73,17 @@ bool CTaskImportIEFavorite::Execute() {
     LOG_AT(logging::LOG_WARNING) << logging::msg::kImportNotStarted;
     return true;
   }
-  platform::WaitForProcess(process);
+  int status = 0;
+  const std::chrono::milliseconds limit = TimeLimit();
+  if (platform::WaitForProcess(process, limit, &status) == platform::ProcessWait::kTimedOut) {
+    platform::EndProcessGroup(process);
+    LOG_AT(logging::LOG_WARNING) << logging::msg::kImportStopped << limit.count() << " ms";
+    return true;
+  }
   CTabManager::NotifyData(L"ImportIEFavorite", std::wstring());
   return true;
 }
+
+void CTaskImportIEFavorite::SetTimeLimit(std::chrono::milliseconds limit) { g_importTimeLimitMs = limit.count(); }
+
+std::chrono::milliseconds CTaskImportIEFavorite::TimeLimit() { return std::chrono::milliseconds(g_importTimeLimitMs.load()); }

@@ -1,5 +1,6 @@
 #pragma once
 // Favourite tasks, run on the IO worker. Each holds its own reference to the store.
+#include <chrono>
 #include <string>
 
 #include "uicontrol/com/qxcom.h"
@@ -60,8 +61,12 @@ class CTaskDeleteFavoriteItem : public ITabTask {
 
 // Runs the import program beside the executable and waits for it; then sends
 // "ImportIEFavorite". The IO queue waits meanwhile, so later favourite tasks see the
-// imported entries.
+// imported entries. A program that has not ended within the time limit is ended with
+// everything it started, logged, and sends nothing, as one that cannot start.
 class CTaskImportIEFavorite : public ITabTask {
  public:
   bool Execute() override;
+  static constexpr std::chrono::milliseconds kDefaultTimeLimit{120000};
+  static void SetTimeLimit(std::chrono::milliseconds limit);
+  static std::chrono::milliseconds TimeLimit();
 };

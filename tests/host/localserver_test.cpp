@@ -10,30 +10,52 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
 struct Answer {
   int status = 0;
+  std::string head;  // the status line and the header lines
   std::string body;
 };
 
-// One request on a new connection; the status code and the body of the answer.
-Answer Get(const std::string& base, const std::string& target, const std::string& method = "GET") {
-  Answer answer;
-  int port = std::stoi(base.substr(base.rfind(':') + 1));
+// A connection to 127.0.0.1:port; -1 when it cannot be made.
+int Connect(int port) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(static_cast<uint16_t>(port));
+  // A server that never closes fails the test instead of stalling it.
+  timeval limit{30, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     close(fd);
-    return answer;
+    return -1;
   }
+  return fd;
+}
+
+size_t ThreadsOfThisProcess() {
+  size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    (void)entry;
+    ++count;
+  }
+  return count;
+}
+
+// One request on a new connection; the status code and the body of the answer.
+Answer Get(const std::string& base, const std::string& target, const std::string& method = "GET") {
+  Answer answer;
+  int fd = Connect(std::stoi(base.substr(base.rfind(':') + 1)));
+  if (fd < 0) return answer;
   std::string request = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
   send(fd, request.data(), request.size(), MSG_NOSIGNAL);
   std::string response;
@@ -44,6 +66,7 @@ Answer Get(const std::string& base, const std::string& target, const std::string
   if (response.rfind("HTTP/1.1 ", 0) == 0) answer.status = std::atoi(response.c_str() + 9);
   size_t end = response.find("\r\n\r\n");
   if (end != std::string::npos) answer.body = response.substr(end + 4);
+  answer.head = end == std::string::npos ? response : response.substr(0, end + 2);
   return answer;
 }
 
@@ -84,6 +107,53 @@ TEST_F(LocalServerTest, ServesTheFilesOfItsFolder) {
   EXPECT_EQ("", head.body);
   EXPECT_EQ(404, Get(m_base, "/missing.html").status);
   EXPECT_EQ(405, Get(m_base, "/", "POST").status);
+}
+
+TEST_F(LocalServerTest, AnswersCarryTheTypeOfTheFileAndCloseTheConnection) {
+  Write(m_root + "/style.css", "p {}");
+  Write(m_root + "/picture.png", "png");
+  Write(m_root + "/data.bin", "bin");
+  const std::pair<const char*, const char*> kCases[] = {{"/index.html", "text/html; charset=utf-8"},
+                                                       {"/style.css", "text/css"},
+                                                       {"/picture.png", "image/png"},
+                                                       {"/data.bin", "application/octet-stream"}};
+  for (const auto& c : kCases) {
+    Answer answer = Get(m_base, c.first);
+    EXPECT_EQ(200, answer.status) << c.first;
+    EXPECT_NE(std::string::npos, answer.head.find(std::string("Content-Type: ") + c.second + "\r\n")) << answer.head;
+    EXPECT_NE(std::string::npos, answer.head.find("Connection: close")) << answer.head;
+    EXPECT_NE(std::string::npos, answer.head.find("Cache-Control: no-cache")) << answer.head;
+  }
+  // The length of a HEAD answer is the one of the file, without the file.
+  Answer head = Get(m_base, "/index.html", "HEAD");
+  EXPECT_NE(std::string::npos, head.head.find("Content-Length: 12")) << head.head;
+  // %-escapes are decoded before the path is checked.
+  EXPECT_EQ("<p>sub page</p>", Get(m_base, "/sub/page%2Ehtml").body);
+  EXPECT_EQ(400, Get(m_base, "/%2E%2E/beside.txt").status);
+}
+
+TEST_F(LocalServerTest, IdleConnectionsTakeNoThreadOfTheirOwnAndDoNotDelayTheStop) {
+  const size_t threads = ThreadsOfThisProcess();
+  // Connections a browser opens ahead of need and never sends on, and one that stops
+  // in the middle of its request.
+  std::vector<int> idle;
+  for (int i = 0; i < 12; ++i) idle.push_back(Connect(m_server.Port()));
+  const std::string partial = "GET /index.html HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+  send(idle.back(), partial.data(), partial.size(), MSG_NOSIGNAL);
+  // Answered after all of them were taken in.
+  EXPECT_EQ("<p>index</p>", Get(m_base, "/").body);
+  EXPECT_LE(ThreadsOfThisProcess(), threads) << "a thread per connection";
+  const auto begin = std::chrono::steady_clock::now();
+  m_server.Stop();
+  const auto took = std::chrono::steady_clock::now() - begin;
+  // A stop that waited for the idle connections would take the server's idle limit (5 s).
+  EXPECT_LT(took, std::chrono::seconds(3));
+  for (int fd : idle) {
+    char byte;
+    errno = 0;
+    EXPECT_TRUE(recv(fd, &byte, 1, 0) == 0 || errno == ECONNRESET) << "closed or refused, not left open";
+    close(fd);
+  }
 }
 
 TEST_F(LocalServerTest, APortAskedForIsKeptAndATakenOneMovesWithNotice) {

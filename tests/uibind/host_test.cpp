@@ -121,3 +121,31 @@ TEST_F(HostTest, RegistrationMistakesAreRefusedAndReported) {
 
 }  // namespace
 }  // namespace uibind_test
+
+namespace uibind_test {
+namespace {
+
+// Raises a host error whose text is the string argument, printed through "%s".
+int RaiseWithText(lua_State* L) {
+  uibind::CHost::FromLua(L)->Error("%s", lua_tostring(L, 1));
+}
+
+TEST_F(HostTest, ErrorTextsOverTheLimitAreCutOnACharacterAndMarked) {
+  lua_pushcfunction(L, &RaiseWithText);
+  lua_setglobal(L, "raise");
+  // Short texts pass whole.
+  EXPECT_EQ(Fail("raise('short')"), "short");
+  // 4091 ASCII bytes, then three-byte characters ("\u20ac"): the cut before the mark
+  // would keep the first byte of one of them.
+  EXPECT_EQ(Fail("raise(string.rep('x', 4091) .. string.rep('\\226\\130\\172', 10))"), std::string(4091, 'x') + "...");
+  EXPECT_EQ(Fail("raise(string.rep('x', 4089) .. string.rep('\\226\\130\\172', 10))"),
+            std::string(4089, 'x') + "\xe2\x82\xac...")
+      << "a character that fits is kept";
+  // Exactly at the limit nothing is cut; one byte more is.
+  EXPECT_EQ(Fail("raise(string.rep('y', 4095))"), std::string(4095, 'y'));
+  const std::string over = Fail("raise(string.rep('z', 4096))");
+  EXPECT_EQ(over, std::string(4092, 'z') + "...");
+}
+
+}  // namespace
+}  // namespace uibind_test

@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "fixture.h"
 #include "logging/logging.h"
@@ -13,6 +16,7 @@
 #include "platform/text.h"
 #include "recorder.h"
 #include "uicontrol/datamessages.h"
+#include "uicontrol/favoritetasks.h"
 
 namespace {
 
@@ -156,6 +160,33 @@ TEST_F(FavoritesTest, ImportThatCannotStartIsLoggedAndSendsNothing) {
   EXPECT_TRUE(rec.DataEvents().empty());
   EXPECT_TRUE(rec.HasLog(logging::LOG_ERROR_REPORT, "Check failed: bRet."));
   EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, logging::msg::kImportNotStarted));
+}
+
+TEST_F(FavoritesTest, AnImportThatNeverEndsIsEndedAtTheTimeLimitAndReportedAsAFailure) {
+  std::string dir = TempFolder("favorites endless");
+  const std::string pidFile = dir + "import.pid";
+  std::remove(pidFile.c_str());
+  {
+    std::ofstream script(dir + "ImportDataToDB.exe");
+    script << "#!/bin/sh\necho $$ > '" << pidFile << ".part'\nmv '" << pidFile << ".part' '" << pidFile
+           << "'\nwhile :; do sleep 1; done\n";
+  }
+  chmod((dir + "ImportDataToDB.exe").c_str(), 0755);
+  platform::SetModuleFileNameForTest(platform::Utf8ToWide(dir + "qxbrowser"));
+  CTaskImportIEFavorite::SetTimeLimit(std::chrono::milliseconds(1500));
+  store->SetAnswer(L"get_fav_xml", L"folders\n");
+  EXPECT_TRUE(tm.ImportIEFavorites());
+  EXPECT_TRUE(tm.GetFavoriteByFloder()) << "queued behind the import";
+  Drain();
+  CTaskImportIEFavorite::SetTimeLimit(CTaskImportIEFavorite::kDefaultTimeLimit);
+  EXPECT_TRUE(rec.DataEventsNamed(L"ImportIEFavorite").empty());
+  EXPECT_TRUE(rec.HasLog(logging::LOG_WARNING, std::string(logging::msg::kImportStopped) + "1500 ms"));
+  EXPECT_EQ(1u, rec.DataEventsNamed(L"GetFavoriteByFloder").size()) << "the IO worker goes on";
+  // The program had started and is gone now (reaped: not even a zombie remains).
+  const std::string pid = ReadFileText(pidFile);
+  ASSERT_FALSE(pid.empty());
+  EXPECT_FALSE(std::filesystem::exists("/proc/" + pid.substr(0, pid.find('\n')))) << pid;
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(LibraryTest, WithoutAStoreTheDataRequestsEndQuietly) {

@@ -13,6 +13,16 @@ namespace uibind {
 
 namespace {
 
+// vsnprintf has cut the text to capacity - 1 bytes. Shortens it to whole UTF-8
+// characters and ends it with "...", so that the reader sees that something is missing.
+void MarkCut(char* text, std::size_t capacity) {
+  constexpr char kMark[] = "...";
+  std::size_t end = capacity - sizeof kMark;  // the first byte dropped
+  // Back over the continuation bytes (10xxxxxx) of a character that the cut would split.
+  for (int step = 0; step < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++step) --end;
+  for (std::size_t i = 0; i < sizeof kMark; ++i) text[end + i] = kMark[i];
+}
+
 std::vector<std::string> SplitPath(const std::string& name) {
   std::vector<std::string> steps;
   std::string::size_type begin = 0;
@@ -90,8 +100,9 @@ void CHost::Error(const char* format, ...) {
   char text[4096];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof(text), format, args);
+  const int length = std::vsnprintf(text, sizeof(text), format, args);
   va_end(args);
+  if (length >= static_cast<int>(sizeof(text))) MarkCut(text, sizeof(text));
   RaiseError(text);
   std::abort();  // an override that returned
 }

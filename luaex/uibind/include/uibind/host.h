@@ -43,8 +43,9 @@ class CHost {
   CHost(const CHost&) = delete;
   CHost& operator=(const CHost&) = delete;
 
-  // Formats the text (printf style, cut to 4095 characters) into a buffer of this call
-  // and hands it to RaiseError. Must be called from inside a Lua call; never returns.
+  // Formats the text (printf style) into a buffer of this call and hands it to
+  // RaiseError. A text longer than 4095 bytes is cut to whole UTF-8 characters and ends
+  // with "...". Must be called from inside a Lua call; never returns.
   [[noreturn]] void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   // The host stored in the state's global, or null when there is none.
