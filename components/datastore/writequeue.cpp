@@ -4,80 +4,75 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
-#include <thread>
 
-#include "platform/thread.h"
+#include "platform/taskloop.h"
 
 namespace datastore {
 
-struct CWriteQueue::State {
-  explicit State(const CLogger& log) : logger(log) {}
+namespace {
 
-  CLogger logger;
-  std::mutex mutex;
-  std::condition_variable wake;     // the writer: a job, the stop, or the periodic time
-  std::condition_variable settled;  // readers waiting in Flush
-  std::deque<Job> queue;
-  uint64_t queued = 0;  // jobs ever queued
-  uint64_t done = 0;    // jobs run (the first `done` of them, in order)
-  bool running = false;
-  bool stopping = false;
-  std::thread::id writerId;
-  platform::ThreadHandle thread;
-  Job periodic;
-  std::chrono::milliseconds period{0};
-
-  void Run();
-  // Runs a job with no lock held; a job that throws is logged and counts as run.
-  void RunJob(Job& job);
-  // Takes and runs the next job; false when the queue is empty. Called with `lock` held.
-  bool RunNext(std::unique_lock<std::mutex>& lock);
-};
-
-void CWriteQueue::State::RunJob(Job& job) {
+// Runs a job; one that throws is logged and counts as run.
+void RunLogged(CLogger& logger, const CWriteQueue::Job& job) {
   try {
     job();
   } catch (...) {
     logger.Write(LogLevel::Error, "a queued write failed unexpectedly");
   }
-  job = nullptr;  // what the job holds goes here, outside the lock
 }
 
-bool CWriteQueue::State::RunNext(std::unique_lock<std::mutex>& lock) {
-  if (queue.empty()) return false;
-  Job job = std::move(queue.front());
-  queue.pop_front();
-  lock.unlock();
-  RunJob(job);
-  lock.lock();
-  ++done;
-  settled.notify_all();
-  return true;
-}
+}  // namespace
 
-void CWriteQueue::State::Run() {
-  using Clock = std::chrono::steady_clock;
-  Clock::time_point next = Clock::now() + period;
-  std::unique_lock<std::mutex> lock(mutex);
-  for (;;) {
-    // The periodic job goes first when due, so that a steady stream of writes cannot
-    // hold it off.
-    if (periodic && !stopping && Clock::now() >= next) {
-      Job task = periodic;
-      lock.unlock();
-      RunJob(task);
-      lock.lock();
-      next = Clock::now() + period;
-      continue;
+// The jobs wait here and the store's task loop runs them: one loop task per job takes the
+// oldest. Keeping the jobs here lets a stop on the writer thread run the rest at once
+// (the loop may already hold their tasks in the batch it is running), and the counts let
+// Flush wait for exactly the jobs queued before it.
+struct CWriteQueue::State {
+  explicit State(const CLogger& log)
+      : logger(log), loop("store writer", platform::CTaskLoop::Mode::OwnThread, platform::CTaskLoop::OnStop::Run) {}
+
+  CLogger logger;
+  platform::CTaskLoop loop;
+  std::mutex mutex;
+  std::condition_variable settled;  // readers waiting in Flush
+  std::deque<Job> jobs;             // queued, not yet started
+  uint64_t queued = 0;              // jobs ever queued
+  uint64_t done = 0;                // jobs run (the first `done` of them, in order)
+  bool accepting = false;
+
+  // The periodic job, posted again after every run while the loop runs. Due times order
+  // it among the writes, so a steady stream of writes cannot hold it off.
+  static void SchedulePeriodic(const std::shared_ptr<State>& state, Job job, std::chrono::milliseconds period);
+
+  // Runs the oldest waiting job, if any; false when none waits.
+  bool RunOldest() {
+    Job job;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (jobs.empty()) return false;
+      job = std::move(jobs.front());
+      jobs.pop_front();
     }
-    if (RunNext(lock)) continue;
-    if (stopping) return;  // everything queued has run
-    if (periodic) {
-      wake.wait_until(lock, next);
-    } else {
-      wake.wait(lock);
+    RunLogged(logger, job);
+    job = nullptr;  // what the job holds goes before the readers are told
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      ++done;
     }
+    settled.notify_all();
+    return true;
   }
+};
+
+
+void CWriteQueue::State::SchedulePeriodic(const std::shared_ptr<State>& state, Job job,
+                                          std::chrono::milliseconds period) {
+  std::weak_ptr<State> weak = state;
+  state->loop.PostDelayed(period, [weak, job, period] {
+    std::shared_ptr<State> alive = weak.lock();
+    if (!alive) return;
+    RunLogged(alive->logger, job);
+    SchedulePeriodic(alive, job, period);
+  });
 }
 
 CWriteQueue::CWriteQueue(const CLogger& logger) : m_state(std::make_shared<State>(logger)) {}
@@ -86,60 +81,57 @@ CWriteQueue::~CWriteQueue() { Stop(); }
 
 bool CWriteQueue::Start(Job periodic, std::chrono::milliseconds period) {
   std::shared_ptr<State> state = m_state;
+  state->loop.SetReportHook([state](const std::string& line) { state->logger.Write(LogLevel::Error, line); });
+  if (!state->loop.Start()) return false;
   {
     std::lock_guard<std::mutex> lock(state->mutex);
-    state->periodic = std::move(periodic);
-    state->period = period;
+    state->accepting = true;
   }
-  // The thread keeps the state alive, so it can end on its own after the store is gone.
-  platform::ThreadHandle thread = platform::CreateThread([state] { state->Run(); });
-  if (!thread) return false;
-  std::lock_guard<std::mutex> lock(state->mutex);
-  state->writerId = thread->get_id();
-  state->thread = std::move(thread);
-  state->running = true;
+  if (periodic && period.count() > 0) State::SchedulePeriodic(state, std::move(periodic), period);
   return true;
 }
 
 bool CWriteQueue::Push(Job job) {
-  {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
-    if (!m_state->running || m_state->stopping) return false;
-    m_state->queue.push_back(std::move(job));
-    ++m_state->queued;
+  State& s = *m_state;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (!s.accepting) return false;
+  std::weak_ptr<State> weak = m_state;
+  if (!s.loop.Post([weak] {
+        if (std::shared_ptr<State> alive = weak.lock()) alive->RunOldest();
+      })) {
+    return false;
   }
-  m_state->wake.notify_one();
+  s.jobs.push_back(std::move(job));
+  ++s.queued;
   return true;
 }
 
 void CWriteQueue::Flush() {
-  std::unique_lock<std::mutex> lock(m_state->mutex);
-  if (std::this_thread::get_id() == m_state->writerId) return;
-  const uint64_t target = m_state->queued;
-  m_state->settled.wait(lock, [&] { return m_state->done >= target; });
+  State& s = *m_state;
+  // On the writer thread the jobs queued before the running one have run, and waiting for
+  // later ones there could never end.
+  if (s.loop.IsCurrent()) return;
+  std::unique_lock<std::mutex> lock(s.mutex);
+  const uint64_t target = s.queued;
+  s.settled.wait(lock, [&] { return s.done >= target || !s.loop.Running(); });
 }
 
 void CWriteQueue::Stop() {
-  platform::ThreadHandle thread;
-  bool onWriter = false;
+  State& s = *m_state;
   {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
-    m_state->stopping = true;
-    thread = std::move(m_state->thread);
-    onWriter = thread && thread->get_id() == std::this_thread::get_id();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.accepting = false;
   }
-  m_state->wake.notify_one();
+  const bool onWriter = s.loop.IsCurrent();
+  // Runs what is queued, then ends the thread. On the writer thread itself (the last
+  // store reference dropped inside a job) the rest runs here and now, while the store
+  // that the jobs use still exists.
+  s.loop.Stop();
   if (onWriter) {
-    // A thread cannot join itself: the rest runs here, and the thread, back in its loop,
-    // finds the queue empty and ends.
-    std::unique_lock<std::mutex> lock(m_state->mutex);
-    while (m_state->RunNext(lock)) {
+    while (s.RunOldest()) {
     }
-    lock.unlock();
-    thread->detach();
-    return;
   }
-  if (thread) platform::JoinAndClose(thread);
+  s.settled.notify_all();
 }
 
 }  // namespace datastore
