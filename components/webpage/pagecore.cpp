@@ -206,18 +206,20 @@ void CPageCore::Start(bool announce, std::function<void(const std::string& error
   for (size_t i = 0; i < count; ++i) {
     const std::string method = setup[i].first;
     const bool last = i + 1 == count;
-    Command(method, setup[i].second, [failure, method, last, done](const std::string& error, const Json&) {
+    Command(method, setup[i].second, [this, failure, method, last, done](const std::string& error, const Json&) {
       if (!error.empty() && failure->empty()) *failure = method + ": " + error;
-      if (last) done(*failure);
+      if (!last) return;
+      // What an adopted window already shows is asked for once every domain reports.
+      if (failure->empty() && m_origin == Origin::Adopted && CurrentState() == State::Open) ProbeAdoptedDocument();
+      done(*failure);
     });
   }
   if (announce) Announce();
   if (unsigned int zoom = m_engine->Zoom(); zoom != 100) ApplyZoom(zoom);
   if (m_origin == Origin::Adopted) {
     // The window may have loaded before it was adopted: give it the page script now
-    // and report what it already shows.
+    // (what it shows is reported once the setup is answered).
     Command("Runtime.evaluate", Json{{"expression", m_script}});
-    ProbeAdoptedDocument();
   }
 }
 
