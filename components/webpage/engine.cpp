@@ -333,7 +333,7 @@ void CPageEngine::AttachPage(const std::shared_ptr<CBrowser>& browser, const std
           LogError("cannot set up the new page: " + error);
           engine->Forget(core.get());
           core->Browser()->Connection()->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
-          core->OnShutdown();
+          core->Discard();
           ready(nullptr, "setup-failed", error);
         });
       });

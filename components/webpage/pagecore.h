@@ -77,6 +77,9 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void OnTargetDestroyed();
   void OnCrashed(const std::string& status);
   void OnShutdown();
+  // A page whose setup failed before it took over from anyone: it stops, and leaves the
+  // sinks it shares with the page the host holds alone.
+  void Discard() { m_state = State::Closed; }
 
   const std::string& TargetId() const { return m_targetId; }
   const std::string& SessionId() const { return m_sessionId; }
