@@ -493,6 +493,10 @@ void CPageEngine::Shutdown() {
   if (starting) starting->Abort();  // it has not answered: nothing to close politely
   if (browser) browser->Shutdown();
   m_loop->Stop();
+  // The engine thread has ended (or this is it): pages that waited for a Chromium that
+  // never came hold the engine; let them go.
+  std::vector<BrowserReady> waiters;
+  waiters.swap(m_browserWaiters);
 }
 
 }  // namespace webpage
