@@ -63,6 +63,22 @@ std::vector<std::string> CBrowser::Arguments(const WebPageOptions& options, bool
 
 std::shared_ptr<CBrowser> CBrowser::Launch(const WebPageOptions& options, bool headed, Handlers handlers,
                                            std::string* error) {
+  std::shared_ptr<CBrowser> browser = Spawn(options, headed, std::move(handlers), error);
+  if (!browser) return nullptr;
+  Json reply;
+  if (!browser->m_connection->Call("Browser.getVersion", Json::object(), "", options.startTimeout, &reply)) {
+    std::string message;
+    CCdpConnection::IsError(reply, &message);
+    *error = browser->FailStart(message);
+    return nullptr;
+  }
+  auto result = reply.find("result");
+  browser->Prepare(result != reply.end() ? *result : Json::object());
+  return browser;
+}
+
+std::shared_ptr<CBrowser> CBrowser::Spawn(const WebPageOptions& options, bool headed, Handlers handlers,
+                                          std::string* error) {
   std::shared_ptr<CBrowser> browser(new CBrowser());
   browser->m_headed = headed;
   browser->m_downloads = options.downloadsFolder.empty() ? DefaultDownloadsFolder() : options.downloadsFolder;
@@ -85,6 +101,7 @@ std::shared_ptr<CBrowser> CBrowser::Launch(const WebPageOptions& options, bool h
   launch.program = options.chromiumPath;
   launch.arguments = Arguments(options, headed, browser->m_profile);
   launch.logFile = browser->m_profile + "/chromium.log";
+  browser->m_logFile = launch.logFile;
   browser->m_process = CChromiumProcess::Start(launch, error);
   if (!browser->m_process) {
     browser->RemoveProfile();
@@ -114,46 +131,48 @@ std::shared_ptr<CBrowser> CBrowser::Launch(const WebPageOptions& options, bool h
     browser->Abandon();
     return nullptr;
   }
+  return browser;
+}
 
-  Json reply;
-  if (!browser->m_connection->Call("Browser.getVersion", Json::object(), "", options.startTimeout, &reply)) {
-    std::string message;
-    CCdpConnection::IsError(reply, &message);
-    browser->m_connection->Close();
-    // Read the log only once the process has ended, so that its last words are in it.
-    browser->EndFailedStart();
-    *error = "Chromium did not answer (" + message + ")" + LogTail(launch.logFile);
-    browser->Abandon();
-    return nullptr;
-  }
+std::string CBrowser::FailStart(const std::string& why) {
+  m_connection->Close();
+  // Read the log only once the process has ended, so that its last words are in it.
+  EndFailedStart();
+  std::string error = "Chromium did not answer (" + why + ")" + LogTail(m_logFile);
+  Abandon();
+  return error;
+}
+
+void CBrowser::Prepare(const Json& version) {
   std::string product = "Chromium";
-  auto result = reply.find("result");
-  if (result != reply.end() && result->is_object()) product = result->value("product", product);
-  browser->m_connection->Call("Target.setDiscoverTargets", Json{{"discover", true}}, "", options.startTimeout, &reply);
+  if (version.is_object()) {
+    auto it = version.find("product");
+    if (it != version.end() && it->is_string()) product = it->get<std::string>();
+  }
+  m_connection->Send("Target.setDiscoverTargets", Json{{"discover", true}}, "", nullptr);
   // With "allow" Chromium would write a page's download under the name the page chose,
   // replacing any file of that name (an earlier download, a saved page). Instead it
   // writes under a private name into a staging folder, and OnDownloadEvent moves the
   // finished file to a name that is free.
   std::error_code ec;
-  std::filesystem::create_directories(browser->m_downloads, ec);
-  std::string staging = browser->m_downloads + "/.uicontrol-download-XXXXXX";
+  std::filesystem::create_directories(m_downloads, ec);
+  std::string staging = m_downloads + "/.uicontrol-download-XXXXXX";
   if (!ec && ::mkdtemp(staging.data())) {
     {
-      std::lock_guard<std::mutex> guard(browser->m_downloadMutex);
-      browser->m_staging = staging;
+      std::lock_guard<std::mutex> guard(m_downloadMutex);
+      m_staging = staging;
     }
-    browser->m_connection->Send(
-        "Browser.setDownloadBehavior",
-        Json{{"behavior", "allowAndName"}, {"downloadPath", staging}, {"eventsEnabled", true}}, "", nullptr);
+    m_connection->Send("Browser.setDownloadBehavior",
+                       Json{{"behavior", "allowAndName"}, {"downloadPath", staging}, {"eventsEnabled", true}}, "",
+                       nullptr);
   } else {
-    LogWarning("cannot make a staging folder in " + browser->m_downloads +
+    LogWarning("cannot make a staging folder in " + m_downloads +
                "; page downloads are saved under the names the pages give");
-    browser->m_connection->Send("Browser.setDownloadBehavior",
-                                Json{{"behavior", "allow"}, {"downloadPath", browser->m_downloads}}, "", nullptr);
+    m_connection->Send("Browser.setDownloadBehavior", Json{{"behavior", "allow"}, {"downloadPath", m_downloads}}, "",
+                       nullptr);
   }
-  LogInfo("started " + product + " (pid " + std::to_string(browser->Pid()) + (headed ? ", with a window" : ", headless") +
-          ") with profile " + browser->m_profile);
-  return browser;
+  LogInfo("started " + product + " (pid " + std::to_string(Pid()) + (m_headed ? ", with a window" : ", headless") +
+          ") with profile " + m_profile);
 }
 
 CBrowser::~CBrowser() { Shutdown(); }
@@ -188,6 +207,14 @@ void CBrowser::Shutdown() {
   }
   if (m_connection) m_connection->Close();
   LogInfo("Chromium (pid " + std::to_string(m_process->Pid()) + ") ended");
+  RemoveProfile();
+  RemoveStaging();
+}
+
+void CBrowser::Abort() {
+  if (m_connection) m_connection->Close();
+  std::lock_guard<std::mutex> guard(m_lifeMutex);
+  if (m_process && !m_process->Exited()) m_process->Terminate(2s);
   RemoveProfile();
   RemoveStaging();
 }

@@ -28,6 +28,18 @@ class CBrowser : public std::enable_shared_from_this<CBrowser> {
   // is left running then.
   static std::shared_ptr<CBrowser> Launch(const WebPageOptions& options, bool headed, Handlers handlers,
                                           std::string* error);
+  // The first half of a start that does not wait: the process and its connection. Null
+  // with *error set on failure. The caller asks Chromium for "Browser.getVersion" and
+  // then calls Prepare with the answer, or FailStart.
+  static std::shared_ptr<CBrowser> Spawn(const WebPageOptions& options, bool headed, Handlers handlers,
+                                         std::string* error);
+  // Chromium answered `version` (the result of "Browser.getVersion"): target discovery and
+  // downloads are set up (sent without waiting; Chromium handles them before any later
+  // command).
+  void Prepare(const Json& version);
+  // Chromium did not answer (`why`): ends it and waits for it, so that the returned
+  // text ends with the last words it wrote; removes its profile.
+  std::string FailStart(const std::string& why);
   ~CBrowser();
 
   const std::shared_ptr<CCdpConnection>& Connection() const { return m_connection; }
@@ -43,6 +55,8 @@ class CBrowser : public std::enable_shared_from_this<CBrowser> {
 
   // Closes Chromium the polite way, then by force; removes a temporary profile.
   void Shutdown();
+  // Ends a Chromium that has not answered yet (SIGTERM, then SIGKILL); removes its profile.
+  void Abort();
   // After Chromium went away by itself: reaps the process and cleans up.
   void Reap();
 
@@ -64,6 +78,7 @@ class CBrowser : public std::enable_shared_from_this<CBrowser> {
   std::unique_ptr<CChromiumProcess> m_process;
   std::shared_ptr<CCdpConnection> m_connection;
   std::string m_profile;
+  std::string m_logFile;
   bool m_temporaryProfile = false;
   bool m_headed = false;
   std::string m_downloads;

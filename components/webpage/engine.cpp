@@ -1,5 +1,6 @@
 #include "components/webpage/engine.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -25,12 +26,6 @@ bool DisplayAvailable() {
     if (value && *value) return true;
   }
   return false;
-}
-
-std::string ErrorOf(const Json& reply) {
-  std::string message;
-  CCdpConnection::IsError(reply, &message);
-  return message;
 }
 
 std::string StringField(const Json& object, const char* name) {
@@ -71,16 +66,40 @@ pid_t CPageEngine::ChromiumPid() const {
   return m_browser && m_browser->Alive() ? m_browser->Pid() : 0;
 }
 
-std::shared_ptr<CBrowser> CPageEngine::EnsureBrowser(std::string* error) {
-  std::lock_guard<std::mutex> start(m_startMutex);
+void CPageEngine::Ask(const std::shared_ptr<CCdpConnection>& cdp, const std::string& method, Json params,
+                      const std::string& sessionId, std::chrono::milliseconds timeout, Answer answer) {
+  // Both the reply and the time limit end up on the engine thread; the first one wins,
+  // and letting go of `answer` then frees what it holds.
+  auto pending = std::make_shared<Answer>(std::move(answer));
+  auto finish = [pending](const std::string& error, const Json& result) {
+    if (!*pending) return;
+    Answer answer = std::move(*pending);
+    *pending = nullptr;
+    answer(error, result);
+  };
+  int id = cdp->Send(method, std::move(params), sessionId, [finish](const Json& reply) {
+    std::string error;
+    if (CCdpConnection::IsError(reply, &error)) return finish(error.empty() ? "error" : error, Json());
+    auto result = reply.find("result");
+    finish("", result != reply.end() && result->is_object() ? *result : Json::object());
+  });
+  if (id == 0) return finish("Chromium is not running", Json());
+  PostDelayed(timeout, [finish, method] { finish(method + " timed out", Json()); });
+}
+
+void CPageEngine::WithBrowser(BrowserReady ready) {
+  std::shared_ptr<CBrowser> browser;
   {
     std::lock_guard<std::mutex> guard(m_mutex);
-    if (m_shutdown) {
-      *error = "the page manager has been released";
-      return nullptr;
-    }
-    if (m_browser && m_browser->Alive()) return m_browser;
+    if (m_shutdown) return ready(nullptr, "the page manager has been released");
+    if (m_browser && m_browser->Alive()) browser = m_browser;
   }
+  if (browser) return ready(browser, "");
+  m_browserWaiters.push_back(std::move(ready));
+  if (m_browserWaiters.size() == 1) StartBrowser();  // else one is being started
+}
+
+void CPageEngine::StartBrowser() {
   bool headed = !m_options.headless && DisplayAvailable();
   if (!m_options.headless && !headed) LogWarning("no display: Chromium runs headless");
 
@@ -103,70 +122,138 @@ std::shared_ptr<CBrowser> CPageEngine::EnsureBrowser(std::string* error) {
       if (auto engine = weak.lock()) engine->OnBrowserClosed(closed);
     });
   };
-  std::shared_ptr<CBrowser> browser = CBrowser::Launch(m_options, headed, std::move(handlers), error);
-  if (!browser) return nullptr;
-  std::shared_ptr<CBrowser> previous;
+  std::string error;
+  std::shared_ptr<CBrowser> browser = CBrowser::Spawn(m_options, headed, std::move(handlers), &error);
+  if (!browser) return BrowserStarted(nullptr, error);
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (!m_shutdown) m_startingBrowser = browser;
+  }
+  Ask(browser->Connection(), "Browser.getVersion", Json::object(), "", m_options.startTimeout,
+      [weak, browser](const std::string& failure, const Json& version) {
+        auto self = weak.lock();
+        if (!self) return browser->Shutdown();
+        bool released;
+        {
+          std::lock_guard<std::mutex> guard(self->m_mutex);
+          released = self->m_shutdown;
+          if (self->m_startingBrowser == browser) self->m_startingBrowser.reset();
+        }
+        if (released) {
+          browser->Shutdown();
+          return self->BrowserStarted(nullptr, "the page manager has been released");
+        }
+        if (!failure.empty()) return self->BrowserStarted(nullptr, browser->FailStart(failure));
+        browser->Prepare(version);
+        {
+          std::lock_guard<std::mutex> guard(self->m_mutex);
+          released = self->m_shutdown;
+          if (!released) self->m_browser = browser;
+        }
+        if (released) {
+          browser->Shutdown();
+          return self->BrowserStarted(nullptr, "the page manager has been released");
+        }
+        self->BrowserStarted(browser, "");
+      });
+}
+
+void CPageEngine::BrowserStarted(const std::shared_ptr<CBrowser>& browser, const std::string& error) {
+  std::vector<BrowserReady> waiters;
+  waiters.swap(m_browserWaiters);
+  for (const BrowserReady& ready : waiters) ready(browser, error);
+}
+
+HRESULT CPageEngine::HandOut(const std::shared_ptr<CPageCore>& pending, std::function<void(const PageReady&)> make,
+                             IWebPage** page) {
   {
     std::lock_guard<std::mutex> guard(m_mutex);
     if (m_shutdown) {
-      *error = "the page manager has been released";
-    } else {
-      previous = std::move(m_browser);
-      m_browser = browser;
-      return browser;
+      LogError("NewPage failed: the page manager has been released");
+      return E_FAIL;
     }
+    m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(), [](const auto& p) { return p.expired(); }),
+                    m_pending.end());
+    m_pending.push_back(pending);
   }
-  browser->Shutdown();
-  return nullptr;
-}
-
-HRESULT CPageEngine::NewPage(IWebPage** page) {
-  std::shared_ptr<CPageCore> core = CreatePage(nullptr);
-  if (!core) return E_FAIL;
-  auto* object = new CWebPage(core);
+  std::weak_ptr<CPageEngine> weak = shared_from_this();
+  bool posted = Post([weak, pending, make] {
+    auto self = weak.lock();
+    if (!self) return;
+    // The host learns of its window at once; the page behind it follows.
+    pending->Announce();
+    make([weak, pending](const std::shared_ptr<CPageCore>& core, const std::string& status, const std::string& error) {
+      if (core) core->TakeOver(*pending, nullptr);
+      else pending->SetupFailed(status, error);
+      if (auto engine = weak.lock()) {
+        std::lock_guard<std::mutex> guard(engine->m_mutex);
+        auto& list = engine->m_pending;
+        list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& p) { return p.lock() == pending; }),
+                   list.end());
+      }
+    });
+  });
+  if (!posted) {
+    LogError("NewPage failed: the page manager has been released");
+    return E_FAIL;
+  }
+  auto* object = new CWebPage(pending);
   object->AddRef();
   *page = object;
   return S_OK;
 }
 
-std::shared_ptr<CPageCore> CPageEngine::CreatePage(std::shared_ptr<CEventHub> hub, std::string* failure) {
-  std::string error;
-  std::shared_ptr<CBrowser> browser = EnsureBrowser(&error);
-  if (!browser) {
-    LogError("NewPage failed: " + error);
-    if (failure) *failure = error;
-    return nullptr;
-  }
-  // A window per page: a tab behind another in one window would not render, and its
-  // image could never be taken.
-  const Json target{{"url", "about:blank"},
-                    {"newWindow", true},
-                    {"width", CPageCore::kNewViewWidth},
-                    {"height", CPageCore::kNewViewHeight}};
-  Json reply;
-  if (!browser->Connection()->Call("Target.createTarget", target, "", kCreateTimeout, &reply)) {
-    LogError("NewPage failed: Target.createTarget: " + ErrorOf(reply));
-    if (failure) *failure = "Target.createTarget: " + ErrorOf(reply);
-    return nullptr;
-  }
-  std::string targetId = StringField(reply.value("result", Json::object()), "targetId");
-  if (targetId.empty()) {
-    LogError("NewPage failed: Chromium gave no target");
-    if (failure) *failure = "Chromium gave no target";
-    return nullptr;
-  }
-  std::shared_ptr<CPageCore> core = AdoptCore(browser, targetId, CPageCore::Origin::Fresh, std::move(hub));
-  if (!core && failure) *failure = "the new page could not be set up";
-  return core;
+HRESULT CPageEngine::NewPage(IWebPage** page) {
+  std::shared_ptr<CPageCore> pending = CPageCore::Pending(shared_from_this());
+  std::weak_ptr<CPageEngine> weak = shared_from_this();
+  std::shared_ptr<CEventHub> hub = pending->Hub();
+  CPageCore::ViewOwner view = pending->ReusableView();
+  return HandOut(
+      pending,
+      [weak, hub, view](const PageReady& ready) {
+        if (auto self = weak.lock()) self->MakePage(hub, view, ready);
+      },
+      page);
+}
+
+void CPageEngine::MakePage(std::shared_ptr<CEventHub> hub, CPageCore::ViewOwner view, PageReady ready) {
+  std::weak_ptr<CPageEngine> weak = shared_from_this();
+  WithBrowser([weak, hub, view, ready](const std::shared_ptr<CBrowser>& browser, const std::string& error) {
+    auto self = weak.lock();
+    if (!self) return;
+    if (!browser) {
+      LogError("NewPage failed: " + error);
+      return ready(nullptr, "start-failed", error);
+    }
+    // A window per page: a tab behind another in one window would not render, and its
+    // image could never be taken.
+    const Json target{{"url", "about:blank"},
+                      {"newWindow", true},
+                      {"width", CPageCore::kNewViewWidth},
+                      {"height", CPageCore::kNewViewHeight}};
+    self->Ask(browser->Connection(), "Target.createTarget", target, "", kCreateTimeout,
+              [weak, browser, hub, view, ready](const std::string& failure, const Json& result) {
+                auto engine = weak.lock();
+                if (!engine) return;
+                std::string targetId = StringField(result, "targetId");
+                if (!failure.empty() || targetId.empty()) {
+                  std::string why = failure.empty() ? "Chromium gave no target" : "Target.createTarget: " + failure;
+                  LogError("NewPage failed: " + why);
+                  return ready(nullptr, "setup-failed", why);
+                }
+                engine->AttachPage(browser, targetId, CPageCore::Origin::Fresh, hub, view, ready);
+              });
+  });
 }
 
 void CPageEngine::Revive(const std::shared_ptr<CPageCore>& dead, const Order& order) {
   // A second order may have asked while the first brought the page back.
   if (std::shared_ptr<CPageCore> next = dead->Successor()) return next->Execute(order);
-  std::string error;
-  std::shared_ptr<CPageCore> core = CreatePage(dead->Hub(), &error);
-  if (!core) return dead->NotRevived(order, error);
-  core->TakeOver(*dead, order);
+  MakePage(dead->Hub(), dead->ReusableView(),
+           [dead, order](const std::shared_ptr<CPageCore>& core, const std::string&, const std::string& error) {
+             if (!core) return dead->NotRevived(order, error);
+             core->TakeOver(*dead, &order);
+           });
 }
 
 HRESULT CPageEngine::NewLinkPage(IWebPage* parent, IWebPage** page) {
@@ -187,60 +274,69 @@ HRESULT CPageEngine::NewLinkPage(IWebPage* parent, IWebPage** page) {
     std::lock_guard<std::mutex> guard(m_mutex);
     m_popupOwners.erase(targetId);
   }
-  if (!opener->Browser()->Alive()) {
+  std::shared_ptr<CBrowser> browser = opener->Browser();
+  if (!browser || !browser->Alive()) {
     LogError("NewLinkPage: the parent's Chromium is gone");
     return E_FAIL;
   }
-  return Adopt(opener->Browser(), targetId, static_cast<int>(CPageCore::Origin::Adopted), page);
+  std::shared_ptr<CPageCore> pending = CPageCore::Pending(shared_from_this());
+  std::weak_ptr<CPageEngine> weak = shared_from_this();
+  std::shared_ptr<CEventHub> hub = pending->Hub();
+  CPageCore::ViewOwner view = pending->ReusableView();
+  return HandOut(
+      pending,
+      [weak, browser, targetId, hub, view](const PageReady& ready) {
+        if (auto self = weak.lock()) self->AttachPage(browser, targetId, CPageCore::Origin::Adopted, hub, view, ready);
+      },
+      page);
 }
 
-HRESULT CPageEngine::Adopt(const std::shared_ptr<CBrowser>& browser, const std::string& targetId, int origin,
-                           IWebPage** page) {
-  std::shared_ptr<CPageCore> core = AdoptCore(browser, targetId, static_cast<CPageCore::Origin>(origin), nullptr);
-  if (!core) return E_FAIL;
-  auto* object = new CWebPage(core);
-  object->AddRef();
-  *page = object;
-  return S_OK;
-}
-
-std::shared_ptr<CPageCore> CPageEngine::AdoptCore(const std::shared_ptr<CBrowser>& browser, const std::string& targetId,
-                                                  CPageCore::Origin origin, std::shared_ptr<CEventHub> hub) {
+void CPageEngine::AttachPage(const std::shared_ptr<CBrowser>& browser, const std::string& targetId,
+                             CPageCore::Origin origin, std::shared_ptr<CEventHub> hub, CPageCore::ViewOwner view,
+                             PageReady ready) {
+  std::weak_ptr<CPageEngine> weak = shared_from_this();
   const std::shared_ptr<CCdpConnection>& cdp = browser->Connection();
-  Json reply;
-  if (!cdp->Call("Target.attachToTarget", Json{{"targetId", targetId}, {"flatten", true}}, "", kCreateTimeout,
-                 &reply)) {
-    LogError("cannot attach to the new page: " + ErrorOf(reply));
-    cdp->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
-    return nullptr;
-  }
-  std::string sessionId = StringField(reply.value("result", Json::object()), "sessionId");
-  if (sessionId.empty()) {
-    LogError("cannot attach to the new page: no session");
-    cdp->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
-    return nullptr;
-  }
-  auto core = std::make_shared<CPageCore>(shared_from_this(), browser, targetId, sessionId, origin, std::move(hub));
-  {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    if (m_shutdown) {
-      cdp->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
-      LogError("cannot create a page: the page manager has been released");
-      return nullptr;
-    }
-    m_sessions[sessionId] = core;
-    m_targets[targetId] = core;
-  }
-  // Registered first, so that no event of the session is missed.
-  std::string error;
-  if (!core->Start(&error)) {
-    LogError("cannot set up the new page: " + error);
-    Forget(core.get());
-    cdp->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
-    core->OnShutdown();
-    return nullptr;
-  }
-  return core;
+  Ask(cdp, "Target.attachToTarget", Json{{"targetId", targetId}, {"flatten", true}}, "", kCreateTimeout,
+      [weak, browser, targetId, origin, hub, view, ready](const std::string& failure, const Json& result) {
+        auto self = weak.lock();
+        if (!self) return;
+        const std::shared_ptr<CCdpConnection>& cdp = browser->Connection();
+        std::string sessionId = StringField(result, "sessionId");
+        if (!failure.empty() || sessionId.empty()) {
+          std::string why = "cannot attach to the new page: " + (failure.empty() ? std::string("no session") : failure);
+          LogError(why);
+          cdp->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
+          return ready(nullptr, "setup-failed", why);
+        }
+        const bool announce = !view;
+        auto core = std::make_shared<CPageCore>(self, browser, targetId, sessionId, origin, hub, view);
+        {
+          std::lock_guard<std::mutex> guard(self->m_mutex);
+          if (!self->m_shutdown) {
+            // Registered before anything is sent, so that no event of the session is missed.
+            self->m_sessions[sessionId] = core;
+            self->m_targets[targetId] = core;
+          } else {
+            core = nullptr;
+          }
+        }
+        if (!core) {
+          cdp->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
+          LogError("cannot create a page: the page manager has been released");
+          return ready(nullptr, "setup-failed", "the page manager has been released");
+        }
+        // The host's first orders go to the page once its setup is answered.
+        core->Start(announce, [weak, core, targetId, ready](const std::string& error) {
+          auto engine = weak.lock();
+          if (!engine) return;
+          if (error.empty()) return ready(core, "", "");
+          LogError("cannot set up the new page: " + error);
+          engine->Forget(core.get());
+          core->Browser()->Connection()->Send("Target.closeTarget", Json{{"targetId", targetId}}, "", nullptr);
+          core->Discard();
+          ready(nullptr, "setup-failed", error);
+        });
+      });
 }
 
 void CPageEngine::SetZoom(unsigned int percent) {
@@ -376,21 +472,31 @@ void CPageEngine::OnBrowserClosed(const std::shared_ptr<CBrowser>& browser) {
 }
 
 void CPageEngine::Shutdown() {
-  std::shared_ptr<CBrowser> browser;
+  std::shared_ptr<CBrowser> browser, starting;
   std::map<std::string, std::shared_ptr<CPageCore>> pages;
+  std::vector<std::weak_ptr<CPageCore>> pending;
   {
-    std::lock_guard<std::mutex> start(m_startMutex);
     std::lock_guard<std::mutex> guard(m_mutex);
     if (m_shutdown) return;
     m_shutdown = true;
     browser = std::move(m_browser);
+    starting = std::move(m_startingBrowser);
+    pending.swap(m_pending);
     pages.swap(m_targets);
     m_sessions.clear();
     m_popupOwners.clear();
   }
   for (auto& entry : pages) entry.second->OnShutdown();
+  for (auto& weak : pending) {
+    if (auto page = weak.lock()) page->OnShutdown();
+  }
+  if (starting) starting->Abort();  // it has not answered: nothing to close politely
   if (browser) browser->Shutdown();
   m_loop->Stop();
+  // The engine thread has ended (or this is it): pages that waited for a Chromium that
+  // never came hold the engine; let them go.
+  std::vector<BrowserReady> waiters;
+  waiters.swap(m_browserWaiters);
 }
 
 }  // namespace webpage

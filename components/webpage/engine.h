@@ -34,10 +34,13 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   bool PostDelayed(std::chrono::milliseconds delay, std::function<void()> task);
   bool OnEngineThread() const { return m_loop->IsLoopThread(); }
 
+  // Both hand out a page at once; Chromium's start and the page's setup go on on the
+  // engine thread (see CPageCore::Pending). NewLinkPage fails at once when the parent has
+  // no window waiting.
   HRESULT NewPage(IWebPage** page);
   HRESULT NewLinkPage(IWebPage* parent, IWebPage** page);
-  // Engine thread: brings back a page whose Chromium died, in a new one, and carries out
-  // the order that asked for it.
+  // Engine thread: brings back a page whose Chromium died (or that never got one), in a
+  // new one, and carries out the order that asked for it.
   void Revive(const std::shared_ptr<CPageCore>& dead, const Order& order);
   // Ends Chromium and lets every page go; the manager has been released.
   void Shutdown();
@@ -54,14 +57,32 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   unsigned int Zoom() const;
 
  private:
+  using BrowserReady = std::function<void(const std::shared_ptr<CBrowser>& browser, const std::string& error)>;
+  // The page made, or null with the failure's status ("start-failed", "setup-failed")
+  // and its text.
+  using PageReady =
+      std::function<void(const std::shared_ptr<CPageCore>& page, const std::string& status, const std::string& error)>;
+  using Answer = std::function<void(const std::string& error, const Json& result)>;
+
   explicit CPageEngine(const WebPageOptions& options);
-  std::shared_ptr<CBrowser> EnsureBrowser(std::string* error);
-  HRESULT Adopt(const std::shared_ptr<CBrowser>& browser, const std::string& targetId, int origin, IWebPage** page);
-  // A new page in a window of its own (with `hub`'s sinks when given); null, logged and
-  // with *failure set, when it cannot be made.
-  std::shared_ptr<CPageCore> CreatePage(std::shared_ptr<CEventHub> hub, std::string* failure = nullptr);
-  std::shared_ptr<CPageCore> AdoptCore(const std::shared_ptr<CBrowser>& browser, const std::string& targetId,
-                                       CPageCore::Origin origin, std::shared_ptr<CEventHub> hub);
+  // Hands out `pending` as the host's page and makes its real page with `make`
+  // (engine thread), which the pending page hands the host's orders to.
+  HRESULT HandOut(const std::shared_ptr<CPageCore>& pending, std::function<void(const PageReady&)> make,
+                  IWebPage** page);
+  // Engine thread: `ready` gets the running Chromium, started first when there is none.
+  void WithBrowser(BrowserReady ready);
+  void StartBrowser();
+  void BrowserStarted(const std::shared_ptr<CBrowser>& browser, const std::string& error);
+  // Engine thread: a new page in a window of its own, with `hub`'s sinks and `view`
+  // (a new window, announced, when null).
+  void MakePage(std::shared_ptr<CEventHub> hub, CPageCore::ViewOwner view, PageReady ready);
+  // Engine thread: attaches to `targetId` and sets the page up.
+  void AttachPage(const std::shared_ptr<CBrowser>& browser, const std::string& targetId, CPageCore::Origin origin,
+                  std::shared_ptr<CEventHub> hub, CPageCore::ViewOwner view, PageReady ready);
+  // Engine thread: sends a command; `answer` gets its result or an error, at most once,
+  // also when Chromium has not answered within `timeout`.
+  void Ask(const std::shared_ptr<CCdpConnection>& cdp, const std::string& method, Json params,
+           const std::string& sessionId, std::chrono::milliseconds timeout, Answer answer);
   void OnEvent(const std::shared_ptr<CBrowser>& browser, const Json& message);
   void OnTargetEvent(const std::shared_ptr<CBrowser>& browser, const std::string& method, const Json& params);
   void OnBrowserClosed(const std::shared_ptr<CBrowser>& browser);
@@ -70,14 +91,18 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   const WebPageOptions m_options;
   const std::vector<std::string> m_trustedOrigins;
   const std::shared_ptr<CEngineLoop> m_loop;
-  std::mutex m_startMutex;  // one start of Chromium at a time
-  mutable std::mutex m_mutex;  // guards what follows
+  mutable std::mutex m_mutex;  // guards what follows, up to the blank line
   std::shared_ptr<CBrowser> m_browser;
+  std::shared_ptr<CBrowser> m_startingBrowser;  // started, not yet answering
+  std::vector<std::weak_ptr<CPageCore>> m_pending;  // pages handed out, not yet made
   std::map<std::string, std::shared_ptr<CPageCore>> m_sessions;
   std::map<std::string, std::shared_ptr<CPageCore>> m_targets;
   std::map<std::string, std::weak_ptr<CPageCore>> m_popupOwners;
   bool m_shutdown = false;
   unsigned int m_zoom = 100;
+
+  // Engine thread only: who waits for the Chromium being started.
+  std::vector<BrowserReady> m_browserWaiters;
 };
 
 }  // namespace webpage

@@ -81,10 +81,21 @@ bool WorthKeeping(const std::wstring& url) {
   return !url.empty() && url != L"about:blank" && url.compare(0, 13, L"chrome-error:") != 0;
 }
 
+CPageCore::ViewOwner NewView() {
+  return CPageCore::ViewOwner(platform::CreateWindowHandle(), [](HWND view) {
+    if (view) platform::DestroyWindowHandle(view);
+  });
+}
+
+// What a host's user is told about orders of a page that could not be made.
+std::wstring SetupFailureReason(const std::string& status) {
+  return status == "start-failed" ? L"Chromium did not start" : L"Chromium could not make the page";
+}
+
 }  // namespace
 
 CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrowser> browser, std::string targetId,
-                     std::string sessionId, Origin origin, std::shared_ptr<CEventHub> hub)
+                     std::string sessionId, Origin origin, std::shared_ptr<CEventHub> hub, ViewOwner view)
     : m_engine(std::move(engine)),
       m_browser(std::move(browser)),
       m_targetId(std::move(targetId)),
@@ -92,7 +103,8 @@ CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrows
       m_origin(origin),
       m_token(NewPageToken()),
       m_script(PageScript(m_token, m_engine->TrustedOrigins())),
-      m_view(platform::CreateWindowHandle()),
+      m_viewOwner(view ? std::move(view) : NewView()),
+      m_view(m_viewOwner.get()),
       m_hub(hub ? std::move(hub)
                 : std::make_shared<CEventHub>(
                       [engine = m_engine](std::function<void()> task) { return engine->Post(std::move(task)); },
@@ -109,16 +121,28 @@ CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrows
 }
 
 CPageCore::~CPageCore() {
-  platform::DestroyWindowHandle(m_view);
   std::lock_guard<std::mutex> guard(m_mutex);
   for (wchar_t* text : m_given) delete[] text;
 }
 
-std::string CPageCore::Describe() const { return "page " + m_targetId.substr(0, 8); }
+std::shared_ptr<CPageCore> CPageCore::Pending(std::shared_ptr<CPageEngine> engine) {
+  auto page = std::make_shared<CPageCore>(std::move(engine), nullptr, "", "", Origin::Fresh);
+  page->m_state = State::Starting;
+  page->m_replacing = true;
+  return page;
+}
+
+std::string CPageCore::Describe() const { return m_targetId.empty() ? "new page" : "page " + m_targetId.substr(0, 8); }
+
+bool CPageCore::BrowserAlive() const { return m_browser && m_browser->Alive(); }
 
 // ---------------------------------------------------------------- commands
 
 void CPageCore::Command(const std::string& method, Json params, Reply reply) {
+  if (!m_browser) {
+    if (reply) reply("the page has no Chromium", Json());
+    return;
+  }
   std::weak_ptr<CPageCore> weak = shared_from_this();
   CCdpConnection::Callback callback = [weak, method, reply](const Json& message) {
     auto self = weak.lock();
@@ -136,6 +160,10 @@ void CPageCore::Command(const std::string& method, Json params, Reply reply) {
 }
 
 void CPageCore::BrowserCommand(const std::string& method, Json params, Reply reply) {
+  if (!m_browser) {
+    if (reply) reply("the page has no Chromium", Json());
+    return;
+  }
   CCdpConnection::Callback callback;
   if (reply) {
     std::weak_ptr<CPageCore> weak = shared_from_this();
@@ -157,9 +185,16 @@ bool CPageCore::IsMainFrame(const Json& params, const char* field) const { retur
 
 // ---------------------------------------------------------------- start and end
 
-bool CPageCore::Start(std::string* error) {
-  // Chromium must have every domain enabled before the first navigation: events of a
-  // document that commits while an enable is still pending are lost.
+void CPageCore::Announce() {
+  Emit(L"CHLIDHANDLE", {{L"HWND", Hex(HandleValue(m_view))}});
+  Emit(L"SHOWIEWND", {{L"ISWNDSHOW", L"1"}});
+}
+
+void CPageCore::Start(bool announce, std::function<void(const std::string& error)> done) {
+  // Sent one after the other without waiting for each answer: Chromium carries out a
+  // session's commands in order. The page is ready once the last one is answered (so all
+  // are): a document that commits in a new renderer before Chromium has taken note of an
+  // enable would lose its events, so the first navigation waits for that one answer.
   const std::pair<const char*, Json> setup[] = {
       {"Runtime.addBinding", Json{{"name", std::string(kBindingName)}}},
       {"Page.addScriptToEvaluateOnNewDocument", Json{{"source", m_script}}},
@@ -167,32 +202,26 @@ bool CPageCore::Start(std::string* error) {
       {"Network.enable", Json::object()},
       {"Runtime.enable", Json::object()},
   };
-  for (const auto& step : setup) {
-    Json reply;
-    if (!m_browser->Connection()->Call(step.first, step.second, m_sessionId, kSetupTimeout, &reply)) {
-      CCdpConnection::IsError(reply, error);
-      *error = std::string(step.first) + ": " + *error;
-      return false;
-    }
-  }
-  Emit(L"CHLIDHANDLE", {{L"HWND", Hex(HandleValue(m_view))}});
-  Emit(L"SHOWIEWND", {{L"ISWNDSHOW", L"1"}});
-  if (unsigned int zoom = m_engine->Zoom(); zoom != 100) {
-    std::weak_ptr<CPageCore> weak = shared_from_this();
-    m_engine->Post([weak, zoom] {
-      if (auto self = weak.lock()) self->ApplyZoom(zoom);
+  auto failure = std::make_shared<std::string>();
+  const size_t count = sizeof(setup) / sizeof(setup[0]);
+  for (size_t i = 0; i < count; ++i) {
+    const std::string method = setup[i].first;
+    const bool last = i + 1 == count;
+    Command(method, setup[i].second, [this, failure, method, last, done](const std::string& error, const Json&) {
+      if (!error.empty() && failure->empty()) *failure = method + ": " + error;
+      if (!last) return;
+      // What an adopted window already shows is asked for once every domain reports.
+      if (failure->empty() && m_origin == Origin::Adopted && CurrentState() == State::Open) ProbeAdoptedDocument();
+      done(*failure);
     });
   }
+  if (announce) Announce();
+  if (unsigned int zoom = m_engine->Zoom(); zoom != 100) ApplyZoom(zoom);
   if (m_origin == Origin::Adopted) {
     // The window may have loaded before it was adopted: give it the page script now
-    // and report what it already shows.
+    // (what it shows is reported once the setup is answered).
     Command("Runtime.evaluate", Json{{"expression", m_script}});
-    std::weak_ptr<CPageCore> weak = shared_from_this();
-    m_engine->Post([weak] {
-      if (auto self = weak.lock()) self->ProbeAdoptedDocument();
-    });
   }
-  return true;
 }
 
 void CPageCore::ProbeAdoptedDocument() {
@@ -264,7 +293,7 @@ void CPageCore::OnCrashed(const std::string& status) {
 
 bool CPageCore::Revives(const Order& order) const {
   // Only the renderer died: Chromium starts a new one for the page when it is loaded.
-  return (order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate) && m_browser->Alive();
+  return (order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate) && BrowserAlive();
 }
 
 void CPageCore::Close(bool keepForRecovery) {
@@ -749,14 +778,28 @@ HRESULT CPageCore::SendOrder(const wchar_t* text) {
   std::string error;
   if (!ParseOrder(text, &order, &error)) {
     LogWarning(Describe() + ": order refused: " + error);
+    State state = CurrentState();
     if (text && (error.rfind("NAVIGATE", 0) == 0 || error.rfind("RECOVERWND", 0) == 0) &&
-        CurrentState() == State::Open) {
+        (state == State::Open || state == State::Starting)) {
       Emit(L"NAVIGATEERROR", {{L"ERROR", Wide(error)}, {L"STATUS", L"0"}, {L"URL", L""}});
     }
     return text ? E_INVALIDARG : E_POINTER;
   }
+  return Submit(order);
+}
+
+bool CPageCore::Defer(const Order& order) {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  if (m_successor || !m_replacing || CurrentState() == State::Closed) return false;
+  m_deferred.push_back(order);
+  return true;
+}
+
+HRESULT CPageCore::Submit(const Order& order) {
+  if (Defer(order)) return S_OK;
+  if (std::shared_ptr<CPageCore> next = Successor()) return next->Submit(order);
   State state = CurrentState();
-  if (state == State::Crashed && !m_browser->Alive() && order.kind != OrderKind::CloseTab) return ReviveFor(order);
+  if (state == State::Crashed && !BrowserAlive() && order.kind != OrderKind::CloseTab) return ReviveFor(order);
   bool allowed = state == State::Crashed && (order.kind == OrderKind::CloseTab || Revives(order));
   if (state != State::Open && !allowed) {
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page " +
@@ -764,8 +807,8 @@ HRESULT CPageCore::SendOrder(const wchar_t* text) {
     if (state == State::Crashed) {
       // Told as an event too: the host's interface shows what became of the order.
       Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name},
-                                 {L"REASON", m_browser->Alive() ? L"the page has crashed; REFRESH or NAVIGATE brings it back"
-                                                                : L"the page has crashed with its browser"}});
+                                 {L"REASON", BrowserAlive() ? L"the page has crashed; REFRESH or NAVIGATE brings it back"
+                                                            : L"the page has crashed with its browser"}});
     }
     return E_FAIL;
   }
@@ -792,9 +835,20 @@ HRESULT CPageCore::ReviveFor(const Order& order) {
     Emit(L"NAVIGATEERROR", {{L"ERROR", reason}, {L"STATUS", L"0"}, {L"URL", L""}});
     return E_FAIL;
   }
+  {
+    // One new page at a time: orders that come while it is made wait for it.
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (m_replacing && !m_successor) {
+      m_deferred.push_back(order);
+      return S_OK;
+    }
+    m_replacing = true;
+  }
   std::shared_ptr<CPageCore> self = shared_from_this();
   if (!m_engine->Post([self, order] { self->m_engine->Revive(self, order); })) {
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page manager has been released");
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_replacing = false;
     return E_FAIL;
   }
   return S_OK;
@@ -812,25 +866,82 @@ std::shared_ptr<CPageCore> CPageCore::Successor() const {
   return m_successor;
 }
 
-void CPageCore::TakeOver(CPageCore& dead, const Order& order) {
+void CPageCore::TakeOver(CPageCore& dead, const Order* order) {
+  std::deque<Order> deferred;
+  uint32_t fontSize;
+  bool closed;
   {
     std::scoped_lock guard(m_mutex, dead.m_mutex);
-    m_crashes = dead.m_crashes;
-    dead.m_successor = shared_from_this();
+    closed = dead.CurrentState() == State::Closed;
+    deferred.swap(dead.m_deferred);
+    dead.m_replacing = false;
+    fontSize = dead.m_fontSize;
+    if (!closed) {
+      m_crashes = dead.m_crashes;
+      dead.m_successor = shared_from_this();
+    }
   }
-  LogInfo(dead.Describe() + " is brought back by " + Utf8(order.name) + " as " + Describe());
-  if (dead.m_fontSize != m_fontSize) {
-    m_fontSize = dead.m_fontSize.load();
-    ApplyFontSize(m_fontSize);
+  if (closed) {
+    // Released or closed while Chromium made this page: it goes too.
+    LogInfo(dead.Describe() + " was closed before " + Describe() + " was ready" +
+            (deferred.empty() ? "" : "; " + std::to_string(deferred.size()) + " order(s) dropped"));
+    Close(false);
+    return;
+  }
+  if (order) LogInfo(dead.Describe() + " is brought back by " + Utf8(order->name) + " as " + Describe());
+  if (fontSize != m_fontSize) {
+    m_fontSize = fontSize;
+    ApplyFontSize(fontSize);
   }
   if (dead.m_muted) SetAudio(false);
-  if (order.kind != OrderKind::Navigate && WorthKeeping(dead.m_url)) Navigate(dead.m_url);
-  if (order.kind != OrderKind::Refresh) Execute(order);
+  if (order && order->kind != OrderKind::Navigate && WorthKeeping(dead.m_url)) Navigate(dead.m_url);
+  if (order && order->kind != OrderKind::Refresh) Execute(*order);
+  for (const Order& next : deferred) Execute(next);
 }
 
 void CPageCore::NotRevived(const Order& order, const std::string& error) {
+  std::deque<Order> orders;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    orders.swap(m_deferred);
+    m_replacing = false;
+  }
+  orders.push_front(order);
   LogError(Describe() + ": could not be brought back for " + Utf8(order.name) + ": " + error);
-  Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name}, {L"REASON", L"the page could not be brought back: " + Wide(error)}});
+  RefuseDeferred(std::move(orders), L"the page could not be brought back: " + Wide(error), false);
+}
+
+void CPageCore::SetupFailed(const std::string& status, const std::string& error) {
+  std::deque<Order> orders;
+  bool closed;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    orders.swap(m_deferred);
+    m_replacing = false;
+    State starting = State::Starting;
+    closed = !m_state.compare_exchange_strong(starting, State::Crashed);
+    if (!closed) m_crashes.push_back(std::chrono::steady_clock::now());
+  }
+  if (closed) return;
+  LogError(Describe() + " could not be set up (" + status + "): " + error +
+           (orders.empty() ? "" : "; " + std::to_string(orders.size()) + " order(s) not carried out"));
+  // Like a page whose Chromium died: the next order tries again.
+  Emit(L"PROCESSCRASH", {{L"STATUS", Wide(status)}});
+  RefuseDeferred(std::move(orders), SetupFailureReason(status), true);
+}
+
+void CPageCore::RefuseDeferred(std::deque<Order> orders, const std::wstring& reason, bool navigationErrors) {
+  for (const Order& order : orders) {
+    if (order.kind == OrderKind::CloseTab) {
+      Execute(order);  // a page that does not work can still be closed
+      continue;
+    }
+    if (navigationErrors && (order.kind == OrderKind::Navigate || order.kind == OrderKind::GoHome)) {
+      std::wstring url = order.kind == OrderKind::Navigate ? order.text : m_engine->Options().homePage;
+      Emit(L"NAVIGATEERROR", {{L"ERROR", reason}, {L"STATUS", L"0"}, {L"URL", url}});
+    }
+    Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name}, {L"REASON", reason}});
+  }
 }
 
 HRESULT CPageCore::Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie) {
@@ -857,7 +968,14 @@ HRESULT CPageCore::SetData(const wchar_t* name, const wchar_t* value) {
     LogWarning(Describe() + ": font.size must be 0 to 4, not \"" + (value ? Utf8(value) : std::string("(null)")) + "\"");
     return E_INVALIDARG;
   }
-  m_fontSize = size;
+  std::shared_ptr<CPageCore> next;
+  {
+    // Under the lock: a page that takes over from this one reads the size under it.
+    std::lock_guard<std::mutex> guard(m_mutex);
+    next = m_successor;
+    if (!next) m_fontSize = size;
+  }
+  if (next) return next->SetData(name, value);
   if (CurrentState() != State::Open) return S_OK;
   std::shared_ptr<CPageCore> self = shared_from_this();
   m_engine->Post([self, size] { self->ApplyFontSize(size); });

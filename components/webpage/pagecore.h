@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <type_traits>
 
 #include "components/webpage/cdpconnection.h"
 #include "components/webpage/eventhub.h"
@@ -29,17 +30,28 @@ class CPageEngine;
 
 class CPageCore : public std::enable_shared_from_this<CPageCore> {
  public:
-  enum class State { Open, Crashed, Closed };
+  // Starting: a page handed out before Chromium made it (see Pending); it keeps the
+  // host's orders until its working page takes over.
+  enum class State { Starting, Open, Crashed, Closed };
   // Fresh: made by NewPage; Adopted: a window the engine opened for another page.
   enum class Origin { Fresh, Adopted };
   // The window of a new page, in pixels, until the host moves it.
   static constexpr int kNewViewWidth = 1280, kNewViewHeight = 800;
+  // The window of the platform's window table that stands for the page's view; it is
+  // destroyed with the last page that shows it.
+  using ViewOwner = std::shared_ptr<std::remove_pointer_t<HWND>>;
 
   // `hub` carries the sinks of a page that died with its Chromium over to its new page;
-  // null gives the page a hub of its own.
+  // null gives the page a hub of its own. `view` is the window of the page this one
+  // takes over from; null makes a new one.
   CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrowser> browser, std::string targetId,
-            std::string sessionId, Origin origin, std::shared_ptr<CEventHub> hub = nullptr);
+            std::string sessionId, Origin origin, std::shared_ptr<CEventHub> hub = nullptr, ViewOwner view = nullptr);
   ~CPageCore();
+
+  // A page that the host gets at once, while Chromium makes the real one: it has a hub and
+  // a window, and keeps orders (in order) until a working page takes over (TakeOver) or
+  // the setup fails (SetupFailed).
+  static std::shared_ptr<CPageCore> Pending(std::shared_ptr<CPageEngine> engine);
 
   // Host side, any thread.
   HRESULT SendOrder(const wchar_t* text);
@@ -51,8 +63,12 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void Dispose();
 
   // Engine side.
-  // Enables what the page needs; any thread, once, before the page is handed out.
-  bool Start(std::string* error);
+  // Announces the page's window ("CHLIDHANDLE", "SHOWIEWND").
+  void Announce();
+  // Sends what the page needs, one command after the other without waiting for each
+  // answer; `done` gets the first failure (empty when none) once the last is answered.
+  // `announce` also announces the window (a page with a window of its own).
+  void Start(bool announce, std::function<void(const std::string& error)> done);
   void OnSessionEvent(const std::string& method, const Json& params);
   void OnPopupCreated(const std::string& targetId, const std::wstring& url);
   void OnPopupUrl(const std::string& targetId, const std::wstring& url);
@@ -61,11 +77,19 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void OnTargetDestroyed();
   void OnCrashed(const std::string& status);
   void OnShutdown();
+  // A page whose setup failed before it took over from anyone: it stops, and leaves the
+  // sinks it shares with the page the host holds alone.
+  void Discard() { m_state = State::Closed; }
 
   const std::string& TargetId() const { return m_targetId; }
   const std::string& SessionId() const { return m_sessionId; }
   const std::shared_ptr<CBrowser>& Browser() const { return m_browser; }
+  // Whether the page's Chromium runs (false for a page that has none).
+  bool BrowserAlive() const;
   HWND View() const { return m_view; }
+  // The window a successor of this page keeps: a page that never had a Chromium hands its
+  // window on; any other successor gets a new one.
+  ViewOwner ReusableView() const { return m_browser ? nullptr : m_viewOwner; }
   State CurrentState() const { return m_state.load(); }
   // The manager's zoom in percent (engine thread).
   void ApplyZoom(unsigned int percent);
@@ -74,10 +98,15 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   // over its sinks, address and settings; the page object's calls go on to it.
   std::shared_ptr<CPageCore> Successor() const;
   const std::shared_ptr<CEventHub>& Hub() const { return m_hub; }
-  // Engine thread: this new page takes the place of `dead` and carries out `order`.
-  void TakeOver(CPageCore& dead, const Order& order);
+  // Engine thread: this new page takes the place of `dead` and carries out `order` (none
+  // for a page that was still starting), then the orders `dead` kept meanwhile. When
+  // `dead` was closed meanwhile, this page closes instead.
+  void TakeOver(CPageCore& dead, const Order* order);
   // Engine thread: `dead` could not be brought back.
   void NotRevived(const Order& order, const std::string& error);
+  // Engine thread: a starting page could not be made (`status`: "start-failed" when
+  // Chromium did not start, "setup-failed" when it made no page).
+  void SetupFailed(const std::string& status, const std::string& error);
   // Engine thread: carries out an order that SendOrder accepted.
   void Execute(const Order& order);
 
@@ -102,6 +131,13 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
     std::string targetId;
     std::wstring url;
   };
+
+  // Carries out a parsed order, or keeps it while a successor is being made.
+  HRESULT Submit(const Order& order);
+  // Keeps `order` when a successor is being made; false otherwise (forwarded or run here).
+  bool Defer(const Order& order);
+  // Engine thread: the kept orders of a page that no successor takes over from.
+  void RefuseDeferred(std::deque<Order> orders, const std::wstring& reason, bool navigationErrors);
 
   // Commands to Chromium; replies come back on the engine thread.
   void Command(const std::string& method, Json params, Reply reply = nullptr);
@@ -178,6 +214,7 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   // Known only to this page's script: a message without it did not come from there.
   const std::string m_token;
   const std::string m_script;
+  const ViewOwner m_viewOwner;
   const HWND m_view;
   const std::shared_ptr<CEventHub> m_hub;
   std::atomic<State> m_state{State::Open};
@@ -191,6 +228,10 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   std::deque<PendingPopup> m_popups;
   std::set<wchar_t*> m_given;  // texts handed out by GetData
   std::shared_ptr<CPageCore> m_successor;
+  // A successor is being made (the page is starting, or its Chromium is started anew):
+  // orders wait in m_deferred, in order.
+  bool m_replacing = false;
+  std::deque<Order> m_deferred;
   std::deque<std::chrono::steady_clock::time_point> m_crashes;  // within the last minute
 
   // Engine thread only.

@@ -120,8 +120,10 @@ TEST_F(WebpageChromiumTest, PagesOfADeadChromiumComeBackInANewOneWhenCommanded) 
 
 TEST_F(WebpageChromiumTest, ReleasingTheManagerEndsChromium) {
   CLogCapture log;
+  m_server.Html("/ok", "<html><body>ok</body></html>");
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
+  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/ok")), 0);  // Chromium runs
   pid_t pid = ChromiumPid(Manager());
   ASSERT_GT(pid, 0);
   m_manager = nullptr;  // the page outlives its manager
@@ -131,6 +133,20 @@ TEST_F(WebpageChromiumTest, ReleasingTheManagerEndsChromium) {
   EXPECT_TRUE(log.Contains("ended"));
   EXPECT_EQ(E_FAIL, Order(page.get(), L"CMD=REFRESH\n"));
   EXPECT_TRUE(log.Contains("REFRESH dropped: the page is closed"));
+}
+
+TEST_F(WebpageChromiumTest, ReleasingPagesAndTheManagerWhileChromiumMakesThemIsSafe) {
+  CLogCapture log;
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr first = NewPage(&sink);  // starts Chromium
+  ASSERT_EQ(S_OK, Navigate(first.get(), "about:blank"));
+  PagePtr second = NewPage(nullptr);
+  m_pages.clear();
+  second = nullptr;  // its target is closed once Chromium has made it
+  m_manager = nullptr;
+  EXPECT_EQ(E_FAIL, Order(first.get(), L"CMD=REFRESH\n"));
+  EXPECT_TRUE(log.Contains("REFRESH dropped: the page is closed"));
+  EXPECT_EQ(-1, sink->WaitFor(L"PROCESSCRASH", L"", 0, std::chrono::seconds(0))) << "a release is no crash";
 }
 
 TEST_F(WebpageChromiumTest, SinksMaySendOrdersFromTheirEvents) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -17,43 +18,129 @@ namespace {
 using ManagerPtr = qxdk::UTIL::com_ptr<IWebPageManager>;
 using PagePtr = qxdk::UTIL::com_ptr<IWebPage>;
 
-TEST(WebpageManager, MissingChromiumFailsNewPageWithALogEntry) {
+// A folder with a stand-in for Chromium: a shell script `body`. Removed with the object.
+class CFakeChromium {
+ public:
+  explicit CFakeChromium(const std::string& body) {
+    char pattern[] = "/tmp/webpage-fake-XXXXXX";
+    EXPECT_NE(nullptr, ::mkdtemp(pattern));
+    m_folder = pattern;
+    std::ofstream(Program()) << "#!/bin/sh\n" << body;
+    ::chmod(Program().c_str(), 0755);
+  }
+  ~CFakeChromium() { std::filesystem::remove_all(m_folder); }
+  std::string Program() const { return m_folder + "/chromium"; }
+  WebPageOptions Options() const {
+    WebPageOptions options;
+    options.chromiumPath = Program();
+    options.profileFolder = m_folder + "/profile";
+    return options;
+  }
+
+ private:
+  std::string m_folder;
+};
+
+std::shared_ptr<webtest::CRecordingSink> SubscribeTo(IWebPage* page, std::initializer_list<const wchar_t*> keys) {
+  auto sink = std::make_shared<webtest::CRecordingSink>();
+  qxdk::UTIL::com_ptr<IWebPageNotifier> notifier;
+  PagePtr(page).QueryInterface(notifier);
+  for (const wchar_t* key : keys) EXPECT_EQ(S_OK, notifier->Subscribe(key, sink, nullptr));
+  return sink;
+}
+
+// The page is handed out at once; what the missing program means comes as events.
+TEST(WebpageManager, MissingChromiumReportsTheFailedStartOnThePage) {
   webtest::CLogCapture log;
   WebPageOptions options;
   options.chromiumPath = "/nonexistent/chromium";
   ManagerPtr manager;
   ASSERT_EQ(S_OK, CreateWebPageManager(options, &manager));
   PagePtr page;
-  EXPECT_EQ(E_FAIL, manager->NewPage(nullptr, &page));
-  EXPECT_FALSE(page);
-  EXPECT_TRUE(log.Contains("NewPage failed: Chromium not found at /nonexistent/chromium"));
-  // The manager stays usable and answers the same way again.
-  EXPECT_EQ(E_FAIL, manager->NewPage(nullptr, &page));
+  ASSERT_EQ(S_OK, manager->NewPage(nullptr, &page));
+  ASSERT_TRUE(page);
+  // Orders sent before the setup ends are kept; those that cannot run are answered.
+  EXPECT_EQ(S_OK, page->SendOrder(L"CMD=NAVIGATE\nURL=http://example.com/\n"));
+  EXPECT_EQ(S_OK, page->SendOrder(L"CMD=SAVEHTML\n"));
+  auto sink = SubscribeTo(page.get(), {L"CHLIDHANDLE", L"SHOWIEWND", L"PROCESSCRASH", L"NAVIGATEERROR",
+                                       L"ORDERUNSUPPORTED"});
+  EXPECT_GE(sink->WaitFor(L"PROCESSCRASH", L"STATUS=start-failed\n"), 0);
+  EXPECT_TRUE(log.WaitFor("NewPage failed: Chromium not found at /nonexistent/chromium"));
+  int error = sink->WaitFor(L"NAVIGATEERROR", L"ERROR=Chromium did not start\nSTATUS=0\nURL=http://example.com/\n");
+  int navigate = sink->WaitFor(L"ORDERUNSUPPORTED", L"CMD=NAVIGATE\nREASON=Chromium did not start\n");
+  int save = sink->WaitFor(L"ORDERUNSUPPORTED", L"CMD=SAVEHTML\n");
+  EXPECT_GE(error, 0);
+  EXPECT_LT(error, navigate);
+  EXPECT_LT(navigate, save) << "in the order they were sent";
+  EXPECT_GE(sink->WaitFor(L"CHLIDHANDLE"), 0) << "the window is announced all the same";
+  EXPECT_GE(sink->WaitFor(L"SHOWIEWND", L"ISWNDSHOW=1\n"), 0);
+
+  // The next order tries again, and fails the same way; the manager stays usable.
+  size_t from = sink->Count();
+  EXPECT_EQ(S_OK, page->SendOrder(L"CMD=REFRESH\n"));
+  EXPECT_GE(sink->WaitFor(L"ORDERUNSUPPORTED", L"CMD=REFRESH\nREASON=the page could not be brought back", from), 0);
+  PagePtr second;
+  EXPECT_EQ(S_OK, manager->NewPage(nullptr, &second));
+  auto secondSink = SubscribeTo(second.get(), {L"PROCESSCRASH"});
+  EXPECT_GE(secondSink->WaitFor(L"PROCESSCRASH", L"STATUS=start-failed\n"), 0);
   EXPECT_EQ(E_POINTER, manager->NewPage(nullptr, nullptr));
+  // A page that never worked can still be closed.
+  EXPECT_EQ(S_OK, second->SendOrder(L"CMD=ClOSETAB\n"));
 }
 
-TEST(WebpageManager, ChromiumThatQuitsAtOnceFailsNewPage) {
-  char pattern[] = "/tmp/webpage-fake-XXXXXX";
-  ASSERT_NE(nullptr, ::mkdtemp(pattern));
-  std::string program = std::string(pattern) + "/chromium";
+TEST(WebpageManager, ChromiumThatQuitsAtOnceIsReportedWithItsLastWords) {
   // It lets go of its pipe at once and only then writes its last words, so that they
   // can be read only by waiting for the process to end.
-  std::ofstream(program) << "#!/bin/sh\nexec 3>&- 4>&-\nsleep 0.3\necho 'fake browser giving up' >&2\nexit 3\n";
-  ::chmod(program.c_str(), 0755);
+  CFakeChromium fake("exec 3>&- 4>&-\nsleep 0.3\necho 'fake browser giving up' >&2\nexit 3\n");
   webtest::CLogCapture log;
-  WebPageOptions options;
-  options.chromiumPath = program;
-  options.profileFolder = std::string(pattern) + "/profile";
   ManagerPtr manager;
-  ASSERT_EQ(S_OK, CreateWebPageManager(options, &manager));
+  ASSERT_EQ(S_OK, CreateWebPageManager(fake.Options(), &manager));
   PagePtr page;
-  EXPECT_EQ(E_FAIL, manager->NewPage(nullptr, &page));
+  ASSERT_EQ(S_OK, manager->NewPage(nullptr, &page));
+  auto sink = SubscribeTo(page.get(), {L"PROCESSCRASH", L"ORDERUNSUPPORTED"});
+  EXPECT_GE(sink->WaitFor(L"PROCESSCRASH", L"STATUS=start-failed\n"), 0);
   // Whether the command could still be written or not, the start fails the same way, and
   // the failure is reported only after what the dead process wrote has been read.
-  EXPECT_TRUE(log.Contains("NewPage failed: Chromium did not answer ("));
+  EXPECT_TRUE(log.WaitFor("NewPage failed: Chromium did not answer ("));
   EXPECT_TRUE(log.Contains("fake browser giving up")) << testing::PrintToString(log.Entries());
   manager = nullptr;
-  std::filesystem::remove_all(pattern);
+}
+
+// A Chromium that never answers: NewPage does not wait for it, orders are kept, and
+// releasing the pages and the manager meanwhile is safe.
+TEST(WebpageManager, NewPageReturnsWhileChromiumIsStillStarting) {
+  CFakeChromium fake("exec sleep 120\n");
+  webtest::CLogCapture log;
+  ManagerPtr manager;
+  ASSERT_EQ(S_OK, CreateWebPageManager(fake.Options(), &manager));
+  auto before = std::chrono::steady_clock::now();
+  PagePtr kept, released;
+  ASSERT_EQ(S_OK, manager->NewPage(nullptr, &kept));
+  ASSERT_EQ(S_OK, manager->NewPage(nullptr, &released));
+  // Generous for a busy machine: without waiting, this takes well under a millisecond.
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
+  auto sink = SubscribeTo(kept.get(), {L"CHLIDHANDLE", L"PROCESSCRASH"});
+  EXPECT_GE(sink->WaitFor(L"CHLIDHANDLE"), 0);
+  EXPECT_EQ(S_OK, kept->SendOrder(L"CMD=NAVIGATE\nURL=http://example.com/\n"));
+  EXPECT_EQ(E_INVALIDARG, kept->SendOrder(L"CMD=NAVIGATE\n"));
+  qxdk::UTIL::com_ptr<IWebPageData> data;
+  kept.QueryInterface(data);
+  EXPECT_EQ(S_OK, data->SetData(L"font.size", L"3"));
+  wchar_t* size = nullptr;
+  ASSERT_EQ(S_OK, data->GetData(L"font.size", &size));
+  EXPECT_STREQ(L"3", size);
+  data->FreeData(size);
+  wchar_t* back = nullptr;
+  ASSERT_EQ(S_OK, data->GetData(L"TRAVELLOG_BACK", &back));
+  EXPECT_STREQ(L"", back);
+  data->FreeData(back);
+  released = nullptr;  // while its setup is under way
+  manager = nullptr;   // ends the Chromium that is starting
+  EXPECT_EQ(E_FAIL, kept->SendOrder(L"CMD=REFRESH\n"));
+  EXPECT_TRUE(log.Contains("REFRESH dropped: the page is closed"));
+  EXPECT_EQ(-1, sink->WaitFor(L"PROCESSCRASH", L"", 0, std::chrono::seconds(0))) << "a release is no crash";
+  data = nullptr;
+  kept = nullptr;
 }
 
 TEST(WebpageManager, AnswersOnlyItsOwnInterfaces) {

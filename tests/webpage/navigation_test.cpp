@@ -69,6 +69,44 @@ TEST_F(WebpageChromiumTest, NavigationReportsItsWholeSequenceOnTheEngineThread) 
   EXPECT_EQ(L"STATE=FALSE\n", sink->Events()[sink->WaitFor(L"BACKFORWARDSTATECHANGE")].value);
 }
 
+// The host subscribes and sends its first orders as soon as NewPage returns, before
+// Chromium has made the page (or even started): the orders run in order once it has, and
+// the first document reports every event, in order.
+TEST_F(WebpageChromiumTest, OrdersSentRightAfterNewPageRunInOrderWithEveryEvent) {
+  m_server.Html("/first", "<html><head><title>First page</title></head><body>first</body></html>");
+  for (int round = 0; round < 2; ++round) {  // Chromium starting, then running
+    SCOPED_TRACE(round == 0 ? "Chromium starts" : "Chromium runs");
+    auto before = std::chrono::steady_clock::now();
+    PagePtr page;
+    ASSERT_EQ(S_OK, Manager()->NewPage(nullptr, &page));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2)) << "NewPage waits for nothing";
+    m_pages.push_back(page);
+    auto sink = SubscribeAll(page.get());
+    std::string url = m_server.Url("/first");
+    ASSERT_EQ(S_OK, Order(page.get(), L"CMD=MOVEWEBWINDOW\nLPARAM=" + std::to_wstring((400 << 16) | 600) + L"\nWPARAM=0\n"));
+    ASSERT_EQ(S_OK, Navigate(page.get(), url));
+    ASSERT_EQ(S_OK, Order(page.get(), L"CMD=FIND\nTEXT=first\n"));
+    int complete = sink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(url) + L"\n");
+    ASSERT_GE(complete, 0);
+    Events events = sink->Events();
+    ASSERT_EQ(L"CHLIDHANDLE", events[0].key);
+    int before_ = First(events, L"BEFORENAVIGATE");
+    int committed = First(events, L"NAVIGATECOMPLETE");
+    int title = First(events, L"TITLECHANGE");
+    ASSERT_GE(before_, 0);
+    EXPECT_EQ(L"URL=" + W(url) + L"\n", events[before_].value) << "no event of an earlier document";
+    EXPECT_LT(before_, committed);
+    EXPECT_LT(committed, title);
+    EXPECT_LT(title, complete);
+    EXPECT_EQ(L"TITLE=First page\nURL=" + W(url) + L"\n", events[title].value);
+    EXPECT_EQ(L"URL=" + W(url) + L"\n", events[committed].value);
+    // FIND was sent after NAVIGATE: it runs in the new document or after it started,
+    // never before the page exists.
+    EXPECT_GE(sink->WaitFor(L"FINDRESULT", L"TEXT=first\n"), 0);
+    EXPECT_GT(sink->WaitFor(L"FINDRESULT"), before_);
+  }
+}
+
 TEST_F(WebpageChromiumTest, IconDefaultsToTheSiteIconAndTitleFollowsScript) {
   m_server.Html("/plain", "<html><body>no title<script>setTimeout(() => { document.title = 'Set later'; }, 50)</script></body></html>");
   std::shared_ptr<CRecordingSink> sink;
