@@ -158,8 +158,8 @@ class QuietSink : public INotifierStub {
 void BM_StoreAddFavorHeard(benchmark::State& state) {
   QuietSink sink;
   datastore::DataStoreOptions options;
-  options.strDatabasePath = NewDatabase("store_favor_heard.db", state);
-  options.eDurability = DurabilityOf(state);
+  options.databasePath = NewDatabase("store_favor_heard.db", state);
+  options.durability = DurabilityOf(state);
   IDataAccessor* store = nullptr;
   datastore::CreateDataStore(options, &store);
   IDataAccessorNotifier* notifier = nullptr;
