@@ -133,6 +133,7 @@ void CLuaShell::AddModuleFolder(const std::string& folder) {
 }
 
 bool CLuaShell::RunScript(const std::string& path, std::string* error) {
+  UICONTROL_CHECK_THREAD(m_luaThread.CalledOnValidThread());
   lua_pushcfunction(m_L, &Traceback);
   if (luaL_loadfile(m_L, path.c_str()) != 0 || lua_pcall(m_L, 0, 0, -2) != 0) {
     *error = lua_tostring(m_L, -1) ? lua_tostring(m_L, -1) : "the script could not be run";
@@ -151,6 +152,7 @@ bool CLuaShell::PushGlobalFunction(const char* name) {
 }
 
 bool CLuaShell::Protected(int nargs, const char* what, int results) {
+  UICONTROL_CHECK_THREAD(m_luaThread.CalledOnValidThread());
   // The handler goes below the function and its arguments.
   const int base = lua_gettop(m_L) - nargs;
   lua_pushcfunction(m_L, &Traceback);

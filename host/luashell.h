@@ -20,6 +20,7 @@
 
 #include <lua.hpp>
 
+#include "platform/threadcheck.h"
 #include "uibind/host.h"
 
 class CLineEditor;
@@ -87,6 +88,9 @@ class CLuaShell {
   void ReportError(const char* what, const std::string& text);
   bool PushGlobalFunction(const char* name);
 
+  // One thread per Lua state: the first thread that runs Lua code owns it, and every later
+  // call into the state is checked against it.
+  platform::CThreadChecker m_luaThread;
   lua_State* m_L = nullptr;
   std::unique_ptr<uibind::CHost> m_host;
   CLineEditor* m_editor = nullptr;

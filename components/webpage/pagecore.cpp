@@ -14,6 +14,7 @@
 #include "components/webpage/savefile.h"
 #include "components/webpage/weblog.h"
 #include "platform/text.h"
+#include "platform/threadcheck.h"
 #include "platform/window.h"
 
 namespace webpage {
@@ -297,11 +298,13 @@ bool CPageCore::Revives(const Order& order) const {
 }
 
 void CPageCore::Close(bool keepForRecovery) {
+  UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
   State before = m_state.exchange(State::Closed);
   if (before == State::Closed) return;
   m_nav.active = false;
-  if (keepForRecovery && WorthKeeping(m_url) && m_engine->Options().onTabClosedForRecovery) {
-    m_engine->Options().onTabClosedForRecovery(NewUuid(), m_title.empty() ? m_url : m_title, m_url);
+  const std::wstring& kept = WorthKeeping(m_url) ? m_url : m_requestedURL;
+  if (keepForRecovery && WorthKeeping(kept) && m_engine->Options().onTabClosedForRecovery) {
+    m_engine->Options().onTabClosedForRecovery(NewUuid(), m_title.empty() ? kept : m_title, kept);
   }
   BrowserCommand("Target.closeTarget", Json{{"targetId", m_targetId}});
   ClosePendingPopups();
@@ -361,6 +364,7 @@ bool CPageCore::TakePendingPopup(std::string* targetId) {
 // ---------------------------------------------------------------- engine events
 
 void CPageCore::OnSessionEvent(const std::string& method, const Json& params) {
+  UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
   if (CurrentState() != State::Open) return;
   if (method == "Page.frameStartedNavigating") {
     std::string type = Text(params, "navigationType");
@@ -453,9 +457,11 @@ void CPageCore::BeginNavigation(const std::wstring& url) {
 }
 
 void CPageCore::Committed(const std::wstring& url) {
+  UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
   if (!m_nav.active) BeginNavigation(url);
   m_nav.url = url;
   m_url = url;
+  m_requestedURL.clear();
   m_title.clear();
   m_doc = Document();
   // Values waiting from the previous document are void; the new one's first pass at once.
@@ -867,6 +873,7 @@ std::shared_ptr<CPageCore> CPageCore::Successor() const {
 }
 
 void CPageCore::TakeOver(CPageCore& dead, const Order* order) {
+  UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
   std::deque<Order> deferred;
   uint32_t fontSize;
   bool closed;
@@ -1036,6 +1043,7 @@ HRESULT CPageCore::FreeData(wchar_t* value) {
 // ---------------------------------------------------------------- orders
 
 void CPageCore::Execute(const Order& order) {
+  UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
   State state = CurrentState();
   if (state == State::Crashed && Revives(order)) {
     State crashed = State::Crashed;
@@ -1079,6 +1087,8 @@ void CPageCore::Execute(const Order& order) {
 }
 
 void CPageCore::Navigate(const std::wstring& url) {
+  UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
+  m_requestedURL = url;
   Command("Page.navigate", Json{{"url", Utf8(url)}, {"transitionType", "typed"}},
           [this, url](const std::string& error, const Json& result) {
             if (CurrentState() != State::Open) return;

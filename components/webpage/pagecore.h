@@ -239,6 +239,9 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   uint64_t m_navigationCount = 0;
   Document m_doc;
   std::wstring m_url;
+  // The address last asked for, until a document commits: a tab closed while its first
+  // page (or a restored one) still loads is kept for recovery under it.
+  std::wstring m_requestedURL;
   std::wstring m_title;
   // What the host was last told; cleared when it forgets them (BEFORENAVIGATE).
   std::wstring m_lastTitleSent, m_lastTitleUrl, m_lastIconSent;

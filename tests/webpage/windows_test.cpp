@@ -96,6 +96,27 @@ TEST_F(WebpageChromiumTest, WindowCloseByThePageIsReportedAndClosedPagesDropOrde
   EXPECT_TRUE(log.Contains("REFRESH dropped: the page is closed"));
 }
 
+TEST_F(WebpageChromiumTest, ATabClosedBeforeItsFirstPageLoadsIsKeptUnderTheAddressAskedFor) {
+  m_server.Route("/slow", webtest::HttpAnswer{200, "text/html; charset=utf-8", "", true});
+  CSignal kept;
+  std::wstring keptTitle, keptUrl;
+  m_options.onTabClosedForRecovery = [&](const std::wstring&, const std::wstring& title, const std::wstring& url) {
+    keptTitle = title;
+    keptUrl = url;
+    kept.Set();
+  };
+  // Sent at once after NewPage, as a host restoring its last session does: the page is
+  // still being made, and its address never commits before the close.
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  const std::string url = m_server.Url("/slow");
+  ASSERT_EQ(S_OK, Navigate(page.get(), url));
+  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=ClOSETAB\n"));
+  ASSERT_TRUE(kept.Wait());
+  EXPECT_EQ(W(url), keptUrl);
+  EXPECT_EQ(W(url), keptTitle) << "no title yet: the address stands for it";
+}
+
 TEST_F(WebpageChromiumTest, ViewSourceOpensAWindowForTheHostToAdopt) {
   m_options.blockPopups = false;
   m_server.Html("/src", "<html><head><title>Source me</title></head><body>source</body></html>");
