@@ -21,6 +21,12 @@ void MethodGroup::Add(std::unique_ptr<GenericMethod> method) {
   m_Overloads.push_back(std::move(method));
   const GenericMethod& first = *m_Overloads.front();
   m_pOnly = m_Overloads.size() == 1 && !first.m_bSelfInArguments ? &first : nullptr;
+  m_bChosenByTypes = true;
+  for (const auto& overload : m_Overloads) {
+    if (!overload->m_bScoredByTypes || overload->m_bSelfInArguments) m_bChosenByTypes = false;
+  }
+  m_ChosenKey = 0;
+  m_pChosen = nullptr;
 }
 
 MethodGroup& GenericClass::AddMethod(std::unique_ptr<GenericMethod> method) {

@@ -52,6 +52,12 @@ namespace {
 [[gnu::noinline]] int ChooseAndCall(CHost& host, lua_State* L, const MethodGroup& group, void* object,
                                     const void* selfObject, bool isConst, int selfIdx, int top) {
   ArgumentTypes types(L, top);
+  const std::uint64_t key = group.m_bChosenByTypes ? types.Key(top, isConst) : 0;
+  if (key != 0 && key == group.m_ChosenKey) {
+    const GenericMethod* method = group.m_pChosen;
+    if (method->m_bPlain) return method->Call(host, L, object, 1, selfIdx, types);
+    return CallChosenMethod(host, L, *method, object, selfIdx, types);
+  }
   Candidates<GenericMethod> candidates;
   for (const auto& method : group.m_Overloads) {
     unsigned score = CantBeConverted;
@@ -72,10 +78,15 @@ namespace {
   }
 
   if (const GenericMethod* method = candidates.Winner()) {
+    if (key != 0) {
+      group.m_ChosenKey = key;
+      group.m_pChosen = method;
+    }
     if (method->m_bSelfInArguments) {
       lua_remove(L, 1);
       types.DropFirst();
     }
+    if (method->m_bPlain) return method->Call(host, L, object, 1, selfIdx, types);
     return CallChosenMethod(host, L, *method, object, selfIdx, types);
   }
 
@@ -117,9 +128,18 @@ int LuaMethodCallProxieFunction(lua_State* L) {
       const int top = lua_gettop(L);
       const GenericMethod* only = group.m_pOnly;
       int count = 0;
-      if (only != nullptr && (!block.m_bConst || only->m_bConst) &&
-          only->CallIfMatches(host, L, binding->m_pObject, top, lua_upvalueindex(2), &count)) {
-        return count;
+      if (only != nullptr) {
+        if ((!block.m_bConst || only->m_bConst) &&
+            only->CallIfMatches(host, L, binding->m_pObject, top, lua_upvalueindex(2), &count)) {
+          return count;
+        }
+      } else if (group.m_ChosenKey != 0) {
+        // Overloads chosen by types: the same types as last time make the same choice.
+        const ArgumentTypes types(L, top);
+        const GenericMethod* chosen = group.m_pChosen;
+        if (types.Key(top, block.m_bConst != 0) == group.m_ChosenKey && chosen->m_bPlain) {
+          return chosen->Call(host, L, binding->m_pObject, 1, lua_upvalueindex(2), types);
+        }
       }
       return ChooseAndCall(host, L, group, binding->m_pObject, block.m_pObject, block.m_bConst != 0,
                            lua_upvalueindex(2), top);

@@ -1,6 +1,7 @@
 #pragma once
 // The Lua types of a call's arguments, read once per call: the scoring of every overload
 // and the reading of the chosen one's arguments share them instead of asking Lua again.
+#include <cstdint>
 #include <type_traits>
 
 #include <lua.hpp>
@@ -29,6 +30,14 @@ class ArgumentTypes {
   int At(int pos) const {
     const int kept = pos + m_Shift;
     return kept <= m_Kept ? m_Types[kept] : lua_type(m_L, pos);
+  }
+  // All that a score by types depends on, as one number: the count, every type and
+  // whether the object is const; 0 when the count is above kKept.
+  std::uint64_t Key(int top, bool isConst) const {
+    if (top > m_Kept || m_Shift != 0) return 0;
+    std::uint64_t key = (std::uint64_t{1} << 63) | (std::uint64_t{isConst} << 62) | static_cast<std::uint64_t>(top);
+    for (int pos = 1; pos <= top; ++pos) key |= static_cast<std::uint64_t>(m_Types[pos] & 0xF) << (4 * pos);
+    return key;
   }
   // The caller removed the first value: every later one moved down by one.
   void DropFirst() { ++m_Shift; }

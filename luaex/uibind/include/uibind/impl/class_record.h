@@ -1,6 +1,7 @@
 #pragma once
 // The record of one declared class (GenericClass): names, identity, overloads,
 // constructors, members, values, operators and conversions to other classes.
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -27,6 +28,12 @@ struct MethodGroup {
   // The overload when it is the only one and takes no self argument: such a call needs
   // no scoring against others.
   const GenericMethod* m_pOnly = nullptr;
+  // Every overload is scored by the Lua types of the arguments alone: the choice made for
+  // one list of types (ArgumentTypes::Key) holds for the next call with the same list.
+  // The last choice is remembered; a group belongs to one host, used by one thread.
+  bool m_bChosenByTypes = false;
+  mutable std::uint64_t m_ChosenKey = 0;  // 0: none
+  mutable const GenericMethod* m_pChosen = nullptr;
 
   void Add(std::unique_ptr<GenericMethod> method);
 };

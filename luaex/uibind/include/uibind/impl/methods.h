@@ -23,10 +23,10 @@ bool CallIfMatchesImpl(const M& method, CHost& host, lua_State* L, void* object,
   if (top != Args::kCount) return false;
   const ArgumentTypes types(L, std::integral_constant<int, Args::kCount>());
   if (Args::MatchTyped(host, L, 1, top, types) >= CantBeConverted) return false;
-  if (method.m_Policy || Args::kMayBuildTemporaries) {
-    *count = CallChosenMethod(host, L, method, object, selfIdx, types);
+  if (method.m_bPlain) {
+    *count = method.Invoke(host, L, object, 1, selfIdx, types);
   } else {
-    *count = method.M::Call(host, L, object, 1, selfIdx, types);
+    *count = CallChosenMethod(host, L, method, object, selfIdx, types);
   }
   return true;
 }
@@ -38,7 +38,10 @@ class MethodClass : public GenericMethod {
 
  public:
   MethodClass(std::string name, F fn, PolicyPtr policy)
-      : GenericMethod(std::move(name), Traits::kConst, std::move(policy)), m_Fn(fn) {}
+      : GenericMethod(std::move(name), Traits::kConst, std::move(policy)), m_Fn(fn) {
+    m_bPlain = !m_Policy && !Traits::Args::kMayBuildTemporaries;
+    m_bScoredByTypes = !Traits::Args::kMayBuildTemporaries;
+  }
 
   unsigned Match(CHost& host, lua_State* L, int start, int count, const ArgumentTypes& types) const override {
     return Traits::Args::MatchTyped(host, L, start, count, types);
@@ -48,13 +51,18 @@ class MethodClass : public GenericMethod {
   }
   int Call(CHost& host, lua_State* L, void* object, int start, int selfIdx,
            const ArgumentTypes& types) const override {
+    return Invoke(host, L, object, start, selfIdx, types);
+  }
+  bool CallIfMatches(CHost& host, lua_State* L, void* object, int top, int selfIdx, int* count) const override {
+    return CallIfMatchesImpl<typename Traits::Args>(*this, host, L, object, top, selfIdx, count);
+  }
+  // Call, written out in CallIfMatches too.
+  [[gnu::always_inline]] int Invoke(CHost& host, lua_State* L, void* object, int start, int selfIdx,
+                                    const ArgumentTypes& types) const {
     T* self = static_cast<T*>(object);
     return CallAndPushTyped<typename Traits::Result, typename Traits::Args>(
         host, L, start, types, selfIdx, m_Name,
         [self, this](auto&&... a) -> decltype(auto) { return (self->*m_Fn)(std::forward<decltype(a)>(a)...); });
-  }
-  bool CallIfMatches(CHost& host, lua_State* L, void* object, int top, int selfIdx, int* count) const override {
-    return CallIfMatchesImpl<typename Traits::Args>(*this, host, L, object, top, selfIdx, count);
   }
 
  private:
@@ -94,7 +102,10 @@ class GlobalMethodClass : public GenericMethod {
 
  public:
   GlobalMethodClass(std::string name, F fn, PolicyPtr policy)
-      : GenericMethod(std::move(name), kIsConstObject<Obj>, std::move(policy)), m_Fn(fn) {}
+      : GenericMethod(std::move(name), kIsConstObject<Obj>, std::move(policy)), m_Fn(fn) {
+    m_bPlain = !m_Policy && !Traits::Args::kMayBuildTemporaries;
+    m_bScoredByTypes = !Traits::Args::kMayBuildTemporaries;
+  }
 
   unsigned Match(CHost& host, lua_State* L, int start, int count, const ArgumentTypes& types) const override {
     return Traits::Args::MatchTyped(host, L, start, count, types);
@@ -104,13 +115,18 @@ class GlobalMethodClass : public GenericMethod {
   }
   int Call(CHost& host, lua_State* L, void* object, int start, int selfIdx,
            const ArgumentTypes& types) const override {
+    return Invoke(host, L, object, start, selfIdx, types);
+  }
+  bool CallIfMatches(CHost& host, lua_State* L, void* object, int top, int selfIdx, int* count) const override {
+    return CallIfMatchesImpl<typename Traits::Args>(*this, host, L, object, top, selfIdx, count);
+  }
+  // Call, written out in CallIfMatches too.
+  [[gnu::always_inline]] int Invoke(CHost& host, lua_State* L, void* object, int start, int selfIdx,
+                                    const ArgumentTypes& types) const {
     return CallAndPushTyped<typename Traits::Result, typename Traits::Args>(
         host, L, start, types, selfIdx, m_Name, [object, this](auto&&... a) -> decltype(auto) {
           return m_Fn(ObjectAs<Obj, T>(object), std::forward<decltype(a)>(a)...);
         });
-  }
-  bool CallIfMatches(CHost& host, lua_State* L, void* object, int top, int selfIdx, int* count) const override {
-    return CallIfMatchesImpl<typename Traits::Args>(*this, host, L, object, top, selfIdx, count);
   }
 
  private:
@@ -144,7 +160,10 @@ class OperatorMethod<T, R (*)(A...)> : public GenericMethod {
 
  public:
   OperatorMethod(int code, F fn, PolicyPtr policy)
-      : GenericMethod(OperatorMetamethodName(code), OperatorIsConst<T, A...>(), std::move(policy)), m_Fn(fn) {}
+      : GenericMethod(OperatorMetamethodName(code), OperatorIsConst<T, A...>(), std::move(policy)), m_Fn(fn) {
+    m_bPlain = !m_Policy && !Args::kMayBuildTemporaries;
+    m_bScoredByTypes = !Args::kMayBuildTemporaries;
+  }
 
   // Both Lua operands are the parameters, in the declared order.
   unsigned Match(CHost& host, lua_State* L, int start, int count, const ArgumentTypes& types) const override {
@@ -153,12 +172,17 @@ class OperatorMethod<T, R (*)(A...)> : public GenericMethod {
   std::string Signature(CHost& host) const override {
     return m_Name + Args::Names(host) + (m_bConst ? " const" : "");
   }
-  int Call(CHost& host, lua_State* L, void*, int start, int selfIdx, const ArgumentTypes& types) const override {
-    return CallAndPushTyped<R, Args>(host, L, start, types, selfIdx, m_Name,
-                                [this](auto&&... a) -> decltype(auto) { return m_Fn(std::forward<decltype(a)>(a)...); });
+  int Call(CHost& host, lua_State* L, void* object, int start, int selfIdx, const ArgumentTypes& types) const override {
+    return Invoke(host, L, object, start, selfIdx, types);
   }
   bool CallIfMatches(CHost& host, lua_State* L, void* object, int top, int selfIdx, int* count) const override {
     return CallIfMatchesImpl<Args>(*this, host, L, object, top, selfIdx, count);
+  }
+  // Call, written out in CallIfMatches too.
+  [[gnu::always_inline]] int Invoke(CHost& host, lua_State* L, void*, int start, int selfIdx,
+                                    const ArgumentTypes& types) const {
+    return CallAndPushTyped<R, Args>(host, L, start, types, selfIdx, m_Name,
+                                [this](auto&&... a) -> decltype(auto) { return m_Fn(std::forward<decltype(a)>(a)...); });
   }
 
  private:

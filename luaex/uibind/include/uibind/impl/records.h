@@ -39,6 +39,12 @@ class GenericMethod {
   bool m_bConst;
   bool m_bSelfInArguments = false;  // Lua argument 1 is the object itself
   PolicyPtr m_Policy;
+  // No policy hooks and no parameter that can build a temporary: Call needs neither the
+  // hooks nor a temporaries scope around it.
+  bool m_bPlain = false;
+  // No class parameter and no self argument: the score depends on the count and the Lua
+  // types of the arguments alone.
+  bool m_bScoredByTypes = false;
 };
 
 // One constructor of a class.
