@@ -155,6 +155,10 @@ UIBIND_LOOP(CachedBoundTwoOverloads, "local f = obj.Add2 for i = 1, n do f(i) en
 UIBIND_LOOP(FetchRaw, "local o = rawobj for i = 1, n do o.Add(o, i) end");
 UIBIND_LOOP(FetchHandClosure, "local o = handobj for i = 1, n do o.Add(i) end");
 UIBIND_LOOP(FetchBound, "local o = obj for i = 1, n do o.Add(i) end");
+// One fetch per new userdata (a reference result fetched from once): what keeping the
+// fetched function costs when it is never used again.
+UIBIND_LOOP(FetchOnceBound, "for i = 1, n do GetAdder().Add(i) end");
+UIBIND_LOOP(FetchOnceCallOnly, "for i = 1, n do GetAdder() end");
 
 }  // namespace
 
