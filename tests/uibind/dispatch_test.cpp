@@ -60,6 +60,32 @@ TEST_F(DispatchTest, NonConstOverloadWinsOnNonConstObjectAndOnlyConstAppliesToCo
   EXPECT_EQ(Number("__const(o).Zero()"), 7);
 }
 
+// Overloads scored by argument types alone remember their last choice: every call must
+// still get the overload its own types choose, the error texts included.
+TEST_F(DispatchTest, ARememberedChoiceFollowsEachCallsTypesAndConstness) {
+  EXPECT_EQ(Run("for i = 1, 3 do assert(o.f(i) == 'unsigned'); assert(o.f(i == 2) == 'bool');"
+                " assert(o.h(i) == 'non-const'); assert(__const(o).h(i) == 'const'); __const(o, false) end"),
+            "");
+  EXPECT_EQ(String("o.f(3)"), "unsigned");
+  const std::string noMatch =
+      "Can't match method to call 'Overloaded.f', candidates are:\n"
+      "f(unsigned)\n"
+      "f(bool)\n"
+      "Parameters are:\n"
+      "* number\n"
+      "* number\n"
+      "Caused by: no one can be used.\n";
+  EXPECT_EQ(Fail("o.f(1, 2)"), noMatch);
+  EXPECT_EQ(String("o.f(false)"), "bool");
+  EXPECT_EQ(Fail("o.f(1, 2)"), noMatch);
+  // A const object allows only the const overload, whatever a non-const one chose before
+  // ("__const" marks the userdata itself; a false second argument takes the mark away).
+  EXPECT_EQ(String("o.h(1) .. __const(o).h(1) .. __const(o, false).h(1)"), "non-constconstnon-const");
+  // An ambiguity is never remembered as a choice.
+  EXPECT_NE(Fail("o.g(5)").find("Caused by: ambiguity.\n"), std::string::npos);
+  EXPECT_NE(Fail("o.g(5)").find("Caused by: ambiguity.\n"), std::string::npos);
+}
+
 TEST_F(DispatchTest, NonConstMethodOnConstObjectListsItWithConstMark) {
   EXPECT_EQ(Fail("__const(o).Mutate()"),
             "Can't match method to call 'Overloaded.Mutate const', candidates are:\n"

@@ -17,11 +17,23 @@ GenericClass::GenericClass(std::string name, const char* typeKey, std::string na
       m_NativeName(std::move(nativeName)),
       m_Destructor(destructor) {}
 
+void MethodGroup::Add(std::unique_ptr<GenericMethod> method) {
+  m_Overloads.push_back(std::move(method));
+  const GenericMethod& first = *m_Overloads.front();
+  m_pOnly = m_Overloads.size() == 1 && !first.m_bSelfInArguments ? &first : nullptr;
+  m_bChosenByTypes = true;
+  for (const auto& overload : m_Overloads) {
+    if (!overload->m_bScoredByTypes || overload->m_bSelfInArguments) m_bChosenByTypes = false;
+  }
+  m_ChosenKey = 0;
+  m_pChosen = nullptr;
+}
+
 MethodGroup& GenericClass::AddMethod(std::unique_ptr<GenericMethod> method) {
   MethodGroup& group = m_Methods[method->m_Name];
   group.m_Name = method->m_Name;
   group.m_pClass = this;
-  group.m_Overloads.push_back(std::move(method));
+  group.Add(std::move(method));
   return group;
 }
 
@@ -29,18 +41,19 @@ MethodGroup& GenericClass::AddOperator(int code, std::unique_ptr<GenericMethod> 
   MethodGroup& group = m_Operators[code];
   group.m_Name = OperatorMetamethodName(code);
   group.m_pClass = this;
-  group.m_Overloads.push_back(std::move(method));
+  group.Add(std::move(method));
   return group;
 }
 
-MethodGroup* GenericClass::FindMethod(CHost& host, std::string_view name, void** object) {
+MethodGroup* GenericClass::FindMethod(CHost& host, std::string_view name, void** object, bool* fixed) {
   auto it = m_Methods.find(name);
   if (it != m_Methods.end()) return &it->second;
   for (auto& entry : m_Converters) {
     GenericClass* base = entry.second->GetTargetGenericClass(host);
+    if (fixed != nullptr && !entry.second->IsInheritance()) *fixed = false;
     void* up = entry.second->UpCast(*object);
     if (up == nullptr) continue;
-    if (MethodGroup* group = base->FindMethod(host, name, &up)) {
+    if (MethodGroup* group = base->FindMethod(host, name, &up, fixed)) {
       *object = up;
       return group;
     }

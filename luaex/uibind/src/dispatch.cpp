@@ -35,19 +35,28 @@ struct Candidates {
 
 }  // namespace
 
-int MethodCallDispatcher(CHost& host, lua_State* L, const MethodGroup& group, void* object, const void* selfObject,
-                         bool isConst, int selfIdx) {
-  const int top = lua_gettop(L);
-  // The common case of one overload without the self argument needs no candidate list.
-  if (group.m_Overloads.size() == 1) {
-    const GenericMethod& method = *group.m_Overloads.front();
-    if (!method.m_bSelfInArguments && (!isConst || method.m_bConst) &&
-        method.Match(host, L, 1, top, true) < CantBeConverted) {
-      TemporariesScope scope(host);
-      RunPolicyBefore(method.m_Policy, host, L, object, 1);
-      const int count = method.Call(host, L, object, 1, selfIdx);
-      return RunPolicyAfter(method.m_Policy, host, L, object, 1, count);
-    }
+int CallChosenMethod(CHost& host, lua_State* L, const GenericMethod& method, void* object, int selfIdx,
+                     const ArgumentTypes& types) {
+  TemporariesScope scope(host);
+  if (!method.m_Policy) return method.Call(host, L, object, 1, selfIdx, types);
+  RunPolicyHooksBefore(*method.m_Policy, host, L, object, 1);
+  // A hook may have changed the arguments: their types are read again.
+  const ArgumentTypes current(L, lua_gettop(L));
+  const int count = method.Call(host, L, object, 1, selfIdx, current);
+  return RunPolicyHooksAfter(*method.m_Policy, host, L, object, 1, count);
+}
+
+namespace {
+
+// Scores every overload; calls the one best match or raises the error naming the candidates.
+[[gnu::noinline]] int ChooseAndCall(CHost& host, lua_State* L, const MethodGroup& group, void* object,
+                                    const void* selfObject, bool isConst, int selfIdx, int top) {
+  ArgumentTypes types(L, top);
+  const std::uint64_t key = group.m_bChosenByTypes ? types.Key(top, isConst) : 0;
+  if (key != 0 && key == group.m_ChosenKey) {
+    const GenericMethod* method = group.m_pChosen;
+    if (method->m_bPlain) return method->Call(host, L, object, 1, selfIdx, types);
+    return CallChosenMethod(host, L, *method, object, selfIdx, types);
   }
   Candidates<GenericMethod> candidates;
   for (const auto& method : group.m_Overloads) {
@@ -61,7 +70,7 @@ int MethodCallDispatcher(CHost& host, lua_State* L, const MethodGroup& group, vo
         start = 2;
       }
       if (selfMatches) {
-        score = method->Match(host, L, start, top - start + 1, true);
+        score = method->Match(host, L, start, top - start + 1, types);
         if (!isConst && method->m_bConst) score = CombineScores(score, 2);
       }
     }
@@ -69,11 +78,16 @@ int MethodCallDispatcher(CHost& host, lua_State* L, const MethodGroup& group, vo
   }
 
   if (const GenericMethod* method = candidates.Winner()) {
-    TemporariesScope scope(host);
-    if (method->m_bSelfInArguments) lua_remove(L, 1);
-    RunPolicyBefore(method->m_Policy, host, L, object, 1);
-    const int count = method->Call(host, L, object, 1, selfIdx);
-    return RunPolicyAfter(method->m_Policy, host, L, object, 1, count);
+    if (key != 0) {
+      group.m_ChosenKey = key;
+      group.m_pChosen = method;
+    }
+    if (method->m_bSelfInArguments) {
+      lua_remove(L, 1);
+      types.DropFirst();
+    }
+    if (method->m_bPlain) return method->Call(host, L, object, 1, selfIdx, types);
+    return CallChosenMethod(host, L, *method, object, selfIdx, types);
   }
 
   std::string signatures;
@@ -84,29 +98,55 @@ int MethodCallDispatcher(CHost& host, lua_State* L, const MethodGroup& group, vo
              arguments.c_str(), candidates.Cause());
 }
 
+}  // namespace
+
+int MethodCallDispatcher(CHost& host, lua_State* L, const MethodGroup& group, void* object, const void* selfObject,
+                         bool isConst, int selfIdx) {
+  const int top = lua_gettop(L);
+  // The common case of one overload without the self argument needs no candidate list.
+  const GenericMethod* only = group.m_pOnly;
+  int count = 0;
+  if (only != nullptr && (!isConst || only->m_bConst) && only->CallIfMatches(host, L, object, top, selfIdx, &count)) {
+    return count;
+  }
+  return ChooseAndCall(host, L, group, object, selfObject, isConst, selfIdx, top);
+}
+
 // Entry points guard the whole call, not only the native function: a C++ exception from
 // a policy hook, a caster, an argument conversion or an allocation of the layer becomes
 // a Lua error too.
 
 int LuaMethodCallProxieFunction(lua_State* L) {
-  auto* block = static_cast<CustomLuaVariable*>(lua_touserdata(L, lua_upvalueindex(1)));
-  auto* group = static_cast<const MethodGroup*>(lua_touserdata(L, lua_upvalueindex(2)));
-  CHost& host = *group->m_pClass->m_pHost;
-  return GuardedInvoke(host, group->m_Name, [&] {
-    const ObjectPin pin = UseObject(host, L, lua_upvalueindex(1), *block);
-    return MethodCallDispatcher(host, L, *group, block->m_pObject, block->m_pObject, block->m_bConst != 0,
-                                lua_upvalueindex(1));
-  });
-}
-
-int LuaBaseMethodCallProxieFunction(lua_State* L) {
-  auto* block = static_cast<CustomLuaVariable*>(lua_touserdata(L, lua_upvalueindex(1)));
-  auto* group = static_cast<const MethodGroup*>(lua_touserdata(L, lua_upvalueindex(2)));
-  CHost& host = *group->m_pClass->m_pHost;
-  return GuardedInvoke(host, group->m_Name, [&] {
-    const ObjectPin pin = UseObject(host, L, lua_upvalueindex(1), *block);
-    return MethodCallDispatcher(host, L, *group, lua_touserdata(L, lua_upvalueindex(3)), block->m_pObject,
-                                block->m_bConst != 0, lua_upvalueindex(1));
+  const auto* binding = static_cast<const MethodBinding*>(lua_touserdata(L, lua_upvalueindex(1)));
+  CustomLuaVariable& block = *binding->m_pBlock;
+  const MethodGroup& group = *binding->m_pGroup;
+  CHost& host = *group.m_pClass->m_pHost;
+  return GuardedInvoke(host, group.m_Name, [&] {
+    if (block.m_pObject != nullptr && !block.m_bAnchored) {
+      // The path of most calls, MethodCallDispatcher written out.
+      const BlockPin pin(block);
+      const int top = lua_gettop(L);
+      const GenericMethod* only = group.m_pOnly;
+      int count = 0;
+      if (only != nullptr) {
+        if ((!block.m_bConst || only->m_bConst) &&
+            only->CallIfMatches(host, L, binding->m_pObject, top, lua_upvalueindex(2), &count)) {
+          return count;
+        }
+      } else if (group.m_ChosenKey != 0) {
+        // Overloads chosen by types: the same types as last time make the same choice.
+        const ArgumentTypes types(L, top);
+        const GenericMethod* chosen = group.m_pChosen;
+        if (types.Key(top, block.m_bConst != 0) == group.m_ChosenKey && chosen->m_bPlain) {
+          return chosen->Call(host, L, binding->m_pObject, 1, lua_upvalueindex(2), types);
+        }
+      }
+      return ChooseAndCall(host, L, group, binding->m_pObject, block.m_pObject, block.m_bConst != 0,
+                           lua_upvalueindex(2), top);
+    }
+    const ObjectPin pin = UseObjectChecked(host, L, lua_upvalueindex(2), block);
+    return MethodCallDispatcher(host, L, group, binding->m_pObject, block.m_pObject, block.m_bConst != 0,
+                                lua_upvalueindex(2));
   });
 }
 

@@ -16,35 +16,37 @@ int RaiseNotAnObject(lua_State* L, const char* where) {
   return lua_error(L);
 }
 
-}  // namespace
-
-int MetaOperatorIndex(lua_State* L) {
-  CustomLuaVariable* block = ToCustomLuaVariable(L, 1);
-  if (block == nullptr) return RaiseNotAnObject(L, "MetaOperatorIndex");
+// Everything but a method fetched before: checks, method lookup, members, errors.
+[[gnu::noinline]] int IndexObject(lua_State* L, CustomLuaVariable* block) {
   GenericClass* cls = block->m_pClass;
   CHost& host = *cls->m_pHost;
   return GuardedInvoke(host, "__index", [&] {
     if (lua_type(L, 2) != LUA_TSTRING) host.Error("MetaOperatorIndex: panic - currently supports only string indexes.\n");
     const ObjectPin pin = UseObject(host, L, 1, *block);
+    if (PushMethod(host, L, 1, *block, 2)) return 1;
     size_t length = 0;
     const char* key = lua_tolstring(L, 2, &length);
-    const std::string_view name(key, length);
-
-    void* object = block->m_pObject;
-    if (MethodGroup* group = cls->FindMethod(host, name, &object)) {
-      lua_pushvalue(L, 1);
-      lua_pushlightuserdata(L, group);
-      if (group->m_pClass == cls) {
-        lua_pushcclosure(L, &LuaMethodCallProxieFunction, 2);
-      } else {
-        lua_pushlightuserdata(L, object);
-        lua_pushcclosure(L, &LuaBaseMethodCallProxieFunction, 3);
-      }
-      return 1;
-    }
-    if (cls->PushMember(host, L, name, block->m_pObject, 1, block->m_bConst != 0)) return 1;
+    if (cls->PushMember(host, L, std::string_view(key, length), block->m_pObject, 1, block->m_bConst != 0)) return 1;
     host.Error("MetaOperatorIndex: error - unknown symbol %s.\n", key);
   });
+}
+
+}  // namespace
+
+int MetaOperatorIndex(lua_State* L) {
+  CustomLuaVariable* block = ToCustomLuaVariable(L, 1);
+  if (block == nullptr) return RaiseNotAnObject(L, "MetaOperatorIndex");
+  // A method fetched before from this usable object: a lookup in its environment table
+  // (no native code runs, so nothing needs a pin).
+  if (block->m_bOwnEnvironment && block->m_pObject != nullptr && !block->m_bAnchored &&
+      lua_type(L, 2) == LUA_TSTRING) {
+    lua_getfenv(L, 1);
+    lua_pushvalue(L, 2);
+    lua_rawget(L, -2);
+    if (lua_type(L, -1) == LUA_TFUNCTION) return 1;
+    lua_settop(L, 2);
+  }
+  return IndexObject(L, block);
 }
 
 int MetaOperatorNewIndex(lua_State* L) {

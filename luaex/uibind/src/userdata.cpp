@@ -52,7 +52,7 @@ void SetClassMetatable(CHost& host, lua_State* L, GenericClass* cls) {
 
 CustomLuaVariable* NewBlock(CHost& host, lua_State* L, GenericClass* cls) {
   void* memory = lua_newuserdata(L, sizeof(CustomLuaVariable));
-  auto* block = new (memory) CustomLuaVariable{nullptr, cls, 0, 0, 0, kCustomLuaVariableMagic, nullptr, 0};
+  auto* block = new (memory) CustomLuaVariable{nullptr, cls, 0, 0, 0, 0, kCustomLuaVariableMagic, nullptr, 0};
   SetClassMetatable(host, L, cls);
   return block;
 }
@@ -119,7 +119,9 @@ void AnchorTopTo(lua_State* L, int anchorIdx, AnchorKind kind) {
     lua_pop(L, 1);  // the source's table
   }
   lua_setfenv(L, target);
-  static_cast<CustomLuaVariable*>(lua_touserdata(L, target))->m_bAnchored = 1;
+  auto* block = static_cast<CustomLuaVariable*>(lua_touserdata(L, target));
+  block->m_bAnchored = 1;
+  block->m_bOwnEnvironment = 1;
 }
 
 const CustomLuaVariable* FindDestroyedDependency(lua_State* L, int idx, const CustomLuaVariable& block,

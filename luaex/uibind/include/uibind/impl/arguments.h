@@ -8,6 +8,7 @@
 
 #include <lua.hpp>
 
+#include "uibind/impl/argument_types.h"
 #include "uibind/impl/errors.h"
 #include "uibind/impl/param_traits.h"
 #include "uibind/impl/results.h"
@@ -18,6 +19,9 @@ namespace impl {
 template <typename... A>
 struct ArgumentList {
   static constexpr int kCount = static_cast<int>(sizeof...(A));
+  // Only class parameters can build a temporary (implicit construction).
+  static constexpr bool kMayBuildTemporaries =
+      (kIsClassLike<std::remove_cv_t<std::remove_pointer_t<std::remove_reference_t<A>>>> || ...);
 
   // Exactly kCount values from start; the product of the per-parameter scores.
   static unsigned Match(CHost& host, lua_State* L, int start, int count, bool implicit) {
@@ -28,6 +32,18 @@ struct ArgumentList {
                       score < CantBeConverted) &&
                      ...);
     (void)host, (void)L, (void)implicit, (void)pos;
+    return ok ? score : CantBeConverted;
+  }
+
+  // The same with the argument types read by the caller (implicit construction allowed).
+  static unsigned MatchTyped(CHost& host, lua_State* L, int start, int count, const ArgumentTypes& types) {
+    if (count != kCount) return CantBeConverted;
+    unsigned score = 1;
+    int pos = start;
+    const bool ok = ((score = CombineScores(score, ParamTraits<A>::MatchTyped(host, L, pos, types.At(pos))), ++pos,
+                      score < CantBeConverted) &&
+                     ...);
+    (void)host, (void)L, (void)types, (void)pos;
     return ok ? score : CantBeConverted;
   }
 
@@ -46,6 +62,12 @@ struct ArgumentList {
   static decltype(auto) Apply(CHost& host, lua_State* L, int start, const std::string& what, F&& f) {
     return ApplyImpl(host, L, start, what, f, std::index_sequence_for<A...>{});
   }
+  // The same with the argument types read by the caller.
+  template <typename F>
+  [[gnu::always_inline]] static decltype(auto) ApplyTyped(CHost& host, lua_State* L, int start, const ArgumentTypes& types,
+                                   const std::string& what, F&& f) {
+    return ApplyTypedImpl(host, L, start, types, what, f, std::index_sequence_for<A...>{});
+  }
 
  private:
   template <typename F, std::size_t... I>
@@ -55,6 +77,14 @@ struct ArgumentList {
     std::tuple<typename ParamTraits<A>::Holder...> holders{
         typename ParamTraits<A>::Holder(host, L, start + static_cast<int>(I))...};
     (void)L, (void)start;
+    return GuardedInvoke(host, what, [&]() -> decltype(auto) { return f(std::get<I>(holders).Get()...); });
+  }
+  template <typename F, std::size_t... I>
+  [[gnu::always_inline]] static decltype(auto) ApplyTypedImpl(CHost& host, lua_State* L, int start, const ArgumentTypes& types,
+                                       const std::string& what, F& f, std::index_sequence<I...>) {
+    std::tuple<typename ParamTraits<A>::Holder...> holders{typename ParamTraits<A>::Holder(
+        host, L, start + static_cast<int>(I), types.At(start + static_cast<int>(I)))...};
+    (void)L, (void)start, (void)types;
     return GuardedInvoke(host, what, [&]() -> decltype(auto) { return f(std::get<I>(holders).Get()...); });
   }
 };
@@ -68,6 +98,21 @@ int CallAndPush(CHost& host, lua_State* L, int start, int anchorIdx, const std::
     return 0;
   } else {
     ResultTraits<R>::Push(host, L, Args::Apply(host, L, start, what, f), anchorIdx);
+    return 1;
+  }
+}
+
+// The same with the argument types read by the caller.
+// Inlined: on the path of every bound call, where a call level costs as much as its work.
+template <typename R, typename Args, typename F>
+[[gnu::always_inline]] inline int CallAndPushTyped(CHost& host, lua_State* L, int start, const ArgumentTypes& types, int anchorIdx,
+                     const std::string& what, F&& f) {
+  if constexpr (std::is_void_v<R>) {
+    Args::ApplyTyped(host, L, start, types, what, f);
+    (void)anchorIdx;
+    return 0;
+  } else {
+    ResultTraits<R>::Push(host, L, Args::ApplyTyped(host, L, start, types, what, f), anchorIdx);
     return 1;
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The record of one declared class (GenericClass): names, identity, overloads,
 // constructors, members, values, operators and conversions to other classes.
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -24,6 +25,17 @@ struct MethodGroup {
   std::string m_Name;
   GenericClass* m_pClass = nullptr;
   std::vector<std::unique_ptr<GenericMethod>> m_Overloads;
+  // The overload when it is the only one and takes no self argument: such a call needs
+  // no scoring against others.
+  const GenericMethod* m_pOnly = nullptr;
+  // Every overload is scored by the Lua types of the arguments alone: the choice made for
+  // one list of types (ArgumentTypes::Key) holds for the next call with the same list.
+  // The last choice is remembered; a group belongs to one host, used by one thread.
+  bool m_bChosenByTypes = false;
+  mutable std::uint64_t m_ChosenKey = 0;  // 0: none
+  mutable const GenericMethod* m_pChosen = nullptr;
+
+  void Add(std::unique_ptr<GenericMethod> method);
 };
 
 // One step of a path to a reachable class: the adapter to apply and the class it leads to.
@@ -43,8 +55,10 @@ class GenericClass : public DeclaratedClass {
   GenericClass(std::string name, const char* typeKey, std::string nativeName, lua_CFunction destructor);
 
   // Method lookup through this class and its bases (depth first, adapter order);
-  // *object is up-cast to the class where the method was found.
-  MethodGroup* FindMethod(CHost& host, std::string_view name, void** object);
+  // *object is up-cast to the class where the method was found. *fixed is cleared when
+  // the lookup ran a declared conversion function (UpCast), whose answer may change
+  // with the object's state, so that the result holds for this call only.
+  MethodGroup* FindMethod(CHost& host, std::string_view name, void** object, bool* fixed = nullptr);
   // Pushes the member or class value named key, looking through the bases; false when none.
   bool PushMember(CHost& host, lua_State* L, std::string_view key, void* object, int udIdx, bool isConst);
   // Finds the member named key for assignment, looking through the bases.

@@ -14,11 +14,22 @@ namespace impl {
 constexpr int kMethodCandidateLimit = 49;
 constexpr int kFunctionCandidateLimit = 19;
 
-// A fetched method. Upvalues: the object's userdata (kept alive by the closure) and the
-// MethodGroup; for a method found in a base class also the object pointer viewed as
-// that base (LuaBaseMethodCallProxieFunction).
+// What the function of a fetched method carries in its first upvalue (a full userdata,
+// so that one read gives all of it); the second upvalue is the object's userdata, which
+// the function keeps alive. Userdata memory never moves, so m_pBlock stays valid as long
+// as the function exists.
+struct MethodBinding {
+  CustomLuaVariable* m_pBlock;
+  const MethodGroup* m_pGroup;
+  void* m_pObject;  // the object viewed as the class that declares the method
+};
+// A fetched method (see MethodBinding).
 int LuaMethodCallProxieFunction(lua_State* L);
-int LuaBaseMethodCallProxieFunction(lua_State* L);
+// Pushes the function of the method named by the string at nameIdx for the userdata at
+// udIdx, whose object the caller found usable; false when the class has no such method.
+// Unless the lookup ran a declared conversion function, the function is kept in the
+// userdata's environment table, and later fetches of the name hand out the same one.
+bool PushMethod(CHost& host, lua_State* L, int udIdx, CustomLuaVariable& block, int nameIdx);
 // Chooses the overload of group for the Lua arguments from 1 and calls it on object.
 // selfObject is the pointer held by the userdata (compared with argument 1 for
 // self-in-arguments overloads); selfIdx the userdata's index for result anchoring.

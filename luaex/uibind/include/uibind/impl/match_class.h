@@ -36,8 +36,13 @@ struct ClassParam {
     return name.c_str();
   }
   static unsigned Match(CHost& host, lua_State* L, int pos, bool implicit) {
+    return Scored(host, L, pos, lua_type(L, pos), implicit);
+  }
+  // Argument matching of a call always allows implicit construction.
+  static unsigned MatchTyped(CHost& host, lua_State* L, int pos, int type) { return Scored(host, L, pos, type, true); }
+  static unsigned Scored(CHost& host, lua_State* L, int pos, int type, bool implicit) {
     // Fast path: a usable userdata of exactly this class.
-    if (CustomLuaVariable* block = ToCustomLuaVariable(L, pos)) {
+    if (CustomLuaVariable* block = type == LUA_TUSERDATA ? ToCustomLuaVariable(L, pos) : nullptr) {
       if (!(kNeedNonConst && block->m_bConst) && block->m_pClass->IsType(TypeKey<T>()) && IsUsable(L, pos, *block)) {
         return 1;
       }
@@ -47,6 +52,7 @@ struct ClassParam {
   static std::string TypeName(CHost& host) { return ClassParamBase::TypeName(host, TypeKey<T>(), Form); }
 
   struct Holder {
+    Holder(CHost& host, lua_State* L, int pos, int) : Holder(host, L, pos) {}
     Holder(CHost& host, lua_State* L, int pos)
         : m_pObject(static_cast<T*>(
               ClassParamBase::Extract(host, L, pos, TypeKey<T>(), kNeedNonConst, NativeName(), &m_Pin))) {}

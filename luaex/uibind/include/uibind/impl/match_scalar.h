@@ -74,20 +74,23 @@ T NumberToInteger(CHost& host, lua_Number value, bool constRef) {
 // Integers and enumerations: a number scores 1, a boolean 2.
 template <typename T, bool ConstRef>
 struct IntegerParam {
-  static unsigned Match(CHost&, lua_State* L, int pos, bool) {
-    switch (lua_type(L, pos)) {
+  static unsigned MatchTyped(CHost&, lua_State*, int, int type) {
+    switch (type) {
       case LUA_TNUMBER: return 1;
       case LUA_TBOOLEAN: return 2;
       default: return CantBeConverted;
     }
   }
+  static unsigned Match(CHost& host, lua_State* L, int pos, bool) { return MatchTyped(host, L, pos, lua_type(L, pos)); }
   static std::string TypeName(CHost&) { return ScalarTypeName<T>(ConstRef); }
-  static T Extract(CHost& host, lua_State* L, int pos) {
-    if (lua_type(L, pos) == LUA_TBOOLEAN) return static_cast<T>(lua_toboolean(L, pos) ? 1 : 0);
+  static T Extract(CHost& host, lua_State* L, int pos, int type) {
+    if (type == LUA_TBOOLEAN) return static_cast<T>(lua_toboolean(L, pos) ? 1 : 0);
     return NumberToInteger<T>(host, lua_tonumber(L, pos), ConstRef);
   }
+  // type is the Lua type of the value at pos, when the caller knows it already.
   struct Holder {
-    Holder(CHost& host, lua_State* L, int pos) : m_Value(Extract(host, L, pos)) {}
+    Holder(CHost& host, lua_State* L, int pos) : Holder(host, L, pos, lua_type(L, pos)) {}
+    Holder(CHost& host, lua_State* L, int pos, int type) : m_Value(Extract(host, L, pos, type)) {}
     T Get() const { return m_Value; }
     T m_Value;
   };
@@ -96,12 +99,15 @@ struct IntegerParam {
 // Floating point: a number scores 1, a boolean 2.
 template <typename T, bool ConstRef>
 struct FloatParam {
+  static unsigned MatchTyped(CHost& h, lua_State* L, int pos, int type) {
+    return IntegerParam<int, false>::MatchTyped(h, L, pos, type);
+  }
   static unsigned Match(CHost& h, lua_State* L, int pos, bool i) { return IntegerParam<int, false>::Match(h, L, pos, i); }
   static std::string TypeName(CHost&) { return ScalarTypeName<T>(ConstRef); }
   struct Holder {
-    Holder(CHost&, lua_State* L, int pos)
-        : m_Value(lua_type(L, pos) == LUA_TBOOLEAN ? (lua_toboolean(L, pos) ? 1 : 0)
-                                                   : static_cast<T>(lua_tonumber(L, pos))) {}
+    Holder(CHost& host, lua_State* L, int pos) : Holder(host, L, pos, lua_type(L, pos)) {}
+    Holder(CHost&, lua_State* L, int pos, int type)
+        : m_Value(type == LUA_TBOOLEAN ? (lua_toboolean(L, pos) ? 1 : 0) : static_cast<T>(lua_tonumber(L, pos))) {}
     T Get() const { return m_Value; }
     T m_Value;
   };
@@ -110,17 +116,19 @@ struct FloatParam {
 // bool: a boolean scores 1, a number 2 (non-zero is true).
 template <bool ConstRef>
 struct BoolParam {
-  static unsigned Match(CHost&, lua_State* L, int pos, bool) {
-    switch (lua_type(L, pos)) {
+  static unsigned MatchTyped(CHost&, lua_State*, int, int type) {
+    switch (type) {
       case LUA_TBOOLEAN: return 1;
       case LUA_TNUMBER: return 2;
       default: return CantBeConverted;
     }
   }
+  static unsigned Match(CHost& host, lua_State* L, int pos, bool) { return MatchTyped(host, L, pos, lua_type(L, pos)); }
   static std::string TypeName(CHost&) { return ScalarTypeName<bool>(ConstRef); }
   struct Holder {
-    Holder(CHost&, lua_State* L, int pos)
-        : m_Value(lua_type(L, pos) == LUA_TBOOLEAN ? lua_toboolean(L, pos) != 0 : lua_tonumber(L, pos) != 0) {}
+    Holder(CHost& host, lua_State* L, int pos) : Holder(host, L, pos, lua_type(L, pos)) {}
+    Holder(CHost&, lua_State* L, int pos, int type)
+        : m_Value(type == LUA_TBOOLEAN ? lua_toboolean(L, pos) != 0 : lua_tonumber(L, pos) != 0) {}
     bool Get() const { return m_Value; }
     bool m_Value;
   };

@@ -11,8 +11,8 @@ namespace uibind {
 class CHost;
 namespace impl {
 
-inline unsigned MatchText(lua_State* L, int pos) {
-  switch (lua_type(L, pos)) {
+inline unsigned MatchText(int type) {
+  switch (type) {
     case LUA_TSTRING: return 1;
     case LUA_TNUMBER: return 2;
     default: return CantBeConverted;
@@ -20,11 +20,13 @@ inline unsigned MatchText(lua_State* L, int pos) {
 }
 
 struct CStringParam {
-  static unsigned Match(CHost&, lua_State* L, int pos, bool) { return MatchText(L, pos); }
+  static unsigned MatchTyped(CHost&, lua_State*, int, int type) { return MatchText(type); }
+  static unsigned Match(CHost&, lua_State* L, int pos, bool) { return MatchText(lua_type(L, pos)); }
   static std::string TypeName(CHost&) { return "const char*"; }
   struct Holder {
     // The text lives in the argument slot until the call returns.
     Holder(CHost&, lua_State* L, int pos) : m_Text(lua_tostring(L, pos)) {}
+    Holder(CHost& host, lua_State* L, int pos, int) : Holder(host, L, pos) {}
     const char* Get() const { return m_Text; }
     const char* m_Text;
   };
@@ -32,9 +34,11 @@ struct CStringParam {
 
 template <bool ConstRef>
 struct StdStringParam {
-  static unsigned Match(CHost&, lua_State* L, int pos, bool) { return MatchText(L, pos); }
+  static unsigned MatchTyped(CHost&, lua_State*, int, int type) { return MatchText(type); }
+  static unsigned Match(CHost&, lua_State* L, int pos, bool) { return MatchText(lua_type(L, pos)); }
   static std::string TypeName(CHost&) { return ConstRef ? "const std::string&" : "std::string"; }
   struct Holder {
+    Holder(CHost& host, lua_State* L, int pos, int) : Holder(host, L, pos) {}
     Holder(CHost&, lua_State* L, int pos) {
       size_t len = 0;
       const char* text = lua_tolstring(L, pos, &len);

@@ -10,6 +10,27 @@
 namespace uibind {
 namespace impl {
 
+// Calls the chosen overload of a method with the arguments from 1, under its policy hooks
+// and a scope for the temporaries its arguments build.
+int CallChosenMethod(CHost& host, lua_State* L, const GenericMethod& method, void* object, int selfIdx,
+                     const ArgumentTypes& types);
+
+// GenericMethod::CallIfMatches for an overload of type M with the arguments Args: the
+// types are read once, and a call without hooks whose arguments can build no temporary
+// skips both.
+template <typename Args, typename M>
+bool CallIfMatchesImpl(const M& method, CHost& host, lua_State* L, void* object, int top, int selfIdx, int* count) {
+  if (top != Args::kCount) return false;
+  const ArgumentTypes types(L, std::integral_constant<int, Args::kCount>());
+  if (Args::MatchTyped(host, L, 1, top, types) >= CantBeConverted) return false;
+  if (method.m_bPlain) {
+    *count = method.Invoke(host, L, object, 1, selfIdx, types);
+  } else {
+    *count = CallChosenMethod(host, L, method, object, selfIdx, types);
+  }
+  return true;
+}
+
 template <typename T, typename F>
 class MethodClass : public GenericMethod {
   using Traits = MemberFunctionTraits<F>;
@@ -17,18 +38,30 @@ class MethodClass : public GenericMethod {
 
  public:
   MethodClass(std::string name, F fn, PolicyPtr policy)
-      : GenericMethod(std::move(name), Traits::kConst, std::move(policy)), m_Fn(fn) {}
+      : GenericMethod(std::move(name), Traits::kConst, std::move(policy)), m_Fn(fn) {
+    m_bPlain = !m_Policy && !Traits::Args::kMayBuildTemporaries;
+    m_bScoredByTypes = !Traits::Args::kMayBuildTemporaries;
+  }
 
-  unsigned Match(CHost& host, lua_State* L, int start, int count, bool implicit) const override {
-    return Traits::Args::Match(host, L, start, count, implicit);
+  unsigned Match(CHost& host, lua_State* L, int start, int count, const ArgumentTypes& types) const override {
+    return Traits::Args::MatchTyped(host, L, start, count, types);
   }
   std::string Signature(CHost& host) const override {
     return m_Name + Traits::Args::Names(host) + (m_bConst ? " const" : "");
   }
-  int Call(CHost& host, lua_State* L, void* object, int start, int selfIdx) const override {
+  int Call(CHost& host, lua_State* L, void* object, int start, int selfIdx,
+           const ArgumentTypes& types) const override {
+    return Invoke(host, L, object, start, selfIdx, types);
+  }
+  bool CallIfMatches(CHost& host, lua_State* L, void* object, int top, int selfIdx, int* count) const override {
+    return CallIfMatchesImpl<typename Traits::Args>(*this, host, L, object, top, selfIdx, count);
+  }
+  // Call, written out in CallIfMatches too.
+  [[gnu::always_inline]] int Invoke(CHost& host, lua_State* L, void* object, int start, int selfIdx,
+                                    const ArgumentTypes& types) const {
     T* self = static_cast<T*>(object);
-    return CallAndPush<typename Traits::Result, typename Traits::Args>(
-        host, L, start, selfIdx, m_Name,
+    return CallAndPushTyped<typename Traits::Result, typename Traits::Args>(
+        host, L, start, types, selfIdx, m_Name,
         [self, this](auto&&... a) -> decltype(auto) { return (self->*m_Fn)(std::forward<decltype(a)>(a)...); });
   }
 
@@ -69,17 +102,29 @@ class GlobalMethodClass : public GenericMethod {
 
  public:
   GlobalMethodClass(std::string name, F fn, PolicyPtr policy)
-      : GenericMethod(std::move(name), kIsConstObject<Obj>, std::move(policy)), m_Fn(fn) {}
+      : GenericMethod(std::move(name), kIsConstObject<Obj>, std::move(policy)), m_Fn(fn) {
+    m_bPlain = !m_Policy && !Traits::Args::kMayBuildTemporaries;
+    m_bScoredByTypes = !Traits::Args::kMayBuildTemporaries;
+  }
 
-  unsigned Match(CHost& host, lua_State* L, int start, int count, bool implicit) const override {
-    return Traits::Args::Match(host, L, start, count, implicit);
+  unsigned Match(CHost& host, lua_State* L, int start, int count, const ArgumentTypes& types) const override {
+    return Traits::Args::MatchTyped(host, L, start, count, types);
   }
   std::string Signature(CHost& host) const override {
     return m_Name + Traits::Args::Names(host) + (m_bConst ? " const" : "");
   }
-  int Call(CHost& host, lua_State* L, void* object, int start, int selfIdx) const override {
-    return CallAndPush<typename Traits::Result, typename Traits::Args>(
-        host, L, start, selfIdx, m_Name, [object, this](auto&&... a) -> decltype(auto) {
+  int Call(CHost& host, lua_State* L, void* object, int start, int selfIdx,
+           const ArgumentTypes& types) const override {
+    return Invoke(host, L, object, start, selfIdx, types);
+  }
+  bool CallIfMatches(CHost& host, lua_State* L, void* object, int top, int selfIdx, int* count) const override {
+    return CallIfMatchesImpl<typename Traits::Args>(*this, host, L, object, top, selfIdx, count);
+  }
+  // Call, written out in CallIfMatches too.
+  [[gnu::always_inline]] int Invoke(CHost& host, lua_State* L, void* object, int start, int selfIdx,
+                                    const ArgumentTypes& types) const {
+    return CallAndPushTyped<typename Traits::Result, typename Traits::Args>(
+        host, L, start, types, selfIdx, m_Name, [object, this](auto&&... a) -> decltype(auto) {
           return m_Fn(ObjectAs<Obj, T>(object), std::forward<decltype(a)>(a)...);
         });
   }
@@ -115,17 +160,28 @@ class OperatorMethod<T, R (*)(A...)> : public GenericMethod {
 
  public:
   OperatorMethod(int code, F fn, PolicyPtr policy)
-      : GenericMethod(OperatorMetamethodName(code), OperatorIsConst<T, A...>(), std::move(policy)), m_Fn(fn) {}
+      : GenericMethod(OperatorMetamethodName(code), OperatorIsConst<T, A...>(), std::move(policy)), m_Fn(fn) {
+    m_bPlain = !m_Policy && !Args::kMayBuildTemporaries;
+    m_bScoredByTypes = !Args::kMayBuildTemporaries;
+  }
 
   // Both Lua operands are the parameters, in the declared order.
-  unsigned Match(CHost& host, lua_State* L, int start, int count, bool implicit) const override {
-    return Args::Match(host, L, start, count, implicit);
+  unsigned Match(CHost& host, lua_State* L, int start, int count, const ArgumentTypes& types) const override {
+    return Args::MatchTyped(host, L, start, count, types);
   }
   std::string Signature(CHost& host) const override {
     return m_Name + Args::Names(host) + (m_bConst ? " const" : "");
   }
-  int Call(CHost& host, lua_State* L, void*, int start, int selfIdx) const override {
-    return CallAndPush<R, Args>(host, L, start, selfIdx, m_Name,
+  int Call(CHost& host, lua_State* L, void* object, int start, int selfIdx, const ArgumentTypes& types) const override {
+    return Invoke(host, L, object, start, selfIdx, types);
+  }
+  bool CallIfMatches(CHost& host, lua_State* L, void* object, int top, int selfIdx, int* count) const override {
+    return CallIfMatchesImpl<Args>(*this, host, L, object, top, selfIdx, count);
+  }
+  // Call, written out in CallIfMatches too.
+  [[gnu::always_inline]] int Invoke(CHost& host, lua_State* L, void*, int start, int selfIdx,
+                                    const ArgumentTypes& types) const {
+    return CallAndPushTyped<R, Args>(host, L, start, types, selfIdx, m_Name,
                                 [this](auto&&... a) -> decltype(auto) { return m_Fn(std::forward<decltype(a)>(a)...); });
   }
 

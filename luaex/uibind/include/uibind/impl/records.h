@@ -5,6 +5,7 @@
 
 #include <lua.hpp>
 
+#include "uibind/impl/argument_types.h"
 #include "uibind/impl/types.h"
 #include "uibind/impl/userdata.h"
 #include "uibind/policy.h"
@@ -20,18 +21,30 @@ class GenericMethod {
       : m_Name(std::move(name)), m_bConst(isConst), m_Policy(std::move(policy)) {}
   virtual ~GenericMethod() = default;
 
-  // Score of the count values from start as this overload's parameters.
-  virtual unsigned Match(CHost& host, lua_State* L, int start, int count, bool implicit) const = 0;
+  // Score of the count values from start as this overload's parameters; types holds the
+  // Lua types of the call's arguments.
+  virtual unsigned Match(CHost& host, lua_State* L, int start, int count, const ArgumentTypes& types) const = 0;
   // The name, the parenthesised parameter types and " const" for a const method.
   virtual std::string Signature(CHost& host) const = 0;
   // Reads the arguments from start, calls, pushes the results and returns their count.
   // selfIdx is the stack index of the object's userdata (0 when there is none).
-  virtual int Call(CHost& host, lua_State* L, void* object, int start, int selfIdx) const = 0;
+  virtual int Call(CHost& host, lua_State* L, void* object, int start, int selfIdx,
+                   const ArgumentTypes& types) const = 0;
+  // The path of a method without other overloads: when the top values from 1 match,
+  // calls as Call does (policy hooks included), sets *count and returns true; otherwise
+  // returns false and changes nothing.
+  virtual bool CallIfMatches(CHost& host, lua_State* L, void* object, int top, int selfIdx, int* count) const = 0;
 
   std::string m_Name;
   bool m_bConst;
   bool m_bSelfInArguments = false;  // Lua argument 1 is the object itself
   PolicyPtr m_Policy;
+  // No policy hooks and no parameter that can build a temporary: Call needs neither the
+  // hooks nor a temporaries scope around it.
+  bool m_bPlain = false;
+  // No class parameter and no self argument: the score depends on the count and the Lua
+  // types of the arguments alone.
+  bool m_bScoredByTypes = false;
 };
 
 // One constructor of a class.

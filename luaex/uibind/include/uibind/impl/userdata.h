@@ -18,6 +18,7 @@ struct CustomLuaVariable {
   unsigned char m_bOwned;   // the object is deleted when the userdata is collected
   unsigned char m_bConst;   // only const methods apply and no member may be written
   unsigned char m_bAnchored;  // the environment table holds the userdata the object depends on
+  unsigned char m_bOwnEnvironment;  // the environment table is the layer's own (anchors, fetched methods)
   std::uint32_t m_Magic;    // tells the layer's userdata from other libraries' ones
   // Deletes an owned object. Kept in the block so that collection needs neither the
   // class record (the host may be gone) nor the metatable (Lua code can swap those).
@@ -130,6 +131,18 @@ class ObjectPin {
     }
   }
   CustomLuaVariable* m_pBlocks[3] = {nullptr, nullptr, nullptr};
+};
+
+// The pin of a usable userdata that depends on no other (the common case of UseObject).
+class BlockPin {
+ public:
+  explicit BlockPin(CustomLuaVariable& block) noexcept : m_Block(block) { ++m_Block.m_Pins; }
+  ~BlockPin() { --m_Block.m_Pins; }
+  BlockPin(const BlockPin&) = delete;
+  BlockPin& operator=(const BlockPin&) = delete;
+
+ private:
+  CustomLuaVariable& m_Block;
 };
 
 // UseObject for the cases other than an existing object without anchors.
