@@ -81,7 +81,11 @@ CWriteQueue::~CWriteQueue() { Stop(); }
 
 bool CWriteQueue::Start(Job periodic, std::chrono::milliseconds period) {
   std::shared_ptr<State> state = m_state;
-  state->loop.SetReportHook([state](const std::string& line) { state->logger.Write(LogLevel::Error, line); });
+  // The hook lives in the loop, which lives in the state: it holds the state weakly.
+  std::weak_ptr<State> weak = state;
+  state->loop.SetReportHook([weak](const std::string& line) {
+    if (std::shared_ptr<State> alive = weak.lock()) alive->logger.Write(LogLevel::Error, line);
+  });
   if (!state->loop.Start()) return false;
   {
     std::lock_guard<std::mutex> lock(state->mutex);
