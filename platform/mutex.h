@@ -44,6 +44,7 @@ class CAPABILITY("mutex") CMutex {
 
  private:
   friend class CMutexLock;
+  friend class CMutexPairLock;
   std::mutex m_mutex;
 };
 
@@ -59,6 +60,21 @@ class SCOPED_CAPABILITY CMutexLock {
  private:
   friend class CCondition;
   std::unique_lock<std::mutex> m_lock;
+};
+
+// Holds two mutexes at once, taken without deadlock whatever order others name them in.
+class SCOPED_CAPABILITY CMutexPairLock {
+ public:
+  CMutexPairLock(CMutex& first, CMutex& second) ACQUIRE(first, second)
+      : m_first(first.m_mutex, std::defer_lock), m_second(second.m_mutex, std::defer_lock) {
+    std::lock(m_first, m_second);
+  }
+  ~CMutexPairLock() RELEASE() = default;
+  CMutexPairLock(const CMutexPairLock&) = delete;
+  CMutexPairLock& operator=(const CMutexPairLock&) = delete;
+
+ private:
+  std::unique_lock<std::mutex> m_first, m_second;
 };
 
 // A condition variable used with CMutexLock. Callers wait in a loop on their own test, so

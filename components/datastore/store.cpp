@@ -118,13 +118,20 @@ CDataStore* CDataStore::Open(const DataStoreOptions& options) {
     CCallLog log(store->m_logger);
     std::string error;
     store->m_db = CSqliteDb::Open(options.databasePath, &error);
-    if (store->m_db && ConfigureConnection(*store->m_db, options, &error) &&
-        ApplyMigrations(*store->m_db, StoreMigrations(), &error) &&
-        (store->m_readDb = CSqliteDb::Open(options.databasePath, &error)) &&
-        ConfigureConnection(*store->m_readDb, options, &error)) {
+    bool connected = store->m_db && ConfigureConnection(*store->m_db, options, &error) &&
+                     ApplyMigrations(*store->m_db, StoreMigrations(), &error);
+    if (connected) {
+      // Nobody else knows the store yet; the lock is for the rule that guards the reader.
+      platform::CMutexLock lock(store->m_readMutex);
+      connected = (store->m_readDb = CSqliteDb::Open(options.databasePath, &error)) &&
+                  ConfigureConnection(*store->m_readDb, options, &error);
+      if (connected) {
+        store->m_readCtx.reset(new CStoreContext{*store->m_readDb, store->m_notifier, store->m_options});
+        store->m_checkCtx.reset(new CStoreContext{*store->m_readDb, store->m_notifier, store->m_options, true});
+      }
+    }
+    if (connected) {
       store->m_ctx.reset(new CStoreContext{*store->m_db, store->m_notifier, store->m_options});
-      store->m_readCtx.reset(new CStoreContext{*store->m_readDb, store->m_notifier, store->m_options});
-      store->m_checkCtx.reset(new CStoreContext{*store->m_readDb, store->m_notifier, store->m_options, true});
       // While the store is open, history is trimmed again on the writer thread, between writes.
       const std::chrono::seconds trimInterval(tunables::kHistoryTrimIntervalSeconds);
       if (!store->m_notifier.Start()) {
@@ -185,7 +192,7 @@ HRESULT CDataStore::SetData(const wchar_t* name, const wchar_t* text) {
       LogProblems(log, params);
       HRESULT hr;
       if (command->checkReads) {
-        std::lock_guard<std::mutex> lock(m_readMutex);
+        platform::CMutexLock lock(m_readMutex);
         hr = command->handler(*m_checkCtx, log, params);
       } else {
         hr = command->handler(*m_checkCtx, log, params);
@@ -283,7 +290,7 @@ HRESULT CDataStore::GetData(const wchar_t* name, wchar_t** text) {
     std::string value;
     int found;
     {
-      std::lock_guard<std::mutex> lock(m_readMutex);
+      platform::CMutexLock lock(m_readMutex);
       found = ReadSetting(*m_readCtx, setting, &value);
       if (found < 0) return DbFailure(*m_readCtx, log, "reading a setting");
     }
@@ -293,7 +300,7 @@ HRESULT CDataStore::GetData(const wchar_t* name, wchar_t** text) {
     wchar_t* copy = new wchar_t[wide.size() + 1];
     std::wmemcpy(copy, wide.c_str(), wide.size() + 1);
     try {
-      std::lock_guard<std::mutex> lock(m_textMutex);
+      platform::CMutexLock lock(m_textMutex);
       m_texts.insert(copy);
     } catch (...) {
       delete[] copy;
@@ -308,7 +315,7 @@ HRESULT CDataStore::FreeData(wchar_t* text) {
   if (!text) return S_OK;
   bool known = false;
   {
-    std::lock_guard<std::mutex> lock(m_textMutex);
+    platform::CMutexLock lock(m_textMutex);
     known = m_texts.erase(text) > 0;
   }
   if (!known) {
@@ -344,7 +351,7 @@ HRESULT CDataStore::QueryData(const wchar_t* name, const wchar_t* parameters, ID
     HRESULT hr;
     m_writer.Flush();  // read-your-writes, as in GetData
     {
-      std::lock_guard<std::mutex> lock(m_readMutex);
+      platform::CMutexLock lock(m_readMutex);
       hr = command->handler(*m_readCtx, log, params, &result);
     }
     if (result) *holder = CDataHolder::Create(std::move(*result));

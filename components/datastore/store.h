@@ -14,6 +14,7 @@
 #include "components/datastore/commands.h"
 #include "components/datastore/datastore.h"
 #include "components/datastore/writequeue.h"
+#include "platform/mutex.h"
 
 namespace datastore {
 
@@ -54,8 +55,8 @@ class CDataStore final : public IDataAccessor,
   const DataStoreOptions m_options;
   const CLogger m_logger;
   std::unique_ptr<CSqliteDb> m_db;  // the writer thread's alone once the store is open
-  std::mutex m_readMutex;           // guards m_readDb and every statement of it
-  std::unique_ptr<CSqliteDb> m_readDb;
+  platform::CMutex m_readMutex;  // also guards every statement of the read connection
+  std::unique_ptr<CSqliteDb> m_readDb GUARDED_BY(m_readMutex);
   CNotifier m_notifier;
   std::unique_ptr<CStoreContext> m_ctx;
   std::unique_ptr<CStoreContext> m_readCtx;
@@ -63,8 +64,8 @@ class CDataStore final : public IDataAccessor,
   std::unique_ptr<CStoreContext> m_checkCtx;
   CWriteQueue m_writer;
   // Texts handed out by GetData and not yet given back; the rest go with the store.
-  std::mutex m_textMutex;
-  std::unordered_set<wchar_t*> m_texts;
+  platform::CMutex m_textMutex;
+  std::unordered_set<wchar_t*> m_texts GUARDED_BY(m_textMutex);
 };
 
 }  // namespace datastore

@@ -62,7 +62,7 @@ bool CPageEngine::PostDelayed(std::chrono::milliseconds delay, std::function<voi
 }
 
 pid_t CPageEngine::ChromiumPid() const {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   return m_browser && m_browser->Alive() ? m_browser->Pid() : 0;
 }
 
@@ -90,7 +90,7 @@ void CPageEngine::Ask(const std::shared_ptr<CCdpConnection>& cdp, const std::str
 void CPageEngine::WithBrowser(BrowserReady ready) {
   std::shared_ptr<CBrowser> browser;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     if (m_shutdown) return ready(nullptr, "the page manager has been released");
     if (m_browser && m_browser->Alive()) browser = m_browser;
   }
@@ -126,7 +126,7 @@ void CPageEngine::StartBrowser() {
   std::shared_ptr<CBrowser> browser = CBrowser::Spawn(m_options, headed, std::move(handlers), &error);
   if (!browser) return BrowserStarted(nullptr, error);
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     if (!m_shutdown) m_startingBrowser = browser;
   }
   Ask(browser->Connection(), "Browser.getVersion", Json::object(), "", m_options.startTimeout,
@@ -135,7 +135,7 @@ void CPageEngine::StartBrowser() {
         if (!self) return browser->Shutdown();
         bool released;
         {
-          std::lock_guard<std::mutex> guard(self->m_mutex);
+          platform::CMutexLock guard(self->m_mutex);
           released = self->m_shutdown;
           if (self->m_startingBrowser == browser) self->m_startingBrowser.reset();
         }
@@ -146,7 +146,7 @@ void CPageEngine::StartBrowser() {
         if (!failure.empty()) return self->BrowserStarted(nullptr, browser->FailStart(failure));
         browser->Prepare(version);
         {
-          std::lock_guard<std::mutex> guard(self->m_mutex);
+          platform::CMutexLock guard(self->m_mutex);
           released = self->m_shutdown;
           if (!released) self->m_browser = browser;
         }
@@ -167,7 +167,7 @@ void CPageEngine::BrowserStarted(const std::shared_ptr<CBrowser>& browser, const
 HRESULT CPageEngine::HandOut(const std::shared_ptr<CPageCore>& pending, std::function<void(const PageReady&)> make,
                              IWebPage** page) {
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     if (m_shutdown) {
       LogError("NewPage failed: the page manager has been released");
       return E_FAIL;
@@ -186,7 +186,7 @@ HRESULT CPageEngine::HandOut(const std::shared_ptr<CPageCore>& pending, std::fun
       if (core) core->TakeOver(*pending, nullptr);
       else pending->SetupFailed(status, error);
       if (auto engine = weak.lock()) {
-        std::lock_guard<std::mutex> guard(engine->m_mutex);
+        platform::CMutexLock guard(engine->m_mutex);
         auto& list = engine->m_pending;
         list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& p) { return p.lock() == pending; }),
                    list.end());
@@ -271,7 +271,7 @@ HRESULT CPageEngine::NewLinkPage(IWebPage* parent, IWebPage** page) {
     return E_FAIL;
   }
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     m_popupOwners.erase(targetId);
   }
   std::shared_ptr<CBrowser> browser = opener->Browser();
@@ -311,7 +311,7 @@ void CPageEngine::AttachPage(const std::shared_ptr<CBrowser>& browser, const std
         const bool announce = !view;
         auto core = std::make_shared<CPageCore>(self, browser, targetId, sessionId, origin, hub, view);
         {
-          std::lock_guard<std::mutex> guard(self->m_mutex);
+          platform::CMutexLock guard(self->m_mutex);
           if (!self->m_shutdown) {
             // Registered before anything is sent, so that no event of the session is missed.
             self->m_sessions[sessionId] = core;
@@ -342,7 +342,7 @@ void CPageEngine::AttachPage(const std::shared_ptr<CBrowser>& browser, const std
 void CPageEngine::SetZoom(unsigned int percent) {
   std::vector<std::shared_ptr<CPageCore>> pages;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     m_zoom = percent;
     for (const auto& entry : m_sessions) pages.push_back(entry.second);
   }
@@ -352,13 +352,13 @@ void CPageEngine::SetZoom(unsigned int percent) {
 }
 
 unsigned int CPageEngine::Zoom() const {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   return m_zoom;
 }
 
 void CPageEngine::Forget(const CPageCore* page) {
   std::shared_ptr<CPageCore> sessionEntry, targetEntry;  // let go outside the lock
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   auto session = m_sessions.find(page->SessionId());
   if (session != m_sessions.end() && session->second.get() == page) {
     sessionEntry = std::move(session->second);
@@ -372,12 +372,12 @@ void CPageEngine::Forget(const CPageCore* page) {
 }
 
 void CPageEngine::OwnPopup(const std::string& targetId, const std::shared_ptr<CPageCore>& opener) {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   m_popupOwners[targetId] = opener;
 }
 
 std::shared_ptr<CPageCore> CPageEngine::PageOfTarget(const std::string& targetId) const {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   auto it = m_targets.find(targetId);
   return it == m_targets.end() ? nullptr : it->second;
 }
@@ -398,7 +398,7 @@ void CPageEngine::OnEvent(const std::shared_ptr<CBrowser>& browser, const Json& 
   }
   std::shared_ptr<CPageCore> page;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     auto it = m_sessions.find(sessionId);
     if (it != m_sessions.end()) page = it->second;
   }
@@ -422,7 +422,7 @@ void CPageEngine::OnTargetEvent(const std::shared_ptr<CBrowser>& browser, const 
   }
   std::shared_ptr<CPageCore> owner;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     auto it = m_popupOwners.find(targetId);
     if (it != m_popupOwners.end()) {
       owner = it->second.lock();
@@ -448,7 +448,7 @@ void CPageEngine::OnBrowserClosed(const std::shared_ptr<CBrowser>& browser) {
   std::vector<std::shared_ptr<CPageCore>> pages;
   bool current;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     current = m_browser == browser && !m_shutdown;
     for (auto it = m_targets.begin(); it != m_targets.end();) {
       if (it->second->Browser() == browser) {
@@ -476,7 +476,7 @@ void CPageEngine::Shutdown() {
   std::map<std::string, std::shared_ptr<CPageCore>> pages;
   std::vector<std::weak_ptr<CPageCore>> pending;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     if (m_shutdown) return;
     m_shutdown = true;
     browser = std::move(m_browser);

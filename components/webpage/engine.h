@@ -16,6 +16,7 @@
 #include "components/webpage/orders.h"
 #include "components/webpage/pagecore.h"
 #include "components/webpage/webpagemanager.h"
+#include "platform/mutex.h"
 
 namespace webpage {
 
@@ -91,15 +92,15 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   const WebPageOptions m_options;
   const std::vector<std::string> m_trustedOrigins;
   const std::shared_ptr<CEngineLoop> m_loop;
-  mutable std::mutex m_mutex;  // guards what follows, up to the blank line
-  std::shared_ptr<CBrowser> m_browser;
-  std::shared_ptr<CBrowser> m_startingBrowser;  // started, not yet answering
-  std::vector<std::weak_ptr<CPageCore>> m_pending;  // pages handed out, not yet made
-  std::map<std::string, std::shared_ptr<CPageCore>> m_sessions;
-  std::map<std::string, std::shared_ptr<CPageCore>> m_targets;
-  std::map<std::string, std::weak_ptr<CPageCore>> m_popupOwners;
-  bool m_shutdown = false;
-  unsigned int m_zoom = 100;
+  mutable platform::CMutex m_mutex;
+  std::shared_ptr<CBrowser> m_browser GUARDED_BY(m_mutex);
+  std::shared_ptr<CBrowser> m_startingBrowser GUARDED_BY(m_mutex);  // started, not yet answering
+  std::vector<std::weak_ptr<CPageCore>> m_pending GUARDED_BY(m_mutex);  // pages handed out, not yet made
+  std::map<std::string, std::shared_ptr<CPageCore>> m_sessions GUARDED_BY(m_mutex);
+  std::map<std::string, std::shared_ptr<CPageCore>> m_targets GUARDED_BY(m_mutex);
+  std::map<std::string, std::weak_ptr<CPageCore>> m_popupOwners GUARDED_BY(m_mutex);
+  bool m_shutdown GUARDED_BY(m_mutex) = false;
+  unsigned int m_zoom GUARDED_BY(m_mutex) = 100;
 
   // Engine thread only: who waits for the Chromium being started.
   std::vector<BrowserReady> m_browserWaiters;

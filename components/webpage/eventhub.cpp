@@ -55,7 +55,7 @@ void CEventHub::Deliver(const Sinks& sinks, const std::wstring& key, const std::
 }
 
 uintptr_t CEventHub::Subscribe(const std::wstring& key, std::shared_ptr<INotifOrderStub> sink) {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   uintptr_t cookie = m_nextCookie++;
   auto kept = m_kept.find(key);
   if (kept != m_kept.end()) PostDelivery(Sinks{sink}, key, kept->second);
@@ -66,7 +66,7 @@ uintptr_t CEventHub::Subscribe(const std::wstring& key, std::shared_ptr<INotifOr
 void CEventHub::Emit(const std::wstring& key, const std::wstring& value) {
   Sinks sinks;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     if (IsKept(key)) m_kept[key] = value;
     auto it = m_sinks.find(key);
     if (it == m_sinks.end() || it->second.empty()) return;
@@ -98,12 +98,12 @@ void CEventHub::PostDelivery(Sinks sinks, const std::wstring& key, const std::ws
 }
 
 void CEventHub::Forget(const std::wstring& key) {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   m_kept.erase(key);
 }
 
 bool CEventHub::Kept(const std::wstring& key, std::wstring* value) const {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   auto it = m_kept.find(key);
   if (it == m_kept.end()) return false;
   *value = it->second;
@@ -113,7 +113,7 @@ bool CEventHub::Kept(const std::wstring& key, std::wstring* value) const {
 void CEventHub::ReleaseSinks() {
   std::map<std::wstring, Sinks> released;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     m_released = true;
     released.swap(m_sinks);
   }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "uicontrol/interfaces/notifystub.h"
+#include "platform/mutex.h"
 
 namespace webpage {
 
@@ -47,18 +48,18 @@ class CEventHub {
  private:
   using Sinks = std::vector<std::shared_ptr<INotifOrderStub>>;
   static void Deliver(const Sinks& sinks, const std::wstring& key, const std::wstring& value);
-  // Queues a delivery; m_mutex is held.
-  void PostDelivery(Sinks sinks, const std::wstring& key, const std::wstring& value);
+  // Queues a delivery.
+  void PostDelivery(Sinks sinks, const std::wstring& key, const std::wstring& value) REQUIRES(m_mutex);
 
   Poster m_post;
   ThreadCheck m_onEngineThread;
   // Deliveries posted and not yet finished; shared with them, as they may outlive the hub.
   std::shared_ptr<std::atomic<int>> m_waiting = std::make_shared<std::atomic<int>>(0);
-  mutable std::mutex m_mutex;
-  std::map<std::wstring, Sinks> m_sinks;
-  std::map<std::wstring, std::wstring> m_kept;
-  bool m_released = false;
-  uintptr_t m_nextCookie = 1;
+  mutable platform::CMutex m_mutex;
+  std::map<std::wstring, Sinks> m_sinks GUARDED_BY(m_mutex);
+  std::map<std::wstring, std::wstring> m_kept GUARDED_BY(m_mutex);
+  bool m_released GUARDED_BY(m_mutex) = false;
+  uintptr_t m_nextCookie GUARDED_BY(m_mutex) = 1;
 };
 
 }  // namespace webpage

@@ -122,14 +122,17 @@ CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrows
 }
 
 CPageCore::~CPageCore() {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   for (wchar_t* text : m_given) delete[] text;
 }
 
 std::shared_ptr<CPageCore> CPageCore::Pending(std::shared_ptr<CPageEngine> engine) {
   auto page = std::make_shared<CPageCore>(std::move(engine), nullptr, "", "", Origin::Fresh);
   page->m_state = State::Starting;
-  page->m_replacing = true;
+  {
+    platform::CMutexLock guard(page->m_mutex);
+    page->m_replacing = true;
+  }
   return page;
 }
 
@@ -284,7 +287,7 @@ void CPageCore::OnCrashed(const std::string& status) {
   m_nav.active = false;
   LogError(Describe() + " crashed (" + status + ") at " + Utf8(m_url));
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     m_crashes.push_back(std::chrono::steady_clock::now());
   }
   // The sinks stay: a page whose renderer crashed comes back on REFRESH or NAVIGATE, in
@@ -315,7 +318,7 @@ void CPageCore::Close(bool keepForRecovery) {
 void CPageCore::ClosePendingPopups() {
   std::deque<PendingPopup> popups;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     popups.swap(m_popups);
   }
   for (const PendingPopup& popup : popups) BrowserCommand("Target.closeTarget", Json{{"targetId", popup.targetId}});
@@ -326,7 +329,7 @@ void CPageCore::ClosePendingPopups() {
 void CPageCore::OnPopupCreated(const std::string& targetId, const std::wstring& url) {
   std::wstring shown = url.empty() ? m_lastWindowOpenUrl : url;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     m_popups.push_back(PendingPopup{targetId, shown});
   }
   if (CurrentState() != State::Open) {
@@ -337,14 +340,14 @@ void CPageCore::OnPopupCreated(const std::string& targetId, const std::wstring& 
 }
 
 void CPageCore::OnPopupUrl(const std::string& targetId, const std::wstring& url) {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   for (PendingPopup& popup : m_popups) {
     if (popup.targetId == targetId && !url.empty()) popup.url = url;
   }
 }
 
 void CPageCore::OnPopupGone(const std::string& targetId) {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   for (auto it = m_popups.begin(); it != m_popups.end(); ++it) {
     if (it->targetId == targetId) {
       m_popups.erase(it);
@@ -354,7 +357,7 @@ void CPageCore::OnPopupGone(const std::string& targetId) {
 }
 
 bool CPageCore::TakePendingPopup(std::string* targetId) {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   if (m_popups.empty()) return false;
   *targetId = m_popups.front().targetId;
   m_popups.pop_front();
@@ -555,7 +558,7 @@ void CPageCore::RefreshHistory() {
     StoreHistory(result);
     int back, fore;
     {
-      std::lock_guard<std::mutex> guard(m_mutex);
+      platform::CMutexLock guard(m_mutex);
       back = m_history.current > 0;
       fore = m_history.current >= 0 && m_history.current + 1 < static_cast<int>(m_history.entries.size());
     }
@@ -590,7 +593,7 @@ NavigationHistory CPageCore::ReadHistory(const Json& result) const {
 
 void CPageCore::StoreHistory(const Json& result) {
   NavigationHistory history = ReadHistory(result);
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   m_history = std::move(history);
 }
 
@@ -795,7 +798,7 @@ HRESULT CPageCore::SendOrder(const wchar_t* text) {
 }
 
 bool CPageCore::Defer(const Order& order) {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   if (m_successor || !m_replacing || CurrentState() == State::Closed) return false;
   m_deferred.push_back(order);
   return true;
@@ -843,7 +846,7 @@ HRESULT CPageCore::ReviveFor(const Order& order) {
   }
   {
     // One new page at a time: orders that come while it is made wait for it.
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     if (m_replacing && !m_successor) {
       m_deferred.push_back(order);
       return S_OK;
@@ -853,7 +856,7 @@ HRESULT CPageCore::ReviveFor(const Order& order) {
   std::shared_ptr<CPageCore> self = shared_from_this();
   if (!m_engine->Post([self, order] { self->m_engine->Revive(self, order); })) {
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page manager has been released");
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     m_replacing = false;
     return E_FAIL;
   }
@@ -862,13 +865,13 @@ HRESULT CPageCore::ReviveFor(const Order& order) {
 
 int CPageCore::RecentCrashes() {
   const auto now = std::chrono::steady_clock::now();
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   while (!m_crashes.empty() && now - m_crashes.front() > m_engine->Options().crashWindow) m_crashes.pop_front();
   return static_cast<int>(m_crashes.size());
 }
 
 std::shared_ptr<CPageCore> CPageCore::Successor() const {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   return m_successor;
 }
 
@@ -878,7 +881,7 @@ void CPageCore::TakeOver(CPageCore& dead, const Order* order) {
   uint32_t fontSize;
   bool closed;
   {
-    std::scoped_lock guard(m_mutex, dead.m_mutex);
+    platform::CMutexPairLock guard(m_mutex, dead.m_mutex);
     closed = dead.CurrentState() == State::Closed;
     deferred.swap(dead.m_deferred);
     dead.m_replacing = false;
@@ -909,7 +912,7 @@ void CPageCore::TakeOver(CPageCore& dead, const Order* order) {
 void CPageCore::NotRevived(const Order& order, const std::string& error) {
   std::deque<Order> orders;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     orders.swap(m_deferred);
     m_replacing = false;
   }
@@ -922,7 +925,7 @@ void CPageCore::SetupFailed(const std::string& status, const std::string& error)
   std::deque<Order> orders;
   bool closed;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     orders.swap(m_deferred);
     m_replacing = false;
     State starting = State::Starting;
@@ -978,7 +981,7 @@ HRESULT CPageCore::SetData(const wchar_t* name, const wchar_t* value) {
   std::shared_ptr<CPageCore> next;
   {
     // Under the lock: a page that takes over from this one reads the size under it.
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     next = m_successor;
     if (!next) m_fontSize = size;
   }
@@ -1011,7 +1014,7 @@ HRESULT CPageCore::GetData(const wchar_t* name, wchar_t** value) {
         StoreHistory(Field(reply, "result"));
       }
     }
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     text = key == L"TRAVELLOG_BACK" ? BuildBackTravelLog(m_history) : BuildForeTravelLog(m_history);
   } else {
     LogWarning(Describe() + ": GetData of unknown name \"" + Utf8(key) + "\"");
@@ -1019,7 +1022,7 @@ HRESULT CPageCore::GetData(const wchar_t* name, wchar_t** value) {
   }
   auto* copy = new wchar_t[text.size() + 1];
   std::wmemcpy(copy, text.c_str(), text.size() + 1);
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   m_given.insert(copy);
   *value = copy;
   return S_OK;
@@ -1028,7 +1031,7 @@ HRESULT CPageCore::GetData(const wchar_t* name, wchar_t** value) {
 HRESULT CPageCore::FreeData(wchar_t* value) {
   if (!value) return S_OK;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     if (m_given.erase(value) == 0) {
       // Given out by the page that came back in a new Chromium, maybe.
       if (m_successor) return m_successor->FreeData(value);

@@ -22,6 +22,7 @@
 #include "components/webpage/ratelimit.h"
 #include "components/webpage/travellog.h"
 #include "uicontrol/interfaces/webpage.h"
+#include "platform/mutex.h"
 
 namespace webpage {
 
@@ -223,16 +224,16 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   // keeps it: see Loaded).
   const bool m_hideFirstEntry;
 
-  mutable std::mutex m_mutex;  // guards the fields up to the blank line
-  NavigationHistory m_history;
-  std::deque<PendingPopup> m_popups;
-  std::set<wchar_t*> m_given;  // texts handed out by GetData
-  std::shared_ptr<CPageCore> m_successor;
+  mutable platform::CMutex m_mutex;
+  NavigationHistory m_history GUARDED_BY(m_mutex);
+  std::deque<PendingPopup> m_popups GUARDED_BY(m_mutex);
+  std::set<wchar_t*> m_given GUARDED_BY(m_mutex);  // texts handed out by GetData
+  std::shared_ptr<CPageCore> m_successor GUARDED_BY(m_mutex);
   // A successor is being made (the page is starting, or its Chromium is started anew):
   // orders wait in m_deferred, in order.
-  bool m_replacing = false;
-  std::deque<Order> m_deferred;
-  std::deque<std::chrono::steady_clock::time_point> m_crashes;  // within the last minute
+  bool m_replacing GUARDED_BY(m_mutex) = false;
+  std::deque<Order> m_deferred GUARDED_BY(m_mutex);
+  std::deque<std::chrono::steady_clock::time_point> m_crashes GUARDED_BY(m_mutex);  // within the last minute
 
   // Engine thread only.
   Navigation m_nav;
