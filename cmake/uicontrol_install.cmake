@@ -84,12 +84,14 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/uicontrol/guardedstring.h
   ${PROJECT_SOURCE_DIR}/uicontrol/tabtask.h
   ${PROJECT_SOURCE_DIR}/uicontrol/tabtaskqueue.h
+  ${PROJECT_SOURCE_DIR}/uicontrol/tunables.h
   ${PROJECT_BINARY_DIR}/include/uicontrol/version.h
   DESTINATION ${UICONTROL_INCLUDE_ROOT}/uicontrol COMPONENT dev)
 install(FILES
   ${PROJECT_SOURCE_DIR}/platform/export.h
   ${PROJECT_SOURCE_DIR}/platform/windef.h
   ${PROJECT_SOURCE_DIR}/platform/lock.h
+  ${PROJECT_SOURCE_DIR}/platform/mutex.h
   ${PROJECT_SOURCE_DIR}/platform/event.h
   ${PROJECT_SOURCE_DIR}/platform/thread.h
   DESTINATION ${UICONTROL_INCLUDE_ROOT}/platform COMPONENT dev)
