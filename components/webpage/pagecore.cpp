@@ -228,20 +228,24 @@ void CPageCore::Start(bool announce, std::function<void(const std::string& error
   }
 }
 
-void CPageCore::ProbeAdoptedDocument() {
+void CPageCore::ProbeAdoptedDocument(int attemptsLeft) {
   // Learnt now, so that a zoom later applies without waiting for it.
   if (m_viewWidth <= 0 && !m_browser->Headed()) QueryViewSize(false);
   // The address as Chromium shows it (a source window's document reports the page's
   // own address), then the document's state and title.
-  BrowserCommand("Target.getTargetInfo", Json{{"targetId", m_targetId}}, [this](const std::string& error, const Json& info) {
-    if (!error.empty() || CurrentState() != State::Open) return;
+  BrowserCommand("Target.getTargetInfo", Json{{"targetId", m_targetId}}, [this, attemptsLeft](const std::string& error, const Json& info) {
+    if (!error.empty() || CurrentState() != State::Open || !m_url.empty()) return;  // its own events came
     std::wstring url = Wide(Text(Field(info, "targetInfo"), "url"));
-    if (url.empty() || url == L"about:blank" || !m_url.empty()) return;  // its own navigation is still to come
+    if (url.empty() || url == L"about:blank") {
+      // Its own navigation may still come, or may have passed unheard: look again.
+      RecheckAdopted(attemptsLeft, true);
+      return;
+    }
     const char* expression =
         "[document.readyState, document.title,"
         " (document.querySelector('link[rel~=\"icon\" i]') || {}).href || '']";
     Command("Runtime.evaluate", Json{{"expression", expression}, {"returnByValue", true}},
-            [this, url](const std::string& failure, const Json& result) {
+            [this, url, attemptsLeft](const std::string& failure, const Json& result) {
               if (!failure.empty() || CurrentState() != State::Open || !m_url.empty()) return;
               const Json& value = Field(Field(result, "result"), "value");
               if (!value.is_array() || value.size() != 3) return;
@@ -253,8 +257,35 @@ void CPageCore::ProbeAdoptedDocument() {
               m_title = Wide(value[1].get<std::string>());
               EmitTitle();
               EmitIcon(Wide(value[2].get<std::string>()));
-              if (value[0].get<std::string>() == "complete") Loaded();
+              if (value[0].get<std::string>() == "complete") {
+                Loaded();
+              } else {
+                // Its load event may come before the page heard of the document, and
+                // is then lost: the document's state is asked again.
+                RecheckAdopted(attemptsLeft, false);
+              }
             });
+  });
+}
+
+void CPageCore::RecheckAdopted(int attemptsLeft, bool probe) {
+  if (attemptsLeft <= 0) return;
+  std::weak_ptr<CPageCore> weak = shared_from_this();
+  m_engine->PostDelayed(kAdoptedRecheckInterval, [weak, attemptsLeft, probe] {
+    std::shared_ptr<CPageCore> self = weak.lock();
+    if (!self || self->CurrentState() != State::Open || self->m_doc.completeSent) return;
+    if (probe) return self->ProbeAdoptedDocument(attemptsLeft - 1);
+    self->Command("Runtime.evaluate", Json{{"expression", "document.readyState"}, {"returnByValue", true}},
+                  [weak, attemptsLeft](const std::string& failure, const Json& result) {
+                    std::shared_ptr<CPageCore> page = weak.lock();
+                    if (!page || !failure.empty() || page->CurrentState() != State::Open || page->m_doc.completeSent)
+                      return;
+                    if (Text(Field(result, "result"), "value") == "complete") {
+                      page->Loaded();
+                    } else {
+                      page->RecheckAdopted(attemptsLeft - 1, false);
+                    }
+                  });
   });
 }
 

@@ -5,6 +5,7 @@
 // come from any thread and only queue work or touch the few guarded fields.
 #include <atomic>
 #include <cstdint>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
@@ -175,7 +176,13 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void FlushIcon(uint64_t ticket);
   void FlushStatus(uint64_t ticket);
   void OnDialog(const Json& params);
-  void ProbeAdoptedDocument();
+  // What an adopted window already shows, reported as its events would have; looked at
+  // again a bounded number of times while its document or its load may have passed
+  // before the page was listening (DevTools reports no past events).
+  void ProbeAdoptedDocument(int attemptsLeft = kAdoptedRechecks);
+  void RecheckAdopted(int attemptsLeft, bool probe);
+  static constexpr int kAdoptedRechecks = 40;
+  static constexpr std::chrono::milliseconds kAdoptedRecheckInterval{250};
 
   // Orders.
   // Whether the order brings a crashed page back.
