@@ -234,8 +234,11 @@ void CPageCore::ProbeAdoptedDocument(int attemptsLeft) {
   // The address as Chromium shows it (a source window's document reports the page's
   // own address), then the document's state and title.
   BrowserCommand("Target.getTargetInfo", Json{{"targetId", m_targetId}}, [this, attemptsLeft](const std::string& error, const Json& info) {
-    if (!error.empty() || CurrentState() != State::Open || !m_url.empty()) return;  // its own events came
+    if (!error.empty() || CurrentState() != State::Open) return;
     std::wstring url = Wide(Text(Field(info, "targetInfo"), "url"));
+    // A source window's own events name the page it shows; its address is the source's.
+    if (url.rfind(L"view-source:", 0) == 0) m_showsSource = true;
+    if (!m_url.empty() && (!m_showsSource || m_url == url)) return;  // its own events came
     if (url.empty() || url == L"about:blank") {
       // Its own navigation may still come, or may have passed unheard: look again.
       RecheckAdopted(attemptsLeft, true);
@@ -246,7 +249,8 @@ void CPageCore::ProbeAdoptedDocument(int attemptsLeft) {
         " (document.querySelector('link[rel~=\"icon\" i]') || {}).href || '']";
     Command("Runtime.evaluate", Json{{"expression", expression}, {"returnByValue", true}},
             [this, url, attemptsLeft](const std::string& failure, const Json& result) {
-              if (!failure.empty() || CurrentState() != State::Open || !m_url.empty()) return;
+              if (!failure.empty() || CurrentState() != State::Open || m_url == url) return;
+              if (!m_url.empty() && !m_showsSource) return;  // its own events came meanwhile
               const Json& value = Field(Field(result, "result"), "value");
               if (!value.is_array() || value.size() != 3) return;
               for (const Json& item : value) {
@@ -490,7 +494,9 @@ void CPageCore::BeginNavigation(const std::wstring& url) {
   });
 }
 
-void CPageCore::Committed(const std::wstring& url) {
+void CPageCore::Committed(const std::wstring& committed) {
+  const std::wstring url =
+      m_showsSource && committed.rfind(L"view-source:", 0) != 0 ? L"view-source:" + committed : committed;
   UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
   if (!m_nav.active) BeginNavigation(url);
   m_nav.url = url;

@@ -250,6 +250,9 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   // The address last asked for, until a document commits: a tab closed while its first
   // page (or a restored one) still loads is kept for recovery under it.
   std::wstring m_requestedURL;
+  // The window shows a page's source (learnt from Chromium's target address): its
+  // documents are reported under "view-source:" addresses.
+  bool m_showsSource = false;
   std::wstring m_title;
   // What the host was last told; cleared when it forgets them (BEFORENAVIGATE).
   std::wstring m_lastTitleSent, m_lastTitleUrl, m_lastIconSent;

@@ -182,6 +182,8 @@ TEST_F(ProcessTest, WriterKeptOutTooLongReportsBusy) {
   Open(options);
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
+  // The store's writer may be trimming history right after opening: wait for it.
+  sqlite3_busy_timeout(other, 10000);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
   EXPECT_EQ(Set(L"add_his", L"url=http://busy/\n"), S_OK);  // queued
   EXPECT_EQ(Get(L"page.size"), L"100");  // waits for the write, which gives up; WAL reads go on
@@ -201,6 +203,8 @@ TEST_F(ProcessTest, CallersDoNotWaitForAWriterKeptOut) {
   Subscribe(sink, {L"add_favor"});
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
+  // The store's writer may be trimming history right after opening: wait for it.
+  sqlite3_busy_timeout(other, 10000);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
   EXPECT_EQ(Query(L"get.recover.index.section.count"), L"0");  // nothing queued: no wait
   // The lock is held until the ROLLBACK below, so each call that returns did not wait.

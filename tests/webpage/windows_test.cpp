@@ -130,8 +130,12 @@ TEST_F(WebpageChromiumTest, ViewSourceOpensAWindowForTheHostToAdopt) {
   PagePtr source;
   ASSERT_EQ(S_OK, Manager()->NewLinkPage(nullptr, page.get(), &source));
   m_pages.push_back(source);
+  CLogCapture log;
   auto sourceSink = SubscribeAll(source.get());
-  EXPECT_GE(sourceSink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=view-source:" + W(url) + L"\n"), 0);
+  const int found = sourceSink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=view-source:" + W(url) + L"\n");
+  std::string seen;
+  for (const RecordedEvent& event : sourceSink->Events()) seen += platform::WideToUtf8(event.key + L" " + event.value) + "|";
+  EXPECT_GE(found, 0) << seen << testing::PrintToString(log.Entries());
 }
 
 }  // namespace
