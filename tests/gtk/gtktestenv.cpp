@@ -1,0 +1,165 @@
+#include "gtk/gtktestenv.h"
+
+#include <fcntl.h>
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/gtk/gtkthread.h"
+
+namespace gtktest {
+namespace {
+
+// A private X server for this test program, unless DISPLAY names one already.
+class PrivateDisplay {
+ public:
+  bool Start() {
+    if (const char* d = std::getenv("DISPLAY"); d && *d) return true;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    m_pid = fork();
+    if (m_pid == 0) {
+      dup2(fds[1], 3);  // -displayfd writes the display number there
+      execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+             "-noreset", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty()) {
+      std::fprintf(stderr, "gtktest: Xvfb did not start (is the xvfb package installed?)\n");
+      return false;
+    }
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    return true;
+  }
+  void Stop() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+  }
+
+ private:
+  pid_t m_pid = -1;
+};
+
+struct Shared {
+  PrivateDisplay display;
+  std::thread gtkThread;
+  GMainLoop* loop = nullptr;
+};
+Shared& Env() {
+  static Shared shared;
+  return shared;
+}
+
+class GtkEnvironment : public testing::Environment {
+ public:
+  void SetUp() override {
+    setenv("GDK_BACKEND", "x11", 1);
+    ASSERT_TRUE(Env().display.Start());
+    std::mutex m;
+    std::condition_variable cv;
+    bool ready = false, ok = false;
+    Env().gtkThread = std::thread([&] {
+      g_main_context_acquire(g_main_context_default());
+      bool inited = gtk_init_check(nullptr, nullptr);
+      GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+      {
+        std::lock_guard<std::mutex> g(m);
+        Env().loop = loop;
+        ok = inited;
+        ready = true;
+      }
+      cv.notify_all();
+      if (inited) g_main_loop_run(loop);
+      g_main_context_release(g_main_context_default());
+    });
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait(lock, [&] { return ready; });
+    ASSERT_TRUE(ok) << "GTK could not open the display";
+  }
+  void TearDown() override {
+    if (Env().gtkThread.joinable()) {
+      GMainLoop* loop = Env().loop;
+      platform::gtk::PostToGtkThread([loop] { g_main_loop_quit(loop); });
+      Env().gtkThread.join();
+      g_main_loop_unref(loop);
+    }
+    Env().display.Stop();
+  }
+};
+
+}  // namespace
+
+bool RunOnGtk(std::function<void()> fn, std::chrono::milliseconds deadline) {
+  auto state = std::make_shared<std::pair<std::mutex, std::condition_variable>>();
+  auto done = std::make_shared<bool>(false);
+  platform::gtk::PostToGtkThread([fn = std::move(fn), state, done] {
+    fn();
+    std::lock_guard<std::mutex> g(state->first);
+    *done = true;
+    state->second.notify_all();
+  });
+  std::unique_lock<std::mutex> lock(state->first);
+  return state->second.wait_for(lock, deadline, [&] { return *done; });
+}
+
+bool WaitOnGtk(std::function<bool()> condition, std::chrono::milliseconds deadline) {
+  struct Wait {
+    std::function<bool()> condition;
+    std::mutex m;
+    std::condition_variable cv;
+    bool met = false;
+    bool abandoned = false;
+  };
+  auto wait = std::make_shared<Wait>();
+  wait->condition = std::move(condition);
+  // Checked once the work queued before it has run, then on a short timer.
+  platform::gtk::PostToGtkThread([wait] {
+    auto check = [](gpointer data) -> gboolean {
+      auto* w = static_cast<std::shared_ptr<Wait>*>(data);
+      std::unique_lock<std::mutex> lock((*w)->m);
+      if ((*w)->abandoned) return G_SOURCE_REMOVE;
+      lock.unlock();
+      if (!(*w)->condition()) return G_SOURCE_CONTINUE;
+      lock.lock();
+      (*w)->met = true;
+      (*w)->cv.notify_all();
+      return G_SOURCE_REMOVE;
+    };
+    auto* data = new std::shared_ptr<Wait>(wait);
+    if (check(data) == G_SOURCE_REMOVE) {
+      delete data;
+      return;
+    }
+    g_timeout_add_full(G_PRIORITY_DEFAULT, 5, check, data,
+                       [](gpointer p) { delete static_cast<std::shared_ptr<Wait>*>(p); });
+  });
+  std::unique_lock<std::mutex> lock(wait->m);
+  bool met = wait->cv.wait_for(lock, deadline, [&] { return wait->met; });
+  wait->abandoned = !met;
+  return met;
+}
+
+}  // namespace gtktest
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  testing::AddGlobalTestEnvironment(new gtktest::GtkEnvironment);
+  return RUN_ALL_TESTS();
+}
