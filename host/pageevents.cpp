@@ -9,7 +9,7 @@ using qxdk::UTIL::com_ptr;
 namespace {
 
 // Hands a page's event to the interface as an event of its tab.
-class CForwardSink : public INotifOrderStub {
+class CForwardSink final : public INotifOrderStub {
  public:
   explicit CForwardSink(unsigned int uID) : m_uID(uID) {}
   HRESULT QueryInterface(const GUID& riid, void** ppv) override {

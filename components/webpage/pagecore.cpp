@@ -24,7 +24,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr std::chrono::milliseconds kHistoryTimeout = 10s;
-constexpr std::chrono::milliseconds kSetupTimeout = 30s;
 // Title, icon and status text of a page reach the host at most this often each.
 constexpr std::chrono::milliseconds kPageValueGap = 250ms;
 // Refused windows: a burst of 8, then one every 250 ms.
