@@ -8,6 +8,23 @@ CWindow::CWindow(const std::string& title) : CWidget(gtk_window_new(GTK_WINDOW_T
   gtk_window_set_title(GTK_WINDOW(Gtk()), title.c_str());
   g_signal_connect(Gtk(), "key-press-event", G_CALLBACK(&CWindow::OnKey), this);
   g_signal_connect(Gtk(), "delete-event", G_CALLBACK(&CWindow::OnDelete), this);
+  g_signal_connect(Gtk(), "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
+                     static_cast<CWindow*>(self)->Emit("focus", "in");
+                     return FALSE;
+                   }),
+                   this);
+  g_signal_connect(Gtk(), "focus-out-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
+                     static_cast<CWindow*>(self)->Emit("focus", "out");
+                     return FALSE;
+                   }),
+                   this);
+  // Without a window manager nobody else gives the window the keyboard, and X gives it
+  // only to a window that is shown.
+  g_signal_connect(Gtk(), "map-event", G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer) -> gboolean {
+                     if (GdkWindow* window = gtk_widget_get_window(widget)) gdk_window_focus(window, GDK_CURRENT_TIME);
+                     return FALSE;
+                   }),
+                   nullptr);
 }
 
 void CWindow::SetTitle(const std::string& title) { gtk_window_set_title(GTK_WINDOW(Gtk()), title.c_str()); }
@@ -31,8 +48,6 @@ void CWindow::SetDefaultSize(int width, int height) {
 void CWindow::Present() {
   gtk_widget_show_all(Gtk());
   gtk_window_present(GTK_WINDOW(Gtk()));
-  // Without a window manager nobody else gives the window the keyboard.
-  if (GdkWindow* window = gtk_widget_get_window(Gtk())) gdk_window_focus(window, GDK_CURRENT_TIME);
 }
 
 std::string CWindow::KeyName(guint keyval, GdkModifierType state) {

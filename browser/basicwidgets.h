@@ -8,7 +8,8 @@ namespace browser {
 
 // A top-level window. Signals: "key" with the key's name ("ctrl+t", "ctrl+shift+Tab",
 // "alt+Left", "F5", "Escape"; the handler's true stops it there), "close" when the user
-// closes the window (the script decides what happens).
+// closes the window (the script decides what happens), "focus" with "in" or "out" when
+// the window gets or loses the keyboard.
 class CWindow : public CWidget {
  public:
   explicit CWindow(const std::string& title);

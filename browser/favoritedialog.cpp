@@ -92,9 +92,14 @@ class CGtkAddFavoriteDialog : public IAddFavoriteDlg {
                           }),
                           request, +[](gpointer data, GClosure*) { delete static_cast<Request*>(data); },
                           GConnectFlags(0));
+    // The keyboard goes to the dialog once it is shown (also without a window manager).
+    g_signal_connect(dialog, "map-event", G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer) -> gboolean {
+                       if (GdkWindow* window = gtk_widget_get_window(widget)) gdk_window_focus(window, GDK_CURRENT_TIME);
+                       return FALSE;
+                     }),
+                     nullptr);
     gtk_widget_show_all(dialog);
     gtk_window_present(GTK_WINDOW(dialog));
-    if (GdkWindow* window = gtk_widget_get_window(dialog)) gdk_window_focus(window, GDK_CURRENT_TIME);
     CTabManager::NotifyData(L"AddFavoriteDialog", L"shown");
   }
 

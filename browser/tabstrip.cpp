@@ -15,6 +15,25 @@ void ShowDefaultIcon(GtkWidget* icon) { gtk_image_set_from_icon_name(GTK_IMAGE(i
 
 CTabStrip::CTabStrip() : CWidget(gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 2)) {
   gtk_style_context_add_class(gtk_widget_get_style_context(Gtk()), "tabstrip");
+  // The tabs' places are known once GTK has laid them out: "layout" follows from an idle
+  // callback, once per run of layouts, never from inside one.
+  g_signal_connect_after(Gtk(), "size-allocate", G_CALLBACK(+[](GtkWidget*, GdkRectangle*, gpointer self) {
+                           auto* me = static_cast<CTabStrip*>(self);
+                           if (me->m_layoutIdle) return;
+                           me->m_layoutIdle = g_idle_add(
+                               +[](gpointer self) -> gboolean {
+                                 auto* me = static_cast<CTabStrip*>(self);
+                                 me->m_layoutIdle = 0;
+                                 me->Emit("layout");
+                                 return G_SOURCE_REMOVE;
+                               },
+                               me);
+                         }),
+                         this);
+}
+
+CTabStrip::~CTabStrip() {
+  if (m_layoutIdle) g_source_remove(m_layoutIdle);
 }
 
 const CTabStrip::Tab* CTabStrip::FindTab(unsigned int id) const {

@@ -2,7 +2,8 @@
 // The tab strip: one tab per browser tab, keyed by the tab's id. Each shows a favicon, a
 // progress mark while loading, the title, a speaker mark while the page plays sound, and
 // a close button. Signals: "select" (id: a click on a tab), "close" (id: its close button
-// or a middle click), "reorder" ("id index": the user dragged tab id to 0-based index).
+// or a middle click), "reorder" ("id index": the user dragged tab id to 0-based index),
+// "layout" (the tabs were laid out anew: their places are known).
 #include <map>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ namespace browser {
 class CTabStrip : public CWidget {
  public:
   CTabStrip();
+  ~CTabStrip() override;
   // Adds a tab at `index` (-1 or past the end: last). False when the id is there already
   // or is 0.
   bool AddTab(unsigned int id, int index);
@@ -62,6 +64,7 @@ class CTabStrip : public CWidget {
   // A press of the first button on a tab: it is dragged until the release.
   unsigned int m_pressed = 0;
   double m_pressX = 0;
+  guint m_layoutIdle = 0;
 };
 
 }  // namespace browser

@@ -82,8 +82,9 @@ class DesktopBrowser : public ::testing::Test {
     std::vector<std::string> args = {"--profile", profile, "--serve", TEST_PAGES, "--state", statePath};
     args.insert(args.end(), extra.begin(), extra.end());
     auto browser = std::make_unique<Browser>(x.Display(), args, folder + "/browser.log");
-    // The keyboard goes where the pointer is when no window manager runs.
+    // The keys typed go to the window once it has the keyboard.
     desktoptest::Run(x.Display(), "xdotool mousemove 500 400");
+    if (extra.empty() || extra[0] != "--ui") WaitLine("focused", "1");
     return browser;
   }
 
@@ -237,6 +238,30 @@ TEST_F(DesktopBrowser, TabsKeysDialogZoomFindAndSessionRestore) {
   })) << Now().text;
   EXPECT_EQ(Now().Get("zoom"), "125");
   Screenshot(x.Display(), Shots() + "restored.png");
+
+  // The mouse on the tab strip: a click selects, a drag moves, a middle click closes.
+  auto tabRect = [&](int index) {
+    for (const std::string& line : Now().All("tabrect"))
+      if (line.rfind(std::to_string(index) + " ", 0) == 0) return ParseRect(line.substr(line.find(' ') + 1));
+    return Rect{};
+  };
+  ASSERT_TRUE(WaitFor([&] { return tabRect(1).x >= 0 && tabRect(1).y >= 0 && tabRect(3).x > tabRect(1).x; }));
+  const Rect first = tabRect(1), last = tabRect(3);
+  const std::string y = std::to_string(first.y + first.h / 2);
+  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(first.x + 10) + " " + y + " click 1"));
+  ASSERT_TRUE(WaitLine("selected", "1"));
+  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(first.x + 10) + " " + y +
+                                                 " mousedown 1 mousemove " + std::to_string(first.x + 60) + " " + y +
+                                                 " mousemove " + std::to_string(last.x + last.w + 20) + " " + y +
+                                                 " mouseup 1"));
+  ASSERT_TRUE(WaitFor([&] {
+    const std::vector<std::string> tabs = Now().All("tab");
+    return tabs.size() == 3 && tabs[2].find("Page One") != std::string::npos;
+  })) << "the dragged tab is not last:\n" << Now().text;
+  ASSERT_TRUE(WaitLine("selected", "3"));
+  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(first.x + 10) + " " + y + " click 2"));
+  ASSERT_TRUE(WaitLine("tabs", "2"));
+  Screenshot(x.Display(), Shots() + "mouse.png");
   ASSERT_TRUE(Key(x.Display(), "ctrl+q"));
   EXPECT_EQ(browser->WaitExit(std::chrono::seconds(45)), 0) << Log();
 }

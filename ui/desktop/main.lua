@@ -18,6 +18,7 @@ local saved = ""             -- the last saved file
 local zoom_steps = {25, 33, 50, 67, 75, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300, 400, 500}
 local actions = {}
 local address_editing = false -- the user is typing in the address entry
+local focused = false         -- the window has the keyboard
 
 local function current_tab() return browser.find(browser.current or 0) end
 
@@ -52,10 +53,15 @@ local function write_state()
   end
   lines[#lines + 1] = state.line("closed", #browser.closed)
   lines[#lines + 1] = state.line("dialog", dialog)
+  lines[#lines + 1] = state.line("focused", focused and 1 or 0)
   lines[#lines + 1] = state.line("saved", saved)
   lines[#lines + 1] = state.line("status", status_text)
   lines[#lines + 1] = state.line("order", c.tabs.Order())
   lines[#lines + 1] = state.line("tabtitle", tab and c.tabs.TitleGeometry(tab.id) or "")
+  for i, t in ipairs(browser.tabs) do
+    lines[#lines + 1] = state.line("tabrect", i .. " " .. c.tabs.TitleGeometry(t.id))
+  end
+  lines[#lines + 1] = state.line("menubutton", c.menu_button.Geometry())
   lines[#lines + 1] = state.line("pagearea", c.page.Geometry())
   state.write(lines)
 end
@@ -125,6 +131,7 @@ local function select_index(n)
   address_editing = false
   n = ((n - 1) % #browser.tabs) + 1
   browser.select(n)
+  tm.GetNavigateHistory(browser.current)
 end
 
 local function current_index()
@@ -208,6 +215,15 @@ function actions.zoom_reset() set_zoom(100) return true end
 function actions.save() browser.command("SaveWeb") return true end
 function actions.quit() host.quit() return true end
 
+-- The tabs of the last run come back with --restore or the setting "always".
+local function restore_setting()
+  local file = io.open(host.profile .. "/restore-tabs", "r")
+  if not file then return nil end
+  local value = file:read("*l")
+  file:close()
+  return value
+end
+
 -- The main menu: commands, bookmarks and recently closed tabs, made anew at each opening.
 local function open_menu()
   local m = c.menu
@@ -235,15 +251,42 @@ local function open_menu()
       m.Add("↺ " .. browser.clean(e.name or ""), "closed:" .. i)
     end
   end
+  if #browser.history > 1 then
+    m.AddSeparator()
+    for i, h in ipairs(browser.history) do
+      if i > 15 then break end
+      local mark = h.current == "true" and "• " or "   "
+      m.Add(mark .. browser.clean(h.name ~= "" and h.name or h.url or ""), "history:" .. i)
+    end
+  end
+  if #browser.engines > 0 then
+    m.AddSeparator()
+    for i, e in ipairs(browser.engines) do
+      m.Add((e.default == "true" and "✓ " or "   ") .. "Search with " .. browser.clean(e.name or ""), "engine:" .. i)
+    end
+  end
   m.AddSeparator()
+  m.Add((restore_setting() == "always" and "✓ " or "   ") .. "Reopen the tabs at every start", "toggle_restore")
   m.Add("Quit", "quit")
   m.PopupBelow(c.menu_button)
 end
 
 local function on_menu(action)
-  local n = tonumber(action:match("^bookmark:(%d+)$") or "")
-  if n and browser.favorites[n] then
+  local kind, n = action:match("^(%a+):(%d+)$")
+  n = tonumber(n or "")
+  if kind == "bookmark" and browser.favorites[n] then
     browser.open(browser.favorites[n].url)
+  elseif kind == "history" and browser.history[n] and browser.history[n].url then
+    browser.command("Navigate", browser.history[n].url)
+  elseif kind == "engine" and browser.engines[n] then
+    tm.SetDefaultSearch(browser.engines[n].id)
+    tm.GetAllSearchLists()
+  elseif action == "toggle_restore" then
+    local file = io.open(host.profile .. "/restore-tabs", "w")
+    if file then
+      file:write(restore_setting() == "always" and "ask\n" or "always\n")
+      file:close()
+    end
   elseif tonumber(action:match("^closed:(%d+)$") or "") then
     browser.restore(tonumber(action:match("(%d+)$")))
   elseif actions[action] then
@@ -262,6 +305,10 @@ local function connect()
     return handled
   end)
   on(c.window, "close", function() host.quit() return true end)
+  on(c.window, "focus", function(how)
+    focused = how == "in"
+    write_state()
+  end)
   on(c.new_tab, "clicked", function() actions.new_tab() refresh_all() end)
   on(c.back, "clicked", actions.back)
   on(c.forward, "clicked", actions.forward)
@@ -279,7 +326,10 @@ local function connect()
   end)
   on(c.tabs, "select", function(id)
     local _, index = browser.find(tonumber(id))
-    if index then browser.select(index) end
+    if index then
+      browser.select(index)
+      tm.GetNavigateHistory(browser.current)
+    end
     refresh_all()
   end)
   on(c.tabs, "close", function(id)
@@ -297,20 +347,12 @@ local function connect()
     end
     refresh_all()
   end)
+  on(c.tabs, "layout", write_state)
   on(c.find_entry, "activate", function() find_now(true) end)
   on(c.find_close, "clicked", function() actions.escape() refresh_all() end)
 end
 
 browser.listeners[#browser.listeners + 1] = function(kind) if kind == "tabs" then refresh_all() end end
-
--- The tabs of the last run come back with --restore or the setting "always".
-local function restore_setting()
-  local file = io.open(host.profile .. "/restore-tabs", "r")
-  if not file then return nil end
-  local value = file:read("*l")
-  file:close()
-  return value
-end
 
 function OnStart()
   c = chrome.build()
@@ -355,6 +397,7 @@ function OnTabNotify(id, key, value)
     say("could not load " .. (values.URL or "the page") .. ": " .. browser.load_error(values))
   elseif key == "NAVIGATECOMPLETE" then
     completions()
+    if id == browser.current then tm.GetNavigateHistory(id) end
   end
   refresh_all()
 end
