@@ -79,6 +79,8 @@ class DesktopBrowser : public ::testing::Test {
   }
 
   std::unique_ptr<Browser> Start(std::vector<std::string> extra) {
+    // The last run's state must not pass for this run's.
+    std::remove(statePath.c_str());
     std::vector<std::string> args = {"--profile", profile, "--serve", TEST_PAGES, "--state", statePath};
     args.insert(args.end(), extra.begin(), extra.end());
     auto browser = std::make_unique<Browser>(x.Display(), args, folder + "/browser.log");
