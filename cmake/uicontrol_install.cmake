@@ -43,7 +43,7 @@ endfunction()
 
 set(UICONTROL_SHARED_TARGETS platform logging uicontrol)
 set(UICONTROL_STATIC_TARGETS uibind hostlua)
-foreach(t datastore webpage)
+foreach(t datastore pagecommon webpage)
   if(TARGET ${t})
     list(APPEND UICONTROL_STATIC_TARGETS ${t})
   endif()
@@ -145,7 +145,7 @@ if(TARGET datastore)
 endif()
 if(TARGET webpage)
   uicontrol_pkgconfig(uicontrol-webpage "uicontrol's page engine on headless Chromium (static)"
-    "uicontrol-platform" "-luicontrol-webpage -pthread")
+    "uicontrol-platform" "-luicontrol-webpage -luicontrol-pagecommon -pthread")
 endif()
 
 # The shell, its terminal interface and its man page (made from its --help and --version).
