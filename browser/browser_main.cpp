@@ -32,6 +32,7 @@
 #include "host/sessionrecord.h"
 #include "host/shelllog.h"
 #include "logging/logging.h"
+#include "platform/gtk/gtkthread.h"
 #include "platform/gtk/gtkwindows.h"
 #include "platform/registry.h"
 #include "platform/text.h"
@@ -125,6 +126,20 @@ gboolean OnQuitSignal(gpointer data) {
   target->shell->RequestQuit(0);
   g_main_loop_quit(target->loop);
   return G_SOURCE_CONTINUE;
+}
+
+// The page engine may do its part of closing on this thread (the GTK thread): runs the
+// GTK thread's queued tasks until none is left, for at most `seconds`.
+void RunQueuedGtkWork(int seconds) {
+  gint64 deadline = g_get_monotonic_time() + gint64{seconds} * G_USEC_PER_SEC;
+  bool late = false;
+  const guint timer = g_timeout_add_seconds(static_cast<guint>(seconds), +[](gpointer late) -> gboolean {
+    *static_cast<bool*>(late) = true;
+    return G_SOURCE_REMOVE;
+  }, &late);
+  while (platform::gtk::PendingGtkTasks() > 0 && !late && g_get_monotonic_time() < deadline)
+    g_main_context_iteration(nullptr, TRUE);
+  if (!late) g_source_remove(timer);
 }
 
 }  // namespace
@@ -333,9 +348,9 @@ int main(int argc, char** argv) {
     session.Begin();
     tm.CloseAllTab();
     tm.Quit();
+    RunQueuedGtkWork(20);
     sessionSaved = true;
   }
-  browser::CWidget::ReleaseAll();
   g_main_loop_unref(loop);
   CTabManager::RegisterNotify(nullptr);
   CTabManager::RegisterDataNotify(nullptr);
@@ -344,6 +359,9 @@ int main(int argc, char** argv) {
   CTabManager::SetEditFavoriteDlg(nullptr);
   CTabManager::SetWebPageManager(nullptr);
   pages.reset();
+  RunQueuedGtkWork(20);
+  // The pages' views are gone; now the window and the other widgets go.
+  browser::CWidget::ReleaseAll();
   if (sessionSaved && !WriteSessionFile(sessionPath, session.Tabs()))
     std::fprintf(stderr, "uicontrol-browser: cannot keep the open tabs in %s\n", sessionPath.c_str());
   CTabManager::SetDataAccessor(nullptr);

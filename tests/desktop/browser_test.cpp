@@ -252,6 +252,15 @@ TEST_F(DesktopBrowser, TabsKeysDialogZoomFindAndSessionRestore) {
   const std::string y = std::to_string(first.y + first.h / 2);
   ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(first.x + 10) + " " + y + " click 1"));
   ASSERT_TRUE(WaitLine("selected", "1"));
+  if (Webkit()) {
+    // Only the selected tab's page is shown: the colour block's tab is hidden now.
+    const Rect area = ParseRect(Now().Get("pagearea"));
+    EXPECT_TRUE(WaitFor([&] {
+      const Image shot = Screenshot(x.Display(), Shots() + "first-tab.png");
+      return shot.Ok() && shot.Count(area.x, area.y, area.w, area.h, 255, 0, 255, 40) == 0 &&
+             shot.Dark(area.x, area.y, area.w, area.h, 110) > 100;
+    })) << "the first tab's page is not the one shown";
+  }
   ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(first.x + 10) + " " + y +
                                                  " mousedown 1 mousemove " + std::to_string(first.x + 60) + " " + y +
                                                  " mousemove " + std::to_string(last.x + last.w + 20) + " " + y +
