@@ -161,6 +161,13 @@ TEST_F(DesktopBrowser, TabsKeysDialogZoomFindAndSessionRestore) {
   ASSERT_TRUE(Key(x.Display(), "Escape"));
   ASSERT_TRUE(WaitLine("find", ""));
 
+  // Ctrl+S saves the page into the profile's downloads.
+  ASSERT_TRUE(Key(x.Display(), "ctrl+s"));
+  ASSERT_TRUE(WaitFor([&] { return !Now().Get("saved").empty(); })) << Now().text << Log();
+  const std::string saved = Now().Get("saved");
+  EXPECT_EQ(saved.rfind(profile + "/downloads/", 0), 0u) << saved;
+  EXPECT_EQ(access(saved.c_str(), R_OK), 0) << saved;
+
   // Ctrl+D opens the add-bookmark dialog; a new name and Enter store the bookmark.
   ASSERT_TRUE(Key(x.Display(), "ctrl+d"));
   ASSERT_TRUE(WaitLine("dialog", "add-bookmark"));
