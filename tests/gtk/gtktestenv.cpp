@@ -80,12 +80,14 @@ class GtkEnvironment : public testing::Environment {
       bool inited = gtk_init_check(nullptr, nullptr);
       GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
       {
+        // Notified under the lock: the waiter owns the condition variable and may end as
+        // soon as it sees `ready`.
         std::lock_guard<std::mutex> g(m);
         Env().loop = loop;
         ok = inited;
         ready = true;
+        cv.notify_all();
       }
-      cv.notify_all();
       if (inited) g_main_loop_run(loop);
       g_main_context_release(g_main_context_default());
     });
