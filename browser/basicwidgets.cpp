@@ -18,13 +18,7 @@ CWindow::CWindow(const std::string& title) : CWidget(gtk_window_new(GTK_WINDOW_T
                      return FALSE;
                    }),
                    this);
-  // Without a window manager nobody else gives the window the keyboard, and X gives it
-  // only to a window that is shown.
-  g_signal_connect(Gtk(), "map-event", G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer) -> gboolean {
-                     if (GdkWindow* window = gtk_widget_get_window(widget)) gdk_window_focus(window, GDK_CURRENT_TIME);
-                     return FALSE;
-                   }),
-                   nullptr);
+  FocusWhenShown(Gtk());
 }
 
 void CWindow::SetTitle(const std::string& title) { gtk_window_set_title(GTK_WINDOW(Gtk()), title.c_str()); }

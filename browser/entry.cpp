@@ -75,6 +75,8 @@ void CEntry::SelectAll() {
   gtk_editable_select_region(GTK_EDITABLE(Gtk()), 0, -1);
 }
 
+void CEntry::SetActivatesDefault(bool on) { gtk_entry_set_activates_default(GTK_ENTRY(Gtk()), on); }
+
 void CEntry::SetCompletions(const std::string& lines) {
   Gtk();  // a destroyed entry refuses
   gtk_list_store_clear(m_store);

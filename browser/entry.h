@@ -16,6 +16,8 @@ class CEntry : public CWidget {
   std::string Text() const;
   void SetPlaceholder(const std::string& text);
   void SelectAll();
+  // Enter presses the default button of the entry's window (a dialog's) as well.
+  void SetActivatesDefault(bool on);
   // The completions offered while typing: one per line, matched anywhere in the text,
   // case-insensitively; at most kMaxCompletions are kept.
   void SetCompletions(const std::string& lines);

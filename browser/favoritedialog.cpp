@@ -1,5 +1,7 @@
 #include "browser/favoritedialog.h"
 
+#include "browser/widget.h"
+
 #include <atomic>
 #include <string>
 
@@ -87,17 +89,14 @@ class CGtkAddFavoriteDialog : public IAddFavoriteDlg {
                                                  r->icon);
                               tm.GetAllFavoriteItems();
                             }
+                            GtkWindow* parent = gtk_window_get_transient_for(GTK_WINDOW(dialog));
                             gtk_widget_destroy(GTK_WIDGET(dialog));
+                            browser::FocusWindow(parent);
                             CTabManager::NotifyData(L"AddFavoriteDialog", L"closed");
                           }),
                           request, +[](gpointer data, GClosure*) { delete static_cast<Request*>(data); },
                           GConnectFlags(0));
-    // The keyboard goes to the dialog once it is shown (also without a window manager).
-    g_signal_connect(dialog, "map-event", G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer) -> gboolean {
-                       if (GdkWindow* window = gtk_widget_get_window(widget)) gdk_window_focus(window, GDK_CURRENT_TIME);
-                       return FALSE;
-                     }),
-                     nullptr);
+    browser::FocusWhenShown(dialog);
     gtk_widget_show_all(dialog);
     gtk_window_present(GTK_WINDOW(dialog));
     CTabManager::NotifyData(L"AddFavoriteDialog", L"shown");

@@ -9,7 +9,12 @@ void FreeText(gpointer text) { g_free(text); }
 
 }  // namespace
 
-CMenu::CMenu() : CWidget(gtk_menu_new()) {}
+CMenu::CMenu() : CWidget(gtk_menu_new()) {
+  g_signal_connect(Gtk(), "map", G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<CMenu*>(self)->Emit("shown"); }),
+                   this);
+  g_signal_connect(Gtk(), "unmap",
+                   G_CALLBACK(+[](GtkWidget*, gpointer self) { static_cast<CMenu*>(self)->Emit("hidden"); }), this);
+}
 
 void CMenu::Add(const std::string& label, const std::string& action) {
   GtkWidget* item = gtk_menu_item_new_with_label(label.c_str());
@@ -63,10 +68,12 @@ CDialog::CDialog(const std::string& title, CWindow* parent) : CWidget(gtk_dialog
   gtk_window_set_title(GTK_WINDOW(Gtk()), title.c_str());
   if (parent) gtk_window_set_transient_for(GTK_WINDOW(Gtk()), GTK_WINDOW(parent->Gtk()));
   gtk_window_set_destroy_with_parent(GTK_WINDOW(Gtk()), TRUE);
+  FocusWhenShown(Gtk());
   g_signal_connect(Gtk(), "response", G_CALLBACK(+[](GtkDialog*, int response, gpointer self) {
                      auto* me = static_cast<CDialog*>(self);
                      me->Emit(response >= 0 ? "response" : "close", me->ResponseName(response));
                      me->Hide();
+                     FocusWindow(gtk_window_get_transient_for(GTK_WINDOW(me->Gtk())));
                    }),
                    this);
   // Closing hides: the script may show the same dialog again.
@@ -78,10 +85,10 @@ GtkWidget* CDialog::Area() const { return gtk_dialog_get_content_area(GTK_DIALOG
 void CDialog::SetContent(CWidget* content) {
   Require(content != nullptr && gtk_widget_get_parent(content->Gtk()) == nullptr,
           "SetContent: not a widget the dialog can hold");
-  GList* children = gtk_container_get_children(GTK_CONTAINER(Area()));
-  for (GList* it = children; it; it = it->next) gtk_container_remove(GTK_CONTAINER(Area()), GTK_WIDGET(it->data));
-  g_list_free(children);
-  gtk_box_pack_start(GTK_BOX(Area()), content->Gtk(), TRUE, TRUE, 6);
+  // Only the last content goes: the area also holds the dialog's own button row.
+  if (m_content && gtk_widget_get_parent(m_content) == Area()) gtk_container_remove(GTK_CONTAINER(Area()), m_content);
+  m_content = content->Gtk();
+  gtk_box_pack_start(GTK_BOX(Area()), m_content, TRUE, TRUE, 6);
 }
 
 void CDialog::AddButton(const std::string& label, const std::string& name, bool isDefault) {

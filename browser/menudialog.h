@@ -6,7 +6,8 @@
 
 namespace browser {
 
-// A pop-up menu. Signal: "activate" with the action name of the chosen item.
+// A pop-up menu. Signals: "activate" with the action name of the chosen item, "shown"
+// and "hidden" as it opens and closes.
 class CMenu : public CWidget {
  public:
   CMenu();
@@ -36,6 +37,7 @@ class CDialog : public CWidget {
   GtkWidget* Area() const;
   std::string ResponseName(int response) const;
   int m_buttons = 0;
+  GtkWidget* m_content = nullptr;  // owned by the dialog once packed
 };
 
 }  // namespace browser

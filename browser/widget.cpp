@@ -18,6 +18,19 @@ unsigned int g_nextId = 1;
 
 }  // namespace
 
+void FocusWhenShown(GtkWidget* window) {
+  g_signal_connect(window, "map-event", G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer) -> gboolean {
+                     if (GdkWindow* shown = gtk_widget_get_window(widget)) gdk_window_focus(shown, GDK_CURRENT_TIME);
+                     return FALSE;
+                   }),
+                   nullptr);
+}
+
+void FocusWindow(GtkWindow* window) {
+  GdkWindow* shown = window ? gtk_widget_get_window(GTK_WIDGET(window)) : nullptr;
+  if (shown && gtk_widget_get_mapped(GTK_WIDGET(window))) gdk_window_focus(shown, GDK_CURRENT_TIME);
+}
+
 void Require(bool condition, const char* what) {
   if (!condition) throw std::invalid_argument(what);
 }

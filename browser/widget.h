@@ -68,6 +68,12 @@ class CWidget {
   unsigned int m_id;
 };
 
+// Gives a top-level window the keyboard each time it is shown: without a window manager
+// nobody else does, and X gives it only to a window that is shown.
+void FocusWhenShown(GtkWidget* window);
+// Gives a shown top-level window the keyboard (the main window after its dialog closed).
+void FocusWindow(GtkWindow* window);
+
 // Checks applied to arguments from the script: each throws std::invalid_argument naming
 // the method, which becomes a Lua error.
 void Require(bool condition, const char* what);

@@ -118,6 +118,7 @@ bool InstallWidgetBindings(uibind::CHost& host, CWindow* mainWindow, CWidget* pa
       .Method("Text", &CEntry::Text)
       .Method("SetPlaceholder", &CEntry::SetPlaceholder)
       .Method("SelectAll", &CEntry::SelectAll)
+      .Method("SetActivatesDefault", &CEntry::SetActivatesDefault)
       .Method("SetCompletions", &CEntry::SetCompletions)
       .Method("CompletionCount", &CEntry::CompletionCount)
       .Method("Matches", &CEntry::Matches);

@@ -182,6 +182,16 @@ TEST_F(WidgetTest, ButtonsMenusAndDialogsNameWhatWasChosen) {
     auto* dialog = CWidget::Keep(std::make_unique<CDialog>("Question", nullptr));
     dialog->AddButton("Yes", "yes", true);
     dialog->AddButton("No", "no", false);
+    // New content replaces the old and leaves the button row in place.
+    dialog->SetContent(CWidget::Keep(std::make_unique<CLabel>("first")));
+    dialog->SetContent(CWidget::Keep(std::make_unique<CLabel>("second")));
+    GList* children = gtk_container_get_children(
+        GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog->Gtk()))));
+    EXPECT_EQ(g_list_length(children), 2u) << "the content and the button row";
+    g_list_free(children);
+    GtkWidget* no = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog->Gtk()), 1);
+    ASSERT_NE(no, nullptr);
+    EXPECT_EQ(gtk_widget_get_toplevel(no), dialog->Gtk());
     EXPECT_TRUE(dialog->Respond("no"));
     EXPECT_FALSE(dialog->Respond("maybe"));
   });

@@ -178,6 +178,23 @@ TEST_F(DesktopBrowser, TabsKeysDialogZoomFindAndSessionRestore) {
   ASSERT_TRUE(WaitLine("dialog", "none"));
   ASSERT_TRUE(WaitLine("bookmarks", "1"));
   EXPECT_NE(Now().Get("bookmark").find("Words to find\t"), std::string::npos) << Now().text;
+  ASSERT_TRUE(WaitLine("bar", "Words to find")) << "the bookmarks bar shows the new bookmark";
+
+  // The menu (a click on its button) opens the settings dialog: a new home page, which
+  // Ctrl+T opens from then on.
+  ASSERT_TRUE(WaitFor([&] { return ParseRect(Now().Get("menubutton")).w > 0; }));
+  const Rect menu = ParseRect(Now().Get("menubutton"));
+  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(menu.x + menu.w / 2) + " " +
+                                                 std::to_string(menu.y + menu.h / 2) + " click 1"));
+  ASSERT_TRUE(WaitLine("menu", "1"));
+  Screenshot(x.Display(), Shots() + "menu.png");
+  // Up from nothing is the menu's last entry ("Quit"); the one above is "Settings".
+  ASSERT_TRUE(Key(x.Display(), "Up Up Return"));
+  ASSERT_TRUE(WaitLine("dialog", "settings"));
+  ASSERT_TRUE(Type(x.Display(), "two.html"));
+  ASSERT_TRUE(Key(x.Display(), "Return"));
+  ASSERT_TRUE(WaitLine("dialog", "none"));
+  ASSERT_TRUE(WaitFor([&] { return Now().Get("home").find("/two.html") != std::string::npos; })) << Now().text;
 
   // Ctrl+Tab and Ctrl+Shift+Tab go round the tabs.
   ASSERT_TRUE(Key(x.Display(), "ctrl+Tab"));

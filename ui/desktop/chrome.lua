@@ -52,6 +52,17 @@ function chrome.build()
   toolbar.Add(c.star, false)
   toolbar.Add(c.menu_button, false)
 
+  -- The bookmarks bar: a fixed set of buttons, shown as far as there are bookmarks.
+  c.bar = ui.box(false, 2)
+  c.bar.AddStyle("bookmarkbar")
+  c.bar_buttons = {}
+  for i = 1, 12 do
+    local b = ui.button("")
+    b.AddStyle("bookmark")
+    c.bar.Add(b, false)
+    c.bar_buttons[i] = b
+  end
+
   c.progress = ui.progress()
   c.progress.AddStyle("pageprogress")
 
@@ -67,6 +78,18 @@ function chrome.build()
   c.findbar.Add(c.find_label, false)
   c.findbar.Add(c.find_close, false)
 
+  -- The settings dialog: the home page.
+  c.settings = ui.dialog("Settings")
+  local form = ui.box(true, 6)
+  form.Add(ui.label("Home page"), false)
+  c.home_entry = ui.entry()
+  c.home_entry.SetSize(360, -1)
+  c.home_entry.SetActivatesDefault(true)
+  form.Add(c.home_entry, false)
+  c.settings.SetContent(form)
+  c.settings.AddButton("Cancel", "cancel", false)
+  c.settings.AddButton("Save", "save", true)
+
   c.page = ui.page_area()
   c.status = ui.label("")
   c.status.SetAlign(0)
@@ -74,6 +97,7 @@ function chrome.build()
 
   column.Add(strip_row, false)
   column.Add(toolbar, false)
+  column.Add(c.bar, false)
   column.Add(c.progress, false)
   column.Add(c.findbar, false)
   column.Add(c.page, true)
@@ -85,6 +109,8 @@ function chrome.build()
 
   c.window.Present()
   c.findbar.Hide()
+  for _, b in ipairs(c.bar_buttons) do b.Hide() end
+  c.bar.Hide()
   return c
 end
 

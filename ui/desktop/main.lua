@@ -19,6 +19,8 @@ local zoom_steps = {25, 33, 50, 67, 75, 80, 90, 100, 110, 125, 150, 175, 200, 25
 local actions = {}
 local address_editing = false -- the user is typing in the address entry
 local focused = false         -- the window has the keyboard
+local bar_labels = {}         -- the bookmarks bar as shown
+local menu_open = false
 
 local function current_tab() return browser.find(browser.current or 0) end
 
@@ -28,6 +30,13 @@ local function window_title()
   local tab = current_tab()
   if tab and tab.title ~= "" then return tab.title .. " - uicontrol" end
   return "uicontrol"
+end
+
+-- The home page: the setting kept in the store, else the one the program started with.
+local function home_page()
+  local kept = tm.GetValue("homepage")
+  kept = kept and kept:str() or ""
+  return kept ~= "" and kept or host.home
 end
 
 -- The state file's lines: what a test or a tool reads.
@@ -51,9 +60,12 @@ local function write_state()
   for _, f in ipairs(browser.favorites) do
     lines[#lines + 1] = state.line("bookmark", (f.title or "") .. "\t" .. (f.url or ""))
   end
+  lines[#lines + 1] = state.line("bar", table.concat(bar_labels, "|"))
+  lines[#lines + 1] = state.line("home", home_page())
   lines[#lines + 1] = state.line("closed", #browser.closed)
   lines[#lines + 1] = state.line("dialog", dialog)
   lines[#lines + 1] = state.line("focused", focused and 1 or 0)
+  lines[#lines + 1] = state.line("menu", menu_open and 1 or 0)
   lines[#lines + 1] = state.line("saved", saved)
   lines[#lines + 1] = state.line("status", status_text)
   lines[#lines + 1] = state.line("order", c.tabs.Order())
@@ -105,6 +117,26 @@ local function sync_strip()
   show_selected()
 end
 
+local function bookmark_bar()
+  local shown = {}
+  -- Showing the bar shows all its buttons: the unused ones are hidden after.
+  if #browser.favorites > 0 then c.bar.Show() else c.bar.Hide() end
+  for i, b in ipairs(c.bar_buttons) do
+    local f = browser.favorites[i]
+    if f then
+      local label = browser.clean(f.title ~= "" and f.title or f.url)
+      if #label > 24 then label = label:sub(1, 22) .. "…" end
+      b.SetLabel(label)
+      b.SetTooltip(browser.clean(f.url or ""))
+      b.Show()
+      shown[#shown + 1] = label
+    else
+      b.Hide()
+    end
+  end
+  return shown
+end
+
 local function completions()
   local seen, list = {}, {}
   local function add(url)
@@ -152,7 +184,7 @@ end
 
 -- The actions the keys and buttons call; true: handled.
 function actions.new_tab()
-  browser.open(host.home)
+  browser.open(home_page())
   c.address.SelectAll()
   return true
 end
@@ -174,7 +206,14 @@ function actions.next_tab() select_index(current_index() + 1) return true end
 function actions.previous_tab() select_index(current_index() - 1) return true end
 function actions.back() browser.command("GoBack") return true end
 function actions.forward() browser.command("GoForward") return true end
-function actions.home() browser.command("Home") return true end
+function actions.home() browser.command("Navigate", home_page()) return true end
+function actions.settings()
+  c.home_entry.SetText(home_page())
+  c.settings.Show()
+  c.home_entry.SelectAll()
+  dialog = "settings"
+  return true
+end
 function actions.reload() browser.command("Refresh") return true end
 function actions.stop() browser.command("Stop") return true end
 function actions.escape()
@@ -267,6 +306,7 @@ local function open_menu()
   end
   m.AddSeparator()
   m.Add((restore_setting() == "always" and "✓ " or "   ") .. "Reopen the tabs at every start", "toggle_restore")
+  m.Add("Settings…", "settings")
   m.Add("Quit", "quit")
   m.PopupBelow(c.menu_button)
 end
@@ -317,6 +357,8 @@ local function connect()
   on(c.star, "clicked", actions.bookmark)
   on(c.menu_button, "clicked", open_menu)
   on(c.menu, "activate", on_menu)
+  on(c.menu, "shown", function() menu_open = true write_state() end)
+  on(c.menu, "hidden", function() menu_open = false write_state() end)
   on(c.address, "changed", function() address_editing = true end)
   on(c.address, "activate", function(text)
     address_editing = false
@@ -348,6 +390,22 @@ local function connect()
     refresh_all()
   end)
   on(c.tabs, "layout", write_state)
+  for i, b in ipairs(c.bar_buttons) do
+    on(b, "clicked", function()
+      local f = browser.favorites[i]
+      if f then browser.command("Navigate", f.url) end
+      refresh_all()
+    end)
+  end
+  on(c.settings, "response", function(name)
+    if name == "save" then
+      local text = c.home_entry.Text():gsub("^%s+", ""):gsub("%s+$", "")
+      tm.SetValue("homepage", text ~= "" and browser.address(text) or "")
+    end
+    dialog = "none"
+    refresh_all()
+  end)
+  on(c.settings, "close", function() dialog = "none" refresh_all() end)
   on(c.find_entry, "activate", function() find_now(true) end)
   on(c.find_close, "clicked", function() actions.escape() refresh_all() end)
 end
@@ -368,7 +426,7 @@ function OnStart()
   if host.start_url ~= "" then
     browser.open(browser.address(host.start_url))
   elseif #browser.tabs == 0 then
-    browser.open(host.home)
+    browser.open(home_page())
   end
   completions()
   refresh_all()
@@ -411,6 +469,7 @@ function OnDataNotify(key, data)
     tm.GetRecoverLists()
   elseif key == "GetAllFavoriteItems" then
     completions()
+    bar_labels = bookmark_bar()
   end
   refresh_all()
 end
