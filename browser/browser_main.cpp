@@ -29,7 +29,7 @@
 #include "host/profilefolder.h"
 #include "host/recovery.h"
 #include "host/servedport.h"
-#include "host/sessionrecord.h"
+#include "host/closingtabs.h"
 #include "host/shelllog.h"
 #include "logging/logging.h"
 #include "platform/gtk/gtkthread.h"
@@ -180,9 +180,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   setvbuf(stdout, nullptr, _IOLBF, 0);
-  const std::string sessionPath = profile + "/session";
-  const std::vector<SessionTab> lastSession = ReadSessionFile(sessionPath);
-  CSessionRecord session;
+  const std::string lastTabsPath = profile + "/session";
+  const std::vector<SessionTab> lastTabs = ReadSessionFile(lastTabsPath);
+  CClosingTabs closing;
 
   CShellLog log(profile + "/shell.log");
   log.InstallPageEngineSink();
@@ -236,11 +236,11 @@ int main(int argc, char** argv) {
   engine.homePage = platform::Utf8ToWide(home);
   if (!baseURL.empty()) engine.trustedOrigins.push_back(baseURL);
   IDataAccessor* storeForHooks = store.get();
-  CSessionRecord* sessionForHooks = &session;
-  engine.onTabClosed = [storeForHooks, sessionForHooks](const std::wstring& uuid, const std::wstring& title,
+  CClosingTabs* closingForHooks = &closing;
+  engine.onTabClosed = [storeForHooks, closingForHooks](const std::wstring& uuid, const std::wstring& title,
                                                         const std::wstring& url) {
     SaveClosedTab(storeForHooks, uuid, title, url);
-    sessionForHooks->Add(uuid, title, url);
+    closingForHooks->Add(uuid, title, url);
     // The chrome's list of closed tabs (Ctrl+Shift+T) follows.
     CTabManager::NotifyData(L"TabKeptForRecovery", uuid);
   };
@@ -285,7 +285,7 @@ int main(int argc, char** argv) {
   });
 
   int status = 0;
-  bool sessionSaved = false;
+  bool tabsKept = false;
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   {
     CLuaShell shell;
@@ -317,7 +317,7 @@ int main(int argc, char** argv) {
     shell.AddModuleFolder(uiDir);
     shell.SetHostFlag("interactive", false);
     shell.SetHostFlag("restore", shellOptions.restore);
-    shell.SetHostSession(lastSession);
+    shell.SetHostSession(lastTabs);
     shell.SetHostArgs(shellOptions.scriptArgs);
     tm.BindMainWnd(mainWnd);
     if (!tm.Start()) {
@@ -345,11 +345,11 @@ int main(int argc, char** argv) {
     }
     for (guint source : signalSources) g_source_remove(source);
     browser::CWidget::SetSignalSink(nullptr);
-    session.Begin();
+    closing.Begin();
     tm.CloseAllTab();
     tm.Quit();
     RunQueuedGtkWork(20);
-    sessionSaved = true;
+    tabsKept = true;
   }
   g_main_loop_unref(loop);
   CTabManager::RegisterNotify(nullptr);
@@ -362,8 +362,8 @@ int main(int argc, char** argv) {
   RunQueuedGtkWork(20);
   // The pages' views are gone; now the window and the other widgets go.
   browser::CWidget::ReleaseAll();
-  if (sessionSaved && !WriteSessionFile(sessionPath, session.Tabs()))
-    std::fprintf(stderr, "uicontrol-browser: cannot keep the open tabs in %s\n", sessionPath.c_str());
+  if (tabsKept && !WriteSessionFile(lastTabsPath, closing.Tabs()))
+    std::fprintf(stderr, "uicontrol-browser: cannot keep the open tabs in %s\n", lastTabsPath.c_str());
   CTabManager::SetDataAccessor(nullptr);
   store.reset();
   server.Stop();

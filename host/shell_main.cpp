@@ -30,7 +30,7 @@
 #include "host/profilefolder.h"
 #include "host/recovery.h"
 #include "host/servedport.h"
-#include "host/sessionrecord.h"
+#include "host/closingtabs.h"
 #include "host/shelllog.h"
 #include "host/shelloptions.h"
 #include "logging/logging.h"
@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
   }
   const std::string sessionPath = options.profile + "/session";
   const std::vector<SessionTab> lastSession = ReadSessionFile(sessionPath);
-  CSessionRecord session;
+  CClosingTabs closing;
 
   // Component and library log lines go to a file: the terminal belongs to the interface.
   CShellLog log(options.profile + "/shell.log");
@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
   // (the favourite dialogs) and close their tab. Nothing else is trusted.
   if (!baseURL.empty()) pageOptions.trustedOrigins.push_back(baseURL);
   IDataAccessor* storeForHooks = store.get();
-  CSessionRecord* sessionForHooks = &session;
+  CClosingTabs* sessionForHooks = &closing;
   pageOptions.onTabClosedForRecovery = [storeForHooks, sessionForHooks](
                                            const std::wstring& uuid, const std::wstring& title, const std::wstring& url) {
     SaveClosedTab(storeForHooks, uuid, title, url);
@@ -298,7 +298,7 @@ int main(int argc, char** argv) {
     }
     shell.SetEditor(nullptr);
     // Closing saves every tab for recovery (the engine's hook), then the workers end.
-    session.Begin();
+    closing.Begin();
     tm.CloseAllTab();
     tm.Quit();
     sessionSaved = true;
@@ -310,7 +310,7 @@ int main(int argc, char** argv) {
   CTabManager::SetEditFavoriteDlg(nullptr);
   CTabManager::SetWebPageManager(nullptr);
   pages.reset();  // ends Chromium after the pages' last orders (the tabs are saved by then)
-  if (sessionSaved && !WriteSessionFile(sessionPath, session.Tabs()))
+  if (sessionSaved && !WriteSessionFile(sessionPath, closing.Tabs()))
     std::fprintf(stderr, "uicontrol-shell: cannot keep the open tabs in %s\n", sessionPath.c_str());
   CTabManager::SetDataAccessor(nullptr);
   store.reset();

@@ -1,6 +1,6 @@
 // uicontrol-browser end to end: started on its own X server on served test pages and
 // driven with real key events; checked through the chrome's state file, screenshots, and
-// the profile's store and session after quitting.
+// the profile's store and kept tabs after quitting.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -113,7 +113,7 @@ class DesktopBrowser : public ::testing::Test {
   std::string folder, profile, statePath;
 };
 
-TEST_F(DesktopBrowser, TabsKeysDialogZoomFindAndSessionRestore) {
+TEST_F(DesktopBrowser, TabsKeysMouseDialogsZoomFindAndTheNextStart) {
   auto browser = Start({"one.html"});
   ASSERT_TRUE(WaitLine("title", "Page One - uicontrol"));
   ASSERT_TRUE(WaitLine("progress", "100"));

@@ -418,9 +418,9 @@ function OnStart()
   tm.GetAllFavoriteItems()
   tm.GetAllSearchLists()
   tm.GetRecoverLists()
-  local session = host.session or {}
-  if #session > 0 and (host.restore or restore_setting() == "always") then
-    for _, t in ipairs(session) do browser.reopen(t.uuid, t.title ~= "" and t.title or t.url) end
+  local last = host.session or {}
+  if #last > 0 and (host.restore or restore_setting() == "always") then
+    for _, t in ipairs(last) do browser.reopen(t.uuid, t.title ~= "" and t.title or t.url) end
     host.session = {}
   end
   if host.start_url ~= "" then

@@ -8,7 +8,7 @@
 
 #include "host/luashell.h"
 
-class CSessionRecord {
+class CClosingTabs {
  public:
   void Begin() { m_recording = true; }
   void Add(const std::wstring& uuid, const std::wstring& title, const std::wstring& url);
