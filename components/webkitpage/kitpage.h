@@ -86,7 +86,7 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
   static void OnCountedMatches(WebKitFindController* finder, guint count, gpointer self);
   static void OnFound(WebKitFindController* finder, guint count, gpointer self);
   static void OnNotFound(WebKitFindController* finder, gpointer self);
-  static void OnScriptMessage(WebKitUserContentManager* manager, JSCValue* value, gpointer self);
+  static void OnScriptMessage(WebKitUserContentManager* manager, WebKitJavascriptResult* result, gpointer self);
 
   // ---- navigation state (kitpageview.cpp), GTK thread
   void BeginNavigation(const std::wstring& url);

@@ -394,9 +394,10 @@ void CKitPage::Unsupported(const std::wstring& name, const std::string& reason) 
   Emit(L"STATEXTCHANGED", {{L"STATTEXT", name + L" is not available: " + Wide(reason)}});
 }
 
-void CKitPage::OnScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer data) {
+void CKitPage::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
   CKitPage* self = static_cast<CKitPage*>(data);
-  if (self->CurrentState() != State::Open || !jsc_value_is_string(value)) return;
+  JSCValue* value = result ? webkit_javascript_result_get_js_value(result) : nullptr;
+  if (self->CurrentState() != State::Open || !value || !jsc_value_is_string(value)) return;
   char* text = jsc_value_to_string(value);
   std::string json = text ? text : "";
   g_free(text);
