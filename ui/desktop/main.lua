@@ -24,7 +24,17 @@ local menu_open = false
 
 local function current_tab() return browser.find(browser.current or 0) end
 
-local function zoom() local z = tm.GetWebZoom(0) return z == 0 and 100 or z end
+-- The store's zoom and home page, read once and then followed (the store is not asked on
+-- every page event).
+local zoom_now, home_now
+
+local function zoom()
+  if not zoom_now then
+    local z = tm.GetWebZoom(0)
+    zoom_now = z == 0 and 100 or z
+  end
+  return zoom_now
+end
 
 local function window_title()
   local tab = current_tab()
@@ -34,13 +44,16 @@ end
 
 -- The home page: the setting kept in the store, else the one the program started with.
 local function home_page()
-  local kept = tm.GetValue("homepage")
-  kept = kept and kept:str() or ""
-  return kept ~= "" and kept or host.home
+  if not home_now then
+    local kept = tm.GetValue("homepage")
+    home_now = kept and kept:str() or ""
+  end
+  return home_now ~= "" and home_now or host.home
 end
 
 -- The state file's lines: what a test or a tool reads.
 local function write_state()
+  if host.state_file == "" then return end
   local lines = {state.line("engine", host.engine), state.line("tabs", #browser.tabs)}
   local selected = 0
   for i, tab in ipairs(browser.tabs) do
@@ -400,7 +413,8 @@ local function connect()
   on(c.settings, "response", function(name)
     if name == "save" then
       local text = c.home_entry.Text():gsub("^%s+", ""):gsub("%s+$", "")
-      tm.SetValue("homepage", text ~= "" and browser.address(text) or "")
+      home_now = text ~= "" and browser.address(text) or ""
+      tm.SetValue("homepage", home_now)
     end
     dialog = "none"
     refresh_all()
@@ -433,6 +447,7 @@ function OnStart()
 end
 
 function OnTabNotify(id, key, value)
+  if id == 0 and key == "page.size" then zoom_now = tonumber(value) end
   browser.on_tab(id, key, value)
   local values = browser.values(value)
   if key == "CHLIDHANDLE" then
