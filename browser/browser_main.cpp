@@ -307,6 +307,8 @@ int main(int argc, char** argv) {
     });
     const std::string uiDir = uiRoot + "/desktop";
     shell.SetHostString("base_url", baseURL);
+    // The served folder: the chrome shows the icons of served pages from their files.
+    shell.SetHostString("serve_dir", shellOptions.serve);
     shell.SetHostString("profile", profile);
     shell.SetHostString("home", home);
     shell.SetHostString("ui_dir", uiDir);

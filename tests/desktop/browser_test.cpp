@@ -127,6 +127,12 @@ TEST_F(DesktopBrowser, TabsKeysMouseDialogsZoomFindAndTheNextStart) {
   // The area right of the last tab holds no text.
   EXPECT_LT(start.Dark(label.x + 400, label.y, label.w, label.h, 110), 5);
 
+  // The served page's icon (a green square) beside the title.
+  EXPECT_TRUE(WaitFor([&] {
+    const Image shot = Screenshot(x.Display(), Shots() + "icon.png");
+    return shot.Ok() && shot.Count(label.x - 24, label.y, 24, label.h, 0, 192, 0, 30) >= 100;
+  })) << "no page icon in the tab";
+
   // Three tabs: Ctrl+T, an address typed, Enter.
   for (const char* page : {"two.html", "three.html"}) {
     const size_t before = Now().All("tab").size();

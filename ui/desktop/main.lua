@@ -150,6 +150,16 @@ local function bookmark_bar()
   return shown
 end
 
+-- The file of a served page's icon, from its address (nil for any other address, and
+-- for one that would leave the served folder).
+local function served_icon_file(url)
+  if not url or host.base_url == "" or host.serve_dir == "" then return nil end
+  if url:sub(1, #host.base_url) ~= host.base_url then return nil end
+  local path = url:sub(#host.base_url + 1):gsub("[?#].*$", "")
+  if path == "" or path:find("..", 1, true) or path:find("%%") then return nil end
+  return host.serve_dir .. "/" .. path
+end
+
 local function completions()
   local seen, list = {}, {}
   local function add(url)
@@ -452,6 +462,11 @@ function OnTabNotify(id, key, value)
   local values = browser.values(value)
   if key == "CHLIDHANDLE" then
     show_selected()
+  elseif key == "ICONCHANGE" then
+    -- Other icons are not fetched: the tab keeps the default one.
+    c.tabs.SetIcon(id, served_icon_file(values.ICOURL) or "")
+  elseif key == "BEFORENAVIGATE" then
+    c.tabs.SetIcon(id, "")
   elseif key == "AUDIOSTATECHANGE" then
     c.tabs.SetAudio(id, values.PLAYING == "TRUE")
   elseif key == "FINDRESULT" and id == browser.current then
