@@ -8,16 +8,7 @@ CWindow::CWindow(const std::string& title) : CWidget(gtk_window_new(GTK_WINDOW_T
   gtk_window_set_title(GTK_WINDOW(Gtk()), title.c_str());
   g_signal_connect(Gtk(), "key-press-event", G_CALLBACK(&CWindow::OnKey), this);
   g_signal_connect(Gtk(), "delete-event", G_CALLBACK(&CWindow::OnDelete), this);
-  g_signal_connect(Gtk(), "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
-                     static_cast<CWindow*>(self)->Emit("focus", "in");
-                     return FALSE;
-                   }),
-                   this);
-  g_signal_connect(Gtk(), "focus-out-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
-                     static_cast<CWindow*>(self)->Emit("focus", "out");
-                     return FALSE;
-                   }),
-                   this);
+  EmitFocusChanges();
   FocusWhenShown(Gtk());
 }
 

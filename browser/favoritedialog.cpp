@@ -97,6 +97,11 @@ class CGtkAddFavoriteDialog : public IAddFavoriteDlg {
                           request, +[](gpointer data, GClosure*) { delete static_cast<Request*>(data); },
                           GConnectFlags(0));
     browser::FocusWhenShown(dialog);
+    g_signal_connect(dialog, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) -> gboolean {
+                       CTabManager::NotifyData(L"AddFavoriteDialog", L"focused");
+                       return FALSE;
+                     }),
+                     nullptr);
     gtk_widget_show_all(dialog);
     gtk_window_present(GTK_WINDOW(dialog));
     CTabManager::NotifyData(L"AddFavoriteDialog", L"shown");

@@ -4,7 +4,8 @@
 // request; the chrome's Ctrl+D); it opens on the GTK thread with the current tab's title
 // and address, and "Add" stores the favourite through the library, which then reports
 // the new list ("GetAllFavoriteItems"). Its opening and closing reach the chrome as the
-// data notification "AddFavoriteDialog" with "shown" or "closed".
+// data notification "AddFavoriteDialog" with "shown", "focused" (it has the keyboard) or
+// "closed".
 #include <gtk/gtk.h>
 
 #include "uicontrol/interfaces/favoritedlg.h"

@@ -69,6 +69,7 @@ CDialog::CDialog(const std::string& title, CWindow* parent) : CWidget(gtk_dialog
   if (parent) gtk_window_set_transient_for(GTK_WINDOW(Gtk()), GTK_WINDOW(parent->Gtk()));
   gtk_window_set_destroy_with_parent(GTK_WINDOW(Gtk()), TRUE);
   FocusWhenShown(Gtk());
+  EmitFocusChanges();
   g_signal_connect(Gtk(), "response", G_CALLBACK(+[](GtkDialog*, int response, gpointer self) {
                      auto* me = static_cast<CDialog*>(self);
                      me->Emit(response >= 0 ? "response" : "close", me->ResponseName(response));

@@ -21,8 +21,9 @@ class CMenu : public CWidget {
   bool Activate(const std::string& action);
 };
 
-// A dialog of the main window with content and buttons. Signal: "response" with the name
-// of the button pressed, or "close" when the dialog was closed otherwise.
+// A dialog of the main window with content and buttons. Signals: "response" with the name
+// of the button pressed, "close" when the dialog was closed otherwise, "focus" with "in"
+// or "out".
 class CDialog : public CWidget {
  public:
   CDialog(const std::string& title, CWindow* parent);

@@ -101,6 +101,19 @@ bool CWidget::Emit(const std::string& signal, const std::string& arg) const {
   return sink ? sink(m_id, signal, arg) : false;
 }
 
+void CWidget::EmitFocusChanges() {
+  g_signal_connect(Gtk(), "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
+                     static_cast<CWidget*>(self)->Emit("focus", "in");
+                     return FALSE;
+                   }),
+                   this);
+  g_signal_connect(Gtk(), "focus-out-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
+                     static_cast<CWidget*>(self)->Emit("focus", "out");
+                     return FALSE;
+                   }),
+                   this);
+}
+
 void CWidget::SetSignalSink(SignalSink sink) { Sink() = std::move(sink); }
 
 void CWidget::Register(std::unique_ptr<CWidget> widget) {

@@ -60,6 +60,8 @@ class CWidget {
   // Takes ownership of a floating reference of `widget`.
   explicit CWidget(GtkWidget* widget);
   bool Emit(const std::string& signal, const std::string& arg = std::string()) const;
+  // Emits "focus" with "in" or "out" as the (top-level) widget gets or loses the keyboard.
+  void EmitFocusChanges();
 
  private:
   static void Register(std::unique_ptr<CWidget> widget);

@@ -177,11 +177,14 @@ TEST_F(DesktopBrowser, TabsKeysMouseDialogsZoomFindAndTheNextStart) {
   // Ctrl+D opens the add-bookmark dialog; a new name and Enter store the bookmark.
   ASSERT_TRUE(Key(x.Display(), "ctrl+d"));
   ASSERT_TRUE(WaitLine("dialog", "add-bookmark"));
+  // The keys go to the dialog once it has the keyboard.
+  ASSERT_TRUE(WaitLine("dialogfocus", "1"));
   Screenshot(x.Display(), Shots() + "bookmark-dialog.png");
   ASSERT_TRUE(Key(x.Display(), "ctrl+a"));
   ASSERT_TRUE(Type(x.Display(), "Words to find"));
   ASSERT_TRUE(Key(x.Display(), "Return"));
   ASSERT_TRUE(WaitLine("dialog", "none"));
+  ASSERT_TRUE(WaitLine("focused", "1"));
   ASSERT_TRUE(WaitLine("bookmarks", "1"));
   EXPECT_NE(Now().Get("bookmark").find("Words to find\t"), std::string::npos) << Now().text;
   ASSERT_TRUE(WaitLine("bar", "Words to find")) << "the bookmarks bar shows the new bookmark";
@@ -197,9 +200,11 @@ TEST_F(DesktopBrowser, TabsKeysMouseDialogsZoomFindAndTheNextStart) {
   // Up from nothing is the menu's last entry ("Quit"); the one above is "Settings".
   ASSERT_TRUE(Key(x.Display(), "Up Up Return"));
   ASSERT_TRUE(WaitLine("dialog", "settings"));
+  ASSERT_TRUE(WaitLine("dialogfocus", "1"));
   ASSERT_TRUE(Type(x.Display(), "two.html"));
   ASSERT_TRUE(Key(x.Display(), "Return"));
   ASSERT_TRUE(WaitLine("dialog", "none"));
+  ASSERT_TRUE(WaitLine("focused", "1"));
   ASSERT_TRUE(WaitFor([&] { return Now().Get("home").find("/two.html") != std::string::npos; })) << Now().text;
 
   // Ctrl+Tab and Ctrl+Shift+Tab go round the tabs.

@@ -21,6 +21,7 @@ local address_editing = false -- the user is typing in the address entry
 local focused = false         -- the window has the keyboard
 local bar_labels = {}         -- the bookmarks bar as shown
 local menu_open = false
+local dialog_focused = false  -- the dialog shown now has the keyboard
 
 local function current_tab() return browser.find(browser.current or 0) end
 
@@ -78,6 +79,7 @@ local function write_state()
   lines[#lines + 1] = state.line("closed", #browser.closed)
   lines[#lines + 1] = state.line("dialog", dialog)
   lines[#lines + 1] = state.line("focused", focused and 1 or 0)
+  lines[#lines + 1] = state.line("dialogfocus", dialog_focused and 1 or 0)
   lines[#lines + 1] = state.line("menu", menu_open and 1 or 0)
   lines[#lines + 1] = state.line("saved", saved)
   lines[#lines + 1] = state.line("status", status_text)
@@ -430,6 +432,10 @@ local function connect()
     refresh_all()
   end)
   on(c.settings, "close", function() dialog = "none" refresh_all() end)
+  on(c.settings, "focus", function(how)
+    dialog_focused = how == "in"
+    write_state()
+  end)
   on(c.find_entry, "activate", function() find_now(true) end)
   on(c.find_close, "clicked", function() actions.escape() refresh_all() end)
 end
@@ -493,7 +499,12 @@ end
 function OnDataNotify(key, data)
   browser.on_data(key, data)
   if key == "AddFavoriteDialog" then
-    dialog = data == "shown" and "add-bookmark" or "none"
+    if data == "focused" then
+      dialog_focused = true
+    else
+      dialog = data == "shown" and "add-bookmark" or "none"
+      dialog_focused = false
+    end
     if data == "no page" then say("no page to bookmark") end
   elseif key == "TabKeptForRecovery" then
     tm.GetRecoverLists()
