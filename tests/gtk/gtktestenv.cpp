@@ -61,10 +61,15 @@ struct Shared {
   PrivateDisplay display;
   std::thread gtkThread;
   GMainLoop* loop = nullptr;
+  // Set when the GTK thread has left its main loop (it stays parked after that).
+  std::mutex stopMutex;
+  std::condition_variable stoppedCv;
+  bool stopped = false;
 };
 Shared& Env() {
-  static Shared shared;
-  return shared;
+  // Never destroyed: the parked GTK thread waits on it until the process ends.
+  static Shared* shared = new Shared;
+  return *shared;
 }
 
 class GtkEnvironment : public testing::Environment {
@@ -88,6 +93,16 @@ class GtkEnvironment : public testing::Environment {
       cv.notify_all();
       if (inited) g_main_loop_run(loop);
       g_main_context_release(g_main_context_default());
+      {
+        std::lock_guard<std::mutex> g(Env().stopMutex);
+        Env().stopped = true;
+      }
+      Env().stoppedCv.notify_all();
+      // The thread never ends: WebKit takes its main thread for one that lives as long as
+      // the process, and the end of a thread that ran it deadlocks in WebKit's clean-up
+      // (its thread-exit handler waits for a thread that waits for this one).
+      std::unique_lock<std::mutex> park(Env().stopMutex);
+      Env().stoppedCv.wait(park, [] { return false; });
     });
     std::unique_lock<std::mutex> lock(m);
     cv.wait(lock, [&] { return ready; });
@@ -97,7 +112,11 @@ class GtkEnvironment : public testing::Environment {
     if (Env().gtkThread.joinable()) {
       GMainLoop* loop = Env().loop;
       platform::gtk::PostToGtkThread([loop] { g_main_loop_quit(loop); });
-      Env().gtkThread.join();
+      {
+        std::unique_lock<std::mutex> lock(Env().stopMutex);
+        Env().stoppedCv.wait(lock, [] { return Env().stopped; });
+      }
+      Env().gtkThread.detach();
       g_main_loop_unref(loop);
     }
     Env().display.Stop();
