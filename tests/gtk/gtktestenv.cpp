@@ -182,3 +182,23 @@ int main(int argc, char** argv) {
   testing::AddGlobalTestEnvironment(new gtktest::GtkEnvironment);
   return RUN_ALL_TESTS();
 }
+
+// LeakSanitizer: GTK, GDK, fontconfig, D-Bus and JavaScriptCore keep process-wide caches
+// (themes, fonts, the accessibility bus, JavaScript heaps) that they never free, and GTK's
+// caches hold parts of every widget that was shown. Those allocations are theirs, not the
+// tests'; a leak whose stack passes through none of these libraries is still reported.
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n"
+         "leak:libdbus-1.so\n"
+         "leak:libjavascriptcoregtk-4.1.so\n"
+         "leak:libgtk-3.so\n"
+         "leak:libgdk-3.so\n";
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// Those libraries are built without frame pointers: the fast unwinder stops in them, and
+// a stack cut short there would not show the library the suppressions name.
+extern "C" __attribute__((visibility("default"))) const char* __asan_default_options() {
+  return "fast_unwind_on_malloc=0";
+}
+#endif
