@@ -110,6 +110,8 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
 
   // ---- orders (kitpageorders.cpp), GTK thread
   void Execute(const Order& order);
+  // Carries out the orders that waited for the revived page (loaded or not).
+  void RunAfterRevival();
   void Navigate(const std::wstring& url);
   void GoBy(int step, const std::wstring& name);
   void Save(const std::string& kind);
@@ -173,6 +175,7 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
   webpage::CEventBudget m_popupBudget{8, std::chrono::milliseconds(250)};
   std::wstring m_pendingIcon;
   std::wstring m_findText;
+  std::deque<Order> m_afterRevival;  // orders that wait for the page a revival reloads
   std::deque<std::wstring> m_finds;  // FIND orders waiting for WebKit's answers
   unsigned m_findCount = 0;
   int m_closeLogs = 0;

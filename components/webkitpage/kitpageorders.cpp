@@ -51,8 +51,12 @@ void CKitPage::Execute(const Order& order) {
     if (m_state.compare_exchange_strong(crashed, State::Open)) {
       LogInfo(Describe() + ": brought back by " + Utf8(order.name));
       state = State::Open;
-      if (order.kind != OrderKind::Navigate && order.kind != OrderKind::Refresh && WorthKeeping(m_url))
-        Navigate(m_url);
+      if (order.kind != OrderKind::Navigate && order.kind != OrderKind::Refresh && WorthKeeping(m_url)) {
+        // The order waits for the page it acts on.
+        m_afterRevival.push_back(order);
+        webkit_web_view_reload(m_web);
+        return;
+      }
     }
   }
   if (state != State::Open && !(order.kind == OrderKind::CloseTab && state == State::Crashed)) {
@@ -94,6 +98,12 @@ void CKitPage::Execute(const Order& order) {
     case OrderKind::GetText: ReadText(order.text == L"SOURCE"); break;
     case OrderKind::Unsupported: Unsupported(order.name, order.reason); break;
   }
+}
+
+void CKitPage::RunAfterRevival() {
+  std::deque<Order> orders;
+  orders.swap(m_afterRevival);
+  for (const Order& order : orders) Execute(order);
 }
 
 void CKitPage::Navigate(const std::wstring& url) {

@@ -449,6 +449,7 @@ void CKitPage::Loaded() {
     m_nav.active = false;
     Emit(L"DOCUMENTCOMPLETE", {{L"URL", m_url}});
     StoreHistory();
+    RunAfterRevival();
   });
 }
 
@@ -458,6 +459,7 @@ void CKitPage::FinishNavigation() {
   m_nav.active = false;
   // Stopped before a new document came: the page still shows the old one.
   EmitTitle();
+  RunAfterRevival();
 }
 
 void CKitPage::SetProgress(int percent) {

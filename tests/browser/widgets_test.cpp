@@ -224,12 +224,3 @@ TEST_F(WidgetTest, ADestroyedWidgetRefusesEveryCall) {
 
 }  // namespace
 }  // namespace browser
-
-#if defined(__SANITIZE_THREAD__)
-// Pango lays text out with fontconfig, which loads fonts on a GLib worker thread and
-// synchronises with atomics that ThreadSanitizer cannot see (the library is not built
-// with it). Only races with a fontconfig frame are excused; the widgets stay checked.
-extern "C" __attribute__((visibility("default"))) const char* __tsan_default_suppressions() {
-  return "race:libfontconfig.so.1\n";
-}
-#endif
