@@ -5,7 +5,8 @@
 # Install components, one per Debian package:
 #   runtime  the shared libraries (libuicontrol)
 #   dev      headers, static libraries, library links, CMake and pkg-config files (libuicontrol-dev)
-#   shell    uicontrol-shell, its UI scripts and its man page (uicontrol-shell)
+#   shell    uicontrol-shell and uicontrol-browser, their UI scripts, the shell's man page
+#            and the browser's desktop entry (uicontrol-shell)
 #
 # The binding layer, the host classes and the two components stay static libraries: their
 # symbols are hidden (only the factories and the host classes are public), the tests reach
@@ -42,7 +43,7 @@ endfunction()
 
 set(UICONTROL_SHARED_TARGETS platform logging uicontrol)
 set(UICONTROL_STATIC_TARGETS uibind hostlua)
-foreach(t datastore webpage)
+foreach(t datastore pagecommon webpage)
   if(TARGET ${t})
     list(APPEND UICONTROL_STATIC_TARGETS ${t})
   endif()
@@ -144,7 +145,7 @@ if(TARGET datastore)
 endif()
 if(TARGET webpage)
   uicontrol_pkgconfig(uicontrol-webpage "uicontrol's page engine on headless Chromium (static)"
-    "uicontrol-platform" "-luicontrol-webpage -pthread")
+    "uicontrol-platform" "-luicontrol-webpage -luicontrol-pagecommon -pthread")
 endif()
 
 # The shell, its terminal interface and its man page (made from its --help and --version).
@@ -170,6 +171,17 @@ if(TARGET uicontrol-shell)
   else()
     message(STATUS "help2man not found: no man page for uicontrol-shell")
   endif()
+endif()
+
+# The desktop browser, its chrome's style sheet and its menu entry, in the shell's
+# package: the same profiles, and scripts/run.sh picks one by the display.
+if(TARGET uicontrol-browser)
+  set_target_properties(uicontrol-browser PROPERTIES INSTALL_RPATH "$ORIGIN/${UICONTROL_BIN_TO_LIB}")
+  install(TARGETS uicontrol-browser RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT shell)
+  install(FILES ${PROJECT_SOURCE_DIR}/ui/desktop/style.css DESTINATION ${CMAKE_INSTALL_DATADIR}/uicontrol/ui/desktop
+    COMPONENT shell)
+  install(FILES ${PROJECT_SOURCE_DIR}/browser/uicontrol-browser.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT shell)
 endif()
 
 # Debian documentation of each package: copyright and the changelog (the packages are

@@ -239,6 +239,17 @@ std::vector<std::string> CLuaShell::CallComplete(const std::string& word, const 
   return out;
 }
 
+bool CLuaShell::CallSignal(unsigned int id, const std::string& signal, const std::string& arg) {
+  if (!PushGlobalFunction("OnWidgetSignal")) return false;
+  lua_pushnumber(m_L, id);
+  lua_pushlstring(m_L, signal.data(), signal.size());
+  lua_pushlstring(m_L, arg.data(), arg.size());
+  if (!Protected(3, "OnWidgetSignal", 1)) return false;
+  const bool handled = lua_toboolean(m_L, -1) != 0;
+  lua_pop(m_L, 1);
+  return handled;
+}
+
 int CLuaShell::LuaOrder(lua_State* L) {
   const lua_Number id = luaL_checknumber(L, 1);
   size_t length = 0;

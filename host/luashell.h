@@ -39,6 +39,8 @@ class CLuaShell {
 
   // Registers the host's classes and installs both APIs of the library.
   bool InstallAPIs(std::string* error);
+  // The binding host, for a host that adds classes of its own.
+  uibind::CHost& Host() { return *m_host; }
   void SetHostString(const char* name, const std::string& value);
   void SetHostArgs(const std::vector<std::string>& args);
   void SetHostFlag(const char* name, bool value);
@@ -58,6 +60,9 @@ class CLuaShell {
   void CallInput(const std::string* line);
   void CallQuit();
   std::vector<std::string> CallComplete(const std::string& word, const std::string& before);
+  // OnWidgetSignal(id, signal, arg) of a graphical interface: true when the script
+  // returned a true value (it handled the signal, e.g. a key that then goes no further).
+  bool CallSignal(unsigned int id, const std::string& signal, const std::string& arg);
   // Errors the script did not catch so far.
   int ScriptErrors() const { return m_errors; }
   // Ends the run as host.quit(status) does.

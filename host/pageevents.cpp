@@ -54,6 +54,10 @@ void CPageEvents::Watch(unsigned int uID) {
     uintptr_t cookie = 0;
     notifier->Subscribe(*key, sink, &cookie);
   }
+  for (const std::wstring& key : m_extraKeys) {
+    uintptr_t cookie = 0;
+    notifier->Subscribe(key.c_str(), sink, &cookie);
+  }
 }
 
 bool CPageEvents::SendOrder(unsigned int uID, const std::wstring& text) {

@@ -7,11 +7,16 @@
 // events to the interface like any other tab event (CTabManager::Notify).
 #include <set>
 #include <string>
+#include <vector>
 
 class CPageEvents {
  public:
   // The keys subscribed beside the library's own.
   static const wchar_t* const kKeys[];
+
+  // `extraKeys` are subscribed too (an engine's own events, such as a desktop engine's
+  // sound state).
+  explicit CPageEvents(std::vector<std::wstring> extraKeys = {}) : m_extraKeys(std::move(extraKeys)) {}
 
   // Subscribes the extra keys of tab uID's page, once per page (call on every tab event;
   // it is cheap after the first). One thread only (the interface's).
@@ -21,5 +26,6 @@ class CPageEvents {
   static bool SendOrder(unsigned int uID, const std::wstring& text);
 
  private:
+  std::vector<std::wstring> m_extraKeys;
   std::set<unsigned int> m_watched;  // tabs looked at (with or without a page)
 };

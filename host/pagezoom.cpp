@@ -4,8 +4,7 @@
 
 #include "components/webpage/webpagemanager.h"
 
-void ApplyZoomText(IWebPageManager* pages, const std::wstring& text) {
-  if (!pages) return;
+unsigned int ZoomPercentFromText(const std::wstring& text) {
   // Up to four digits: anything longer is out of range however it reads, and would not
   // fit an unsigned int. A text that is not a number becomes 0, which is refused.
   unsigned int percent = 0;
@@ -18,7 +17,11 @@ void ApplyZoomText(IWebPageManager* pages, const std::wstring& text) {
       percent = percent * 10 + static_cast<unsigned int>(c - L'0');
     }
   }
-  SetWebPageZoom(pages, percent);
+  return percent;
+}
+
+void ApplyZoomText(IWebPageManager* pages, const std::wstring& text) {
+  if (pages) SetWebPageZoom(pages, ZoomPercentFromText(text));
 }
 
 void ApplyStoredZoom(IDataAccessor* store, IWebPageManager* pages) {

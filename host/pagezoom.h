@@ -7,6 +7,9 @@
 #include "uicontrol/interfaces/dataaccessor.h"
 #include "uicontrol/interfaces/webpage.h"
 
+// The percent of a zoom text as the store holds it: up to four decimal digits; anything
+// else is 0, which every engine refuses.
+unsigned int ZoomPercentFromText(const std::wstring& text);
 // Gives the page engine the zoom stored now; nothing when none is stored.
 void ApplyStoredZoom(IDataAccessor* store, IWebPageManager* pages);
 // Gives the page engine a zoom in decimal text as the store notifies it. A text that is

@@ -27,8 +27,10 @@
 #include "host/notificationqueue.h"
 #include "host/pageevents.h"
 #include "host/pagezoom.h"
+#include "host/profilefolder.h"
 #include "host/recovery.h"
 #include "host/servedport.h"
+#include "host/closingtabs.h"
 #include "host/shelllog.h"
 #include "host/shelloptions.h"
 #include "logging/logging.h"
@@ -40,17 +42,6 @@
 using qxdk::UTIL::com_ptr;
 
 namespace {
-
-bool MakeFolder(const std::string& path) {
-  std::string partial;
-  for (size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/') {
-      if (!partial.empty() && mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    if (i < path.size()) partial += path[i];
-  }
-  return true;
-}
 
 void Dispatch(CLuaShell& shell, CNotificationQueue& queue, CPageEvents& pageEvents, CLineEditor& editor) {
   bool output = false;
@@ -89,33 +80,6 @@ bool CatchQuitSignals() {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
   return true;
 }
-
-// One shell per profile: the lock lives as long as the process (the descriptor is never
-// inherited by Chromium).
-bool LockProfile(const std::string& profile) {
-  const int fd = open((profile + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  return fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
-}
-
-// The tabs closed while quitting: what the next start offers to reopen.
-class CSessionRecord {
- public:
-  void Begin() { m_recording = true; }
-  void Add(const std::wstring& uuid, const std::wstring& title, const std::wstring& url) {
-    if (!m_recording) return;
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_tabs.push_back({platform::WideToUtf8(uuid), platform::WideToUtf8(title), platform::WideToUtf8(url)});
-  }
-  std::vector<SessionTab> Tabs() {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    return m_tabs;
-  }
-
- private:
-  std::atomic<bool> m_recording{false};
-  std::mutex m_mutex;
-  std::vector<SessionTab> m_tabs;
-};
 
 // The terminal interface installed with the program: UICONTROL_UI_FROM_PROGRAM is the UI
 // folder relative to the program's own folder, the same in the build tree and installed.
@@ -166,7 +130,7 @@ int main(int argc, char** argv) {
   }
   const std::string sessionPath = options.profile + "/session";
   const std::vector<SessionTab> lastSession = ReadSessionFile(sessionPath);
-  CSessionRecord session;
+  CClosingTabs closing;
 
   // Component and library log lines go to a file: the terminal belongs to the interface.
   CShellLog log(options.profile + "/shell.log");
@@ -224,7 +188,7 @@ int main(int argc, char** argv) {
   // (the favourite dialogs) and close their tab. Nothing else is trusted.
   if (!baseURL.empty()) pageOptions.trustedOrigins.push_back(baseURL);
   IDataAccessor* storeForHooks = store.get();
-  CSessionRecord* sessionForHooks = &session;
+  CClosingTabs* sessionForHooks = &closing;
   pageOptions.onTabClosedForRecovery = [storeForHooks, sessionForHooks](
                                            const std::wstring& uuid, const std::wstring& title, const std::wstring& url) {
     SaveClosedTab(storeForHooks, uuid, title, url);
@@ -334,7 +298,7 @@ int main(int argc, char** argv) {
     }
     shell.SetEditor(nullptr);
     // Closing saves every tab for recovery (the engine's hook), then the workers end.
-    session.Begin();
+    closing.Begin();
     tm.CloseAllTab();
     tm.Quit();
     sessionSaved = true;
@@ -346,7 +310,7 @@ int main(int argc, char** argv) {
   CTabManager::SetEditFavoriteDlg(nullptr);
   CTabManager::SetWebPageManager(nullptr);
   pages.reset();  // ends Chromium after the pages' last orders (the tabs are saved by then)
-  if (sessionSaved && !WriteSessionFile(sessionPath, session.Tabs()))
+  if (sessionSaved && !WriteSessionFile(sessionPath, closing.Tabs()))
     std::fprintf(stderr, "uicontrol-shell: cannot keep the open tabs in %s\n", sessionPath.c_str());
   CTabManager::SetDataAccessor(nullptr);
   store.reset();

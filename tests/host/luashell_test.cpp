@@ -38,6 +38,29 @@ TEST(LuaShell, TimersTakeAnyDelayAndRefuseWhatIsNoNumber) {
   EXPECT_EQ(3, shell.ExitStatus());
 }
 
+TEST(LuaShell, WidgetSignalsAreHandledOnlyWhenTheScriptSaysSo) {
+  // A graphical interface's signals: the handler's true stops a key; no handler, a false
+  // result and an error all leave it to the host (the error reaches OnError).
+  const std::string path = WriteScript(
+      "errors = 0\n"
+      "function OnError(text) errors = errors + 1 end\n"
+      "function OnWidgetSignal(id, signal, arg)\n"
+      "  if signal == 'key' then return arg == 'ctrl+t' end\n"
+      "  if signal == 'bad' then error('broken handler') end\n"
+      "  if signal == 'count' then host.quit(id) end\n"
+      "end\n");
+  CLuaShell shell;
+  std::string error;
+  ASSERT_TRUE(shell.RunScript(path, &error)) << error;
+  std::remove(path.c_str());
+  EXPECT_TRUE(shell.CallSignal(1, "key", "ctrl+t"));
+  EXPECT_FALSE(shell.CallSignal(1, "key", "ctrl+y"));
+  EXPECT_FALSE(shell.CallSignal(1, "bad", ""));
+  EXPECT_EQ(shell.ScriptErrors(), 1);
+  EXPECT_FALSE(shell.CallSignal(7, "count", ""));
+  EXPECT_EQ(shell.ExitStatus(), 7);
+}
+
 // Runs `text` as a script in a shell with the library's API and the interface's modules.
 // The first call for a shell installs the library's API and the module folder.
 bool RunWithModules(CLuaShell& shell, const std::string& text, std::string* error, bool first = true) {

@@ -1,0 +1,111 @@
+#include "components/webkitpage/kitobjects.h"
+
+#include <glib.h>
+
+#include "components/webpage/weblog.h"
+#include "platform/gtk/gtkthread.h"
+
+namespace webkitpage {
+
+HRESULT CKitPageObject::QueryInterface(const GUID& riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (riid == IID_IUnknown || riid == IWebPage::iid) {
+    *ppv = static_cast<IWebPage*>(this);
+  } else if (riid == IWebPageNotifier::iid) {
+    *ppv = static_cast<IWebPageNotifier*>(this);
+  } else if (riid == IWebPageData::iid) {
+    *ppv = static_cast<IWebPageData*>(this);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+ULONG CKitPageObject::AddRef() { return static_cast<ULONG>(InternalAddRef()); }
+
+ULONG CKitPageObject::Release() {
+  int32_t count = InternalRelease();
+  if (count == 0) delete this;
+  return static_cast<ULONG>(count < 0 ? 0 : count);
+}
+
+HRESULT CKitManagerObject::QueryInterface(const GUID& riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (riid != IID_IUnknown && riid != IWebPageManager::iid) return E_NOINTERFACE;
+  *ppv = static_cast<IWebPageManager*>(this);
+  AddRef();
+  return S_OK;
+}
+
+ULONG CKitManagerObject::AddRef() { return static_cast<ULONG>(InternalAddRef()); }
+
+ULONG CKitManagerObject::Release() {
+  int32_t count = InternalRelease();
+  if (count == 0) delete this;
+  return static_cast<ULONG>(count < 0 ? 0 : count);
+}
+
+HRESULT CKitManagerObject::Make(WebKitWebView* popup, IWebPage** page) {
+  auto core = std::make_shared<CKitPage>(m_context, popup, popup != nullptr);
+  m_context->Add(core);
+  core->Start();
+  auto* object = new CKitPageObject(std::move(core));
+  object->AddRef();
+  *page = object;
+  return S_OK;
+}
+
+HRESULT CKitManagerObject::NewPage(void*, IWebPage** page) {
+  if (!page) return E_POINTER;
+  *page = nullptr;
+  return Make(nullptr, page);
+}
+
+HRESULT CKitManagerObject::NewLinkPage(void*, IWebPage* parent, IWebPage** page) {
+  if (!page) return E_POINTER;
+  *page = nullptr;
+  auto* opener = dynamic_cast<CKitPageObject*>(parent);
+  if (!opener || opener->Page()->Context() != m_context.get()) {
+    webpage::LogWarning("NewLinkPage: the parent is not a page of this manager");
+    return E_FAIL;
+  }
+  WebKitWebView* popup = opener->Page()->TakePopup();
+  if (!popup) {
+    webpage::LogWarning("NewLinkPage: " + opener->Page()->Describe() + " has no window waiting");
+    return E_FAIL;
+  }
+  return Make(popup, page);
+}
+
+}  // namespace webkitpage
+
+using webkitpage::CKitContext;
+using webkitpage::CKitManagerObject;
+
+HRESULT CreateWebKitPageManager(const WebKitPageOptions& options, IWebPageManager** out) {
+  if (!out) return E_POINTER;
+  // The DMA-BUF renderer needs a GPU's buffers; without one (a virtual display, a
+  // remote X server) WebKit's web process shows nothing. Shared memory works everywhere.
+  g_setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", FALSE);
+  auto* manager = new CKitManagerObject(std::make_shared<CKitContext>(options));
+  manager->AddRef();
+  *out = manager;
+  return S_OK;
+}
+
+HRESULT SetWebKitPageZoom(IWebPageManager* manager, unsigned int percent) {
+  auto* own = dynamic_cast<CKitManagerObject*>(manager);
+  if (!own) {
+    webpage::LogWarning("SetWebKitPageZoom: not a manager of this component");
+    return E_INVALIDARG;
+  }
+  if (percent < 25 || percent > 500) {
+    webpage::LogWarning("SetWebKitPageZoom: " + std::to_string(percent) + " is not a zoom from 25 to 500");
+    return E_INVALIDARG;
+  }
+  own->Context()->SetZoom(percent);
+  return S_OK;
+}

@@ -1,0 +1,184 @@
+#pragma once
+// One page on a WebKitWebView. The host's calls (orders, subscriptions, data) come from
+// any thread and are checked there; everything that touches WebKit runs on the GTK
+// thread, in the order the calls came. What GetData answers is kept up to date by the
+// GTK thread under the page's mutex, so that no call waits for the GTK thread.
+#include <webkit2/webkit2.h>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "components/webkitpage/kitcontext.h"
+#include "components/webpage/eventhub.h"
+#include "components/webpage/keyvaluetext.h"
+#include "components/webpage/orders.h"
+#include "components/webpage/ratelimit.h"
+#include "components/webpage/travellog.h"
+#include "platform/mutex.h"
+#include "platform/windef.h"
+
+namespace webkitpage {
+
+using webpage::KeyValues;
+using webpage::Order;
+using webpage::OrderKind;
+
+class CKitPage : public std::enable_shared_from_this<CKitPage> {
+ public:
+  enum class State { Open, Crashed, Closed };
+
+  // `popup`: a view that another page opened (a reference is taken over), or null for a
+  // new view. `openedByPage`: the page was opened by a page (it may close itself).
+  CKitPage(std::shared_ptr<CKitContext> context, WebKitWebView* popup, bool openedByPage);
+  ~CKitPage();
+  CKitPage(const CKitPage&) = delete;
+  CKitPage& operator=(const CKitPage&) = delete;
+
+  // Any thread: announces the window and queues the view's creation.
+  void Start();
+  // Any thread: the host let the page go; it is closed on the GTK thread.
+  void Dispose();
+
+  // Any thread: the host's calls.
+  HRESULT SendOrder(const wchar_t* text);
+  HRESULT Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie);
+  HRESULT SetData(const wchar_t* name, const wchar_t* value);
+  HRESULT GetData(const wchar_t* name, wchar_t** value);
+  HRESULT FreeData(wchar_t* value);
+
+  // Any thread: takes the oldest window this page opened and that waits for the host
+  // (a reference the caller owns), or null.
+  WebKitWebView* TakePopup();
+
+  // GTK thread.
+  void ApplyZoom();
+  void Close(bool keepForRecovery);
+
+  State CurrentState() const { return m_state.load(); }
+  const CKitContext* Context() const { return m_context.get(); }
+  HWND View() const { return m_hwnd; }
+  std::string Describe() const;
+
+ private:
+  // ---- host side (kitpagehost.cpp)
+  HRESULT Submit(const Order& order);
+  int RecentCrashes();
+
+  // ---- the view (kitpageview.cpp), GTK thread
+  void CreateView();
+  WebKitWebView* NewWebView(WebKitWebView* related);
+  void Connect();
+  void AdoptLoadedState();
+  static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+  static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri, GError* error, gpointer self);
+  static void OnNotify(GObject* object, GParamSpec* spec, gpointer self);
+  static void OnHistoryChanged(WebKitBackForwardList* list, WebKitBackForwardListItem* added, gpointer removed,
+                               gpointer self);
+  static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
+  static void OnClose(WebKitWebView* view, gpointer self);
+  static gboolean OnCrashed(WebKitWebView* view, WebKitWebProcessTerminationReason reason, gpointer self);
+  static void OnMouseTarget(WebKitWebView* view, WebKitHitTestResult* hit, guint modifiers, gpointer self);
+  static gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);
+  static void OnCountedMatches(WebKitFindController* finder, guint count, gpointer self);
+  static void OnFound(WebKitFindController* finder, guint count, gpointer self);
+  static void OnNotFound(WebKitFindController* finder, gpointer self);
+  static void OnScriptMessage(WebKitUserContentManager* manager, WebKitJavascriptResult* result, gpointer self);
+
+  // ---- navigation state (kitpageview.cpp), GTK thread
+  void BeginNavigation(const std::wstring& url);
+  void Committed();
+  void CheckSameDocument();
+  void SameDocument(const std::wstring& url);
+  void Loaded();
+  void FinishNavigation();
+  void SetProgress(int percent);
+  void ReportError(uint32_t status, const std::string& text, const std::wstring& url);
+  void OfferTitle();
+  void EmitTitle();
+  // Reads title and icon from the document, reports them, then calls `then`.
+  void ReadDocument(std::function<void()> then);
+  void OfferIcon(const std::wstring& icon);
+  void EmitIcon(const std::wstring& icon);
+  void OfferStatus(const std::wstring& text);
+  void StoreHistory();
+  void OnPageMessage(const std::string& json);
+  void Crashed(const std::string& status);
+
+  // ---- orders (kitpageorders.cpp), GTK thread
+  void Execute(const Order& order);
+  // Carries out the orders that waited for the revived page (loaded or not).
+  void RunAfterRevival();
+  void Navigate(const std::wstring& url);
+  void GoBy(int step, const std::wstring& name);
+  void Save(const std::string& kind);
+  void SaveBytes(const std::string& kind, const std::string& stem, const std::string& bytes);
+  void SaveFailed(const std::string& kind, const std::string& error);
+  void Print();
+  void ViewSource();
+  void Find(const std::wstring& text);
+  void SetAudio(bool enable);
+  void Recover(const std::wstring& uuid);
+  void ParentView(uint32_t handle);
+  void ReadText(bool source);
+  void ApplyFontSize(uint32_t size);
+  void Unsupported(const std::wstring& name, const std::string& reason);
+  // Runs `script` in the engine's own world of the top-level frame; `done` gets the
+  // result as JSON text, or an error.
+  void RunScript(const std::string& script, std::function<void(const std::string& error, const std::string& json)> done);
+
+  void Emit(const std::wstring& key, const KeyValues& values);
+
+  const std::shared_ptr<CKitContext> m_context;
+  const HWND m_hwnd;
+  const bool m_openedByPage;
+  const std::shared_ptr<webpage::CEventHub> m_hub;
+  std::atomic<State> m_state{State::Open};
+  std::atomic<unsigned long> m_serial;
+
+  mutable platform::CMutex m_mutex;
+  webpage::NavigationHistory m_history GUARDED_BY(m_mutex);
+  uint32_t m_fontSize GUARDED_BY(m_mutex) = 2;
+  std::set<wchar_t*> m_given GUARDED_BY(m_mutex);
+  std::deque<WebKitWebView*> m_popups GUARDED_BY(m_mutex);
+  std::deque<std::chrono::steady_clock::time_point> m_crashes GUARDED_BY(m_mutex);
+
+  // GTK thread only from here on.
+  WebKitWebView* m_web = nullptr;  // a reference of our own
+  GCancellable* m_cancel = nullptr;
+  struct Navigation {
+    bool active = false;
+    bool committed = false;   // the new document has committed
+    bool cancelled = false;   // stopped, replaced or timed out: no load event follows
+    bool errorPage = false;   // failed before commit: the engine's error page loads next
+    uint64_t generation = 0;
+    int progress = -1;
+    std::wstring url;
+  } m_nav;
+  uint64_t m_navigations = 0;
+  bool m_completeSent = false;
+  bool m_closeSent = false;
+  bool m_muted = false;
+  bool m_playing = false;
+  int m_back = -1, m_fore = -1;  // last states sent (-1: none yet)
+  std::wstring m_url;            // the committed document
+  std::wstring m_title;
+  std::wstring m_requestedUrl;
+  std::wstring m_sameDocument;  // a new address seen without a load, to be looked at
+  std::wstring m_lastTitleSent, m_lastTitleUrl, m_lastIconSent, m_pendingStatus;
+  webpage::CLatestValueGate m_titleGate{std::chrono::milliseconds(250)};
+  webpage::CLatestValueGate m_iconGate{std::chrono::milliseconds(250)};
+  webpage::CLatestValueGate m_statusGate{std::chrono::milliseconds(250)};
+  webpage::CEventBudget m_popupBudget{8, std::chrono::milliseconds(250)};
+  std::wstring m_pendingIcon;
+  std::wstring m_findText;
+  std::deque<Order> m_afterRevival;  // orders that wait for the page a revival reloads
+  std::deque<std::wstring> m_finds;  // FIND orders waiting for WebKit's answers
+  unsigned m_findCount = 0;
+  int m_closeLogs = 0;
+};
+
+}  // namespace webkitpage

@@ -1,0 +1,191 @@
+// The host's side of a page: calls from any thread, checked there and handed to the GTK
+// thread in the order they came.
+#include <cwchar>
+
+#include "components/webkitpage/kitpage.h"
+#include "components/webpage/weblog.h"
+#include "platform/gtk/gtkthread.h"
+#include "platform/text.h"
+#include "platform/window.h"
+
+namespace webkitpage {
+namespace {
+
+using webpage::LogInfo;
+using webpage::LogWarning;
+
+std::string Utf8(const std::wstring& text) { return platform::WideToUtf8(text); }
+std::wstring Wide(const std::string& text) { return platform::Utf8ToWide(text); }
+
+std::atomic<unsigned long> g_pageCount{0};
+
+}  // namespace
+
+CKitPage::CKitPage(std::shared_ptr<CKitContext> context, WebKitWebView* popup, bool openedByPage)
+    : m_context(std::move(context)),
+      m_hwnd(platform::CreateWindowHandle()),
+      m_openedByPage(openedByPage),
+      m_hub(std::make_shared<webpage::CEventHub>(
+          [](std::function<void()> task) {
+            platform::gtk::PostToGtkThread(std::move(task));
+            return true;
+          },
+          [] { return platform::gtk::IsGtkThread(); })),
+      m_serial(++g_pageCount),
+      m_web(popup) {}
+
+CKitPage::~CKitPage() {
+  {
+    platform::CMutexLock guard(m_mutex);
+    for (wchar_t* text : m_given) delete[] text;
+    m_given.clear();
+  }
+  platform::DestroyWindowHandle(m_hwnd);
+}
+
+std::string CKitPage::Describe() const { return "page " + std::to_string(m_serial.load()); }
+
+void CKitPage::Emit(const std::wstring& key, const KeyValues& values) {
+  m_hub->Emit(key, webpage::WriteKeyValueText(values));
+}
+
+void CKitPage::Start() {
+  Emit(L"CHLIDHANDLE", {{L"HWND", webpage::Hex(HandleValue(m_hwnd))}});
+  Emit(L"SHOWIEWND", {{L"ISWNDSHOW", L"1"}});
+  std::shared_ptr<CKitPage> self = shared_from_this();
+  platform::gtk::PostToGtkThread([self] { self->CreateView(); });
+}
+
+void CKitPage::Dispose() {
+  if (CurrentState() == State::Closed) return;
+  std::shared_ptr<CKitPage> self = shared_from_this();
+  platform::gtk::PostToGtkThread([self] { self->Close(false); });
+}
+
+HRESULT CKitPage::SendOrder(const wchar_t* text) {
+  Order order;
+  std::string error;
+  if (!webpage::ParseOrder(text, &order, &error)) {
+    LogWarning(Describe() + ": order refused: " + error);
+    if (text && CurrentState() == State::Open && (error.rfind("NAVIGATE", 0) == 0 || error.rfind("RECOVERWND", 0) == 0))
+      Emit(L"NAVIGATEERROR", {{L"ERROR", Wide(error)}, {L"STATUS", L"0"}, {L"URL", L""}});
+    return text ? E_INVALIDARG : E_POINTER;
+  }
+  return Submit(order);
+}
+
+HRESULT CKitPage::Submit(const Order& order) {
+  if (m_context->IsShutDown()) {
+    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page manager has been released");
+    return E_FAIL;
+  }
+  const State state = CurrentState();
+  if (state == State::Closed) {
+    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page is closed");
+    return E_FAIL;
+  }
+  if (state == State::Crashed && order.kind != OrderKind::CloseTab) {
+    // A web process that keeps dying is started again only when the user asks for a page.
+    const bool asked = order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate;
+    const WebKitPageOptions& options = m_context->Options();
+    if (!asked && RecentCrashes() >= options.crashLimit) {
+      const std::string within = std::to_string(options.crashWindow.count() / 1000) + " s";
+      LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page crashed " +
+                 std::to_string(options.crashLimit) + " times within " + within);
+      const std::wstring reason = L"the page crashed " + std::to_wstring(options.crashLimit) + L" times within " +
+                                  Wide(within) + L"; REFRESH or NAVIGATE tries again";
+      Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name}, {L"REASON", reason}});
+      Emit(L"NAVIGATEERROR", {{L"ERROR", reason}, {L"STATUS", L"0"}, {L"URL", L""}});
+      return E_FAIL;
+    }
+  }
+  std::shared_ptr<CKitPage> self = shared_from_this();
+  platform::gtk::PostToGtkThread([self, order] { self->Execute(order); });
+  return S_OK;
+}
+
+int CKitPage::RecentCrashes() {
+  const auto now = std::chrono::steady_clock::now();
+  platform::CMutexLock guard(m_mutex);
+  while (!m_crashes.empty() && now - m_crashes.front() > m_context->Options().crashWindow) m_crashes.pop_front();
+  return static_cast<int>(m_crashes.size());
+}
+
+HRESULT CKitPage::Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie) {
+  if (cookie) *cookie = 0;
+  if (!key || !*key || !sink) {
+    LogWarning(Describe() + ": Subscribe needs a key and a sink");
+    return E_INVALIDARG;
+  }
+  if (!webpage::CEventHub::IsKnown(key)) LogWarning(Describe() + ": nothing is ever sent for \"" + Utf8(key) + "\"");
+  uintptr_t given = m_hub->Subscribe(key, std::move(sink));
+  if (cookie) *cookie = given;
+  return S_OK;
+}
+
+HRESULT CKitPage::SetData(const wchar_t* name, const wchar_t* value) {
+  if (!name || std::wstring(name) != L"font.size") {
+    LogWarning(Describe() + ": SetData of unknown name \"" + (name ? Utf8(name) : std::string("(null)")) + "\"");
+    return E_INVALIDARG;
+  }
+  uint32_t size = 0;
+  if (!webpage::ParseFontSize(value, &size)) {
+    LogWarning(Describe() + ": font.size must be 0 to 4, not \"" + (value ? Utf8(value) : std::string("(null)")) + "\"");
+    return E_INVALIDARG;
+  }
+  {
+    platform::CMutexLock guard(m_mutex);
+    m_fontSize = size;
+  }
+  if (CurrentState() == State::Closed) return S_OK;
+  std::shared_ptr<CKitPage> self = shared_from_this();
+  platform::gtk::PostToGtkThread([self, size] { self->ApplyFontSize(size); });
+  return S_OK;
+}
+
+HRESULT CKitPage::GetData(const wchar_t* name, wchar_t** value) {
+  if (!value) return E_POINTER;
+  *value = nullptr;
+  const std::wstring key = name ? name : L"";
+  if (key != L"font.size" && key != L"TRAVELLOG_BACK" && key != L"TRAVELLOG_FORE") {
+    LogWarning(Describe() + ": GetData of unknown name \"" + Utf8(key) + "\"");
+    return E_INVALIDARG;
+  }
+  std::wstring text;
+  {
+    // Kept up to date by the GTK thread: answered without waiting for it.
+    platform::CMutexLock guard(m_mutex);
+    if (key == L"font.size") text = std::to_wstring(m_fontSize);
+    else if (key == L"TRAVELLOG_BACK") text = webpage::BuildBackTravelLog(m_history);
+    else text = webpage::BuildForeTravelLog(m_history);
+  }
+  auto* copy = new wchar_t[text.size() + 1];
+  std::wmemcpy(copy, text.c_str(), text.size() + 1);
+  platform::CMutexLock guard(m_mutex);
+  m_given.insert(copy);
+  *value = copy;
+  return S_OK;
+}
+
+HRESULT CKitPage::FreeData(wchar_t* value) {
+  if (!value) return S_OK;
+  {
+    platform::CMutexLock guard(m_mutex);
+    if (m_given.erase(value) == 0) {
+      webpage::LogError(Describe() + ": FreeData of a text this page did not give out");
+      return E_INVALIDARG;
+    }
+  }
+  delete[] value;
+  return S_OK;
+}
+
+WebKitWebView* CKitPage::TakePopup() {
+  platform::CMutexLock guard(m_mutex);
+  if (m_popups.empty()) return nullptr;
+  WebKitWebView* view = m_popups.front();
+  m_popups.pop_front();
+  return view;
+}
+
+}  // namespace webkitpage

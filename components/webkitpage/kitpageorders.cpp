@@ -1,0 +1,445 @@
+// The orders of a page, carried out on the GTK thread, and the answers WebKit gives to
+// them (scripts, find, snapshots, the page's own requests).
+#include <cairo.h>
+#include <glib/gstdio.h>
+
+#include <climits>
+
+#include "components/webkitpage/gtktimer.h"
+#include "components/webkitpage/kitpage.h"
+#include "components/webkitpage/pagebridge.h"
+#include "components/webpage/origin.h"
+#include "components/webpage/pagescript.h"
+#include "components/webpage/pagetext.h"
+#include "components/webpage/savefile.h"
+#include "components/webpage/weblog.h"
+#include "platform/gtk/gtkwindows.h"
+#include "platform/text.h"
+#include "platform/window.h"
+
+namespace webkitpage {
+namespace {
+
+using webpage::LogInfo;
+using webpage::LogWarning;
+
+std::string Utf8(const std::wstring& text) { return platform::WideToUtf8(text); }
+std::wstring Wide(const std::string& text) { return platform::Utf8ToWide(text); }
+
+bool WorthKeeping(const std::wstring& url) { return !url.empty() && url != L"about:blank"; }
+
+// What an asynchronous WebKit call carries to its callback: the page stays alive until
+// the answer comes (a closed page's calls are cancelled and answer at once).
+template <class Done>
+struct Pending {
+  std::shared_ptr<CKitPage> page;
+  Done done;
+};
+
+cairo_status_t AppendPng(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+void CKitPage::Execute(const Order& order) {
+  State state = CurrentState();
+  if (state == State::Crashed && order.kind != OrderKind::CloseTab) {
+    // WebKit starts a new web process for the next load: the page comes back where it was.
+    State crashed = State::Crashed;
+    if (m_state.compare_exchange_strong(crashed, State::Open)) {
+      LogInfo(Describe() + ": brought back by " + Utf8(order.name));
+      state = State::Open;
+      if (order.kind != OrderKind::Navigate && order.kind != OrderKind::Refresh && WorthKeeping(m_url)) {
+        // The order waits for the page it acts on.
+        m_afterRevival.push_back(order);
+        webkit_web_view_reload(m_web);
+        return;
+      }
+    }
+  }
+  if (state != State::Open && !(order.kind == OrderKind::CloseTab && state == State::Crashed)) {
+    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page " +
+               (state == State::Crashed ? "has crashed" : "is closed"));
+    return;
+  }
+  if (!m_web) return;  // closed meanwhile
+  switch (order.kind) {
+    case OrderKind::Navigate: Navigate(order.text); break;
+    case OrderKind::GoBack: GoBy(-1, order.name); break;
+    case OrderKind::GoForward: GoBy(1, order.name); break;
+    case OrderKind::Stop:
+      m_nav.cancelled = true;
+      webkit_web_view_stop_loading(m_web);
+      FinishNavigation();
+      break;
+    case OrderKind::Refresh:
+      if (WorthKeeping(m_url)) webkit_web_view_reload(m_web);
+      break;
+    case OrderKind::GoHome:
+      if (m_context->Options().homePage.empty()) ReportError(0, "no home page is set", L"");
+      else Navigate(webpage::NormalizeAddress(m_context->Options().homePage));
+      break;
+    case OrderKind::SaveHtml: Save("html"); break;
+    case OrderKind::SaveImage: Save("png"); break;
+    case OrderKind::Print:
+    case OrderKind::PrintPreview: Print(); break;
+    case OrderKind::ViewSource: ViewSource(); break;
+    case OrderKind::Find: Find(order.text); break;
+    case OrderKind::MoveWindow:
+      platform::gtk::MoveView(m_hwnd, order.rect.left, order.rect.top, order.rect.right - order.rect.left,
+                              order.rect.bottom - order.rect.top);
+      break;
+    case OrderKind::Audio: SetAudio(order.enable); break;
+    case OrderKind::Recover: Recover(order.text); break;
+    case OrderKind::CloseTab: Close(true); break;
+    case OrderKind::ParentWindow: ParentView(order.handle); break;
+    case OrderKind::GetText: ReadText(order.text == L"SOURCE"); break;
+    case OrderKind::Unsupported: Unsupported(order.name, order.reason); break;
+  }
+}
+
+void CKitPage::RunAfterRevival() {
+  std::deque<Order> orders;
+  orders.swap(m_afterRevival);
+  for (const Order& order : orders) Execute(order);
+}
+
+void CKitPage::Navigate(const std::wstring& url) {
+  m_requestedUrl = url;
+  webkit_web_view_load_uri(m_web, Utf8(url).c_str());
+}
+
+void CKitPage::GoBy(int step, const std::wstring& name) {
+  const bool can = step < 0 ? webkit_web_view_can_go_back(m_web) : webkit_web_view_can_go_forward(m_web);
+  if (!can) {
+    LogInfo(Describe() + ": " + Utf8(name) + " has no page to go to");
+    return;
+  }
+  if (step < 0) webkit_web_view_go_back(m_web);
+  else webkit_web_view_go_forward(m_web);
+}
+
+void CKitPage::RunScript(const std::string& script,
+                         std::function<void(const std::string& error, const std::string& json)> done) {
+  using Done = std::function<void(const std::string&, const std::string&)>;
+  auto* pending = new Pending<Done>{shared_from_this(), std::move(done)};
+  webkit_web_view_evaluate_javascript(
+      m_web, script.c_str(), static_cast<gssize>(script.size()), kEngineWorld, nullptr, m_cancel,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Pending<Done>> pending(static_cast<Pending<Done>*>(data));
+        GError* error = nullptr;
+        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+        if (pending->page->CurrentState() != State::Open) {
+          if (error) g_error_free(error);
+          if (value) g_object_unref(value);
+          return;
+        }
+        if (!value) {
+          std::string why = error && error->message ? error->message : "the script gave no answer";
+          if (error) g_error_free(error);
+          pending->done(why, "");
+          return;
+        }
+        char* json = jsc_value_to_json(value, 0);
+        std::string text = json ? json : "null";
+        g_free(json);
+        g_object_unref(value);
+        pending->done("", text);
+      },
+      pending);
+}
+
+void CKitPage::Save(const std::string& kind) {
+  // Named after the page as it is now: the page may have moved on when the data comes.
+  const std::string stem = webpage::FileStem(m_title, m_url);
+  auto finished = std::make_shared<bool>(false);
+  std::weak_ptr<CKitPage> weak = shared_from_this();
+  RunAfter(m_context->Options().saveTimeout, [weak, finished, kind] {
+    auto self = weak.lock();
+    if (!self || *finished || self->CurrentState() != State::Open) return;
+    *finished = true;
+    self->SaveFailed(kind, "WebKit did not answer in time");
+  });
+  if (kind == "html") {
+    RunScript(HtmlScript(), [this, kind, stem, finished](const std::string& error, const std::string& json) {
+      if (*finished) return;
+      *finished = true;
+      webpage::Json value = webpage::Json::parse(json, nullptr, false);
+      if (!error.empty() || !value.is_string()) return SaveFailed(kind, "the page's HTML could not be read");
+      SaveBytes(kind, stem, value.get<std::string>());
+    });
+    return;
+  }
+  using Done = std::function<void(cairo_surface_t*, const std::string&)>;
+  auto* pending = new Pending<Done>{shared_from_this(), [this, kind, stem, finished](cairo_surface_t* surface,
+                                                                                      const std::string& error) {
+                                      if (*finished) return;
+                                      *finished = true;
+                                      if (!surface) return SaveFailed(kind, error);
+                                      std::string bytes;
+                                      if (cairo_surface_write_to_png_stream(surface, AppendPng, &bytes) !=
+                                              CAIRO_STATUS_SUCCESS ||
+                                          bytes.empty())
+                                        return SaveFailed(kind, "the image could not be written");
+                                      SaveBytes(kind, stem, bytes);
+                                    }};
+  webkit_web_view_get_snapshot(
+      m_web, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, m_cancel,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Pending<Done>> pending(static_cast<Pending<Done>*>(data));
+        GError* error = nullptr;
+        cairo_surface_t* surface = webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, &error);
+        std::string why = error && error->message ? error->message : "no image of the page";
+        if (error) g_error_free(error);
+        if (pending->page->CurrentState() == State::Open) pending->done(surface, why);
+        if (surface) cairo_surface_destroy(surface);
+      },
+      pending);
+}
+
+void CKitPage::SaveBytes(const std::string& kind, const std::string& stem, const std::string& bytes) {
+  std::string error;
+  std::string path = webpage::SaveNewFile(m_context->DownloadsFolder(), stem, kind, bytes, &error);
+  if (path.empty()) return SaveFailed(kind, error);
+  LogInfo(Describe() + ": saved " + path);
+  Emit(L"SAVECOMPLETE", {{L"FILE", Wide(path)}, {L"KIND", Wide(kind)}});
+  Emit(L"STATEXTCHANGED", {{L"STATTEXT", L"Saved " + Wide(path)}});
+}
+
+void CKitPage::SaveFailed(const std::string& kind, const std::string& error) {
+  LogWarning(Describe() + ": saving as " + kind + " failed: " + error);
+  Emit(L"SAVECOMPLETE", {{L"ERROR", Wide(error)}, {L"KIND", Wide(kind)}});
+  Emit(L"STATEXTCHANGED", {{L"STATTEXT", L"Could not save the page: " + Wide(error)}});
+}
+
+void CKitPage::ViewSource() {
+  if (!WorthKeeping(m_url) || m_url.compare(0, 12, L"view-source:") == 0)
+    return Unsupported(L"VIEWSOURCE", "the page shows no document with a source");
+  WebKitWebResource* resource = webkit_web_view_get_main_resource(m_web);
+  if (!resource) return Unsupported(L"VIEWSOURCE", "the page shows no document with a source");
+  using Done = std::function<void(const std::string* source, const std::string& error)>;
+  const std::wstring url = L"view-source:" + m_url;
+  auto* pending = new Pending<Done>{shared_from_this(), [this, url](const std::string* source, const std::string& error) {
+                                      if (!source) {
+                                        LogWarning(Describe() + ": VIEWSOURCE failed: " + error);
+                                        return;
+                                      }
+                                      m_context->KeepSource(Utf8(url), *source);
+                                      // The source window waits, like a window the page opened, for
+                                      // the host to adopt it.
+                                      WebKitWebView* window = NewWebView(nullptr);
+                                      webkit_web_view_load_uri(window, Utf8(url).c_str());
+                                      {
+                                        platform::CMutexLock guard(m_mutex);
+                                        m_popups.push_back(window);
+                                      }
+                                      Emit(L"NEWINDOW", {{L"URL", url}});
+                                    }};
+  webkit_web_resource_get_data(
+      resource, m_cancel,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Pending<Done>> pending(static_cast<Pending<Done>*>(data));
+        GError* error = nullptr;
+        gsize length = 0;
+        guchar* bytes = webkit_web_resource_get_data_finish(WEBKIT_WEB_RESOURCE(source), result, &length, &error);
+        std::string why = error && error->message ? error->message : "no source";
+        if (error) g_error_free(error);
+        if (pending->page->CurrentState() == State::Open) {
+          if (bytes) {
+            std::string text(reinterpret_cast<const char*>(bytes), length);
+            pending->done(&text, why);
+          } else {
+            pending->done(nullptr, why);
+          }
+        }
+        g_free(bytes);
+      },
+      pending);
+}
+
+void CKitPage::Print() {
+  // A PDF through GTK's "Print to File" printer, then moved into the downloads folder
+  // under the page's name.
+  const std::string stem = webpage::FileStem(m_title, m_url);
+  std::string folder = m_context->DownloadsFolder();
+  g_mkdir_with_parents(folder.c_str(), 0755);
+  std::string staging = folder + "/.uicontrol-print-XXXXXX";
+  std::vector<char> pattern(staging.begin(), staging.end());
+  pattern.push_back('\0');
+  if (!g_mkdtemp(pattern.data())) return SaveFailed("pdf", "no folder for the printed file");
+  const std::string dir = pattern.data();
+  const std::string file = dir + "/page.pdf";
+  gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
+  GtkPrintSettings* settings = gtk_print_settings_new();
+  gtk_print_settings_set_printer(settings, "Print to File");
+  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri);
+  g_free(uri);
+  WebKitPrintOperation* operation = webkit_print_operation_new(m_web);
+  webkit_print_operation_set_print_settings(operation, settings);
+  g_object_unref(settings);
+  struct Job {
+    std::shared_ptr<CKitPage> page;
+    std::string stem, dir, file, error;
+  };
+  auto* job = new Job{shared_from_this(), stem, dir, file, ""};
+  g_signal_connect(operation, "failed", G_CALLBACK(+[](WebKitPrintOperation*, GError* error, gpointer data) {
+                     static_cast<Job*>(data)->error = error && error->message ? error->message : "printing failed";
+                   }),
+                   job);
+  g_signal_connect(operation, "finished", G_CALLBACK(+[](WebKitPrintOperation* operation, gpointer data) {
+                     std::unique_ptr<Job> job(static_cast<Job*>(data));
+                     CKitPage* page = job->page.get();
+                     if (page->CurrentState() == State::Open) {
+                       std::string error = job->error;
+                       std::string path;
+                       if (error.empty())
+                         path = webpage::MoveToNewFile(page->m_context->DownloadsFolder(), job->stem, "pdf", job->file,
+                                                       &error);
+                       if (path.empty()) {
+                         page->SaveFailed("pdf", error.empty() ? "no file was printed" : error);
+                       } else {
+                         LogInfo(page->Describe() + ": saved " + path);
+                         page->Emit(L"SAVECOMPLETE", {{L"FILE", Wide(path)}, {L"KIND", L"pdf"}});
+                         page->Emit(L"STATEXTCHANGED", {{L"STATTEXT", L"Saved " + Wide(path)}});
+                       }
+                     }
+                     g_remove(job->file.c_str());
+                     g_rmdir(job->dir.c_str());
+                     g_object_unref(operation);
+                   }),
+                   job);
+  webkit_print_operation_print(operation);
+}
+
+void CKitPage::Find(const std::wstring& text) {
+  if (text.empty()) return Unsupported(L"FIND", "the engine has no find bar; send FIND with TEXT=<words>");
+  m_finds.push_back(text);
+  if (m_finds.size() == 1) {
+    webkit_find_controller_count_matches(webkit_web_view_get_find_controller(m_web), Utf8(text).c_str(),
+                                         WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, G_MAXUINT);
+  }
+}
+
+void CKitPage::OnCountedMatches(WebKitFindController* finder, guint count, gpointer data) {
+  CKitPage* self = static_cast<CKitPage*>(data);
+  if (self->m_finds.empty() || self->CurrentState() != State::Open) return;
+  self->m_findCount = count;
+  const std::wstring& text = self->m_finds.front();
+  if (count == 0) return OnNotFound(finder, data);
+  // The same words again: the next match, as a find bar's "next" does.
+  if (text == self->m_findText && webkit_find_controller_get_search_text(finder)) {
+    webkit_find_controller_search_next(finder);
+  } else {
+    self->m_findText = text;
+    webkit_find_controller_search(finder, Utf8(text).c_str(),
+                                  WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND, G_MAXUINT);
+  }
+}
+
+void CKitPage::OnFound(WebKitFindController* finder, guint, gpointer data) {
+  CKitPage* self = static_cast<CKitPage*>(data);
+  if (self->m_finds.empty() || self->CurrentState() != State::Open) return;
+  std::wstring text = self->m_finds.front();
+  self->m_finds.pop_front();
+  self->Emit(L"FINDRESULT", {{L"COUNT", webpage::Hex(std::max(1u, self->m_findCount))}, {L"FOUND", L"TRUE"}, {L"TEXT", text}});
+  if (!self->m_finds.empty())
+    webkit_find_controller_count_matches(finder, Utf8(self->m_finds.front()).c_str(),
+                                         WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, G_MAXUINT);
+}
+
+void CKitPage::OnNotFound(WebKitFindController* finder, gpointer data) {
+  CKitPage* self = static_cast<CKitPage*>(data);
+  if (self->m_finds.empty() || self->CurrentState() != State::Open) return;
+  std::wstring text = self->m_finds.front();
+  self->m_finds.pop_front();
+  self->m_findText.clear();
+  self->Emit(L"FINDRESULT", {{L"COUNT", L"0"}, {L"FOUND", L"FALSE"}, {L"TEXT", text}});
+  if (!self->m_finds.empty())
+    webkit_find_controller_count_matches(finder, Utf8(self->m_finds.front()).c_str(),
+                                         WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, G_MAXUINT);
+}
+
+void CKitPage::SetAudio(bool enable) {
+  m_muted = !enable;
+  webkit_web_view_set_is_muted(m_web, m_muted);
+}
+
+void CKitPage::Recover(const std::wstring& uuid) {
+  const auto& lookup = m_context->Options().lookupRecoveredTab;
+  std::wstring url;
+  if (!lookup) return ReportError(0, "no store of closed tabs is connected", L"");
+  if (!lookup(uuid, &url) || url.empty()) return ReportError(0, "no closed tab " + Utf8(uuid) + " is kept", L"");
+  Navigate(webpage::NormalizeAddress(url));
+}
+
+void CKitPage::ParentView(uint32_t handle) {
+  HWND parent = HandleFromValue(handle);
+  if (!IsWindow(parent)) {
+    LogWarning(Describe() + ": PARENTHWND names no window (" + Utf8(webpage::Hex(handle)) + ")");
+    return;
+  }
+  SetParent(m_hwnd, parent);
+}
+
+void CKitPage::ReadText(bool source) {
+  RunScript(source ? webpage::PageSourceScript() : webpage::PageTextScript(),
+            [this, source](const std::string& error, const std::string& json) {
+              KeyValues values;
+              std::string why = error;
+              if (why.empty()) {
+                webpage::Json result = webpage::Json::parse(json, nullptr, false);
+                if (webpage::PageTextValues(result, source, &values, &why)) return Emit(L"PAGETEXT", values);
+              }
+              LogWarning(Describe() + ": GETTEXT failed: " + why);
+              Emit(L"PAGETEXT", {{L"ERROR", Wide(why)}});
+            });
+}
+
+void CKitPage::Unsupported(const std::wstring& name, const std::string& reason) {
+  LogWarning(Describe() + ": " + Utf8(name) + " is not available: " + reason);
+  Emit(L"ORDERUNSUPPORTED", {{L"CMD", name}, {L"REASON", Wide(reason)}});
+  Emit(L"STATEXTCHANGED", {{L"STATTEXT", name + L" is not available: " + Wide(reason)}});
+}
+
+void CKitPage::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
+  CKitPage* self = static_cast<CKitPage*>(data);
+  JSCValue* value = result ? webkit_javascript_result_get_js_value(result) : nullptr;
+  if (self->CurrentState() != State::Open || !value || !jsc_value_is_string(value)) return;
+  char* text = jsc_value_to_string(value);
+  std::string json = text ? text : "";
+  g_free(text);
+  self->OnPageMessage(json);
+}
+
+void CKitPage::OnPageMessage(const std::string& json) {
+  // Judged by the document the view shows, not by what the message says.
+  std::string origin;
+  const char* uri = webkit_web_view_get_uri(m_web);
+  if (!uri || !webpage::NormalizeOrigin(uri, &origin) || !webpage::IsTrustedOrigin(m_context->TrustedOrigins(), origin)) {
+    LogWarning(Describe() + ": dropped a request of an untrusted page (" + (origin.empty() ? "no origin" : origin) + ")");
+    return;
+  }
+  webpage::PageMessage message;
+  std::string error;
+  if (!webpage::ParsePageMessage(json, &message, &error)) {
+    LogWarning(Describe() + ": " + error);
+    return;
+  }
+  using Type = webpage::PageMessage::Type;
+  if (message.type == Type::AddFavorite) {
+    Emit(L"SHOWADDFAVWND", {{L"FAVPID", webpage::Hex(message.parentId)}});
+  } else if (message.type == Type::EditFavorite) {
+    Emit(L"SHOWEDITFAVWND", {{L"FAVID", webpage::Hex(message.id)},
+                             {L"FAVPID", webpage::Hex(message.parentId)},
+                             {L"TITLECHANGE", message.text},
+                             {L"URL", message.url}});
+  } else if (message.type == Type::Close && !m_closeSent) {
+    m_closeSent = true;
+    Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_url}});
+  }
+}
+
+}  // namespace webkitpage

@@ -1,0 +1,117 @@
+-- The window's layout: the tab strip, the toolbar with the address entry, the progress
+-- bar, the find bar, the page area and the status line. Change the look here (and in
+-- style.css); main.lua gives the parts their behaviour.
+local chrome = {}
+
+local function read_file(path)
+  local file = io.open(path, "r")
+  if not file then return nil end
+  local text = file:read("*a")
+  file:close()
+  return text
+end
+
+function chrome.build()
+  local c = {}
+  c.window = ui.main_window()
+  c.window.SetDefaultSize(1024, 700)
+
+  local column = ui.box(true, 0)
+
+  local strip_row = ui.box(false, 2)
+  c.tabs = ui.tabstrip()
+  c.new_tab = ui.button("+")
+  c.new_tab.SetTooltip("New tab (Ctrl+T)")
+  strip_row.Add(c.tabs, true)
+  strip_row.Add(c.new_tab, false)
+  strip_row.AddStyle("tabrow")
+
+  local toolbar = ui.box(false, 2)
+  toolbar.AddStyle("toolbar")
+  c.back = ui.button("")
+  c.back.SetIcon("go-previous")
+  c.back.SetTooltip("Back (Alt+Left)")
+  c.forward = ui.button("")
+  c.forward.SetIcon("go-next")
+  c.forward.SetTooltip("Forward (Alt+Right)")
+  c.reload = ui.button("")
+  c.reload.SetIcon("view-refresh")
+  c.reload.SetTooltip("Reload (F5)")
+  c.home = ui.button("")
+  c.home.SetIcon("go-home")
+  c.address = ui.entry()
+  c.address.SetPlaceholder("Address or search words")
+  c.star = ui.button("")
+  c.star.SetIcon("bookmark-new")
+  c.star.SetTooltip("Bookmark this page (Ctrl+D)")
+  c.menu_button = ui.button("")
+  c.menu_button.SetIcon("open-menu")
+  c.menu = ui.menu()
+  for _, w in ipairs({c.back, c.forward, c.reload, c.home}) do toolbar.Add(w, false) end
+  toolbar.Add(c.address, true)
+  toolbar.Add(c.star, false)
+  toolbar.Add(c.menu_button, false)
+
+  -- The bookmarks bar: a fixed set of buttons, shown as far as there are bookmarks.
+  c.bar = ui.box(false, 2)
+  c.bar.AddStyle("bookmarkbar")
+  c.bar_buttons = {}
+  for i = 1, 12 do
+    local b = ui.button("")
+    b.AddStyle("bookmark")
+    c.bar.Add(b, false)
+    c.bar_buttons[i] = b
+  end
+
+  c.progress = ui.progress()
+  c.progress.AddStyle("pageprogress")
+
+  c.findbar = ui.box(false, 4)
+  c.findbar.AddStyle("findbar")
+  c.find_entry = ui.entry()
+  c.find_entry.SetPlaceholder("Find in page")
+  c.find_label = ui.label("")
+  c.find_close = ui.button("")
+  c.find_close.SetIcon("window-close")
+  c.findbar.Add(ui.label("Find:"), false)
+  c.findbar.Add(c.find_entry, false)
+  c.findbar.Add(c.find_label, false)
+  c.findbar.Add(c.find_close, false)
+
+  -- The settings dialog: the home page.
+  c.settings = ui.dialog("Settings")
+  local form = ui.box(true, 6)
+  form.Add(ui.label("Home page"), false)
+  c.home_entry = ui.entry()
+  c.home_entry.SetSize(360, -1)
+  c.home_entry.SetActivatesDefault(true)
+  form.Add(c.home_entry, false)
+  c.settings.SetContent(form)
+  c.settings.AddButton("Cancel", "cancel", false)
+  c.settings.AddButton("Save", "save", true)
+
+  c.page = ui.page_area()
+  c.status = ui.label("")
+  c.status.SetAlign(0)
+  c.status.AddStyle("statusline")
+
+  column.Add(strip_row, false)
+  column.Add(toolbar, false)
+  column.Add(c.bar, false)
+  column.Add(c.progress, false)
+  column.Add(c.findbar, false)
+  column.Add(c.page, true)
+  column.Add(c.status, false)
+  c.window.SetChild(column)
+
+  local css = read_file(host.ui_dir .. "/style.css")
+  if css then ui.style(css) end
+
+  c.window.Present()
+  c.findbar.Hide()
+  for _, b in ipairs(c.bar_buttons) do b.Hide() end
+  c.bar.Hide()
+  return c
+end
+
+return chrome

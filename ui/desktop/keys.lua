@@ -1,0 +1,27 @@
+-- The keyboard shortcuts: key names as the window reports them -> action names
+-- (actions.lua). Change them here; no rebuild is needed.
+return {
+  ["ctrl+t"] = "new_tab",
+  ["ctrl+w"] = "close_tab",
+  ["ctrl+shift+t"] = "reopen_closed",
+  ["ctrl+l"] = "focus_address",
+  ["ctrl+Tab"] = "next_tab",
+  ["ctrl+Page_Down"] = "next_tab",
+  ["ctrl+shift+Tab"] = "previous_tab",
+  ["ctrl+Page_Up"] = "previous_tab",
+  ["alt+Left"] = "back",
+  ["alt+Right"] = "forward",
+  ["alt+Home"] = "home",
+  ["F5"] = "reload",
+  ["ctrl+r"] = "reload",
+  ["Escape"] = "escape",
+  ["ctrl+f"] = "find",
+  ["F3"] = "find_next",
+  ["ctrl+d"] = "bookmark",
+  ["ctrl+plus"] = "zoom_in",
+  ["ctrl+equal"] = "zoom_in",
+  ["ctrl+minus"] = "zoom_out",
+  ["ctrl+0"] = "zoom_reset",
+  ["ctrl+s"] = "save",
+  ["ctrl+q"] = "quit",
+}
