@@ -1,6 +1,7 @@
 #include "browser/favoritedialog.h"
 
 #include "browser/widget.h"
+#include "browser/widgetbindings.h"
 
 #include <atomic>
 #include <string>
@@ -46,7 +47,7 @@ class CGtkAddFavoriteDialog : public IAddFavoriteDlg {
 
   void Show(uint32_t parentId) {
     CTabManager& tm = CTabManager::Instance();
-    const CLuaTabInfo tab = tm.FindTabInfoForLua(tm.GetCurrentID());
+    const CLuaTabInfo tab = tm.FindTabInfoForLua(browser::CurrentTab());
     if (tab.uID == 0 || tab.strURL.empty()) {
       CTabManager::NotifyData(L"AddFavoriteDialog", L"no page");
       return;

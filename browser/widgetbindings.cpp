@@ -1,5 +1,6 @@
 #include "browser/widgetbindings.h"
 
+#include <atomic>
 #include <memory>
 #include <stdexcept>
 
@@ -35,12 +36,21 @@ void Style(const std::string& css) {
   if (!ApplyStyleSheet(css, &error)) throw std::invalid_argument("style: " + error);
 }
 
+std::atomic<unsigned int> g_currentTab{0};
+
+// The library keeps ShowIeWindow for native code; the chrome needs it to show one tab's
+// page at a time, and tells the add-bookmark dialog which tab it is about.
+bool ShowPage(unsigned int id, bool show) { return CTabManager::Instance().ShowIeWindow(id, show); }
+void SetCurrentTab(unsigned int id) { g_currentTab = id; }
+
 bool AddBookmark() {
   auto dialog = CTabManager::GetAddFavoriteDlg();
   return dialog && SUCCEEDED(dialog->ShowDialog(0xFFFFFFFFu, CTabManager::GetMainWndHwnd(), 0, 0, 0));
 }
 
 }  // namespace
+
+unsigned int CurrentTab() { return g_currentTab; }
 
 bool ApplyStyleSheet(const std::string& css, std::string* error) {
   static GtkCssProvider* provider = nullptr;
@@ -167,6 +177,8 @@ bool InstallWidgetBindings(uibind::CHost& host, CWindow* mainWindow, CWidget* pa
       .Add(uibind::Function("menu", &NewMenu))
       .Add(uibind::Function("dialog", &NewDialog))
       .Add(uibind::Function("style", &Style))
+      .Add(uibind::Function("show_page", &ShowPage))
+      .Add(uibind::Function("set_current_tab", &SetCurrentTab))
       .Add(uibind::Function("add_bookmark", &AddBookmark));
 
   return host.Insert(std::move(widget)) && host.Insert(std::move(window)) && host.Insert(std::move(hostWidget)) &&

@@ -178,24 +178,6 @@ bool WaitOnGtk(std::function<bool()> condition, std::chrono::milliseconds deadli
 
 }  // namespace gtktest
 
-// GTK, GLib, D-Bus, fonts and WebKit keep process-long allocations that they never free;
-// LeakSanitizer is told to excuse leaks that come from inside those libraries only.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-  return "leak:libdbus-1.so\n"
-         "leak:libglib-2.0.so\n"
-         "leak:libgobject-2.0.so\n"
-         "leak:libgio-2.0.so\n"
-         "leak:libgtk-3.so\n"
-         "leak:libgdk-3.so\n"
-         "leak:libfontconfig.so\n"
-         "leak:libpango\n"
-         "leak:libcairo.so\n"
-         "leak:libatk\n"
-         "leak:libharfbuzz.so\n"
-         "leak:libwebkit2gtk-4.1.so\n"
-         "leak:libjavascriptcoregtk-4.1.so\n";
-}
-
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   testing::AddGlobalTestEnvironment(new gtktest::GtkEnvironment);

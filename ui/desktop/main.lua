@@ -100,8 +100,8 @@ end
 
 -- Only the selected tab's page is shown in the page area.
 local function show_selected()
-  tm.SetCurrentID(browser.current or 0)
-  for _, tab in ipairs(browser.tabs) do tm.ShowIeWindow(tab.id, tab.id == browser.current) end
+  ui.set_current_tab(browser.current or 0)
+  for _, tab in ipairs(browser.tabs) do ui.show_page(tab.id, tab.id == browser.current) end
   c.tabs.Select(browser.current or 0)
 end
 
@@ -261,7 +261,7 @@ function actions.find_next()
 end
 function actions.bookmark()
   if not browser.current then return true end
-  tm.SetCurrentID(browser.current)
+  ui.set_current_tab(browser.current)
   if not ui.add_bookmark() then say("cannot bookmark this page") end
   return true
 end
