@@ -24,6 +24,8 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr std::chrono::milliseconds kHistoryTimeout = 10s;
+// "font.size" of a new page (medium).
+constexpr uint32_t kDefaultFontSize = 2;
 // Title, icon and status text of a page reach the host at most this often each.
 constexpr std::chrono::milliseconds kPageValueGap = 250ms;
 // Refused windows: a burst of 8, then one every 250 ms.
@@ -473,6 +475,9 @@ void CPageCore::BeginNavigation(const std::wstring& url) {
   m_nav.url = url;
   for (const wchar_t* key : {L"NAVIGATECOMPLETE", L"DOCUMENTCOMPLETE", L"NAVIGATEERROR", L"ICONCHANGE"})
     m_hub->Forget(key);
+  // A text size other than the default is sent again for every document: one sent while
+  // the first document of a page was on its way to a new renderer has been seen lost.
+  if (uint32_t size = m_fontSize; size != kDefaultFontSize) ApplyFontSize(size);
   Emit(L"BEFORENAVIGATE", {{L"URL", url}});
   // The host forgets title and icon on BEFORENAVIGATE: the next ones go out even when
   // they are what was last sent (a reload, a stopped load).
