@@ -55,6 +55,9 @@ std::string ErrorText(const GError* error) {
   return error->message ? error->message : "the page could not be loaded";
 }
 
+// Marks a waiting window whose page called window.close() before the host adopted it.
+const char kClosedEarly[] = "uicontrol-closed-early";
+
 const char kErrorPage[] =
     "<!DOCTYPE html><html><head><meta charset=utf-8><title></title></head>"
     "<body><p>This page could not be loaded.</p></body></html>";
@@ -105,7 +108,10 @@ void CKitPage::CreateView() {
   ApplyFontSize(fontSize);
   ApplyZoom();
   platform::gtk::AttachView(m_hwnd, GTK_WIDGET(m_web));
-  if (adopted) AdoptLoadedState();
+  if (adopted) {
+    AdoptLoadedState();
+    if (g_object_get_data(G_OBJECT(m_web), kClosedEarly)) OnClose(m_web, this);
+  }
 }
 
 void CKitPage::Connect() {
@@ -295,6 +301,11 @@ GtkWidget* CKitPage::OnCreate(WebKitWebView* view, WebKitNavigationAction* actio
     return nullptr;
   }
   WebKitWebView* popup = self->NewWebView(view);
+  // A window that closes itself before the host adopts it is told so at adoption.
+  g_signal_connect(popup, "close", G_CALLBACK(+[](WebKitWebView* closing, gpointer) {
+                     g_object_set_data(G_OBJECT(closing), kClosedEarly, GINT_TO_POINTER(1));
+                   }),
+                   nullptr);
   {
     platform::CMutexLock guard(self->m_mutex);
     self->m_popups.push_back(popup);
