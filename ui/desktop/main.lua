@@ -15,6 +15,7 @@ local c                      -- the window's parts (chrome.build)
 local status_text = ""
 local dialog = "none"        -- the dialog shown now
 local saved = ""             -- the last saved file
+local saves = {}             -- files saved in this run, newest first (at most 10)
 local zoom_steps = {25, 33, 50, 67, 75, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300, 400, 500}
 local actions = {}
 local address_editing = false -- the user is typing in the address entry
@@ -329,8 +330,16 @@ local function open_menu()
       m.Add((e.default == "true" and "✓ " or "   ") .. "Search with " .. browser.clean(e.name or ""), "engine:" .. i)
     end
   end
+  if #saves > 0 then
+    m.AddSeparator()
+    for i, file in ipairs(saves) do
+      m.Add("⤓ " .. browser.clean(file:match("[^/]*$")), "saved:" .. i)
+    end
+  end
   m.AddSeparator()
   m.Add((restore_setting() == "always" and "✓ " or "   ") .. "Reopen the tabs at every start", "toggle_restore")
+  m.Add((tm.IsShowSetDefaultBrowserDlg() and "✓ " or "   ") .. "Check that this is the default browser",
+        "toggle_default_check")
   m.Add("Settings…", "settings")
   m.Add("Quit", "quit")
   m.PopupBelow(c.menu_button)
@@ -346,6 +355,10 @@ local function on_menu(action)
   elseif kind == "engine" and browser.engines[n] then
     tm.SetDefaultSearch(browser.engines[n].id)
     tm.GetAllSearchLists()
+  elseif kind == "saved" and saves[n] then
+    browser.open("file://" .. saves[n])
+  elseif action == "toggle_default_check" then
+    tm.SetShowSetDefaultBrowserDlg(not tm.IsShowSetDefaultBrowserDlg())
   elseif action == "toggle_restore" then
     local file = io.open(host.profile .. "/restore-tabs", "w")
     if file then
@@ -483,7 +496,11 @@ function OnTabNotify(id, key, value)
     findbar.text = pending.text
     c.find_label.SetText(findbar.label)
   elseif key == "SAVECOMPLETE" then
-    if values.FILE then saved = values.FILE say("saved " .. values.FILE)
+    if values.FILE then
+      saved = values.FILE
+      table.insert(saves, 1, values.FILE)
+      saves[11] = nil
+      say("saved " .. values.FILE)
     else say("could not save: " .. (values.ERROR or "unknown error")) end
   elseif key == "STATEXTCHANGED" then
     say(values.STATTEXT or "")
