@@ -14,6 +14,7 @@
 
 #include "components/webkitpage/kitcontext.h"
 #include "components/webpage/eventhub.h"
+#include "components/webpage/handedtexts.h"
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/orders.h"
 #include "components/webpage/ratelimit.h"
@@ -139,10 +140,10 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
   std::atomic<State> m_state{State::Open};
   std::atomic<unsigned long> m_serial;
 
+  webpage::CHandedOutTexts m_given;  // texts handed out by GetData
   mutable platform::CMutex m_mutex;
   webpage::NavigationHistory m_history GUARDED_BY(m_mutex);
   uint32_t m_fontSize GUARDED_BY(m_mutex) = 2;
-  std::set<wchar_t*> m_given GUARDED_BY(m_mutex);
   std::deque<WebKitWebView*> m_popups GUARDED_BY(m_mutex);
   std::deque<std::chrono::steady_clock::time_point> m_crashes GUARDED_BY(m_mutex);
 

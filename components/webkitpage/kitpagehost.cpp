@@ -35,11 +35,6 @@ CKitPage::CKitPage(std::shared_ptr<CKitContext> context, WebKitWebView* popup, b
       m_web(popup) {}
 
 CKitPage::~CKitPage() {
-  {
-    platform::CMutexLock guard(m_mutex);
-    for (wchar_t* text : m_given) delete[] text;
-    m_given.clear();
-  }
   platform::DestroyWindowHandle(m_hwnd);
 }
 
@@ -159,25 +154,15 @@ HRESULT CKitPage::GetData(const wchar_t* name, wchar_t** value) {
     else if (key == L"TRAVELLOG_BACK") text = webpage::BuildBackTravelLog(m_history);
     else text = webpage::BuildForeTravelLog(m_history);
   }
-  auto* copy = new wchar_t[text.size() + 1];
-  std::wmemcpy(copy, text.c_str(), text.size() + 1);
-  platform::CMutexLock guard(m_mutex);
-  m_given.insert(copy);
-  *value = copy;
+  *value = m_given.Give(text);
   return S_OK;
 }
 
 HRESULT CKitPage::FreeData(wchar_t* value) {
   if (!value) return S_OK;
-  {
-    platform::CMutexLock guard(m_mutex);
-    if (m_given.erase(value) == 0) {
-      webpage::LogError(Describe() + ": FreeData of a text this page did not give out");
-      return E_INVALIDARG;
-    }
-  }
-  delete[] value;
-  return S_OK;
+  if (m_given.Take(value)) return S_OK;
+  webpage::LogError(Describe() + ": FreeData of a text this page did not give out");
+  return E_INVALIDARG;
 }
 
 WebKitWebView* CKitPage::TakePopup() {

@@ -122,10 +122,7 @@ CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrows
   }
 }
 
-CPageCore::~CPageCore() {
-  platform::CMutexLock guard(m_mutex);
-  for (wchar_t* text : m_given) delete[] text;
-}
+CPageCore::~CPageCore() = default;
 
 std::shared_ptr<CPageCore> CPageCore::Pending(std::shared_ptr<CPageEngine> engine) {
   auto page = std::make_shared<CPageCore>(std::move(engine), nullptr, "", "", Origin::Fresh);
@@ -1061,27 +1058,17 @@ HRESULT CPageCore::GetData(const wchar_t* name, wchar_t** value) {
     LogWarning(Describe() + ": GetData of unknown name \"" + Utf8(key) + "\"");
     return E_INVALIDARG;
   }
-  auto* copy = new wchar_t[text.size() + 1];
-  std::wmemcpy(copy, text.c_str(), text.size() + 1);
-  platform::CMutexLock guard(m_mutex);
-  m_given.insert(copy);
-  *value = copy;
+  *value = m_given.Give(text);
   return S_OK;
 }
 
 HRESULT CPageCore::FreeData(wchar_t* value) {
   if (!value) return S_OK;
-  {
-    platform::CMutexLock guard(m_mutex);
-    if (m_given.erase(value) == 0) {
-      // Given out by the page that came back in a new Chromium, maybe.
-      if (m_successor) return m_successor->FreeData(value);
-      LogError(Describe() + ": FreeData of a text this page did not give out");
-      return E_INVALIDARG;
-    }
-  }
-  delete[] value;
-  return S_OK;
+  if (m_given.Take(value)) return S_OK;
+  // Given out by the page that came back in a new Chromium, maybe.
+  if (std::shared_ptr<CPageCore> next = Successor()) return next->FreeData(value);
+  LogError(Describe() + ": FreeData of a text this page did not give out");
+  return E_INVALIDARG;
 }
 
 // ---------------------------------------------------------------- orders

@@ -17,6 +17,7 @@
 
 #include "components/webpage/cdpconnection.h"
 #include "components/webpage/eventhub.h"
+#include "components/webpage/handedtexts.h"
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/orders.h"
 #include "components/webpage/pagescript.h"
@@ -231,10 +232,10 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   // keeps it: see Loaded).
   const bool m_hideFirstEntry;
 
+  CHandedOutTexts m_given;  // texts handed out by GetData
   mutable platform::CMutex m_mutex;
   NavigationHistory m_history GUARDED_BY(m_mutex);
   std::deque<PendingPopup> m_popups GUARDED_BY(m_mutex);
-  std::set<wchar_t*> m_given GUARDED_BY(m_mutex);  // texts handed out by GetData
   std::shared_ptr<CPageCore> m_successor GUARDED_BY(m_mutex);
   // A successor is being made (the page is starting, or its Chromium is started anew):
   // orders wait in m_deferred, in order.
