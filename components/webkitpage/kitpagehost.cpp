@@ -4,6 +4,7 @@
 
 #include "components/webkitpage/kitpage.h"
 #include "components/webpage/weblog.h"
+#include "components/webpage/pageoutcomes.h"
 #include "platform/gtk/gtkthread.h"
 #include "platform/text.h"
 #include "platform/window.h"
@@ -84,13 +85,10 @@ HRESULT CKitPage::Submit(const Order& order) {
     const bool asked = order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate;
     const WebKitPageOptions& options = m_context->Options();
     if (!asked && RecentCrashes() >= options.crashLimit) {
-      const std::string within = std::to_string(options.crashWindow.count() / 1000) + " s";
-      LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page crashed " +
-                 std::to_string(options.crashLimit) + " times within " + within);
-      const std::wstring reason = L"the page crashed " + std::to_wstring(options.crashLimit) + L" times within " +
-                                  Wide(within) + L"; REFRESH or NAVIGATE tries again";
-      Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name}, {L"REASON", reason}});
-      Emit(L"NAVIGATEERROR", {{L"ERROR", reason}, {L"STATUS", L"0"}, {L"URL", L""}});
+      LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: " +
+                 webpage::CrashLimitText(options.crashLimit, options.crashWindow));
+      for (const auto& event : webpage::CrashLimitEvents(order.name, options.crashLimit, options.crashWindow))
+        Emit(event.key, event.values);
       return E_FAIL;
     }
   }

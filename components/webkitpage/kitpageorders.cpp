@@ -13,6 +13,7 @@
 #include "components/webpage/pagetext.h"
 #include "components/webpage/savefile.h"
 #include "components/webpage/weblog.h"
+#include "components/webpage/pageoutcomes.h"
 #include "platform/gtk/gtkwindows.h"
 #include "platform/text.h"
 #include "platform/window.h"
@@ -204,14 +205,12 @@ void CKitPage::SaveBytes(const std::string& kind, const std::string& stem, const
   std::string path = webpage::SaveNewFile(m_context->DownloadsFolder(), stem, kind, bytes, &error);
   if (path.empty()) return SaveFailed(kind, error);
   LogInfo(Describe() + ": saved " + path);
-  Emit(L"SAVECOMPLETE", {{L"FILE", Wide(path)}, {L"KIND", Wide(kind)}});
-  Emit(L"STATEXTCHANGED", {{L"STATTEXT", L"Saved " + Wide(path)}});
+  for (const auto& event : webpage::SavedEvents(path, kind)) Emit(event.key, event.values);
 }
 
 void CKitPage::SaveFailed(const std::string& kind, const std::string& error) {
   LogWarning(Describe() + ": saving as " + kind + " failed: " + error);
-  Emit(L"SAVECOMPLETE", {{L"ERROR", Wide(error)}, {L"KIND", Wide(kind)}});
-  Emit(L"STATEXTCHANGED", {{L"STATTEXT", L"Could not save the page: " + Wide(error)}});
+  for (const auto& event : webpage::SaveFailedEvents(kind, error)) Emit(event.key, event.values);
 }
 
 void CKitPage::ViewSource() {

@@ -13,6 +13,7 @@
 #include "components/webpage/pagetext.h"
 #include "components/webpage/savefile.h"
 #include "components/webpage/weblog.h"
+#include "components/webpage/pageoutcomes.h"
 #include "platform/text.h"
 #include "platform/threadcheck.h"
 #include "platform/window.h"
@@ -873,13 +874,10 @@ HRESULT CPageCore::ReviveFor(const Order& order) {
   const bool asked = order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate;
   const WebPageOptions& options = m_engine->Options();
   if (!asked && RecentCrashes() >= options.crashLimit) {
-    const std::string within = std::to_string(options.crashWindow.count() / 1000) + " s";
-    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page crashed " +
-               std::to_string(options.crashLimit) + " times within " + within);
-    const std::wstring reason = L"the page crashed " + std::to_wstring(options.crashLimit) + L" times within " +
-                                Wide(within) + L"; REFRESH or NAVIGATE tries again";
-    Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name}, {L"REASON", reason}});
-    Emit(L"NAVIGATEERROR", {{L"ERROR", reason}, {L"STATUS", L"0"}, {L"URL", L""}});
+    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: " +
+               webpage::CrashLimitText(options.crashLimit, options.crashWindow));
+    for (const auto& event : webpage::CrashLimitEvents(order.name, options.crashLimit, options.crashWindow))
+      Emit(event.key, event.values);
     return E_FAIL;
   }
   {
@@ -1192,14 +1190,12 @@ void CPageCore::SaveBytes(const std::string& kind, const std::string& stem, cons
   std::string path = SaveNewFile(m_browser->DownloadsFolder(), stem, kind, bytes, &error);
   if (path.empty()) return SaveFailed(kind, error);
   LogInfo(Describe() + ": saved " + path);
-  Emit(L"SAVECOMPLETE", {{L"FILE", Wide(path)}, {L"KIND", Wide(kind)}});
-  Emit(L"STATEXTCHANGED", {{L"STATTEXT", L"Saved " + Wide(path)}});
+  for (const auto& event : webpage::SavedEvents(path, kind)) Emit(event.key, event.values);
 }
 
 void CPageCore::SaveFailed(const std::string& kind, const std::string& error) {
   LogWarning(Describe() + ": saving as " + kind + " failed: " + error);
-  Emit(L"SAVECOMPLETE", {{L"ERROR", Wide(error)}, {L"KIND", Wide(kind)}});
-  Emit(L"STATEXTCHANGED", {{L"STATTEXT", L"Could not save the page: " + Wide(error)}});
+  for (const auto& event : webpage::SaveFailedEvents(kind, error)) Emit(event.key, event.values);
 }
 
 void CPageCore::ViewSource() {
