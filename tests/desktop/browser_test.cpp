@@ -138,7 +138,10 @@ TEST_F(DesktopBrowser, TabsKeysMouseDialogsZoomFindAndTheNextStart) {
     const size_t before = Now().All("tab").size();
     ASSERT_TRUE(Key(x.Display(), "ctrl+t"));
     ASSERT_TRUE(WaitLine("tabs", std::to_string(before + 1)));
+    // Typed only once the address entry has the keyboard, and sent once it holds the text.
+    ASSERT_TRUE(WaitLine("addressfocus", "1"));
     ASSERT_TRUE(Type(x.Display(), page));
+    ASSERT_TRUE(WaitLine("address", page));
     ASSERT_TRUE(Key(x.Display(), "Return"));
   }
   ASSERT_TRUE(WaitLine("title", "Page Three - uicontrol"));
