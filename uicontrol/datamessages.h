@@ -3,7 +3,6 @@
 namespace logging {
 namespace msg {
 
-constexpr char kImportNotStarted[] = "the favourites import program could not be started";
 // Followed by the time limit.
 constexpr char kImportStopped[] = "the favourites import program was ended: it ran longer than ";
 constexpr char kNoStoreNotifier[] =

@@ -53,12 +53,16 @@ uint32_t EventNumberOf(std::wstring_view text) {
   return negative ? 0u - result : result;
 }
 
+// Read as a base-16 long of 32 bits is: a value beyond its range saturates, and the
+// field is unsigned, so a negative value wraps. Nothing holds it to 0..100: the page's
+// number is passed on as it came.
 uint32_t EventPercentOf(std::wstring_view text) {
   bool negative, overflow;
   uint64_t value;
   if (!ReadHex(text, &negative, &value, &overflow)) return 0;
-  if (negative) return 0;
-  return value > 100 ? 100 : static_cast<uint32_t>(value);
+  const uint64_t limit = negative ? 0x80000000ull : 0x7FFFFFFFull;
+  const uint32_t magnitude = static_cast<uint32_t>(overflow || value > limit ? limit : value);
+  return negative ? 0u - magnitude : magnitude;
 }
 
 bool EventFlagOf(std::wstring_view text) {

@@ -44,7 +44,8 @@ UICONTROL_API bool ReadEventFlag(const wchar_t* text, const wchar_t* name);
 // then digits in either case. Unreadable gives 0; a value beyond 32 bits gives 0xffffffff;
 // a minus sign negates modulo 2^32.
 UICONTROL_API uint32_t EventNumberOf(std::wstring_view value);
-// The load progress: read like a number, then held to 0..100 (negative gives 0).
+// The load progress: read as a base-16 long of 32 bits (saturating at its limits), kept
+// unsigned: a negative value wraps, and nothing holds it to 0..100.
 UICONTROL_API uint32_t EventPercentOf(std::wstring_view value);
 // False only for "false" in any letter case; anything else, empty included, is true.
 UICONTROL_API bool EventFlagOf(std::wstring_view value);

@@ -69,10 +69,7 @@ bool CTaskImportIEFavorite::Execute() {
   platform::ProcessHandle process = platform::CreateProcessW(strCommandLine);
   bool bRet = static_cast<bool>(process);
   CHECK_REPORT(bRet);
-  if (!bRet) {
-    LOG_AT(logging::LOG_WARNING) << logging::msg::kImportNotStarted;
-    return true;
-  }
+  if (!bRet) return true;  // the check line above is the report
   int status = 0;
   const std::chrono::milliseconds limit = TimeLimit();
   if (platform::WaitForProcess(process, limit, &status) == platform::ProcessWait::kTimedOut) {

@@ -102,7 +102,7 @@ bool CTabManager::Home(unsigned int uID) {
     return false;
   }
   if (GetDefaultIndex().empty()) {
-    ::MessageBoxW(DialogOwnerWnd(), L"当前主页为空，请重新设置主页！", L"提示", MB_ICONERROR);
+    ::MessageBoxW(m_hPageParentWnd.load(), L"当前主页为空，请重新设置主页！", L"提示", MB_ICONERROR);
     return false;
   }
   std::shared_ptr<CTabInfo> spTabInfo = FindTabInfoInternal(uID);
@@ -146,7 +146,8 @@ unsigned int CTabManager::GetTextSize(unsigned int uID) {
 }
 
 bool CTabManager::SetWebZoom(unsigned int, unsigned int uZoom) {
-  SetValue(L"page.size", std::to_wstring(uZoom));
+  // Written as a signed int is, as GetWebZoom and every reader of the setting expect.
+  SetValue(L"page.size", std::to_wstring(static_cast<int>(uZoom)));
   return true;
 }
 

@@ -110,7 +110,7 @@ HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
     case PageEvent::ShowAddFavorite: {
       com_ptr<IAddFavoriteDlg> spDialog = CTabManager::GetAddFavoriteDlg();
       if (spDialog) {
-        spDialog->ShowDialog(ReadEventNumber(value, L"FAVPID"), CTabManager::DialogOwnerWnd(), 0, 0, 0);
+        spDialog->ShowDialog(ReadEventNumber(value, L"FAVPID"), CTabManager::GetMainWndHwnd(), 0, 0, 0);
       }
       break;
     }
@@ -120,7 +120,7 @@ HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
         const std::wstring strTitleParam = ReadEventText(value, L"TITLECHANGE");
         const std::wstring strURLParam = ReadEventText(value, L"URL");
         spDialog->ShowDialog(ReadEventNumber(value, L"FAVPID"), ReadEventNumber(value, L"FAVID"),
-                             CTabManager::DialogOwnerWnd(), strTitleParam.c_str(), strURLParam.c_str(), 0);
+                             CTabManager::GetMainWndHwnd(), strTitleParam.c_str(), strURLParam.c_str(), 0);
       }
       break;
     }

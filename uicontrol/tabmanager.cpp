@@ -77,11 +77,6 @@ void CTabManager::SetMainWndHwnd(HWND hWnd) {
 
 HWND CTabManager::GetMainWndHwnd() { return m_hDialogOwnerWnd.load(); }
 
-HWND CTabManager::DialogOwnerWnd() {
-  const HWND hOwner = m_hDialogOwnerWnd.load();
-  return hOwner ? hOwner : Instance().GetBoundMainWnd();
-}
-
 void CTabManager::SetWebPageManager(com_ptr<IWebPageManager> spWebPageManager) {
   CHECK_REPORT(spWebPageManager);
   m_spWebPageManager.Set(std::move(spWebPageManager));

@@ -55,10 +55,8 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   static void SetDataAccessor(qxdk::UTIL::com_ptr<IDataAccessor> spDataAccess);
   static qxdk::UTIL::com_ptr<IDataAccessor> GetDataAccessor();
   static qxdk::UTIL::com_ptr<IDataAccessorII> GetDataAccessorII();
+  // The owner of the favourite dialogs, as SetMainWndHwnd last set it (null included).
   static HWND GetMainWndHwnd();
-  // The window that owns the library's dialogs: the one SetMainWndHwnd set, else the
-  // one BindMainWnd bound.
-  static HWND DialogOwnerWnd();
   static qxdk::UTIL::com_ptr<IAddFavoriteDlg> GetAddFavoriteDlg();
   static qxdk::UTIL::com_ptr<IEditFavoriteDlg> GetEditFavoriteDlg();
 
@@ -187,9 +185,6 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   // The record of a tab after the standard checks: ID 0 is refused with its warning, an
   // unknown ID with the lookup's lines; both give an empty pointer.
   std::shared_ptr<CTabInfo> FindCheckedTab(unsigned int uID);
-  // Takes back a record that AddTab or AddLinkTab registered but could not give a page:
-  // an ID that was never handed out must not stay counted or walked.
-  void ForgetRecord(unsigned int uID);
   // Posts a task holding the record to a queue, after the standard ID check and lookup.
   bool PostStandardCommand(unsigned int uID, bool bUIQueue,
                            std::shared_ptr<ITabTask> (*makeTask)(std::shared_ptr<CTabInfo>));
@@ -198,7 +193,9 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
   std::map<unsigned int, std::shared_ptr<CTabInfo>> m_mapTabInfo GUARDED_BY(m_lockTabInfo);
   std::atomic<unsigned int> m_uLastID{0};
   std::atomic<unsigned int> m_uCurrentID{0};
-  std::atomic<HWND> m_hPageParentWnd{nullptr};  // see m_hDialogOwnerWnd
+  // The window BindMainWnd bound: page windows go into it, and it owns the message box
+  // Home shows when no home page is set. See m_hDialogOwnerWnd for the other window.
+  std::atomic<HWND> m_hPageParentWnd{nullptr};
   std::unique_ptr<CStatCacheWriter> m_pStatCacheWriter;
   std::unique_ptr<CStatCacheReader> m_pStatCacheReader;
   std::atomic<bool> m_bAudioEnable{false};
@@ -220,10 +217,11 @@ class UICONTROL_API CTabManager : public INotifierStub, public qxcom::CUnknownIm
 
   // The host's components and callbacks. Each is replaced whole and read as a copy, so
   // a late setter never races with a worker reading the slot.
-  // Two windows with two jobs. The dialog owner (SetMainWndHwnd) owns every dialog and
-  // message box the library shows; the page parent (BindMainWnd) is where page windows
-  // go. A host usually gives the same window to both; a dialog falls back to the page
-  // parent when no owner was set (DialogOwnerWnd).
+  // Two windows with two jobs; a host usually gives the same window to both. The dialog
+  // owner (SetMainWndHwnd) owns the add- and edit-favourite dialogs that page events
+  // ask for, read as it is when the event arrives; null is a valid owner and is passed
+  // on as it is. The page parent (m_hPageParentWnd, BindMainWnd) holds the page windows
+  // and owns Home's message box.
   static std::atomic<HWND> m_hDialogOwnerWnd;
   static CAtomicSlot<qxdk::UTIL::com_ptr<IWebPageManager>> m_spWebPageManager;
   static CAtomicSlot<qxdk::UTIL::com_ptr<IDataAccessor>> m_spDataAccessor;

@@ -41,15 +41,6 @@ std::shared_ptr<CTabInfo> CTabManager::FindTabInfoInternal(unsigned int uID) {
   return nullptr;
 }
 
-void CTabManager::ForgetRecord(unsigned int uID) {
-  std::shared_ptr<CTabInfo> spTabInfo;  // released outside the lock
-  CAutoLock guard(m_lockTabInfo);
-  auto iter = m_mapTabInfo.find(uID);
-  if (iter == m_mapTabInfo.end()) return;
-  spTabInfo = std::move(iter->second);
-  m_mapTabInfo.erase(iter);
-}
-
 unsigned int CTabManager::AddTab(const std::wstring& strURL, unsigned int uParentID) {
   CHECK_REPORT(strURL.empty() == false);
   if (strURL.empty()) {
@@ -67,25 +58,22 @@ unsigned int CTabManager::AddTab(const std::wstring& strURL, unsigned int uParen
     m_mapTabInfo[uID] = spTabInfo;
   }
 
+  // From here on a record that gets no page stays registered without one, as a tab of
+  // status New: it is counted and listed, and CloseTab or CloseAllTab take it away.
   com_ptr<IWebPageManager> spWebPageManager = GetWebPageManager();
   CHECK_REPORT(spWebPageManager);
   if (!spWebPageManager) {
     LOG_AT(logging::LOG_WARNING) << logging::msg::kNoPageManager;
-    ForgetRecord(uID);
     return 0;
   }
   com_ptr<IWebPage> spPage;
   if (FAILED(spWebPageManager->NewPage(nullptr, &spPage))) {
     LOG_AT(logging::LOG_WARNING) << logging::msg::kNewPageFailed;
-    ForgetRecord(uID);
     return 0;
   }
   spTabInfo->SetWebPage(spPage);
   CHECK_REPORT(spTabInfo->spWebPage);
-  if (!spPage) {
-    ForgetRecord(uID);
-    return 0;
-  }
+  if (!spPage) return 0;
 
   SubscribeRecord(spTabInfo, true);
   SendPageOrder(*spTabInfo, {{L"CMD", L"NAVIGATE"}, {L"URL", spTabInfo->strURL.Get()}});
@@ -109,7 +97,6 @@ unsigned int CTabManager::AddLinkTab(const std::wstring&, unsigned int uParentId
   }
   if (!spParentTabInfo) {
     LOG_AT(logging::LOG_ERROR) << logging::msg::kParentNotFound;
-    ForgetRecord(uID);
     return 0;
   }
   m_spUITaskQueue->PostTask(std::make_shared<CTaskAddLinkTab>(spTabInfo, spParentTabInfo));

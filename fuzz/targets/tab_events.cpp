@@ -94,7 +94,6 @@ void CheckRecord(CTabInfo& record, PageEvent event, const EventParams& params, c
     default:
       break;
   }
-  FUZZ_CHECK(record.uProcent <= 100, where);
 }
 
 }  // namespace

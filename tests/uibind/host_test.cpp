@@ -130,21 +130,26 @@ int RaiseWithText(lua_State* L) {
   uibind::CHost::FromLua(L)->Error("%s", lua_tostring(L, 1));
 }
 
-TEST_F(HostTest, ErrorTextsOverTheLimitAreCutOnACharacterAndMarked) {
+TEST_F(HostTest, ErrorTextsOverTheLimitAreCutOnAWholeCharacter) {
   lua_pushcfunction(L, &RaiseWithText);
   lua_setglobal(L, "raise");
-  // Short texts pass whole.
-  EXPECT_EQ(Fail("raise('short')"), "short");
-  // 4091 ASCII bytes, then three-byte characters ("\u20ac"): the cut before the mark
-  // would keep the first byte of one of them.
-  EXPECT_EQ(Fail("raise(string.rep('x', 4091) .. string.rep('\\226\\130\\172', 10))"), std::string(4091, 'x') + "...");
-  EXPECT_EQ(Fail("raise(string.rep('x', 4089) .. string.rep('\\226\\130\\172', 10))"),
-            std::string(4089, 'x') + "\xe2\x82\xac...")
-      << "a character that fits is kept";
-  // Exactly at the limit nothing is cut; one byte more is.
-  EXPECT_EQ(Fail("raise(string.rep('y', 4095))"), std::string(4095, 'y'));
-  const std::string over = Fail("raise(string.rep('z', 4096))");
-  EXPECT_EQ(over, std::string(4092, 'z') + "...");
+  const std::string euro = "\xe2\x82\xac";
+  struct Case {
+    const char* script;
+    std::string expected;
+  } cases[] = {
+      {"raise('short')", "short"},
+      // Exactly at the limit nothing is cut; one byte more is, with nothing added.
+      {"raise(string.rep('y', 4095))", std::string(4095, 'y')},
+      {"raise(string.rep('z', 4096))", std::string(4095, 'z')},
+      // The 4095th byte is the first of a three-byte character: the character goes.
+      {"raise(string.rep('x', 4091) .. string.rep('\\226\\130\\172', 10))", std::string(4091, 'x') + euro},
+      // Two whole characters end exactly at the limit: both are kept.
+      {"raise(string.rep('x', 4089) .. string.rep('\\226\\130\\172', 10))", std::string(4089, 'x') + euro + euro},
+      // A four-byte character with three of its bytes inside the limit.
+      {"raise(string.rep('w', 4092) .. '\\240\\159\\152\\128')", std::string(4092, 'w')},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Fail(c.script), c.expected) << c.script;
 }
 
 }  // namespace

@@ -103,8 +103,14 @@ TEST_F(CommandsTest, HomeNeedsAHomePage) {
   unsigned int id = Open();
   std::atomic<int> boxes{0};
   std::string caption;
-  platform::SetMessageBoxHandler([&](HWND, const std::string&, const std::string& c, UINT type) {
+  HWND boxOwner = nullptr;
+  // The message box belongs to the bound main window, not to the dialog owner.
+  HWND bound = platform::CreateWindowHandle();
+  tm.BindMainWnd(bound);
+  CTabManager::SetMainWndHwnd(platform::CreateWindowHandle());
+  platform::SetMessageBoxHandler([&](HWND owner, const std::string&, const std::string& c, UINT type) {
     ++boxes;
+    boxOwner = owner;
     caption = c;
     EXPECT_EQ(type, MB_ICONERROR);
     return IDOK;
@@ -113,6 +119,9 @@ TEST_F(CommandsTest, HomeNeedsAHomePage) {
   EXPECT_FALSE(tm.Home(id));
   EXPECT_EQ(boxes, 2) << "once per call";
   EXPECT_EQ(caption, "\xe6\x8f\x90\xe7\xa4\xba");
+  EXPECT_EQ(boxOwner, bound);
+  CTabManager::SetMainWndHwnd(nullptr);
+  tm.BindMainWnd(nullptr);
   Drain();
   EXPECT_EQ(page->Orders().size(), 1u);
 

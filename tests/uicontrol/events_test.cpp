@@ -240,14 +240,17 @@ TEST_F(EventsTest, FavouriteDialogs) {
   page->Fire(L"SHOWEDITFAVWND", L"FAVID=ff\nFAVPID=2\nTITLECHANGE=My page\nURL=http://m/\n");
   EXPECT_EQ(edit->last, L"2|255|" + std::to_wstring(HandleValue(owner)) + L"|My page|http://m/");
 
-  // Without an owner of their own, dialogs sit on the window the pages go into, the same
-  // window Home's message box uses.
+  // The owner is read when the event arrives; a null owner is passed on as it is, even
+  // with a main window bound. Home's message box belongs to the bound window instead.
   CTabManager::SetMainWndHwnd(nullptr);
   HWND bound = platform::CreateWindowHandle();
   tm.BindMainWnd(bound);
   page->Fire(L"SHOWADDFAVWND", L"FAVPID=1\n");
+  page->Fire(L"SHOWEDITFAVWND", L"FAVID=1\nFAVPID=2\nTITLECHANGE=t\nURL=http://m/\n");
   ASSERT_EQ(add->calls.size(), 2u);
-  EXPECT_EQ(add->calls[1].owner, bound);
+  EXPECT_EQ(add->calls[1].owner, nullptr);
+  EXPECT_EQ(edit->last, L"2|1|0|t|http://m/");
+  CTabManager::SetMainWndHwnd(owner);
   HWND boxOwner = nullptr;
   platform::SetMessageBoxHandler([&](HWND hWnd, const std::string&, const std::string&, UINT) {
     boxOwner = hWnd;
@@ -255,7 +258,8 @@ TEST_F(EventsTest, FavouriteDialogs) {
   });
   EXPECT_FALSE(tm.Home(id)) << "no home page is set";
   platform::SetMessageBoxHandler(nullptr);
-  EXPECT_EQ(boxOwner, bound);
+  EXPECT_EQ(boxOwner, bound) << "the bound window, not the dialog owner";
+  CTabManager::SetMainWndHwnd(nullptr);
   tm.BindMainWnd(nullptr);
 }
 

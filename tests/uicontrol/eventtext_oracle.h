@@ -1,6 +1,8 @@
 #pragma once
 // The plain reading of an event text into a map, written as directly as possible: the
 // oracle that the library's one-pass readings and the tab record are checked against.
+#include <cstdint>
+#include <cwchar>
 #include <map>
 #include <string>
 
@@ -36,8 +38,14 @@ inline std::wstring EventTextValue(const EventParams& params, const std::wstring
 inline uint32_t EventNumberValue(const EventParams& params, const std::wstring& name) {
   return EventNumberOf(EventTextValue(params, name));
 }
+// "PERCENT" as the C library reads a base-16 long of 32 bits: saturated at its limits,
+// then stored in an unsigned field (a negative value wraps).
 inline uint32_t EventPercentValue(const EventParams& params, const std::wstring& name) {
-  return EventPercentOf(EventTextValue(params, name));
+  const std::wstring value = EventTextValue(params, name);
+  long long number = std::wcstoll(value.c_str(), nullptr, 16);
+  if (number > INT32_MAX) number = INT32_MAX;
+  if (number < INT32_MIN) number = INT32_MIN;
+  return static_cast<uint32_t>(static_cast<int32_t>(number));
 }
 inline bool EventFlagValue(const EventParams& params, const std::wstring& name) {
   return EventFlagOf(EventTextValue(params, name));

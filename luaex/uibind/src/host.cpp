@@ -13,14 +13,23 @@ namespace uibind {
 
 namespace {
 
-// vsnprintf has cut the text to capacity - 1 bytes. Shortens it to whole UTF-8
-// characters and ends it with "...", so that the reader sees that something is missing.
-void MarkCut(char* text, std::size_t capacity) {
-  constexpr char kMark[] = "...";
-  std::size_t end = capacity - sizeof kMark;  // the first byte dropped
-  // Back over the continuation bytes (10xxxxxx) of a character that the cut would split.
-  for (int step = 0; step < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++step) --end;
-  for (std::size_t i = 0; i < sizeof kMark; ++i) text[end + i] = kMark[i];
+// vsnprintf has cut the text to its first `kept` bytes. A character split by that cut
+// would hand Lua an invalid UTF-8 text, so its leading bytes go too; nothing is added,
+// and the text stays a prefix of the full one.
+void CutOnCharacter(char* text, std::size_t kept) {
+  std::size_t start = kept;
+  std::size_t continuation = 0;
+  while (start > 0 && continuation < 3 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) {
+    --start;
+    ++continuation;
+  }
+  if (start == 0) return;
+  const unsigned char lead = static_cast<unsigned char>(text[start - 1]);
+  std::size_t length = 1;
+  if ((lead & 0xE0) == 0xC0) length = 2;
+  else if ((lead & 0xF0) == 0xE0) length = 3;
+  else if ((lead & 0xF8) == 0xF0) length = 4;
+  if (length > continuation + 1) text[start - 1] = '\0';
 }
 
 std::vector<std::string> SplitPath(const std::string& name) {
@@ -102,7 +111,7 @@ void CHost::Error(const char* format, ...) {
   va_start(args, format);
   const int length = std::vsnprintf(text, sizeof(text), format, args);
   va_end(args);
-  if (length >= static_cast<int>(sizeof(text))) MarkCut(text, sizeof(text));
+  if (length >= static_cast<int>(sizeof(text))) CutOnCharacter(text, sizeof(text) - 1);
   RaiseError(text);
   std::abort();  // an override that returned
 }

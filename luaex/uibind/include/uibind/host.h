@@ -44,8 +44,9 @@ class CHost {
   CHost& operator=(const CHost&) = delete;
 
   // Formats the text (printf style) into a buffer of this call and hands it to
-  // RaiseError. A text longer than 4095 bytes is cut to whole UTF-8 characters and ends
-  // with "...". Must be called from inside a Lua call; never returns.
+  // RaiseError. A text longer than 4095 bytes is cut to its first 4095 bytes, less the
+  // bytes of a UTF-8 character that the cut would split. Must be called from inside a
+  // Lua call; never returns.
   [[noreturn]] void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   // The host stored in the state's global, or null when there is none.
