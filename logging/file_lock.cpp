@@ -21,29 +21,32 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <mutex>
 #include <thread>
 
 #include "logging/log_file.h"
+#include "platform/mutex.h"
 #include "platform/text.h"
 
 namespace logging {
 namespace {
 
 struct LockState {
-  std::mutex stateMutex;  // guards the fields up to inProcess
-  bool initialised = false;
-  LogLockMode mode = LockAcrossProcesses;
-  std::string objectName;
-  int objectFd = -1;  // the "mutex handle"
-  pid_t objectOwner = 0;
+  platform::CMutex stateMutex;
+  bool initialised GUARDED_BY(stateMutex) = false;
+  LogLockMode mode GUARDED_BY(stateMutex) = LockAcrossProcesses;
+  std::string objectName GUARDED_BY(stateMutex);
+  int objectFd GUARDED_BY(stateMutex) = -1;  // the "mutex handle"
+  pid_t objectOwner GUARDED_BY(stateMutex) = 0;
 
   // A re-entrant lock made of a plain mutex and its owner, rather than a recursive mutex,
-  // because a fork child can release a plain mutex that its parent thread took.
-  std::mutex inProcess;
+  // because a fork child can release a plain mutex that its parent thread took. It is
+  // taken in one call and released in another (a log entry's start and end), and again
+  // by its owner in between, which the lock analysis cannot follow: the functions that
+  // take and release it are left out of the analysis.
+  platform::CMutex inProcess;
   std::atomic<std::thread::id> owner{};
-  int depth = 0;    // guarded by inProcess
-  int heldFd = -1;  // the descriptor flocked by the outermost holder; guarded by inProcess
+  int depth GUARDED_BY(inProcess) = 0;
+  int heldFd GUARDED_BY(inProcess) = -1;  // the descriptor flocked by the outermost holder
 };
 
 // Whether this thread's fork preparation took the in-process lock.
@@ -64,17 +67,17 @@ LockState& State() {
   return *state;
 }
 
-void PrepareFork() {
+void PrepareFork() NO_THREAD_SAFETY_ANALYSIS {
   LockState& state = State();
   t_forkTookLock = state.owner.load() != std::this_thread::get_id();
-  if (t_forkTookLock) state.inProcess.lock();
-  state.stateMutex.lock();
+  if (t_forkTookLock) state.inProcess.Lock();
+  state.stateMutex.Lock();
 }
 
-void AfterFork() {
+void AfterFork() NO_THREAD_SAFETY_ANALYSIS {
   LockState& state = State();
-  state.stateMutex.unlock();
-  if (t_forkTookLock) state.inProcess.unlock();
+  state.stateMutex.Unlock();
+  if (t_forkTookLock) state.inProcess.Unlock();
 }
 
 int OpenLockObject(const std::string& name) {
@@ -87,7 +90,7 @@ int OpenLockObject(const std::string& name) {
 
 // The descriptor to flock for this process, opening the object anew after a fork.
 int LockObjectForThisProcess(LockState& state) {
-  std::lock_guard<std::mutex> guard(state.stateMutex);
+  platform::CMutexLock guard(state.stateMutex);
   if (state.mode != LockAcrossProcesses || state.objectFd < 0) return -1;
   if (state.objectOwner != getpid()) {
     close(state.objectFd);
@@ -146,7 +149,7 @@ namespace detail {
 
 void InitFileLock(LogLockMode mode, const std::wstring& fileName) {
   LockState& state = State();
-  std::lock_guard<std::mutex> guard(state.stateMutex);
+  platform::CMutexLock guard(state.stateMutex);
   if (state.initialised) return;
   state.mode = mode == LockAcrossProcesses ? LockAcrossProcesses : LockInProcess;
   if (state.mode == LockInProcess || state.objectFd >= 0) {
@@ -159,14 +162,14 @@ void InitFileLock(LogLockMode mode, const std::wstring& fileName) {
   state.initialised = state.objectFd >= 0;
 }
 
-void AcquireFileLock() {
+void AcquireFileLock() NO_THREAD_SAFETY_ANALYSIS {
   LockState& state = State();
   const std::thread::id self = std::this_thread::get_id();
   if (state.owner.load() == self) {
     ++state.depth;
     return;
   }
-  state.inProcess.lock();
+  state.inProcess.Lock();
   state.owner.store(self);
   state.depth = 1;
   state.heldFd = -1;
@@ -180,19 +183,19 @@ void AcquireFileLock() {
   if (result == 0) state.heldFd = fd;
 }
 
-void ReleaseFileLock() {
+void ReleaseFileLock() NO_THREAD_SAFETY_ANALYSIS {
   LockState& state = State();
   if (--state.depth > 0) return;
   if (state.heldFd >= 0) flock(state.heldFd, LOCK_UN);
   state.heldFd = -1;
   state.owner.store(std::thread::id());
-  state.inProcess.unlock();
+  state.inProcess.Unlock();
 }
 
 void ResetFileLock() {
   LockState& state = State();
-  std::lock_guard<std::mutex> held(state.inProcess);
-  std::lock_guard<std::mutex> guard(state.stateMutex);
+  platform::CMutexLock held(state.inProcess);
+  platform::CMutexLock guard(state.stateMutex);
   if (state.objectFd >= 0) close(state.objectFd);
   state.objectFd = -1;
   state.objectName.clear();

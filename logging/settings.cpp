@@ -2,11 +2,11 @@
 // change them while other threads log; the handlers sit behind a mutex and are copied
 // out before they are called.
 #include "logging/settings.h"
+#include "platform/mutex.h"
 
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <mutex>
 
 namespace logging {
 namespace {
@@ -23,10 +23,10 @@ std::atomic<bool> g_showDebugDialogs{false};
 std::atomic<int> g_checksSwitch{0};
 
 struct Handlers {
-  std::mutex mutex;
-  LogHandler fatal;
-  LogHandler report;
-  MessageHook hook;
+  platform::CMutex mutex;
+  LogHandler fatal GUARDED_BY(mutex);
+  LogHandler report GUARDED_BY(mutex);
+  MessageHook hook GUARDED_BY(mutex);
 };
 
 // Never destroyed: entries may still complete while static objects are torn down.
@@ -52,13 +52,15 @@ PrefixItems GetPrefixItems() {
 bool ShowDebugDialogs() { return g_showDebugDialogs.load(std::memory_order_relaxed); }
 
 LogHandler FatalHandler() {
-  std::lock_guard<std::mutex> guard(GetHandlers().mutex);
-  return GetHandlers().fatal;
+  Handlers& handlers = GetHandlers();
+  platform::CMutexLock guard(handlers.mutex);
+  return handlers.fatal;
 }
 
 LogHandler ReportHandler() {
-  std::lock_guard<std::mutex> guard(GetHandlers().mutex);
-  return GetHandlers().report;
+  Handlers& handlers = GetHandlers();
+  platform::CMutexLock guard(handlers.mutex);
+  return handlers.report;
 }
 
 void ResetSettings() {
@@ -68,7 +70,7 @@ void ResetSettings() {
   g_showDebugDialogs = false;
   g_checksSwitch = 0;
   Handlers& handlers = GetHandlers();
-  std::lock_guard<std::mutex> guard(handlers.mutex);
+  platform::CMutexLock guard(handlers.mutex);
   handlers.fatal = nullptr;
   handlers.report = nullptr;
   handlers.hook = nullptr;
@@ -97,23 +99,27 @@ void SetPrefixItems(bool processId, bool threadId, bool timeStamp, bool tickCoun
 void SetShowDebugDialogs(bool show) { g_showDebugDialogs.store(show, std::memory_order_relaxed); }
 
 void SetFatalHandler(LogHandler handler) {
-  std::lock_guard<std::mutex> guard(GetHandlers().mutex);
-  GetHandlers().fatal = std::move(handler);
+  Handlers& handlers = GetHandlers();
+  platform::CMutexLock guard(handlers.mutex);
+  handlers.fatal = std::move(handler);
 }
 
 void SetReportHandler(LogHandler handler) {
-  std::lock_guard<std::mutex> guard(GetHandlers().mutex);
-  GetHandlers().report = std::move(handler);
+  Handlers& handlers = GetHandlers();
+  platform::CMutexLock guard(handlers.mutex);
+  handlers.report = std::move(handler);
 }
 
 void SetMessageHook(MessageHook hook) {
-  std::lock_guard<std::mutex> guard(GetHandlers().mutex);
-  GetHandlers().hook = std::move(hook);
+  Handlers& handlers = GetHandlers();
+  platform::CMutexLock guard(handlers.mutex);
+  handlers.hook = std::move(hook);
 }
 
 MessageHook GetMessageHook() {
-  std::lock_guard<std::mutex> guard(GetHandlers().mutex);
-  return GetHandlers().hook;
+  Handlers& handlers = GetHandlers();
+  platform::CMutexLock guard(handlers.mutex);
+  return handlers.hook;
 }
 
 void SetChecksSwitch(int value) { g_checksSwitch.store(value, std::memory_order_relaxed); }

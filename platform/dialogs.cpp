@@ -2,17 +2,17 @@
 
 #include <atomic>
 #include <cstdio>
-#include <mutex>
 
 #include "platform/text.h"
+#include "platform/mutex.h"
 
 namespace {
 
 struct Handlers {
-  std::mutex mutex;
-  platform::MessageBoxHandler messageBox;
-  platform::DebuggerOutputHandler debuggerOutput;
-  std::function<void()> debugBreak;
+  platform::CMutex mutex;
+  platform::MessageBoxHandler messageBox GUARDED_BY(mutex);
+  platform::DebuggerOutputHandler debuggerOutput GUARDED_BY(mutex);
+  std::function<void()> debugBreak GUARDED_BY(mutex);
 };
 
 Handlers& Get() {
@@ -25,7 +25,7 @@ std::atomic<bool> g_debuggerPresent{false};
 int ShowMessage(HWND hWnd, const std::string& text, const std::string& caption, UINT type) {
   platform::MessageBoxHandler handler;
   {
-    std::lock_guard<std::mutex> guard(Get().mutex);
+    platform::CMutexLock guard(Get().mutex);
     handler = Get().messageBox;
   }
   if (handler) return handler(hWnd, text, caption, type);
@@ -39,19 +39,19 @@ int ShowMessage(HWND hWnd, const std::string& text, const std::string& caption, 
 namespace platform {
 
 void SetMessageBoxHandler(MessageBoxHandler handler) {
-  std::lock_guard<std::mutex> guard(Get().mutex);
+  platform::CMutexLock guard(Get().mutex);
   Get().messageBox = std::move(handler);
 }
 
 void SetDebuggerOutputHandler(DebuggerOutputHandler handler) {
-  std::lock_guard<std::mutex> guard(Get().mutex);
+  platform::CMutexLock guard(Get().mutex);
   Get().debuggerOutput = std::move(handler);
 }
 
 void SetDebuggerPresentForTest(bool present) { g_debuggerPresent = present; }
 
 void SetDebugBreakHandler(std::function<void()> handler) {
-  std::lock_guard<std::mutex> guard(Get().mutex);
+  platform::CMutexLock guard(Get().mutex);
   Get().debugBreak = std::move(handler);
 }
 
@@ -69,7 +69,7 @@ int MessageBoxA(HWND hWnd, const char* text, const char* caption, UINT type) {
 void OutputDebugStringA(const char* text) {
   platform::DebuggerOutputHandler handler;
   {
-    std::lock_guard<std::mutex> guard(Get().mutex);
+    platform::CMutexLock guard(Get().mutex);
     handler = Get().debuggerOutput;
   }
   if (handler) handler(text ? text : "");
@@ -80,7 +80,7 @@ BOOL IsDebuggerPresent() { return g_debuggerPresent ? 1 : 0; }
 void DebugBreak() {
   std::function<void()> handler;
   {
-    std::lock_guard<std::mutex> guard(Get().mutex);
+    platform::CMutexLock guard(Get().mutex);
     handler = Get().debugBreak;
   }
   if (handler) handler();

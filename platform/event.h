@@ -3,8 +3,8 @@
 // wait), after which the event is non-signalled again.
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+
+#include "platform/mutex.h"
 
 class CAutoResetEvent {
  public:
@@ -16,23 +16,28 @@ class CAutoResetEvent {
     // Already signalled: the next wait returns at once anyway, nobody needs waking.
     if (m_signalled.exchange(true, std::memory_order_acq_rel)) return;
     // Passing through the lock orders this signal after a waiter's check of the flag.
-    { std::lock_guard<std::mutex> guard(m_mutex); }
-    m_cond.notify_one();
+    { platform::CMutexLock guard(m_mutex); }
+    m_cond.NotifyOne();
   }
 
   void Wait() {
-    std::unique_lock<std::mutex> guard(m_mutex);
-    m_cond.wait(guard, [this] { return m_signalled.exchange(false, std::memory_order_acq_rel); });
+    platform::CMutexLock guard(m_mutex);
+    while (!m_signalled.exchange(false, std::memory_order_acq_rel)) m_cond.Wait(guard);
   }
 
   // Returns false when the time ran out without a signal.
   bool WaitFor(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> guard(m_mutex);
-    return m_cond.wait_for(guard, timeout, [this] { return m_signalled.exchange(false, std::memory_order_acq_rel); });
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    platform::CMutexLock guard(m_mutex);
+    while (!m_signalled.exchange(false, std::memory_order_acq_rel)) {
+      if (!m_cond.WaitUntil(guard, deadline)) return m_signalled.exchange(false, std::memory_order_acq_rel);
+    }
+    return true;
   }
 
  private:
-  std::mutex m_mutex;
-  std::condition_variable m_cond;
+  // The flag is atomic; the mutex only orders a Set against a waiter's check.
+  platform::CMutex m_mutex;
+  platform::CCondition m_cond;
   std::atomic<bool> m_signalled{false};
 };

@@ -57,6 +57,11 @@ class SCOPED_CAPABILITY CMutexLock {
   CMutexLock(const CMutexLock&) = delete;
   CMutexLock& operator=(const CMutexLock&) = delete;
 
+  // Lets a stretch in the middle of the scope run unlocked (tasks, callbacks, joins);
+  // the destructor releases only what is held then.
+  void Unlock() RELEASE() { m_lock.unlock(); }
+  void Lock() ACQUIRE() { m_lock.lock(); }
+
  private:
   friend class CCondition;
   std::unique_lock<std::mutex> m_lock;

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <fstream>
 #include <map>
-#include <mutex>
 
 #include "platform/text.h"
+#include "platform/mutex.h"
 
 namespace {
 
@@ -15,8 +15,8 @@ struct KeyData {
 };
 
 struct Store {
-  std::mutex mutex;
-  std::map<std::pair<int, std::wstring>, KeyData> keys;
+  platform::CMutex mutex;
+  std::map<std::pair<int, std::wstring>, KeyData> keys GUARDED_BY(mutex);
 };
 
 Store& GetStore() {
@@ -41,27 +41,27 @@ namespace platform {
 
 void RegistrySetValue(HKEY root, const std::wstring& key, const std::wstring& name,
                       const std::wstring& value) {
-  std::lock_guard<std::mutex> guard(GetStore().mutex);
+  platform::CMutexLock guard(GetStore().mutex);
   GetStore().keys[{root, NormaliseKey(key)}].values[AsciiLower(name)] = value;
 }
 
 void RegistryCreateKey(HKEY root, const std::wstring& key) {
-  std::lock_guard<std::mutex> guard(GetStore().mutex);
+  platform::CMutexLock guard(GetStore().mutex);
   GetStore().keys[{root, NormaliseKey(key)}];
 }
 
 void RegistryDeleteKey(HKEY root, const std::wstring& key) {
-  std::lock_guard<std::mutex> guard(GetStore().mutex);
+  platform::CMutexLock guard(GetStore().mutex);
   GetStore().keys.erase({root, NormaliseKey(key)});
 }
 
 void RegistrySetKeyReadOnly(HKEY root, const std::wstring& key, bool readOnly) {
-  std::lock_guard<std::mutex> guard(GetStore().mutex);
+  platform::CMutexLock guard(GetStore().mutex);
   GetStore().keys[{root, NormaliseKey(key)}].readOnly = readOnly;
 }
 
 void RegistryClear() {
-  std::lock_guard<std::mutex> guard(GetStore().mutex);
+  platform::CMutexLock guard(GetStore().mutex);
   GetStore().keys.clear();
 }
 
@@ -98,7 +98,7 @@ void SetWindowsMajorVersion(int major) { g_majorVersion = major; }
 int GetWindowsMajorVersion() { return g_majorVersion; }
 
 bool CRegKey::Open(HKEY root, const std::wstring& key, unsigned access) {
-  std::lock_guard<std::mutex> guard(GetStore().mutex);
+  platform::CMutexLock guard(GetStore().mutex);
   auto it = GetStore().keys.find({root, NormaliseKey(key)});
   m_open = it != GetStore().keys.end() && !((access & KEY_WRITE) == KEY_WRITE && it->second.readOnly);
   m_root = root;
@@ -108,7 +108,7 @@ bool CRegKey::Open(HKEY root, const std::wstring& key, unsigned access) {
 
 std::wstring CRegKey::QueryString(const std::wstring& name) const {
   if (!m_open) return std::wstring();
-  std::lock_guard<std::mutex> guard(GetStore().mutex);
+  platform::CMutexLock guard(GetStore().mutex);
   auto it = GetStore().keys.find({m_root, m_key});
   if (it == GetStore().keys.end()) return std::wstring();
   auto value = it->second.values.find(AsciiLower(name));

@@ -10,11 +10,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <mutex>
 #include <set>
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/mutex.h"
 
 struct FileMappingObject {
   int fd = -1;
@@ -33,9 +33,10 @@ std::string ShmName(const std::wstring& name) {
 
 // Unlinks the names this process created, as the last handle closing would on Windows.
 struct CreatedNames {
-  std::mutex mutex;
-  std::set<std::string> names;
+  platform::CMutex mutex;
+  std::set<std::string> names GUARDED_BY(mutex);
   ~CreatedNames() {
+    platform::CMutexLock guard(mutex);
     for (const std::string& n : names) shm_unlink(n.c_str());
   }
 };
@@ -62,7 +63,7 @@ HMAPPING CreateFileMappingW(const std::wstring& name, DWORD size) {
     return nullptr;
   }
   if (created) {
-    std::lock_guard<std::mutex> guard(Created().mutex);
+    platform::CMutexLock guard(Created().mutex);
     Created().names.insert(shm);
   }
   return new FileMappingObject{fd, static_cast<size_t>(std::max<off_t>(st.st_size, size))};

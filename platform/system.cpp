@@ -4,28 +4,28 @@
 
 #include <chrono>
 #include <ctime>
-#include <mutex>
 #include <thread>
 
 #include "platform/text.h"
+#include "platform/mutex.h"
 
 namespace {
 
-std::mutex g_mutex;
-std::wstring g_modulePathOverride;
-std::function<SYSTEMTIME()> g_localTimeSource;
+platform::CMutex g_mutex;
+std::wstring g_modulePathOverride GUARDED_BY(g_mutex);
+std::function<SYSTEMTIME()> g_localTimeSource GUARDED_BY(g_mutex);
 
 }  // namespace
 
 namespace platform {
 
 void SetModuleFileNameForTest(const std::wstring& path) {
-  std::lock_guard<std::mutex> guard(g_mutex);
+  platform::CMutexLock guard(g_mutex);
   g_modulePathOverride = path;
 }
 
 void SetLocalTimeSourceForTest(std::function<SYSTEMTIME()> source) {
-  std::lock_guard<std::mutex> guard(g_mutex);
+  platform::CMutexLock guard(g_mutex);
   g_localTimeSource = std::move(source);
 }
 
@@ -53,7 +53,7 @@ void Sleep(DWORD milliseconds) {
 void GetLocalTime(SYSTEMTIME* time) {
   std::function<SYSTEMTIME()> source;
   {
-    std::lock_guard<std::mutex> guard(g_mutex);
+    platform::CMutexLock guard(g_mutex);
     source = g_localTimeSource;
   }
   if (source) {
@@ -77,7 +77,7 @@ void GetLocalTime(SYSTEMTIME* time) {
 
 std::wstring GetModuleFileNameW() {
   {
-    std::lock_guard<std::mutex> guard(g_mutex);
+    platform::CMutexLock guard(g_mutex);
     if (!g_modulePathOverride.empty()) return g_modulePathOverride;
   }
   std::string buffer(4096, '\0');

@@ -5,16 +5,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <exception>
-#include <mutex>
 #include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "platform/mutex.h"
+#include "platform/taskfailure.h"
 #include "platform/thread.h"
 
 namespace platform {
@@ -49,46 +49,46 @@ struct CTaskLoop::State {
   const Mode mode;
   const OnStop onStop;
 
-  mutable std::mutex mutex;
-  std::condition_variable wake;
-  ReportHook report;
+  mutable CMutex mutex;
+  CCondition wake;
+  ReportHook report GUARDED_BY(mutex);
   // Posted tasks in posting order (so also in due order). Replaced and dropped ones stay
   // as empty entries until the loop takes the queue.
-  std::deque<Entry> ready;
-  std::vector<Entry> delayed;  // heap ordered by DueLater
-  std::unordered_map<uint64_t, uint64_t> keyed;  // replace key -> sequence of the waiting task
-  std::deque<uint64_t> droppable;                // sequences of droppable waiting tasks
-  size_t live = 0;                               // non-empty entries of `ready`
-  size_t limit = 0;
-  bool dropReported = false;
-  uint64_t nextSequence = 0;
-  bool started = false;
-  bool stopping = false;
+  std::deque<Entry> ready GUARDED_BY(mutex);
+  std::vector<Entry> delayed GUARDED_BY(mutex);  // heap ordered by DueLater
+  std::unordered_map<uint64_t, uint64_t> keyed GUARDED_BY(mutex);  // replace key -> sequence of the waiting task
+  std::deque<uint64_t> droppable GUARDED_BY(mutex);                // sequences of droppable waiting tasks
+  size_t live GUARDED_BY(mutex) = 0;                               // non-empty entries of `ready`
+  size_t limit GUARDED_BY(mutex) = 0;
+  bool dropReported GUARDED_BY(mutex) = false;
+  uint64_t nextSequence GUARDED_BY(mutex) = 0;
+  bool started GUARDED_BY(mutex) = false;
+  bool stopping GUARDED_BY(mutex) = false;
   // OwnThread: the loop sleeps on `wake` until `waitUntil`; a poster that wakes it clears
   // `waiting`, so the posts that follow before the loop runs do not wake it again.
-  bool waiting = false;
-  Clock::time_point waitUntil;
+  bool waiting GUARDED_BY(mutex) = false;
+  Clock::time_point waitUntil GUARDED_BY(mutex);
   // Drained: the descriptor was written and the loop has not yet taken the queue.
-  bool signalled = false;
-  int fd = -1;
+  bool signalled GUARDED_BY(mutex) = false;
+  int fd = -1;  // set once, before the loop is shared
   // Set by Stop when pending tasks are dropped: the rest of a batch the loop took is too.
   std::atomic<bool> dropRest{false};
-  std::thread::id threadId;
-  ThreadHandle thread;
+  std::thread::id threadId GUARDED_BY(mutex);
+  ThreadHandle thread GUARDED_BY(mutex);
 
-  Entry* FindReady(uint64_t sequence) {
+  Entry* FindReady(uint64_t sequence) REQUIRES(mutex) {
     auto it = std::lower_bound(ready.begin(), ready.end(), sequence,
                                [](const Entry& e, uint64_t s) { return e.sequence < s; });
     return it != ready.end() && it->sequence == sequence && it->task ? &*it : nullptr;
   }
 
-  bool HasDue(Clock::time_point now) const {
+  bool HasDue(Clock::time_point now) const REQUIRES(mutex) {
     return live > 0 || (!delayed.empty() && delayed.front().due <= now);
   }
 
   // Moves every due task into `batch` (empty; its storage becomes the new queue, so that
   // a busy loop allocates nothing here), in running order. Called under the lock.
-  void Take(Clock::time_point now, std::deque<Entry>* batch) {
+  void Take(Clock::time_point now, std::deque<Entry>* batch) REQUIRES(mutex) {
     if (delayed.empty() || delayed.front().due > now) {
       batch->swap(ready);
     } else {
@@ -112,7 +112,7 @@ struct CTaskLoop::State {
   void Report(const std::string& line) {
     ReportHook hook;
     {
-      std::lock_guard<std::mutex> guard(mutex);
+      CMutexLock guard(mutex);
       hook = report;
     }
     if (hook) {
@@ -126,15 +126,7 @@ struct CTaskLoop::State {
     std::fprintf(stderr, "%s: %s\n", name.c_str(), line.c_str());
   }
 
-  void RunOne(Task& task) {
-    try {
-      task();
-    } catch (const std::exception& e) {
-      Report(std::string("a task failed: ") + e.what());
-    } catch (...) {
-      Report("a task failed with an exception of unknown type");
-    }
-  }
+  void RunOne(Task& task) { RunReportingFailure(name, task); }
 
   // Runs a taken batch with no lock held; tasks left when the loop is stopped with
   // OnStop::Drop are destroyed unrun. Each task is destroyed right after it ran.
@@ -150,40 +142,40 @@ struct CTaskLoop::State {
 
   void RunThread() {
     std::deque<Entry> batch;
-    std::unique_lock<std::mutex> lock(mutex);
+    CMutexLock lock(mutex);
     for (;;) {
       const Clock::time_point now = Clock::now();
       const bool due = HasDue(now);
       if (stopping && (onStop == OnStop::Drop || !due)) break;
       if (due) {
         Take(now, &batch);
-        lock.unlock();
+        lock.Unlock();
         RunBatch(batch);
-        lock.lock();
+        lock.Lock();
         continue;
       }
       waiting = true;
       if (delayed.empty()) {
         waitUntil = Clock::time_point::max();
-        wake.wait(lock);
+        wake.Wait(lock);
       } else {
         // A copy: Stop may destroy the queued entry while this waits on its due time.
         const Clock::time_point until = delayed.front().due;
         waitUntil = until;
-        wake.wait_until(lock, until);
+        wake.WaitUntil(lock, until);
       }
       waiting = false;
     }
     // Delayed tasks left behind are destroyed outside the lock.
     std::vector<Entry> left;
     left.swap(delayed);
-    lock.unlock();
+    lock.Unlock();
   }
 
   // Queues an entry under the lock; returns whether and how the loop must be woken.
   // Replaced or dropped tasks are handed back in `discard`, to be destroyed unlocked.
   bool Push(Clock::duration delay, const PostOptions& options, Task task, std::vector<Task>* discard,
-            std::string* dropLine, bool* wakeCondition, bool* wakeFd) {
+            std::string* dropLine, bool* wakeCondition, bool* wakeFd) REQUIRES(mutex) {
     if (stopping) {
       discard->push_back(std::move(task));
       return false;
@@ -244,7 +236,7 @@ struct CTaskLoop::State {
     return true;
   }
 
-  void DropOldest(std::vector<Task>* discard, std::string* dropLine) {
+  void DropOldest(std::vector<Task>* discard, std::string* dropLine) REQUIRES(mutex) {
     while (!droppable.empty()) {
       Entry* oldest = FindReady(droppable.front());
       droppable.pop_front();
@@ -265,10 +257,10 @@ struct CTaskLoop::State {
     std::string dropLine;
     bool wakeCondition = false, wakeFd = false, queued;
     {
-      std::lock_guard<std::mutex> guard(mutex);
+      CMutexLock guard(mutex);
       queued = Push(delay, options, std::move(task), &discard, &dropLine, &wakeCondition, &wakeFd);
     }
-    if (wakeCondition) wake.notify_one();
+    if (wakeCondition) wake.NotifyOne();
     if (wakeFd) {
       const uint64_t one = 1;
       ssize_t written = write(fd, &one, sizeof one);
@@ -287,18 +279,18 @@ CTaskLoop::CTaskLoop(std::string name, Mode mode, OnStop onStop)
 CTaskLoop::~CTaskLoop() { Stop(); }
 
 void CTaskLoop::SetReportHook(ReportHook hook) {
-  std::lock_guard<std::mutex> guard(m_state->mutex);
+  CMutexLock guard(m_state->mutex);
   m_state->report = std::move(hook);
 }
 
 void CTaskLoop::SetLimit(size_t maxPending) {
-  std::lock_guard<std::mutex> guard(m_state->mutex);
+  CMutexLock guard(m_state->mutex);
   m_state->limit = maxPending;
 }
 
 bool CTaskLoop::Start() {
   std::shared_ptr<State> state = m_state;
-  std::lock_guard<std::mutex> guard(state->mutex);
+  CMutexLock guard(state->mutex);
   if (state->started || state->stopping) return state->started && !state->stopping;
   if (state->mode == Mode::Drained) {
     state->threadId = std::this_thread::get_id();
@@ -317,7 +309,7 @@ bool CTaskLoop::Start() {
 }
 
 bool CTaskLoop::Running() const {
-  std::lock_guard<std::mutex> guard(m_state->mutex);
+  CMutexLock guard(m_state->mutex);
   return m_state->started && !m_state->stopping;
 }
 
@@ -332,7 +324,7 @@ bool CTaskLoop::PostWith(const PostOptions& options, Task task) {
 }
 
 bool CTaskLoop::IsCurrent() const {
-  std::lock_guard<std::mutex> guard(m_state->mutex);
+  CMutexLock guard(m_state->mutex);
   return m_state->started && std::this_thread::get_id() == m_state->threadId;
 }
 
@@ -342,7 +334,7 @@ void CTaskLoop::Stop() {
   std::vector<Entry> droppedLater;
   bool onLoop;
   {
-    std::lock_guard<std::mutex> guard(m_state->mutex);
+    CMutexLock guard(m_state->mutex);
     m_state->stopping = true;
     if (m_state->onStop == OnStop::Drop) {
       m_state->dropRest.store(true, std::memory_order_release);
@@ -355,7 +347,7 @@ void CTaskLoop::Stop() {
     thread = std::move(m_state->thread);
     onLoop = thread && std::this_thread::get_id() == m_state->threadId;
   }
-  m_state->wake.notify_all();
+  m_state->wake.NotifyAll();
   // Destroyed here, outside the lock: a task's captures may call back into the loop.
   dropped.clear();
   droppedLater.clear();
@@ -380,13 +372,13 @@ CTaskLoop::Clock::duration CTaskLoop::RunPending() {
   }
   std::deque<Entry> batch;
   {
-    std::lock_guard<std::mutex> guard(s.mutex);
+    CMutexLock guard(s.mutex);
     s.signalled = false;
     const Clock::time_point now = Clock::now();
     if (s.started && !(s.stopping && s.onStop == OnStop::Drop) && s.HasDue(now)) s.Take(now, &batch);
   }
   s.RunBatch(batch);
-  std::lock_guard<std::mutex> guard(s.mutex);
+  CMutexLock guard(s.mutex);
   if (s.live > 0) return Clock::duration::zero();
   if (s.delayed.empty()) return Clock::duration::max();
   return std::max(Clock::duration::zero(), s.delayed.front().due - Clock::now());

@@ -8,8 +8,8 @@
 // delayed task when its delay ends; so tasks posted at one instant run in posting order,
 // and a delayed task never overtakes a task that was posted before it fell due.
 //
-// Failures: a task that throws anything is caught, reported through the report hook
-// (default: one line on stderr), and the loop goes on.
+// Failures: a task that throws anything is caught and reported as every queue reports
+// one (platform/taskfailure.h, under the loop's name), and the loop goes on.
 //
 // Threads: the loop takes every due task at once under its lock and runs them with no
 // lock held. A poster wakes the loop only when the loop waits.
@@ -28,8 +28,8 @@ class PLATFORM_API CTaskLoop {
  public:
   using Task = std::function<void()>;
   using Clock = std::chrono::steady_clock;
-  // Receives one line about a failed task or dropped tasks; called with no lock held, on
-  // the loop's thread (failures) or on the posting thread (drops).
+  // Receives the loop's own notices (one line when tasks are dropped past the limit);
+  // called with no lock held, on the posting thread.
   using ReportHook = std::function<void(const std::string& line)>;
 
   enum class Mode { OwnThread, Drained };
@@ -45,7 +45,7 @@ class PLATFORM_API CTaskLoop {
     uint64_t replaceKey = 0;
   };
 
-  // `name` appears in the reported lines.
+  // `name` appears in the reported lines, failures included.
   explicit CTaskLoop(std::string name, Mode mode = Mode::OwnThread, OnStop onStop = OnStop::Drop);
   // Stops the loop (see Stop).
   ~CTaskLoop();

@@ -1,7 +1,7 @@
 #include "platform/window.h"
+#include "platform/mutex.h"
 
 #include <map>
-#include <mutex>
 
 namespace {
 
@@ -12,12 +12,15 @@ struct WindowState {
 };
 
 struct WindowTable {
-  std::mutex mutex;
-  std::map<uintptr_t, WindowState> windows;
-  uintptr_t next = 2;  // 1 is the desktop
-  platform::WindowBackend backend;
+  platform::CMutex mutex;
+  std::map<uintptr_t, WindowState> windows GUARDED_BY(mutex);
+  uintptr_t next GUARDED_BY(mutex) = 2;  // 1 is the desktop
+  platform::WindowBackend backend GUARDED_BY(mutex);
 
-  WindowTable() { windows[1].visible = true; }
+  WindowTable() {
+    platform::CMutexLock guard(mutex);
+    windows[1].visible = true;
+  }
 };
 
 WindowTable& Table() {
@@ -31,7 +34,7 @@ namespace platform {
 
 HWND CreateWindowHandle(HWND parent) {
   WindowTable& t = Table();
-  std::lock_guard<std::mutex> guard(t.mutex);
+  platform::CMutexLock guard(t.mutex);
   uintptr_t id = t.next++;
   t.windows[id].parent = parent;
   return HandleFromValue(id);
@@ -39,34 +42,34 @@ HWND CreateWindowHandle(HWND parent) {
 
 void DestroyWindowHandle(HWND hWnd) {
   WindowTable& t = Table();
-  std::lock_guard<std::mutex> guard(t.mutex);
+  platform::CMutexLock guard(t.mutex);
   if (HandleValue(hWnd) != 1) t.windows.erase(HandleValue(hWnd));
 }
 
 HWND GetParentWindow(HWND hWnd) {
   WindowTable& t = Table();
-  std::lock_guard<std::mutex> guard(t.mutex);
+  platform::CMutexLock guard(t.mutex);
   auto it = t.windows.find(HandleValue(hWnd));
   return it == t.windows.end() ? nullptr : it->second.parent;
 }
 
 bool IsWindowVisible(HWND hWnd) {
   WindowTable& t = Table();
-  std::lock_guard<std::mutex> guard(t.mutex);
+  platform::CMutexLock guard(t.mutex);
   auto it = t.windows.find(HandleValue(hWnd));
   return it != t.windows.end() && it->second.visible;
 }
 
 int ShowWindowCallCount(HWND hWnd) {
   WindowTable& t = Table();
-  std::lock_guard<std::mutex> guard(t.mutex);
+  platform::CMutexLock guard(t.mutex);
   auto it = t.windows.find(HandleValue(hWnd));
   return it == t.windows.end() ? 0 : it->second.showCalls;
 }
 
 void SetWindowBackend(WindowBackend backend) {
   WindowTable& t = Table();
-  std::lock_guard<std::mutex> guard(t.mutex);
+  platform::CMutexLock guard(t.mutex);
   t.backend = std::move(backend);
 }
 
@@ -75,7 +78,7 @@ void SetWindowBackend(WindowBackend backend) {
 BOOL IsWindow(HWND hWnd) {
   if (!hWnd) return 0;
   WindowTable& t = Table();
-  std::lock_guard<std::mutex> guard(t.mutex);
+  platform::CMutexLock guard(t.mutex);
   return t.windows.count(HandleValue(hWnd)) ? 1 : 0;
 }
 
@@ -85,7 +88,7 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
   bool wasVisible;
   bool visible = nCmdShow != SW_HIDE;
   {
-    std::lock_guard<std::mutex> guard(t.mutex);
+    platform::CMutexLock guard(t.mutex);
     auto it = t.windows.find(HandleValue(hWnd));
     if (!hWnd || it == t.windows.end()) return 0;
     wasVisible = it->second.visible;
@@ -103,7 +106,7 @@ HWND SetParent(HWND hWndChild, HWND hWndNewParent) {
   std::function<void(HWND, HWND)> notify;
   HWND previous;
   {
-    std::lock_guard<std::mutex> guard(t.mutex);
+    platform::CMutexLock guard(t.mutex);
     auto child = t.windows.find(HandleValue(hWndChild));
     if (!hWndChild || child == t.windows.end()) return nullptr;
     if (hWndNewParent && !t.windows.count(HandleValue(hWndNewParent))) return nullptr;

@@ -3,6 +3,7 @@
 #include "uicontrol/tabmanager.h"
 
 #include "logging/logging.h"
+#include "platform/taskfailure.h"
 #include "logging/messages.h"
 #include "platform/system.h"
 #include "platform/window.h"
@@ -31,6 +32,8 @@ CTabManager& CTabManager::Instance() {
 CTabManager::CTabManager() {
   std::wstring strLogFile = platform::ExecutableFolder() + L"uicontrol.log";
   logging::ConfigureLogging(strLogFile, logging::TargetNone, logging::LockInProcess, logging::DeleteOldLogFile, 0);
+  // Failed tasks of every queue go to this log unless the host chose a place for them.
+  platform::SetTaskFailureHookIfUnset([](const std::string& line) { LOG_AT(logging::LOG_ERROR) << line; });
   // The writer first, so that the reader opens the block the writer has just created.
   m_pStatCacheWriter.reset(new CStatCacheWriter(GetCurrentProcessId()));
   m_pStatCacheReader.reset(new CStatCacheReader(GetCurrentProcessId()));

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "logging/logging.h"
+#include "platform/taskfailure.h"
 
 void CTabTaskQueue::PostTask(std::shared_ptr<ITabTask> spTask) {
   {
@@ -48,13 +49,7 @@ void CTabTaskQueue::Run() {
       uRemaining = m_dequeTask.size();
     }
     bool bContinue = true;
-    try {
-      bContinue = spTask->Execute();
-    } catch (const std::exception& e) {
-      LOG_AT(logging::LOG_ERROR) << "task failed with an exception: " << e.what();
-    } catch (...) {
-      LOG_AT(logging::LOG_ERROR) << "task failed with an unknown exception";
-    }
+    platform::RunReportingFailure("tab task queue", [&] { bContinue = spTask->Execute(); });
     spTask.reset();
     if (!bContinue) break;
   }

@@ -35,7 +35,7 @@ void CNotifier::Subscribe(const std::wstring& name, INotifierStub* sink, uintptr
   auto ref = std::make_shared<SinkRef>(sink);
   uintptr_t result = 0;
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    platform::CMutexLock lock(m_mutex);
     for (const Subscription& s : m_subscriptions) {
       if (s.name == name && s.ref->sink == sink) result = s.cookie;
     }
@@ -51,7 +51,7 @@ void CNotifier::Subscribe(const std::wstring& name, INotifierStub* sink, uintptr
 void CNotifier::Post(const std::wstring& name, const std::wstring& value, const std::wstring& extra) {
   std::vector<std::shared_ptr<SinkRef>> sinks;
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    platform::CMutexLock lock(m_mutex);
     for (const Subscription& s : m_subscriptions) {
       if (s.name == name) sinks.push_back(s.ref);
     }
@@ -75,7 +75,7 @@ void CNotifier::Stop() {
   if (m_loop.IsCurrent()) return;  // the notifying thread finishes on its own
   std::vector<Subscription> subscriptions;
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    platform::CMutexLock lock(m_mutex);
     subscriptions.swap(m_subscriptions);
   }
   // The sink references are released here, after the join and outside the lock.

@@ -7,11 +7,11 @@
 // lock is held while a sink runs, so a sink may call back into the store at once.
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "components/datastore/logger.h"
+#include "platform/mutex.h"
 #include "platform/taskloop.h"
 #include "uicontrol/interfaces/notifystub.h"
 
@@ -41,9 +41,9 @@ class CNotifier {
   struct Subscription;
 
   std::shared_ptr<const CLogger> m_logger;
-  std::mutex m_mutex;  // guards the subscriptions
-  std::vector<Subscription> m_subscriptions;
-  uintptr_t m_nextCookie = 1;
+  platform::CMutex m_mutex;
+  std::vector<Subscription> m_subscriptions GUARDED_BY(m_mutex);
+  uintptr_t m_nextCookie GUARDED_BY(m_mutex) = 1;
   platform::CTaskLoop m_loop;
 };
 

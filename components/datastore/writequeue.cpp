@@ -1,24 +1,18 @@
 #include "components/datastore/writequeue.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 
+#include "platform/mutex.h"
+#include "platform/taskfailure.h"
 #include "platform/taskloop.h"
 
 namespace datastore {
 
 namespace {
 
-// Runs a job; one that throws is logged and counts as run.
-void RunLogged(CLogger& logger, const CWriteQueue::Job& job) {
-  try {
-    job();
-  } catch (...) {
-    logger.Write(LogLevel::Error, "a queued write failed unexpectedly");
-  }
-}
+// Runs a job; one that throws is reported as any failed task is, and counts as run.
+void RunLogged(const CWriteQueue::Job& job) { platform::RunReportingFailure("store writer", job); }
 
 }  // namespace
 
@@ -32,12 +26,12 @@ struct CWriteQueue::State {
 
   CLogger logger;
   platform::CTaskLoop loop;
-  std::mutex mutex;
-  std::condition_variable settled;  // readers waiting in Flush
-  std::deque<Job> jobs;             // queued, not yet started
-  uint64_t queued = 0;              // jobs ever queued
-  uint64_t done = 0;                // jobs run (the first `done` of them, in order)
-  bool accepting = false;
+  platform::CMutex mutex;
+  platform::CCondition settled;                // readers waiting in Flush
+  std::deque<Job> jobs GUARDED_BY(mutex);      // queued, not yet started
+  uint64_t queued GUARDED_BY(mutex) = 0;       // jobs ever queued
+  uint64_t done GUARDED_BY(mutex) = 0;         // jobs run (the first `done` of them, in order)
+  bool accepting GUARDED_BY(mutex) = false;
 
   // The periodic job, posted again after every run while the loop runs. Due times order
   // it among the writes, so a steady stream of writes cannot hold it off.
@@ -47,18 +41,18 @@ struct CWriteQueue::State {
   bool RunOldest() {
     Job job;
     {
-      std::lock_guard<std::mutex> lock(mutex);
+      platform::CMutexLock lock(mutex);
       if (jobs.empty()) return false;
       job = std::move(jobs.front());
       jobs.pop_front();
     }
-    RunLogged(logger, job);
+    RunLogged(job);
     job = nullptr;  // what the job holds goes before the readers are told
     {
-      std::lock_guard<std::mutex> lock(mutex);
+      platform::CMutexLock lock(mutex);
       ++done;
     }
-    settled.notify_all();
+    settled.NotifyAll();
     return true;
   }
 };
@@ -70,7 +64,7 @@ void CWriteQueue::State::SchedulePeriodic(const std::shared_ptr<State>& state, J
   state->loop.PostDelayed(period, [weak, job, period] {
     std::shared_ptr<State> alive = weak.lock();
     if (!alive) return;
-    RunLogged(alive->logger, job);
+    RunLogged(job);
     SchedulePeriodic(alive, job, period);
   });
 }
@@ -88,7 +82,7 @@ bool CWriteQueue::Start(Job periodic, std::chrono::milliseconds period) {
   });
   if (!state->loop.Start()) return false;
   {
-    std::lock_guard<std::mutex> lock(state->mutex);
+    platform::CMutexLock lock(state->mutex);
     state->accepting = true;
   }
   if (periodic && period.count() > 0) State::SchedulePeriodic(state, std::move(periodic), period);
@@ -97,7 +91,9 @@ bool CWriteQueue::Start(Job periodic, std::chrono::milliseconds period) {
 
 bool CWriteQueue::Push(Job job) {
   State& s = *m_state;
-  std::lock_guard<std::mutex> lock(s.mutex);
+  // The loop's post is made under this lock so that a job is queued only with the loop
+  // task that will run it; the loop never takes this lock while holding its own.
+  platform::CMutexLock lock(s.mutex);
   if (!s.accepting) return false;
   std::weak_ptr<State> weak = m_state;
   if (!s.loop.Post([weak] {
@@ -115,15 +111,15 @@ void CWriteQueue::Flush() {
   // On the writer thread the jobs queued before the running one have run, and waiting for
   // later ones there could never end.
   if (s.loop.IsCurrent()) return;
-  std::unique_lock<std::mutex> lock(s.mutex);
+  platform::CMutexLock lock(s.mutex);
   const uint64_t target = s.queued;
-  s.settled.wait(lock, [&] { return s.done >= target || !s.loop.Running(); });
+  while (s.done < target && s.loop.Running()) s.settled.Wait(lock);
 }
 
 void CWriteQueue::Stop() {
   State& s = *m_state;
   {
-    std::lock_guard<std::mutex> lock(s.mutex);
+    platform::CMutexLock lock(s.mutex);
     s.accepting = false;
   }
   const bool onWriter = s.loop.IsCurrent();
@@ -135,7 +131,7 @@ void CWriteQueue::Stop() {
     while (s.RunOldest()) {
     }
   }
-  s.settled.notify_all();
+  s.settled.NotifyAll();
 }
 
 }  // namespace datastore

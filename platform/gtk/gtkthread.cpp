@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/mutex.h"
+#include "platform/taskfailure.h"
 
 namespace platform::gtk {
 namespace {
@@ -38,13 +39,7 @@ gboolean RunQueuedTasks(gpointer) {
       task = std::move(q.tasks.front());
       q.tasks.pop_front();
     }
-    try {
-      task();
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "uicontrol: a task on the GTK thread failed: %s\n", e.what());
-    } catch (...) {
-      std::fprintf(stderr, "uicontrol: a task on the GTK thread failed\n");
-    }
+    RunReportingFailure("GTK thread", task);
   }
 }
 

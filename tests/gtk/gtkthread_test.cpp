@@ -9,6 +9,7 @@
 
 #include "gtk/gtktestenv.h"
 #include "platform/gtk/gtkthread.h"
+#include "platform/taskfailure.h"
 
 using platform::gtk::IsGtkThread;
 using platform::gtk::PostToGtkThread;
@@ -46,14 +47,20 @@ TEST(GtkThread, ATaskPostedOnTheGtkThreadRunsAfterTheCurrentOneNotInsideIt) {
   EXPECT_EQ((std::vector<std::string>{"poster ends", "posted"}), order);
 }
 
-TEST(GtkThread, ATaskThatThrowsDoesNotStopTheOnesAfterIt) {
+TEST(GtkThread, ATaskThatThrowsIsReportedAndDoesNotStopTheOnesAfterIt) {
   std::vector<int> ran;
+  std::vector<std::string> failures;  // written on the GTK thread, read after it has run
+  platform::SetTaskFailureHook([&](const std::string& line) { failures.push_back(line); });
   PostToGtkThread([&] { ran.push_back(1); });
   PostToGtkThread([] { throw std::runtime_error("a failing task"); });
   PostToGtkThread([] { throw 7; });
   PostToGtkThread([&] { ran.push_back(2); });
   ASSERT_TRUE(gtktest::RunOnGtk([] {}));
+  platform::SetTaskFailureHook(nullptr);
   EXPECT_EQ((std::vector<int>{1, 2}), ran);
+  EXPECT_EQ((std::vector<std::string>{"GTK thread: a task failed: a failing task",
+                                      "GTK thread: a task failed with an exception of unknown type"}),
+            failures);
   PostToGtkThread(nullptr);  // ignored
   ASSERT_TRUE(gtktest::RunOnGtk([] {}));
 }

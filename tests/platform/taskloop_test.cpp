@@ -1,3 +1,4 @@
+#include "platform/taskfailure.h"
 #include "platform/taskloop.h"
 #include "platform/thread.h"
 
@@ -142,10 +143,16 @@ struct NotAStdException {
   int code;
 };
 
-TEST(TaskLoopFailures, AnyThrownTypeIsReportedAndTheLoopGoesOn) {
-  CTaskLoop loop("test");
+// Every queue reports a failed task through the one process-wide hook.
+class TaskLoopFailures : public ::testing::Test {
+ protected:
+  void TearDown() override { platform::SetTaskFailureHook(nullptr); }
+};
+
+TEST_F(TaskLoopFailures, AnyThrownTypeIsReportedOnceUnderTheLoopsNameAndTheLoopGoesOn) {
+  CTaskLoop loop("test loop");
   Record reports;
-  loop.SetReportHook([&](const std::string& line) { reports.Add(line); });
+  platform::SetTaskFailureHook([&](const std::string& line) { reports.Add(line); });
   ASSERT_TRUE(loop.Start());
   Signal done;
   loop.Post([] { throw NotAStdException{7}; });
@@ -154,21 +161,28 @@ TEST(TaskLoopFailures, AnyThrownTypeIsReportedAndTheLoopGoesOn) {
   loop.Post([&] { done.Set(); });
   ASSERT_TRUE(done.Wait());
   EXPECT_TRUE(loop.Running());
-  const std::vector<std::string> lines = reports.Items();
-  ASSERT_EQ(3u, lines.size());
-  EXPECT_NE(std::string::npos, lines[0].find("unknown type"));
-  EXPECT_NE(std::string::npos, lines[1].find("disk gone"));
-  EXPECT_NE(std::string::npos, lines[2].find("unknown type"));
+  EXPECT_EQ((std::vector<std::string>{"test loop: a task failed with an exception of unknown type",
+                                      "test loop: a task failed: disk gone",
+                                      "test loop: a task failed with an exception of unknown type"}),
+            reports.Items());
 }
 
-TEST(TaskLoopFailures, AThrowingReportHookFallsBackToStderr) {
+TEST_F(TaskLoopFailures, AThrowingHookFallsBackToStderrAndAnUnsetHookCanBeClaimedOnce) {
+  platform::SetTaskFailureHook([](const std::string&) { throw NotAStdException{1}; });
   CTaskLoop loop("test");
-  loop.SetReportHook([](const std::string&) { throw NotAStdException{1}; });
   ASSERT_TRUE(loop.Start());
   Signal done;
   loop.Post([] { throw 1; });
   loop.Post([&] { done.Set(); });
   EXPECT_TRUE(done.Wait());
+
+  EXPECT_FALSE(platform::SetTaskFailureHookIfUnset([](const std::string&) {})) << "a hook is set";
+  platform::SetTaskFailureHook(nullptr);
+  Record reports;
+  EXPECT_TRUE(platform::SetTaskFailureHookIfUnset([&](const std::string& line) { reports.Add(line); }));
+  EXPECT_FALSE(platform::SetTaskFailureHookIfUnset([](const std::string&) {}));
+  platform::RunReportingFailure("direct", [] { throw std::logic_error("x"); });
+  EXPECT_EQ(std::vector<std::string>{"direct: a task failed: x"}, reports.Items());
 }
 
 // ---- Stop ----------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "uicontrol/tabtaskqueue.h"
+#include "platform/taskfailure.h"
 
 namespace {
 
@@ -121,7 +122,13 @@ TEST(TaskQueue, WakeUpWithEmptyQueueWaitsAgain) {
   EXPECT_EQ(ran, 3);
 }
 
-TEST(TaskQueue, ThrowingTaskDoesNotStopTheQueue) {
+TEST(TaskQueue, ThrowingTaskIsReportedAndDoesNotStopTheQueue) {
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  platform::SetTaskFailureHook([&](const std::string& line) {
+    std::lock_guard<std::mutex> guard(mutex);
+    lines.push_back(line);
+  });
   ServedQueue q;
   std::atomic<int> ran{0};
   q.queue.PostTask(Task([] { throw std::runtime_error("boom"); }));
@@ -129,7 +136,11 @@ TEST(TaskQueue, ThrowingTaskDoesNotStopTheQueue) {
   q.queue.PostTask(Task([&] { ++ran; }));
   q.Serve();
   q.StopAndJoin();
+  platform::SetTaskFailureHook(nullptr);
   EXPECT_EQ(ran, 1);
+  EXPECT_EQ((std::vector<std::string>{"tab task queue: a task failed: boom",
+                                      "tab task queue: a task failed with an exception of unknown type"}),
+            lines);
 }
 
 TEST(TaskQueue, WaitingTaskKeepsItsObjectAlive) {
