@@ -222,7 +222,7 @@ struct CTaskLoop::State {
         ready.erase(std::remove_if(ready.begin(), ready.end(), [](const Entry& e) { return !e.task; }),
                     ready.end());
         droppable.erase(std::remove_if(droppable.begin(), droppable.end(),
-                                       [this](uint64_t s) { return FindReady(s) == nullptr; }),
+                                       [this](uint64_t s) REQUIRES(mutex) { return FindReady(s) == nullptr; }),
                         droppable.end());
       }
     }
