@@ -3,43 +3,51 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "uicontrol/interfaces/keyvalue.h"
+#include "uicontrol/eventscan.h"
 
 namespace {
 
-// The C library's classes, asked only for characters beyond ASCII (locale calls are the
+// The C library's class, asked only for characters beyond ASCII (locale calls are the
 // slow part of reading a number).
 bool IsSpace(wchar_t c) {
   if (c < 0x80) return c == L' ' || (c >= L'\t' && c <= L'\r');
   return std::iswspace(static_cast<wint_t>(c)) != 0;
 }
-bool IsHexDigit(wchar_t c) {
-  return (c >= L'0' && c <= L'9') || ((c | 0x20) >= L'a' && (c | 0x20) <= L'f');
-}
+
+// The value of an ASCII hexadecimal digit, or -1.
+constexpr signed char kNotHex = -1;
+struct HexTable {
+  signed char value[128];
+  constexpr HexTable() : value() {
+    for (int c = 0; c < 128; ++c) {
+      value[c] = c >= '0' && c <= '9' ? static_cast<signed char>(c - '0')
+                 : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? static_cast<signed char>((c | 0x20) - 'a' + 10)
+                                                          : kNotHex;
+    }
+  }
+};
+constexpr HexTable kHex;
+
+int HexValue(wchar_t c) { return c >= 0 && c < 128 ? kHex.value[c] : kNotHex; }
 
 // Reads a hexadecimal number; false when no digit was found.
 bool ReadHex(std::wstring_view text, bool* negative, uint64_t* value, bool* overflow) {
-  size_t i = 0;
-  while (i < text.size() && IsSpace(text[i])) ++i;
+  const wchar_t* p = text.data();
+  const wchar_t* const end = p + text.size();
+  while (p != end && IsSpace(*p)) ++p;
   *negative = false;
-  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) *negative = text[i++] == L'-';
-  if (i + 1 < text.size() && text[i] == L'0' && (text[i + 1] == L'x' || text[i + 1] == L'X') && i + 2 < text.size() &&
-      IsHexDigit(text[i + 2])) {
-    i += 2;
+  if (p != end && (*p == L'+' || *p == L'-')) *negative = *p++ == L'-';
+  if (end - p > 2 && p[0] == L'0' && (p[1] | 0x20) == L'x' && HexValue(p[2]) >= 0) p += 2;
+  const wchar_t* const digits = p;
+  uint64_t number = 0;
+  for (int d; p != end && (d = HexValue(*p)) >= 0; ++p) {
+    // Past 32 bits the value only saturates; the 64-bit sum cannot wrap before the check.
+    number = number * 16 + static_cast<unsigned>(d);
+    if (number > 0xFFFFFFFFull) number = 0x100000000ull;
   }
-  *value = 0;
-  *overflow = false;
-  size_t digits = 0;
-  for (; i < text.size() && IsHexDigit(text[i]); ++i, ++digits) {
-    const wchar_t c = text[i];
-    const unsigned d = c <= L'9' ? c - L'0' : (c | 0x20) - L'a' + 10;
-    *value = *value * 16 + d;
-    if (*value > 0xFFFFFFFFull) {
-      *overflow = true;
-      *value = 0xFFFFFFFFull;
-    }
-  }
-  return digits > 0;
+  *overflow = number > 0xFFFFFFFFull;
+  *value = *overflow ? 0xFFFFFFFFull : number;
+  return p != digits;
 }
 
 }  // namespace
@@ -75,8 +83,18 @@ bool EventFlagOf(std::wstring_view text) {
 }
 
 bool FindEventValue(const wchar_t* text, const wchar_t* name, std::wstring_view* value) {
-  if (!text || !name) return false;
-  return keyvalue::FindValue(text, name, keyvalue::Reading::kEventText, value);
+  if (!text || !name || *name == L'\0') return false;
+  // Names are a few characters: their length is found on the way, and one that could
+  // never be read back (holding "=") finds nothing.
+  size_t length = 0;
+  for (; name[length] != L'\0'; ++length) {
+    if (name[length] == L'=') return false;
+  }
+  const std::wstring_view names[1] = {std::wstring_view(name, length)};
+  std::wstring_view values[1];
+  if (!eventscan::FindValues(text, names, values)) return false;
+  *value = values[0];
+  return true;
 }
 
 std::wstring ReadEventText(const wchar_t* text, const wchar_t* name) {
@@ -100,41 +118,49 @@ bool ReadEventFlag(const wchar_t* text, const wchar_t* name) {
 }
 
 PageEvent LookupPageEvent(const wchar_t* key) {
-  struct Entry {
-    std::wstring_view key;
-    PageEvent event;
-  };
-  static constexpr Entry kEntries[] = {
-      {L"BEFORENAVIGATE", PageEvent::BeforeNavigate},
-      {L"NEWINDOW", PageEvent::NewWindow},
-      {L"GOFORWARDSTATECHANGE", PageEvent::GoForwardState},
-      {L"BACKFORWARDSTATECHANGE", PageEvent::BackForwardState},
-      {L"PROGRESSCHANGE", PageEvent::ProgressChange},
-      {L"TITLECHANGE", PageEvent::TitleChange},
-      {L"ICONCHANGE", PageEvent::IconChange},
-      {L"DOCUMENTCOMPLETE", PageEvent::DocumentComplete},
-      {L"PROCESSCRASH", PageEvent::ProcessCrash},
-      {L"NAVIGATEERROR", PageEvent::NavigateError},
-      {L"CHLIDHANDLE", PageEvent::ChildHandle},
-      {L"SHOWADDFAVWND", PageEvent::ShowAddFavorite},
-      {L"SHOWEDITFAVWND", PageEvent::ShowEditFavorite},
-      {L"CLOSEWNDNOTIFTY", PageEvent::CloseWindow},
-      {L"BLOCKURLTOUCH", PageEvent::BlockURLTouch},
-      {L"SHOWIEWND", PageEvent::ShowWindow},
-      {L"NAVIGATECOMPLETE", PageEvent::NavigateComplete},
-      {L"STATEXTCHANGED", PageEvent::StatusTextChanged},
-      {L"POPBLOCK", PageEvent::PopupBlocked},
-  };
-  if (!key || !*key) return PageEvent::Unknown;
-  // The length and the first character settle all but a few keys before any full
-  // comparison; no key is longer than 22 characters, so longer texts stop early.
-  size_t length = 0;
-  while (key[length] != L'\0' && length <= 22) ++length;
-  for (const Entry& entry : kEntries) {
-    if (entry.key.size() != length || entry.key[0] != key[0]) continue;
-    size_t i = 1;
-    while (i < length && entry.key[i] == key[i]) ++i;
-    if (i == length) return entry.event;
+  if (!key) return PageEvent::Unknown;
+  // The first character leaves at most four keys, and a comparison with a wrong one
+  // stops within its first few characters.
+  switch (key[0]) {
+    case L'B':
+      if (eventscan::Is(key, L"BEFORENAVIGATE")) return PageEvent::BeforeNavigate;
+      if (eventscan::Is(key, L"BACKFORWARDSTATECHANGE")) return PageEvent::BackForwardState;
+      if (eventscan::Is(key, L"BLOCKURLTOUCH")) return PageEvent::BlockURLTouch;
+      break;
+    case L'C':
+      if (eventscan::Is(key, L"CHLIDHANDLE")) return PageEvent::ChildHandle;
+      if (eventscan::Is(key, L"CLOSEWNDNOTIFTY")) return PageEvent::CloseWindow;
+      break;
+    case L'D':
+      if (eventscan::Is(key, L"DOCUMENTCOMPLETE")) return PageEvent::DocumentComplete;
+      break;
+    case L'G':
+      if (eventscan::Is(key, L"GOFORWARDSTATECHANGE")) return PageEvent::GoForwardState;
+      break;
+    case L'I':
+      if (eventscan::Is(key, L"ICONCHANGE")) return PageEvent::IconChange;
+      break;
+    case L'N':
+      if (eventscan::Is(key, L"NEWINDOW")) return PageEvent::NewWindow;
+      if (eventscan::Is(key, L"NAVIGATEERROR")) return PageEvent::NavigateError;
+      if (eventscan::Is(key, L"NAVIGATECOMPLETE")) return PageEvent::NavigateComplete;
+      break;
+    case L'P':
+      if (eventscan::Is(key, L"PROGRESSCHANGE")) return PageEvent::ProgressChange;
+      if (eventscan::Is(key, L"PROCESSCRASH")) return PageEvent::ProcessCrash;
+      if (eventscan::Is(key, L"POPBLOCK")) return PageEvent::PopupBlocked;
+      break;
+    case L'S':
+      if (eventscan::Is(key, L"SHOWIEWND")) return PageEvent::ShowWindow;
+      if (eventscan::Is(key, L"SHOWADDFAVWND")) return PageEvent::ShowAddFavorite;
+      if (eventscan::Is(key, L"SHOWEDITFAVWND")) return PageEvent::ShowEditFavorite;
+      if (eventscan::Is(key, L"STATEXTCHANGED")) return PageEvent::StatusTextChanged;
+      break;
+    case L'T':
+      if (eventscan::Is(key, L"TITLECHANGE")) return PageEvent::TitleChange;
+      break;
+    default:
+      break;
   }
   return PageEvent::Unknown;
 }

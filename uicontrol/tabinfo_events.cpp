@@ -5,6 +5,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/window.h"
+#include "uicontrol/eventscan.h"
 #include "uicontrol/eventtext.h"
 #include "uicontrol/keyvaluetext.h"
 #include "uicontrol/tabinfo.h"
@@ -54,13 +55,19 @@ std::wstring HistoryDate() {
 
 namespace {
 
-// Whether the shown title differs from the page's. Titles are short and seldom hold
-// either sign, so one plain loop beats a search for a set of characters.
+// The value of a name in an event text (empty when absent), read in one pass; the
+// Event*Of readings of an empty value are those of an absent one.
+template <size_t N>
+std::wstring_view Value(const wchar_t* text, const wchar_t (&name)[N]) {
+  std::wstring_view value;
+  if (text) eventscan::Find(text, name, &value);
+  return value;
+}
+
+// Whether the shown title differs from the page's. The C library's vectorised search,
+// once for each sign, beats one plain loop over the title.
 bool NeedsDisplayForm(std::wstring_view title) {
-  for (wchar_t c : title) {
-    if (c == L'\u00AE' || c == L'\u00A0') return true;
-  }
-  return false;
+  return std::wmemchr(title.data(), L'\u00AE', title.size()) || std::wmemchr(title.data(), L'\u00A0', title.size());
 }
 
 }  // namespace
@@ -74,24 +81,24 @@ HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
       strTitle.Set(std::wstring());
       break;
     case PageEvent::GoForwardState:
-      bForwardEnable = ReadEventFlag(value, L"STATE");
+      bForwardEnable = EventFlagOf(Value(value, L"STATE"));
       break;
     case PageEvent::BackForwardState:
-      bBackwardEnable = ReadEventFlag(value, L"STATE");
+      bBackwardEnable = EventFlagOf(Value(value, L"STATE"));
       break;
     case PageEvent::ProgressChange:
-      uProcent.store(ReadEventPercent(value, L"PERCENT"), std::memory_order_release);
+      uProcent.store(EventPercentOf(Value(value, L"PERCENT")), std::memory_order_release);
       break;
     case PageEvent::TitleChange: {
       // Both values in one pass over the text; an absent one reads as empty.
       static constexpr std::wstring_view kNames[] = {L"TITLE", L"URL"};
       std::wstring_view values[2];
-      if (value) keyvalue::FindValues(value, keyvalue::Reading::kEventText, kNames, values);
+      if (value) eventscan::FindValuesInLongLines(value, kNames, values);
       if (!ApplyTitleChange(values[0], values[1])) return 0;
       break;
     }
     case PageEvent::IconChange:
-      strIconPath.Set(ReadEventText(value, L"ICOURL"));
+      strIconPath.Set(std::wstring(Value(value, L"ICOURL")));
       if (bDocumentComplete) WriteHistory();
       break;
     case PageEvent::DocumentComplete:
@@ -100,7 +107,7 @@ HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
       bDocumentComplete = 1;
       break;
     case PageEvent::ChildHandle: {
-      HWND hWnd = HandleFromValue(ReadEventNumber(value, L"HWND"));
+      HWND hWnd = HandleFromValue(EventNumberOf(Value(value, L"HWND")));
       hWndWeb = hWnd;
       // The web window goes into the main window, which the host may not have bound
       // yet: then BindMainWnd places it. The page's thread never waits for the host.
@@ -110,28 +117,28 @@ HRESULT CTabInfo::NotifyOrder(const wchar_t* key, const wchar_t* value, int) {
     case PageEvent::ShowAddFavorite: {
       com_ptr<IAddFavoriteDlg> spDialog = CTabManager::GetAddFavoriteDlg();
       if (spDialog) {
-        spDialog->ShowDialog(ReadEventNumber(value, L"FAVPID"), CTabManager::GetMainWndHwnd(), 0, 0, 0);
+        spDialog->ShowDialog(EventNumberOf(Value(value, L"FAVPID")), CTabManager::GetMainWndHwnd(), 0, 0, 0);
       }
       break;
     }
     case PageEvent::ShowEditFavorite: {
       com_ptr<IEditFavoriteDlg> spDialog = CTabManager::GetEditFavoriteDlg();
       if (spDialog) {
-        const std::wstring strTitleParam = ReadEventText(value, L"TITLECHANGE");
-        const std::wstring strURLParam = ReadEventText(value, L"URL");
-        spDialog->ShowDialog(ReadEventNumber(value, L"FAVPID"), ReadEventNumber(value, L"FAVID"),
+        const std::wstring strTitleParam(Value(value, L"TITLECHANGE"));
+        const std::wstring strURLParam(Value(value, L"URL"));
+        spDialog->ShowDialog(EventNumberOf(Value(value, L"FAVPID")), EventNumberOf(Value(value, L"FAVID")),
                              CTabManager::GetMainWndHwnd(), strTitleParam.c_str(), strURLParam.c_str(), 0);
       }
       break;
     }
     case PageEvent::BlockURLTouch:
-      eTabSafeInfo = ReadEventNumber(value, L"BLOCKURLSTAT") == 1 ? eTabSafeBlocked : eTabSafeNormal;
+      eTabSafeInfo = EventNumberOf(Value(value, L"BLOCKURLSTAT")) == 1 ? eTabSafeBlocked : eTabSafeNormal;
       break;
     case PageEvent::ShowWindow:
-      bIsWndShow = ReadEventNumber(value, L"ISWNDSHOW") == 1 ? 1 : 0;
+      bIsWndShow = EventNumberOf(Value(value, L"ISWNDSHOW")) == 1 ? 1 : 0;
       break;
     case PageEvent::StatusTextChanged:
-      strStatText.Set(ReadEventText(value, L"STATTEXT"));
+      strStatText.Set(std::wstring(Value(value, L"STATTEXT")));
       break;
     case PageEvent::NewWindow:
     case PageEvent::ProcessCrash:
