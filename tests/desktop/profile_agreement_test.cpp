@@ -2,6 +2,7 @@
 // profile, each shows what the other left there (the home page, the last run's tabs,
 // bookmarks and closed tabs), by the same rules.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -48,6 +49,22 @@ class ProfileAgreement : public ::testing::Test {
     if (!ok) ADD_FAILURE() << "no line '" << name << "' holding '" << part << "' in\n" << ReadState(statePath).text;
     return ok;
   }
+  // Whether the profile's store keeps a closed tab of that title.
+  bool Kept(const std::string& title) const {
+    sqlite3* db = nullptr;
+    bool found = false;
+    if (sqlite3_open_v2((profile + "/datastore.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+      sqlite3_busy_timeout(db, 1000);
+      sqlite3_stmt* statement = nullptr;
+      if (sqlite3_prepare_v2(db, "SELECT 1 FROM recover WHERE title = ?1", -1, &statement, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(statement, 1, title.c_str(), -1, SQLITE_TRANSIENT);
+        found = sqlite3_step(statement) == SQLITE_ROW;
+      }
+      sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return found;
+  }
   void Click(const std::string& geometry) {
     std::istringstream in(geometry);
     int x = 0, y = 0, w = 0, h = 0;
@@ -78,6 +95,9 @@ TEST_F(ProfileAgreement, ShellAndDesktopShowWhatTheOtherLeft) {
     mark = shell->Size();
     shell->Type("close\n");
     ASSERT_TRUE(shell->WaitFor("*[2] Page One\r", mark)) << shell->Screen();
+    // Quit once the page engine has handed the closed tab to the store: a tab still
+    // closing when the shell quits is kept with the open ones.
+    ASSERT_TRUE(WaitFor([&] { return Kept("Page Two"); }));
     shell->Type("quit\n");
     ASSERT_EQ(shell->Wait(), 0) << shell->Screen();
   }
