@@ -16,7 +16,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "e2e/ptysession.h"
 #include "host/localserver.h"
 
 namespace {
@@ -42,66 +44,18 @@ int RunShell(const std::string& args, std::string* output, const std::string& in
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A terminal session with the shell: write keys, read the screen's text as it comes.
-class PtySession {
+// A terminal session with the shell on a served folder of its own pages.
+class PtySession : public ptytest::PtySession {
  public:
-  explicit PtySession(const std::string& profile, const char* option = nullptr) {
-    winsize size{};
-    size.ws_col = 100;
-    size.ws_row = 30;
-    m_pid = forkpty(&m_fd, nullptr, nullptr, &size);
-    if (m_pid == 0) {
-      execl(SHELL_PROGRAM, SHELL_PROGRAM, "--profile", profile.c_str(), "--serve", PAGES_DIR, option, nullptr);
-      _exit(127);
-    }
-  }
-  ~PtySession() {
-    if (m_pid > 0 && !m_exited) {
-      kill(m_pid, SIGKILL);
-      waitpid(m_pid, nullptr, 0);
-    }
-    if (m_fd >= 0) close(m_fd);
-  }
-  void Type(const std::string& keys) {
-    ssize_t written = write(m_fd, keys.data(), keys.size());
-    (void)written;
-  }
-  // Reads until the screen output holds `text` (after `from`), or the deadline passes.
-  bool WaitFor(const std::string& text, size_t from = 0, int seconds = 90) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (m_screen.find(text, from) == std::string::npos) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return false;
-      pollfd p{m_fd, POLLIN, 0};
-      if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-      char buffer[4096];
-      ssize_t n = read(m_fd, buffer, sizeof buffer);
-      if (n <= 0) return m_screen.find(text, from) != std::string::npos;
-      m_screen.append(buffer, static_cast<size_t>(n));
-    }
-    return true;
-  }
-  int Wait() {
-    int status = 0;
-    // Drain the terminal so that the shell never blocks writing to it.
-    while (true) {
-      pollfd p{m_fd, POLLIN, 0};
-      if (poll(&p, 1, 60000) <= 0) break;
-      char buffer[4096];
-      if (read(m_fd, buffer, sizeof buffer) <= 0) break;
-    }
-    waitpid(m_pid, &status, 0);
-    m_exited = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  size_t Size() const { return m_screen.size(); }
-  const std::string& Screen() const { return m_screen; }
+  explicit PtySession(const std::string& profile, const char* option = nullptr)
+      : ptytest::PtySession(SHELL_PROGRAM, Args(profile, option)) {}
 
  private:
-  int m_fd = -1;
-  pid_t m_pid = -1;
-  bool m_exited = false;
-  std::string m_screen;
+  static std::vector<std::string> Args(const std::string& profile, const char* option) {
+    std::vector<std::string> args = {"--profile", profile, "--serve", PAGES_DIR};
+    if (option) args.push_back(option);
+    return args;
+  }
 };
 
 }  // namespace

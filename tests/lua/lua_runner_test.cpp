@@ -79,6 +79,8 @@ TEST_P(LuaFile, Passes) {
   const bool installTabInfo = code.rfind("--! without TabInfo", 0) != 0;
   LuaTestHost host(installTabInfo);
   ASSERT_EQ(host.Run(kPrelude, "=prelude"), "");
+  // The interface's modules (the browser model) load as an interface loads them.
+  ASSERT_EQ(host.Run("package.path = '" UI_DIR "/?.lua;' .. package.path", "=path"), "");
   ASSERT_EQ(host.Run(code, "@" + GetParam()), "");
   EXPECT_EQ(host.Run("__run_cases()", "=run"), "");
 }

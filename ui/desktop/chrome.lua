@@ -63,6 +63,16 @@ function chrome.build()
     c.bar_buttons[i] = b
   end
 
+  -- The session bar: offers the last run's tabs at a start that did not reopen them.
+  c.session_bar = ui.box(false, 6)
+  c.session_bar.AddStyle("sessionbar")
+  c.session_label = ui.label("")
+  c.session_reopen = ui.button("Reopen them")
+  c.session_dismiss = ui.button("Not now")
+  c.session_bar.Add(c.session_label, false)
+  c.session_bar.Add(c.session_reopen, false)
+  c.session_bar.Add(c.session_dismiss, false)
+
   c.progress = ui.progress()
   c.progress.AddStyle("pageprogress")
 
@@ -98,6 +108,7 @@ function chrome.build()
   column.Add(strip_row, false)
   column.Add(toolbar, false)
   column.Add(c.bar, false)
+  column.Add(c.session_bar, false)
   column.Add(c.progress, false)
   column.Add(c.findbar, false)
   column.Add(c.page, true)
@@ -111,6 +122,7 @@ function chrome.build()
   c.findbar.Hide()
   for _, b in ipairs(c.bar_buttons) do b.Hide() end
   c.bar.Hide()
+  c.session_bar.Hide()
   return c
 end
 

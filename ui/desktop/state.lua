@@ -1,6 +1,8 @@
 -- The chrome's state as lines in the file named by --state (host.state_file), written
 -- whole (through a temporary file and a rename) whenever it changes: what tests and
 -- tools outside the process read.
+local browser = require("browser")
+
 local state = {}
 local last = nil
 
@@ -19,6 +21,54 @@ end
 -- One line: a name and its value, with line breaks of the value made spaces.
 function state.line(name, value)
   return name .. " " .. tostring(value == nil and "" or value):gsub("[\r\n]", " ")
+end
+
+-- The lines of the model and of the window `view` shows.
+function state.dump(view)
+  if host.state_file == "" then return end
+  local c = view.c
+  local lines = {}
+  local function add(name, value) lines[#lines + 1] = state.line(name, value) end
+  add("engine", host.engine)
+  add("tabs", #browser.tabs)
+  local selected = 0
+  for i, tab in ipairs(browser.tabs) do
+    if tab.id == browser.current then selected = i end
+    add("tab", string.format("%d %d %s", i, tab.id, tab.title))
+  end
+  local tab = view.current_tab()
+  add("selected", selected)
+  add("title", c.window.Title())
+  add("url", tab and tab.url or "")
+  add("progress", tab and tab.progress or 0)
+  add("back", tab and tab.back and 1 or 0)
+  add("forward", tab and tab.forward and 1 or 0)
+  add("find", c.findbar.Visible() and c.find_label.Text() or "")
+  add("zoom", browser.zoom())
+  add("bookmarks", #browser.favorites)
+  for _, f in ipairs(browser.favorites) do add("bookmark", (f.title or "") .. "\t" .. (f.url or "")) end
+  add("bar", table.concat(view.bar_labels, "|"))
+  add("home", browser.home_page())
+  add("restore", browser.restore_setting())
+  add("session", #browser.last_session())
+  add("sessionbar", c.session_bar.Visible() and 1 or 0)
+  add("closed", #browser.closed)
+  for _, e in ipairs(browser.closed) do add("closedtab", e.name or "") end
+  add("dialog", view.dialog)
+  add("focused", view.focused and 1 or 0)
+  add("dialogfocus", view.dialog_focused and 1 or 0)
+  add("menu", view.menu_open and 1 or 0)
+  add("address", c.address.Text())
+  add("addressfocus", c.address.HasFocus() and 1 or 0)
+  add("saved", browser.saves[1] or "")
+  add("status", view.status)
+  add("order", c.tabs.Order())
+  add("tabtitle", tab and c.tabs.TitleGeometry(tab.id) or "")
+  for i, t in ipairs(browser.tabs) do add("tabrect", i .. " " .. c.tabs.TitleGeometry(t.id)) end
+  add("menubutton", c.menu_button.Geometry())
+  add("sessionreopen", c.session_reopen.Geometry())
+  add("pagearea", c.page.Geometry())
+  state.write(lines)
 end
 
 return state

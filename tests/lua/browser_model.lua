@@ -1,0 +1,132 @@
+-- The browser model both interfaces share (ui/browser.lua and ui/model/): orders sent to
+-- pages, the start with the last run's tabs and the restore setting, the home page kept
+-- in the store, and finding words in a page.
+local tm = App.TabManagerInstance()
+test.bind_main(test.new_window())
+
+local profile = os.tmpname()
+os.remove(profile)
+os.execute("mkdir -p '" .. profile .. "'")
+local sent
+
+-- A fresh model over a host table as the programs fill it.
+local function fresh(fields)
+  sent = {}
+  host = {base_url = "http://127.0.0.1:9/", home = "http://127.0.0.1:9/", profile = profile, session = {},
+          restore = false}
+  function host.order(id, text) sent[#sent + 1] = text return true end
+  for k, v in pairs(fields or {}) do host[k] = v end
+  for name in pairs(package.loaded) do
+    if name == "browser" or name:match("^model%.") then package.loaded[name] = nil end
+  end
+  local browser = require("browser")
+  browser.tabs, browser.current = {}, nil
+  return browser
+end
+
+local last_run = {{uuid = "u-1", title = "One", url = "http://127.0.0.1:9/one.html"},
+                  {uuid = "u-2", title = "", url = "http://127.0.0.1:9/two.html"}}
+
+case("orders are written by the library's rules and refused when a value would add a line", function()
+  local browser = fresh()
+  local id = browser.open("http://a.test/")
+  ok(browser.order(id, {TEXT = "a=b", CMD = "FIND"}))
+  eq(sent[#sent], "CMD=FIND\nTEXT=a=b\n", "names ascending")
+  local count = #sent
+  eq(browser.order(id, {CMD = "FIND", TEXT = "x\nCMD=CLOSE"}), false)
+  eq(browser.order(id, {CMD = "FIND", TEXT = "x\0y"}), false)
+  eq(#sent, count, "nothing was sent")
+  ok(browser.messages[#browser.messages]:find("order not sent", 1, true))
+  ok(browser.order(id, {CMD = "FIND", TEXT = "x\nCMD=CLOSE\r\0"}, true))
+  eq(sent[#sent], "CMD=FIND\nTEXT=x CMD=CLOSE \n", "typed words are made one line")
+  -- Event values read as the library reads them: a line of one character ends the text.
+  eq(browser.values("URL=u\n\195\169\nTITLE=t\n").TITLE, nil)
+  eq(browser.values("URL=u\nTITLE=a=b\n").TITLE, "a=b")
+end)
+
+case("a start offers the last run's tabs, or reopens them with --restore or the setting always", function()
+  tm.SetValue("restore.tabs", "")
+  local browser = fresh({session = last_run})
+  eq(browser.restore_setting(), "ask", "the default")
+  local outcome, count = browser.start()
+  eq(outcome, "offered")
+  eq(count, 2)
+  eq(#browser.tabs, 1, "the home page opened instead")
+  eq(#browser.last_session(), 2, "still offered")
+  eq(browser.reopen_session(), 2)
+  eq(#browser.tabs, 3)
+  eq(#browser.last_session(), 0, "reopened once")
+
+  browser = fresh({session = last_run, restore = true})
+  eq(browser.start(), "reopened")
+  eq(#browser.tabs, 2, "no home page beside them")
+
+  browser = fresh({session = last_run})
+  ok(browser.set_restore_setting("always"))
+  eq(browser.set_restore_setting("sometimes"), false)
+  eq(tm.GetValue("restore.tabs"):str(), "always", "kept in the store")
+  browser = fresh({session = last_run})
+  eq(browser.start("two.html"), "reopened")
+  eq(browser.tabs[#browser.tabs].url, "http://127.0.0.1:9/two.html", "and the address asked for")
+
+  browser = fresh()
+  eq(browser.start(), nil, "nothing to offer")
+  eq(#browser.tabs, 1)
+end)
+
+case("the restore setting of an earlier version's file is read until the store has one", function()
+  tm.SetValue("restore.tabs", "")
+  local file = io.open(profile .. "/restore-tabs", "w")
+  file:write("always\n")
+  file:close()
+  eq(fresh().restore_setting(), "always")
+  tm.SetValue("restore.tabs", "ask")
+  eq(fresh().restore_setting(), "ask", "the store wins")
+  tm.SetValue("restore.tabs", "garbage")
+  os.remove(profile .. "/restore-tabs")
+  os.remove(profile)
+  eq(fresh().restore_setting(), "ask", "a value it does not know is the default")
+end)
+
+case("the home page is one store setting, else the program's own", function()
+  tm.SetValue("homepage", "")
+  local browser = fresh()
+  eq(browser.home_page(), "http://127.0.0.1:9/")
+  eq(browser.set_home_page("  three.html "), "http://127.0.0.1:9/three.html")
+  eq(tm.GetValue("homepage"):str(), "http://127.0.0.1:9/three.html")
+  browser = fresh()
+  eq(browser.home_page(), "http://127.0.0.1:9/three.html", "read by the next start")
+  browser.open("http://a.test/")
+  browser.go_home()
+  eq(test.orders(test.pages())[2], "CMD=NAVIGATE\nURL=http://127.0.0.1:9/three.html\n")
+  eq(browser.set_home_page(""), "http://127.0.0.1:9/", "empty: the program's own again")
+end)
+
+case("find: the same words go on to the next match and wrap, new words start over", function()
+  local browser = fresh()
+  local id = browser.open("http://find.test/")
+  local function answer(count) browser.on_tab(id, "FINDRESULT", string.format("COUNT=%x\n", count)) end
+  local function at() return browser.finding.at .. "/" .. browser.finding.count end
+  eq(browser.search_in_page(""), false, "nothing to find yet")
+  ok(browser.search_in_page("the"))
+  eq(sent[#sent], "CMD=FIND\nTEXT=the\n")
+  answer(3)
+  eq(at(), "1/3")
+  for _, want in ipairs({"2/3", "3/3", "1/3"}) do
+    browser.search_in_page("the")
+    answer(3)
+    eq(at(), want)
+  end
+  browser.search_in_page("")
+  answer(3)
+  eq(at(), "2/3", "no words: the last ones")
+  browser.search_in_page("word")
+  browser.search_in_page("word")  -- again before the page answered: still the first
+  answer(2)
+  eq(at(), "1/2")
+  browser.on_tab(id + 1000, "FINDRESULT", "COUNT=9\n")
+  eq(at(), "1/2", "another tab's answer changes nothing")
+  browser.search_in_page("none")
+  answer(0)
+  eq(at(), "0/0")
+end)

@@ -1,0 +1,110 @@
+-- What the keys (keys.lua), the buttons and the menu do, by name; each returns true when
+-- it handled its key.
+local browser = require("browser")
+local findbar = require("findbar")
+local view = require("view")
+
+local actions = {}
+
+local function c() return view.c end
+
+function actions.new_tab()
+  browser.open(browser.home_page())
+  c().address.SelectAll()
+  return true
+end
+function actions.close_tab()
+  if browser.current then browser.close() end
+  if #browser.tabs == 0 then actions.new_tab() end
+  return true
+end
+function actions.reopen_closed()
+  if #browser.closed > 0 then browser.restore(1) else view.say("no closed tabs to reopen") end
+  return true
+end
+function actions.reopen_session()
+  if #browser.last_session() == 0 then view.say("no tabs of the last run to reopen") return true end
+  c().session_bar.Hide()
+  browser.reopen_session()
+  return true
+end
+function actions.focus_address() c().address.SelectAll() return true end
+
+local function select_relative(delta)
+  if #browser.tabs == 0 then return true end
+  view.address_editing = false
+  browser.select_relative(delta)
+  browser.tm.GetNavigateHistory(browser.current)
+  return true
+end
+function actions.next_tab() return select_relative(1) end
+function actions.previous_tab() return select_relative(-1) end
+function actions.back() browser.command("GoBack") return true end
+function actions.forward() browser.command("GoForward") return true end
+function actions.home() browser.go_home() return true end
+function actions.reload() browser.command("Refresh") return true end
+function actions.stop() browser.command("Stop") return true end
+
+function actions.settings()
+  c().home_entry.SetText(browser.home_page())
+  c().settings.Show()
+  c().home_entry.SelectAll()
+  view.dialog = "settings"
+  return true
+end
+function actions.toggle_restore()
+  browser.set_restore_setting(browser.restore_setting() == "always" and "ask" or "always")
+  return true
+end
+function actions.toggle_default_check()
+  browser.tm.SetShowSetDefaultBrowserDlg(not browser.tm.IsShowSetDefaultBrowserDlg())
+  return true
+end
+
+function actions.escape()
+  if c().findbar.Visible() then
+    c().findbar.Hide()
+    browser.stop_finding()
+    findbar.label = ""
+    return true
+  end
+  return actions.stop()
+end
+function actions.find()
+  c().findbar.Show()
+  c().find_entry.SelectAll()
+  return true
+end
+-- The words of the find bar searched (again: the next match).
+function actions.find_now()
+  local text = c().find_entry.Text()
+  if text ~= "" then browser.search_in_page(text) end
+  return true
+end
+function actions.find_next()
+  if not c().findbar.Visible() then return actions.find() end
+  return actions.find_now()
+end
+
+function actions.bookmark()
+  if not browser.current then return true end
+  ui.set_current_tab(browser.current)
+  if not ui.add_bookmark() then view.say("cannot bookmark this page") end
+  return true
+end
+
+function actions.zoom_in()
+  local step = browser.zoom_step(1)
+  if step then browser.set_zoom(step) end
+  return true
+end
+function actions.zoom_out()
+  local step = browser.zoom_step(-1)
+  if step then browser.set_zoom(step) end
+  return true
+end
+function actions.zoom_reset() browser.set_zoom(100) return true end
+function actions.save() browser.command("SaveWeb") return true end
+function actions.quit() host.quit() return true end
+
+return actions

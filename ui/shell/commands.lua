@@ -1,0 +1,144 @@
+-- The terminal's commands: each has its names (the first is the one help shows first),
+-- its arguments as help shows them, what it does, and the function that runs it with the
+-- argument text. This file holds the registry and the commands on tabs, the session and
+-- the store's lists; pagecommands.lua those on the current page.
+local browser = require("browser")
+local screen = require("shell.screen")
+local tm = browser.tm
+
+local commands = {by_name = {}, order = {}}
+
+function commands.add(names, args, does, run)
+  local entry = {names = names, args = args, does = does, run = run}
+  commands.order[#commands.order + 1] = entry
+  for _, name in ipairs(names) do commands.by_name[name] = entry end
+end
+
+function commands.usage(entry)
+  browser.say("usage: " .. entry.names[1] .. (entry.args ~= "" and " " .. entry.args or "") .. "  (" .. entry.does .. ")")
+end
+
+-- A whole number from `low` to `high`, or nil.
+function commands.number(text, low, high)
+  if not text:match("^%d+$") then return nil end
+  local n = tonumber(text)
+  if n < low or n > high then return nil end
+  return n
+end
+
+function commands.no_argument(fn)
+  return function(arg, entry)
+    if arg ~= "" then return commands.usage(entry) end
+    return fn()
+  end
+end
+
+-- Runs a typed line.
+function commands.run(line)
+  local name, arg = line:match("^%s*(%S*)%s*(.-)%s*$")
+  if name == "" then return end
+  local entry = commands.by_name[name]
+  if not entry then return browser.say("unknown command: " .. name .. " (type help)") end
+  local ok, err = pcall(entry.run, arg, entry)
+  if not ok then browser.say("error in " .. name .. ": " .. tostring(err)) end
+end
+
+local add, usage, number, no_argument = commands.add, commands.usage, commands.number, commands.no_argument
+
+-- A tab or list number typed as an argument, checked against the list's length.
+local function numbered(list, run)
+  return function(arg, entry)
+    local n = number(arg, 1, math.max(#list(), 1))
+    if not n or not list()[n] then return usage(entry) end
+    run(n)
+  end
+end
+local function tabs() return browser.tabs end
+
+add({"open", "o"}, "[URL]", "open a tab (the home page without URL)", function(arg)
+  browser.open(arg ~= "" and browser.address(arg) or browser.home_page())
+end)
+add({"tab", "t"}, "N", "switch to tab N", numbered(tabs, browser.select))
+local close_numbered = numbered(tabs, browser.close)
+add({"close", "c"}, "[N]", "close the current tab or tab N", function(arg, entry)
+  if arg == "" then return browser.close() end
+  close_numbered(arg, entry)
+end)
+add({"closed"}, "", "recently closed tabs", no_argument(function()
+  screen.list("recently closed", browser.closed, function(e) return browser.clean(e.name) end)
+end))
+add({"restore"}, "N", "reopen closed tab N", numbered(function() return browser.closed end, browser.restore))
+add({"session"}, "[always|ask]", "reopen the tabs of the last run; always/ask: at every start", function(arg, entry)
+  if browser.set_restore_setting(arg) then
+    return browser.say(arg == "always" and "the last run's tabs open at every start" or "the last run's tabs are offered at start")
+  end
+  if arg ~= "" then return usage(entry) end
+  if #browser.last_session() == 0 then return browser.say("no tabs of the last run to reopen") end
+  browser.reopen_session()
+end)
+add({"go", "g"}, "URL|WORDS", "go to an address or search", function(arg, entry)
+  if arg == "" then return usage(entry) end
+  browser.navigate(arg)
+end)
+add({"search", "s"}, "WORDS", "search with the default engine", function(arg, entry)
+  if arg == "" then return usage(entry) end
+  local url = browser.search_url(arg)
+  if browser.current then browser.command("Navigate", url) else browser.open(url) end
+end)
+add({"back", "b"}, "", "previous page", no_argument(function() browser.command("GoBack") end))
+add({"forward", "f"}, "", "next page", no_argument(function() browser.command("GoForward") end))
+add({"stop"}, "", "stop loading", no_argument(function() browser.command("Stop") end))
+add({"reload"}, "", "load the page again (also brings a crashed tab back)", no_argument(function()
+  browser.command("Refresh")
+end))
+add({"home"}, "", "the home page", no_argument(function() browser.go_home() end))
+local page_commands = require("shell.pagecommands")
+page_commands.reading(commands)
+
+add({"bookmark"}, "", "bookmark this page", no_argument(function() browser.bookmark() end))
+add({"bookmarks"}, "[open N|delete N]", "list bookmarks, open or delete one", function(arg, entry)
+  if arg == "" then
+    tm.GetAllFavoriteItems()
+    commands.listing_bookmarks = true
+    return browser.say("asking for bookmarks...")
+  end
+  local what, n = arg:match("^(%a+)%s+(%d+)$")
+  local item = n and browser.favorites[tonumber(n)]
+  if not item or (what ~= "open" and what ~= "delete") then return usage(entry) end
+  if what == "open" then return browser.open(item.url) end
+  browser.delete_bookmark(tonumber(n))
+end)
+add({"history", "h"}, "", "this tab's history", no_argument(function()
+  browser.command("GetNavigateHistory")
+end))
+add({"engines"}, "", "search engines", no_argument(function()
+  screen.list("search engines", browser.engines, function(e)
+    return string.format("%s %s%s", e.id, browser.clean(e.name), e.default == "true" and " (default)" or "")
+  end)
+end))
+add({"engine"}, "ID", "choose the default search engine (engines lists them)", function(arg, entry)
+  local chosen
+  for _, e in ipairs(browser.engines) do if e.id == arg then chosen = e end end
+  if not chosen then return usage(entry) end
+  if not tm.SetDefaultSearch(arg) then return browser.say("could not choose engine " .. arg) end
+  browser.say("default engine: " .. arg .. " " .. browser.clean(chosen.name))
+  tm.GetAllSearchLists()
+end)
+
+page_commands.settings(commands)
+
+add({"help", "?"}, "", "this list", no_argument(function()
+  local lines = {"commands: (aliases after a comma)"}
+  local columns = screen.size()
+  for _, e in ipairs(commands.order) do
+    local name = table.concat(e.names, ", ") .. (e.args ~= "" and " " .. e.args or "")
+    lines[#lines + 1] = screen.clip(string.format("  %-27s %s", name, e.does), columns)
+  end
+  screen.page(lines, "help")
+end))
+add({"quit", "q", "exit"}, "", "close the tabs (kept for the next start) and exit", no_argument(function()
+  browser.say("closing tabs...")
+  host.quit(0)
+end))
+
+return commands
