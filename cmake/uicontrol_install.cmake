@@ -153,7 +153,7 @@ if(TARGET uicontrol-shell)
   set_target_properties(uicontrol-shell PROPERTIES INSTALL_RPATH "$ORIGIN/${UICONTROL_BIN_TO_LIB}")
   install(TARGETS uicontrol-shell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT shell)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/ui/ DESTINATION ${CMAKE_INSTALL_DATADIR}/uicontrol/ui
-    COMPONENT shell FILES_MATCHING PATTERN "*.lua")
+    COMPONENT shell FILES_MATCHING PATTERN "*.lua" PATTERN "*.css")
 
   find_program(HELP2MAN help2man)
   if(HELP2MAN)
