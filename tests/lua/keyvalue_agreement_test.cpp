@@ -123,7 +123,9 @@ TEST(LuaKeyValue, WritesAndRefusesWhatTheLibraryWritesAndRefuses) {
     const bool written = keyvalue::WriteChecked(Wide(entries), &expected);
     std::string text;
     ASSERT_EQ(written, lua.Write("write", entries, &text)) << (entries.empty() ? "" : entries.begin()->first);
-    if (written) EXPECT_EQ(expected, platform::Utf8ToWide(text));
+    if (written) {
+      EXPECT_EQ(expected, platform::Utf8ToWide(text));
+    }
     ASSERT_TRUE(lua.Write("write_sanitized", entries, &text));
     EXPECT_EQ(keyvalue::WriteSanitized(Wide(entries)), platform::Utf8ToWide(text));
   }
