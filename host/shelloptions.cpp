@@ -1,6 +1,9 @@
 #include "host/shelloptions.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 
 #include "uicontrol/version.h"
 
@@ -40,6 +43,14 @@ std::string ScriptBesideProgram(const std::string& programPath, const std::strin
   const size_t slash = programPath.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : programPath.substr(0, slash);
   return folder + "/" + relative + "/" + name;
+}
+
+std::string UIFolderBesideProgram(const char* argv0, const char* relative) {
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  const std::string program = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(argv0);
+  const std::string script = ScriptBesideProgram(program, relative, "main.lua");
+  return script.substr(0, script.size() - std::strlen("/main.lua"));
 }
 
 bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, ShellOptions* options,

@@ -26,3 +26,7 @@ std::string ShellVersion();
 // The script at `relative` (a path relative to the program's folder) and `name` in it.
 std::string ScriptBesideProgram(const std::string& programPath, const std::string& relative,
                                 const std::string& name);
+// The interface's folder (ui/) beside the running program: `relative` is that folder
+// relative to the program's own (each program's UICONTROL_UI_FROM_PROGRAM), the same in
+// the build tree and installed.
+std::string UIFolderBesideProgram(const char* argv0, const char* relative);
