@@ -13,18 +13,10 @@ int main(int argc, char** argv) {
   const std::string uiRoot = UIFolderBesideProgram(argv[0], UICONTROL_UI_FROM_PROGRAM);
   BrowserOptions options;
   std::string error;
-  if (!ParseBrowserOptions(argc, argv, uiRoot + "/desktop/main.lua", &options, &error)) {
-    std::fprintf(stderr, "uicontrol-browser: %s\n%s", error.c_str(), BrowserUsage().c_str());
-    return 2;
-  }
-  if (options.shell.help) {
-    std::printf("%s", BrowserUsage().c_str());
-    return 0;
-  }
-  if (options.shell.version) {
-    std::printf("uicontrol-browser %s", ShellVersion().substr(std::strlen("uicontrol-shell ")).c_str());
-    return 0;
-  }
+  const bool parsed = ParseBrowserOptions(argc, argv, uiRoot + "/desktop/main.lua", &options, &error);
+  const std::string version = "uicontrol-browser " + ShellVersion().substr(std::strlen("uicontrol-shell "));
+  const int answered = AnswerCommandLine("uicontrol-browser", parsed, error, options.shell, BrowserUsage(), version);
+  if (answered >= 0) return answered;
   if (!gtk_init_check(&argc, &argv)) {
     std::fprintf(stderr, "uicontrol-browser: cannot open the display (use uicontrol-shell in a terminal)\n");
     return 1;

@@ -9,11 +9,7 @@ PageEngine DesktopPageEngine() {
   engine.create = [](const PageEngineSettings& settings, IWebPageManager** out) {
     WebKitPageOptions options;
     options.dataFolder = settings.dataFolder;
-    options.downloadsFolder = settings.downloadsFolder;
-    options.homePage = settings.homePage;
-    options.trustedOrigins = settings.trustedOrigins;
-    options.onTabClosedForRecovery = settings.onTabClosedForRecovery;
-    options.lookupRecoveredTab = settings.lookupRecoveredTab;
+    ApplySharedSettings(settings, &options);
     return CreateWebKitPageManager(options, out);
   };
   engine.applyZoom = [](IWebPageManager* pages, const std::wstring& text) {

@@ -16,11 +16,7 @@ PageEngine ChromiumPageEngine() {
     options.chromiumPath = settings.chromiumPath;
     options.headless = !settings.visible;
     options.profileFolder = settings.dataFolder;
-    options.downloadsFolder = settings.downloadsFolder;
-    options.homePage = settings.homePage;
-    options.trustedOrigins = settings.trustedOrigins;
-    options.onTabClosedForRecovery = settings.onTabClosedForRecovery;
-    options.lookupRecoveredTab = settings.lookupRecoveredTab;
+    ApplySharedSettings(settings, &options);
     return CreateWebPageManager(options, out);
   };
   engine.applyZoom = &ApplyZoomText;

@@ -36,6 +36,16 @@ struct PageEngine {
   std::vector<std::wstring> eventKeys;
 };
 
+// Hands an engine's options the settings every engine takes under the same names.
+template <class EngineOptions>
+void ApplySharedSettings(const PageEngineSettings& settings, EngineOptions* options) {
+  options->downloadsFolder = settings.downloadsFolder;
+  options->homePage = settings.homePage;
+  options->trustedOrigins = settings.trustedOrigins;
+  options->onTabClosedForRecovery = settings.onTabClosedForRecovery;
+  options->lookupRecoveredTab = settings.lookupRecoveredTab;
+}
+
 // Headless Chromium (visible on request): the tabs work, their views are not in a window
 // of the host's.
 PageEngine ChromiumPageEngine();
