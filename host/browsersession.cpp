@@ -37,7 +37,10 @@ bool CBrowserSession::Fail(const std::string& text) {
 }
 
 int CBrowserSession::Run() {
-  if (m_ran) return 1;
+  if (m_ran) {
+    Fail("a session runs once");
+    return 1;
+  }
   m_ran = true;
   if (!TakeProfile() || !ServePages() || !OpenStore() || !StartEngine()) return 1;
   SetUpTabManager();
