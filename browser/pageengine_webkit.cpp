@@ -3,19 +3,19 @@
 #include "components/webkitpage/webkitpagemanager.h"
 #include "host/pagezoom.h"
 
-HRESULT CreatePageEngine(const PageEngineConfig& config, IWebPageManager** out) {
-  WebKitPageOptions options;
-  options.dataFolder = config.profileFolder;
-  options.downloadsFolder = config.downloadsFolder;
-  options.homePage = config.homePage;
-  options.trustedOrigins = config.trustedOrigins;
-  options.onTabClosedForRecovery = config.onTabClosed;
-  options.lookupRecoveredTab = config.lookupClosedTab;
-  return CreateWebKitPageManager(options, out);
-}
-
-const char* PageEngineName() { return "webkit"; }
-
-void ApplyPageZoomText(IWebPageManager* pages, const std::wstring& text) {
-  if (pages) SetWebKitPageZoom(pages, ZoomPercentFromText(text));
+PageEngine DesktopPageEngine() {
+  PageEngine engine;
+  engine.name = "webkit";
+  engine.create = [](const PageEngineSettings& settings, IWebPageManager** out) {
+    WebKitPageOptions options;
+    options.dataFolder = settings.dataFolder;
+    ApplySharedSettings(settings, &options);
+    return CreateWebKitPageManager(options, out);
+  };
+  engine.applyZoom = [](IWebPageManager* pages, const std::wstring& text) {
+    if (pages) SetWebKitPageZoom(pages, ZoomPercentFromText(text));
+  };
+  // The page's sound state, which the desktop chrome shows on its tab.
+  engine.eventKeys = {L"AUDIOSTATECHANGE"};
+  return engine;
 }

@@ -2,11 +2,11 @@
 // The tabs closed while the host quits: what the next start offers to reopen. The page
 // engine's recovery hook adds them from its own thread once Begin was called.
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "host/luashell.h"
+#include "platform/mutex.h"
 
 class CClosingTabs {
  public:
@@ -16,6 +16,6 @@ class CClosingTabs {
 
  private:
   std::atomic<bool> m_recording{false};
-  std::mutex m_mutex;
-  std::vector<SessionTab> m_tabs;
+  platform::CMutex m_mutex;
+  std::vector<SessionTab> m_tabs GUARDED_BY(m_mutex);
 };

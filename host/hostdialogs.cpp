@@ -3,15 +3,9 @@
 #include <atomic>
 #include <string>
 
-namespace {
+#include "uicontrol/interfaces/keyvalue.h"
 
-std::wstring OneLine(const wchar_t* text) {
-  std::wstring out = text ? text : L"";
-  for (wchar_t& c : out) {
-    if (c == L'\n' || c == L'\r') c = L' ';
-  }
-  return out;
-}
+namespace {
 
 template <class Interface>
 class CQueueDialog : public Interface {
@@ -42,7 +36,8 @@ class CAddDialog : public CQueueDialog<IAddFavoriteDlg> {
  public:
   using CQueueDialog::CQueueDialog;
   HRESULT ShowDialog(uint32_t uParentId, HWND, int, int, int) override {
-    m_queue.Push({HostNotification::Data, 0, L"ShowAddFavoriteDialog", L"pid=" + std::to_wstring(uParentId) + L"\n"});
+    m_queue.Push({HostNotification::Data, 0, L"ShowAddFavoriteDialog",
+                  keyvalue::WriteSanitized({{L"pid", std::to_wstring(uParentId)}})});
     return S_OK;
   }
 };
@@ -52,9 +47,12 @@ class CEditDialog : public CQueueDialog<IEditFavoriteDlg> {
   using CQueueDialog::CQueueDialog;
   HRESULT ShowDialog(uint32_t uParentId, uint32_t uFavoriteId, HWND, const wchar_t* title, const wchar_t* url,
                      int) override {
+    // The title and address come from a page: whatever they hold, they stay on their lines.
     m_queue.Push({HostNotification::Data, 0, L"ShowEditFavoriteDialog",
-                  L"id=" + std::to_wstring(uFavoriteId) + L"\npid=" + std::to_wstring(uParentId) + L"\ntitle=" +
-                      OneLine(title) + L"\nurl=" + OneLine(url) + L"\n"});
+                  keyvalue::WriteSanitized({{L"id", std::to_wstring(uFavoriteId)},
+                                            {L"pid", std::to_wstring(uParentId)},
+                                            {L"title", title ? title : L""},
+                                            {L"url", url ? url : L""}})});
     return S_OK;
   }
 };

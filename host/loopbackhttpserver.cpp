@@ -170,10 +170,10 @@ bool CLoopbackHttpServer::Start(uint16_t port, int* failure) {
   m_core->new_task_queue = [this, threads] {
     auto* pool = new httplib::ThreadPool(threads);
     {
-      std::lock_guard<std::mutex> guard(m_mutex);
+      platform::CMutexLock lock(m_mutex);
       m_listening = true;
     }
-    m_changed.notify_all();
+    m_changed.NotifyAll();
     return pool;
   };
   errno = 0;
@@ -197,38 +197,38 @@ bool CLoopbackHttpServer::Start(uint16_t port, int* failure) {
   m_core->WidenBacklog();
   m_listener = std::thread([this] {
     m_core->listen_after_bind();
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock lock(m_mutex);
     m_listening = true;  // also when it could not listen at all: Start must not wait on
-    m_changed.notify_all();
+    m_changed.NotifyAll();
   });
-  std::unique_lock<std::mutex> lock(m_mutex);
-  m_changed.wait(lock, [this] { return m_listening; });
+  platform::CMutexLock lock(m_mutex);
+  while (!m_listening) m_changed.Wait(lock);
   return true;
 }
 
 void CLoopbackHttpServer::Stop() {
   if (!m_core) return;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock lock(m_mutex);
     m_stopping = true;
     const uint64_t one = 1;
     ssize_t written = write(m_wake, &one, sizeof one);
     (void)written;
   }
-  m_changed.notify_all();
+  m_changed.NotifyAll();
   m_core->stop();
   m_listener.join();
   m_core.reset();
   close(m_wake);
   m_wake = -1;
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock lock(m_mutex);
   m_listening = false;
   m_stopping = false;
 }
 
 void CLoopbackHttpServer::WaitUntilStopping() {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  m_changed.wait(lock, [this] { return m_stopping; });
+  platform::CMutexLock lock(m_mutex);
+  while (!m_stopping) m_changed.Wait(lock);
 }
 
 #if defined(__SANITIZE_THREAD__)

@@ -4,13 +4,13 @@
 // a connection after its answer, and stops at once: a stop cuts every open connection,
 // also those a browser opened ahead of need and never sent on.
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
+
+#include "platform/mutex.h"
 
 namespace httplib {
 struct Request;
@@ -51,8 +51,8 @@ class CLoopbackHttpServer {
   std::thread m_listener;
   int m_wake = -1;  // eventfd, readable from the start of Stop on
   uint16_t m_port = 0;
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  bool m_listening = false;
-  bool m_stopping = false;
+  platform::CMutex m_mutex;
+  platform::CCondition m_changed;
+  bool m_listening GUARDED_BY(m_mutex) = false;
+  bool m_stopping GUARDED_BY(m_mutex) = false;
 };

@@ -18,7 +18,18 @@ bool MakeFolder(const std::string& path) {
   return true;
 }
 
-bool LockProfile(const std::string& profile) {
+CProfileLock::~CProfileLock() {
+  if (m_fd >= 0) close(m_fd);  // closing the last descriptor of the file releases the flock
+}
+
+bool CProfileLock::Take(const std::string& profile) {
+  if (m_fd >= 0) return true;
   const int fd = open((profile + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  return fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+  if (fd < 0) return false;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return false;
+  }
+  m_fd = fd;
+  return true;
 }

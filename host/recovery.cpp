@@ -4,17 +4,11 @@
 #include <fstream>
 
 #include "uicontrol/com/qxcom.h"
+#include "uicontrol/interfaces/keyvalue.h"
 
 using qxdk::UTIL::com_ptr;
 
 namespace {
-
-std::wstring OneLine(std::wstring text) {
-  for (wchar_t& c : text) {
-    if (c == L'\n' || c == L'\r' || c == L'\0') c = L' ';
-  }
-  return text;
-}
 
 bool Query(IDataAccessorII* store, const wchar_t* name, const std::wstring& params, std::wstring* out) {
   com_ptr<IDataHolder> holder;
@@ -27,7 +21,7 @@ bool Query(IDataAccessorII* store, const wchar_t* name, const std::wstring& para
 }
 
 void Forget(IDataAccessor* store, const std::wstring& uuid) {
-  store->SetData(L"clear.recover.all", (L"uuid=" + OneLine(uuid) + L"\n").c_str());
+  store->SetData(L"clear.recover.all", keyvalue::WriteSanitized({{L"uuid", uuid}}).c_str());
 }
 
 // Walks the recover list until `visit` (index, uuid, url) returns true.
@@ -39,11 +33,11 @@ void ForEachClosedTab(IDataAccessor* store, Visit visit) {
   if (!Query(ii.get(), L"get.recover.index.section.count", L"", &count)) return;
   const long n = std::wcstol(count.c_str(), nullptr, 10);
   for (long i = 0; i < n && i < 10000; ++i) {
-    wchar_t id[16];
-    std::swprintf(id, 16, L"%lx", static_cast<unsigned long>(i));
+    const std::wstring id = keyvalue::Hex(static_cast<uint64_t>(i));
     std::wstring uuid, url;
-    if (!Query(ii.get(), L"get.recover.index.value", std::wstring(L"id=") + id + L"\nkey=uuid\n", &uuid)) continue;
-    Query(ii.get(), L"get.recover.index.value", std::wstring(L"id=") + id + L"\nkey=url\n", &url);
+    if (!Query(ii.get(), L"get.recover.index.value", keyvalue::WriteSanitized({{L"id", id}, {L"key", L"uuid"}}), &uuid))
+      continue;
+    Query(ii.get(), L"get.recover.index.value", keyvalue::WriteSanitized({{L"id", id}, {L"key", L"url"}}), &url);
     if (visit(uuid, url)) return;
   }
 }
@@ -62,12 +56,12 @@ void SaveClosedTab(IDataAccessor* store, const std::wstring& uuid, const std::ws
   if (!store || uuid.empty() || url.empty()) return;
   std::vector<std::wstring> same;
   ForEachClosedTab(store, [&](const std::wstring& kept, const std::wstring& keptURL) {
-    if (keptURL == OneLine(url)) same.push_back(kept);
+    if (keptURL == keyvalue::SingleLine(url)) same.push_back(kept);
     return false;
   });
   for (const std::wstring& kept : same) Forget(store, kept);
-  const std::wstring text = L"title=" + OneLine(title.empty() ? url : title) + L"\nurl=" + OneLine(url) +
-                            L"\nuuid=" + OneLine(uuid) + L"\n";
+  const std::wstring text =
+      keyvalue::WriteSanitized({{L"title", title.empty() ? url : title}, {L"url", url}, {L"uuid", uuid}});
   store->SetData(L"save.recover.tab", text.c_str());
 }
 

@@ -47,16 +47,20 @@ std::string LibraryTextToUtf8(const std::string& text) {
   return ValidUtf8(out);
 }
 
-CShellLog::CShellLog(const std::string& path) { m_file = std::fopen(path.c_str(), "a"); }
+CShellLog::CShellLog(const std::string& path) {
+  platform::CMutexLock lock(m_mutex);
+  m_file = std::fopen(path.c_str(), "a");
+  m_open = m_file != nullptr;
+}
 
 CShellLog::~CShellLog() {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock lock(m_mutex);
   if (m_file) std::fclose(m_file);
   m_file = nullptr;
 }
 
 void CShellLog::Write(const std::string& source, const std::string& text) {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock lock(m_mutex);
   FILE* out = m_file ? m_file : stderr;
   const std::string line = ValidUtf8(text);
   std::fprintf(out, "%s: %s%s", ValidUtf8(source).c_str(), line.c_str(), !line.empty() && line.back() == '\n' ? "" : "\n");
@@ -64,7 +68,7 @@ void CShellLog::Write(const std::string& source, const std::string& text) {
 }
 
 void CShellLog::InstallLibraryHook() {
-  if (!m_file) return;
+  if (!m_open) return;
   logging::SetMessageHook([this](int, const char*, int, size_t, const std::string& text) {
     Write("uicontrol", LibraryTextToUtf8(text));
     return true;  // handled: nothing on the terminal
@@ -72,7 +76,7 @@ void CShellLog::InstallLibraryHook() {
 }
 
 void CShellLog::InstallPageEngineSink() {
-  if (!m_file) return;
+  if (!m_open) return;
   webpage::SetLogSink([this](webpage::LogLevel level, const std::string& text) {
     Write(std::string("webpage ") + webpage::LogLevelName(level), text);
   });

@@ -2,8 +2,9 @@
 // The shell's log file: the library's entries and the components' log lines go to
 // <profile>/shell.log instead of the terminal, where they would break the screen.
 #include <cstdio>
-#include <mutex>
 #include <string>
+
+#include "platform/mutex.h"
 
 // The text with every byte that is not part of valid UTF-8 replaced by U+FFFD, so that the
 // log stays a UTF-8 file whatever a page or a component wrote.
@@ -25,9 +26,10 @@ class CShellLog {
   void InstallLibraryHook();
   void InstallPageEngineSink();
   void Write(const std::string& source, const std::string& text);
-  bool IsOpen() const { return m_file != nullptr; }
+  bool IsOpen() const { return m_open; }
 
  private:
-  std::mutex m_mutex;
-  FILE* m_file = nullptr;
+  platform::CMutex m_mutex;
+  FILE* m_file GUARDED_BY(m_mutex) = nullptr;
+  bool m_open = false;  // fixed once constructed
 };

@@ -1,6 +1,10 @@
 #include "host/shelloptions.h"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "uicontrol/version.h"
 
@@ -40,6 +44,27 @@ std::string ScriptBesideProgram(const std::string& programPath, const std::strin
   const size_t slash = programPath.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : programPath.substr(0, slash);
   return folder + "/" + relative + "/" + name;
+}
+
+std::string UIFolderBesideProgram(const char* argv0, const char* relative) {
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  const std::string program = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(argv0);
+  const std::string script = ScriptBesideProgram(program, relative, "main.lua");
+  return script.substr(0, script.size() - std::strlen("/main.lua"));
+}
+
+int AnswerCommandLine(const char* program, bool parsed, const std::string& error, const ShellOptions& options,
+                      const std::string& usage, const std::string& version) {
+  if (!parsed) {
+    std::fprintf(stderr, "%s: %s\n%s", program, error.c_str(), usage.c_str());
+    return 2;
+  }
+  if (options.help || options.version) {
+    std::printf("%s", options.help ? usage.c_str() : version.c_str());
+    return 0;
+  }
+  return -1;
 }
 
 bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, ShellOptions* options,

@@ -26,3 +26,12 @@ std::string ShellVersion();
 // The script at `relative` (a path relative to the program's folder) and `name` in it.
 std::string ScriptBesideProgram(const std::string& programPath, const std::string& relative,
                                 const std::string& name);
+// The interface's folder (ui/) beside the running program: `relative` is that folder
+// relative to the program's own (each program's UICONTROL_UI_FROM_PROGRAM), the same in
+// the build tree and installed.
+std::string UIFolderBesideProgram(const char* argv0, const char* relative);
+// What both programs do with their command line before they run: a mistake prints
+// "<program>: <error>" and the usage (status 2), --help the usage and --version the
+// version (status 0). Returns that status, or -1 when the program goes on.
+int AnswerCommandLine(const char* program, bool parsed, const std::string& error, const ShellOptions& options,
+                      const std::string& usage, const std::string& version);

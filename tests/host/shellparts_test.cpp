@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
+#include "components/datastore/datastore.h"
+#include "host/hostdialogs.h"
 #include "host/lineeditor.h"
 #include "host/recovery.h"
 #include "host/shelllog.h"
@@ -86,6 +89,33 @@ TEST(ShellParts, RestoreOption) {
   ASSERT_TRUE(ParseShellOptions(4, const_cast<char**>(argv), "ui.lua", &options, &error)) << error;
   EXPECT_TRUE(options.restore);
   EXPECT_NE(std::string::npos, ShellUsage().find("--restore"));
+}
+
+// Titles and addresses come from pages: whatever they hold, the texts the host writes
+// keep them on their own lines, so that a page cannot add an entry of its own.
+TEST(ShellParts, PageTextsStayOnTheirLines) {
+  CNotificationQueue queue;
+  IEditFavoriteDlg* dialog = CreateEditFavoriteDialog(queue);
+  dialog->ShowDialog(2, 5, nullptr, L"a\nurl=http://evil/\r", L"http://x/", 0);
+  dialog->Release();
+  std::wstring text;
+  queue.Dispatch([&](const HostNotification& n) { text = n.value; });
+  EXPECT_EQ(L"id=5\npid=2\ntitle=a url=http://evil/ \nurl=http://x/\n", text);
+
+  char folder[] = "/tmp/recovery_test_XXXXXX";
+  ASSERT_NE(nullptr, mkdtemp(folder));
+  datastore::DataStoreOptions options;
+  options.databasePath = std::string(folder) + "/datastore.db";
+  IDataAccessor* store = nullptr;
+  ASSERT_TRUE(SUCCEEDED(datastore::CreateDataStore(options, &store)) && store);
+  SaveClosedTab(store, L"u1", L"t\nurl=http://evil/", std::wstring(L"http://a/\0b", 11));
+  std::wstring url;
+  EXPECT_TRUE(LookupClosedTab(store, L"u1", &url));
+  EXPECT_EQ(L"http://a/b", url);
+  // Looking a tab up takes it out of the list.
+  EXPECT_FALSE(LookupClosedTab(store, L"u1", &url));
+  store->Release();
+  EXPECT_EQ(0, std::system((std::string("rm -rf ") + folder).c_str()));
 }
 
 }  // namespace
