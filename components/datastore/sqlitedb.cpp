@@ -105,15 +105,26 @@ bool CBusyRetry::Again() {
   return true;
 }
 
-CTransaction::CTransaction(CSqliteDb& db) : m_db(db) { m_begun = m_db.Exec("BEGIN IMMEDIATE"); }
+bool CSqliteDb::InTransaction() const { return sqlite3_get_autocommit(m_db) == 0; }
+
+CTransaction::CTransaction(CSqliteDb& db) : m_db(db), m_nested(db.InTransaction()) {
+  m_begun = m_db.Exec(m_nested ? "SAVEPOINT one_write" : "BEGIN IMMEDIATE");
+}
 
 CTransaction::~CTransaction() {
-  if (m_begun && !m_done) m_db.Exec("ROLLBACK");
+  if (!m_begun || m_done) return;
+  if (m_nested) {
+    // Undoes this write alone; the writes before it in the outer transaction stay.
+    m_db.Exec("ROLLBACK TO one_write");
+    m_db.Exec("RELEASE one_write");
+  } else {
+    m_db.Exec("ROLLBACK");
+  }
 }
 
 bool CTransaction::Commit() {
   if (!m_begun || m_done) return false;
-  m_done = m_db.Exec("COMMIT");
+  m_done = m_db.Exec(m_nested ? "RELEASE one_write" : "COMMIT");
   return m_done;
 }
 

@@ -34,6 +34,8 @@ class CSqliteDb {
   // The last error of the connection, with its code, for the log.
   std::string ErrorText() const;
   bool LastErrorWasBusy() const;
+  // Whether a transaction is open on the connection (a batch of the writer's).
+  bool InTransaction() const;
 
  private:
   explicit CSqliteDb(sqlite3* db) : m_db(db) {}
@@ -85,7 +87,9 @@ class CBusyRetry {
 };
 
 // BEGIN IMMEDIATE on construction (waiting up to the busy timeout for another writer);
-// rolled back on destruction unless committed.
+// rolled back on destruction unless committed. Inside a transaction already open (the
+// writer's batch) it is a savepoint: committing it keeps its changes for the batch's
+// commit, and rolling it back undoes this write alone.
 class CTransaction {
  public:
   explicit CTransaction(CSqliteDb& db);
@@ -98,6 +102,7 @@ class CTransaction {
 
  private:
   CSqliteDb& m_db;
+  const bool m_nested;
   bool m_begun = false;
   bool m_done = false;
 };

@@ -134,6 +134,11 @@ CDataStore* CDataStore::Open(const DataStoreOptions& options) {
       store->m_ctx.reset(new CStoreContext{*store->m_db, store->m_notifier, store->m_options});
       // While the store is open, history is trimmed again on the writer thread, between writes.
       const std::chrono::seconds trimInterval(tunables::kHistoryTrimIntervalSeconds);
+      // The writes that wait together are written in one transaction, each in a savepoint
+      // of its own (CTransaction), so that one refused write undoes only itself.
+      store->m_writer.SetBatchHooks({[store] { return store->m_db->Exec("BEGIN IMMEDIATE"); },
+                                     [store] { return store->m_db->InTransaction(); },
+                                     [store] { return store->CommitBatch(); }});
       if (!store->m_notifier.Start()) {
         error = "cannot start the notification thread";
       } else if (!store->m_writer.Start([store] { store->TrimNow(); }, trimInterval)) {
@@ -238,6 +243,14 @@ HRESULT CDataStore::Queue(CCallLog& log, std::string prefix, Write write) {
     return E_FAIL;
   }
   return S_OK;
+}
+
+bool CDataStore::CommitBatch() {
+  if (m_db->Exec("COMMIT")) return true;
+  CCallLog log(m_logger);
+  log.Error("a batch of writes could not be committed (" + m_db->ErrorText() + "); each is written again on its own");
+  m_db->Exec("ROLLBACK");
+  return false;
 }
 
 void CDataStore::QueueTrim() {

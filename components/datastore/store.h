@@ -51,6 +51,8 @@ class CDataStore final : public IDataAccessor,
   void QueueTrim();
   // Trims history now; on the writer thread only.
   void TrimNow();
+  // The end of a batch of the writer's: commits it, or rolls it back with an error line.
+  bool CommitBatch();
 
   const DataStoreOptions m_options;
   const CLogger m_logger;

@@ -32,6 +32,10 @@ constexpr int kBusyRetryMaxPauseMs = 50;
 // covers any session's worth of closed tabs while the list stays quick to page through.
 constexpr int kDefaultRecoverLimit = 100;
 
+// The most queued writes the writer commits in one transaction: writes that wait are taken
+// together (one commit, one wake-up), and a long queue still commits every so often.
+constexpr size_t kWriteBatchLimit = 256;
+
 // Favourite folders nest at most this deep, so that the folder document (built
 // recursively) stays printable and no reader's recursion runs deep.
 constexpr int kMaxFolderDepth = 32;

@@ -1,8 +1,11 @@
 #include "components/datastore/writequeue.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <deque>
+#include <vector>
 
+#include "components/datastore/tunables.h"
 #include "platform/mutex.h"
 #include "platform/taskfailure.h"
 #include "platform/taskloop.h"
@@ -16,47 +19,121 @@ void RunLogged(const CWriteQueue::Job& job) { platform::RunReportingFailure("sto
 
 }  // namespace
 
-// The jobs wait here and the store's task loop runs them: one loop task per job takes the
-// oldest. Keeping the jobs here lets a stop on the writer thread run the rest at once
-// (the loop may already hold their tasks in the batch it is running), and the counts let
-// Flush wait for exactly the jobs queued before it.
+// The jobs wait here and the store's task loop runs them in batches: the first job queued
+// while none waits posts one loop task, which takes every job waiting then (up to the
+// batch limit) and runs them between the batch hooks, so that a burst of writes costs one
+// wake-up and one commit. Keeping the jobs here lets a stop on the writer thread run the
+// rest at once, and the counts let Flush wait for exactly the jobs queued before it.
 struct CWriteQueue::State {
   explicit State(const CLogger& log)
       : logger(log), loop("store writer", platform::CTaskLoop::Mode::OwnThread, platform::CTaskLoop::OnStop::Run) {}
 
   CLogger logger;
   platform::CTaskLoop loop;
+  BatchHooks hooks;  // set before Start; used on the writer thread only
   platform::CMutex mutex;
   platform::CCondition settled;                // readers waiting in Flush
   std::deque<Job> jobs GUARDED_BY(mutex);      // queued, not yet started
   uint64_t queued GUARDED_BY(mutex) = 0;       // jobs ever queued
   uint64_t done GUARDED_BY(mutex) = 0;         // jobs run (the first `done` of them, in order)
   bool accepting GUARDED_BY(mutex) = false;
+  bool scheduled GUARDED_BY(mutex) = false;    // a loop task will take the waiting jobs
 
   // The periodic job, posted again after every run while the loop runs. Due times order
   // it among the writes, so a steady stream of writes cannot hold it off.
   static void SchedulePeriodic(const std::shared_ptr<State>& state, Job job, std::chrono::milliseconds period);
 
-  // Runs the oldest waiting job, if any; false when none waits.
-  bool RunOldest() {
-    Job job;
-    {
-      platform::CMutexLock lock(mutex);
-      if (jobs.empty()) return false;
-      job = std::move(jobs.front());
-      jobs.pop_front();
+  // Posts the loop task that takes the waiting jobs; false when the loop takes no more.
+  static bool PostBatch(const std::weak_ptr<State>& weak) {
+    std::shared_ptr<State> state = weak.lock();
+    return state && state->loop.Post([weak] {
+      if (std::shared_ptr<State> alive = weak.lock()) alive->RunBatches(weak);
+    });
+  }
+
+  // One batch, then the next one posted behind whatever else waits on the loop; when the
+  // loop is stopping and takes no more tasks, the rest runs here.
+  void RunBatches(const std::weak_ptr<State>& weak) {
+    if (RunBatch() && !PostBatch(weak)) {
+      while (RunBatch()) {
+      }
     }
-    RunLogged(job);
-    job = nullptr;  // what the job holds goes before the readers are told
+  }
+
+  // The jobs of one batch, run in order from `next`. `together` while they run inside the
+  // hooks' batch; a batch that was lost starts again from its first job, each job on its
+  // own. Writer thread only.
+  struct Batch {
+    std::vector<Job> jobs;
+    size_t next = 0;
+    bool together = false;
+    bool finished = false;
+  };
+  Batch* running = nullptr;  // the batch being run, for a stop from inside one of its jobs
+
+  // Runs the oldest waiting jobs (up to the batch limit) as one batch. True when the limit
+  // left jobs waiting: the caller sees that they are taken too. Jobs queued while the
+  // batch runs have a loop task of their own (Push posts one once the batch is taken).
+  bool RunBatch() {
+    Batch batch;
+    bool leftSome;
     {
       platform::CMutexLock lock(mutex);
-      ++done;
+      const size_t count = std::min(jobs.size(), tunables::kWriteBatchLimit);
+      batch.jobs.reserve(count);
+      for (size_t i = 0; i < count; ++i) {
+        batch.jobs.push_back(std::move(jobs.front()));
+        jobs.pop_front();
+      }
+      leftSome = !jobs.empty();
+      scheduled = leftSome;
+    }
+    if (batch.jobs.empty()) return false;
+    Batch* const outer = running;
+    running = &batch;
+    batch.together = hooks.begin && hooks.begin();
+    Finish(batch);
+    running = outer;
+    const size_t count = batch.jobs.size();
+    batch.jobs.clear();  // what the jobs hold goes before the readers are told
+    {
+      platform::CMutexLock lock(mutex);
+      done += count;
     }
     settled.NotifyAll();
-    return true;
+    return leftSome;
+  }
+
+  // Runs the rest of a batch and ends it. A job may stop the queue (the store let go inside
+  // it); the stop finishes the batch at once, while what the jobs use still exists, and
+  // this call then returns without touching it again.
+  void Finish(Batch& b) {
+    while (!b.finished) {
+      if (b.next < b.jobs.size()) {
+        if (b.together && !hooks.intact()) {
+          b.together = false;  // an error ended the batch and undid its jobs
+          b.next = 0;
+          continue;
+        }
+        RunLogged(b.jobs[b.next++]);
+        continue;
+      }
+      if (b.together && !(hooks.intact() && hooks.end())) {
+        b.together = false;  // not committed: every job again, on its own
+        b.next = 0;
+        continue;
+      }
+      b.finished = true;
+    }
+  }
+
+  // A stop on the writer thread: the running batch is finished, then every waiting job runs.
+  void RunRestHere() {
+    if (running) Finish(*running);
+    while (RunBatch()) {
+    }
   }
 };
-
 
 void CWriteQueue::State::SchedulePeriodic(const std::shared_ptr<State>& state, Job job,
                                           std::chrono::milliseconds period) {
@@ -89,17 +166,19 @@ bool CWriteQueue::Start(Job periodic, std::chrono::milliseconds period) {
   return true;
 }
 
+void CWriteQueue::SetBatchHooks(BatchHooks hooks) {
+  if (hooks.begin && hooks.intact && hooks.end) m_state->hooks = std::move(hooks);
+}
+
 bool CWriteQueue::Push(Job job) {
   State& s = *m_state;
   // The loop's post is made under this lock so that a job is queued only with the loop
   // task that will run it; the loop never takes this lock while holding its own.
   platform::CMutexLock lock(s.mutex);
   if (!s.accepting) return false;
-  std::weak_ptr<State> weak = m_state;
-  if (!s.loop.Post([weak] {
-        if (std::shared_ptr<State> alive = weak.lock()) alive->RunOldest();
-      })) {
-    return false;
+  if (!s.scheduled) {
+    if (!State::PostBatch(m_state)) return false;
+    s.scheduled = true;
   }
   s.jobs.push_back(std::move(job));
   ++s.queued;
@@ -127,10 +206,7 @@ void CWriteQueue::Stop() {
   // store reference dropped inside a job) the rest runs here and now, while the store
   // that the jobs use still exists.
   s.loop.Stop();
-  if (onWriter) {
-    while (s.RunOldest()) {
-    }
-  }
+  if (onWriter) s.RunRestHere();
   s.settled.NotifyAll();
 }
 

@@ -168,5 +168,58 @@ TEST(WriteQueue, AQueueThatNeverStartedTakesNothing) {
   EXPECT_TRUE(rec.Order().empty());
 }
 
+// Jobs that wait together run as one batch between the hooks; a batch that an error ended
+// or that could not be committed costs no job: its jobs run again one by one.
+struct BatchCase {
+  const char* name;
+  int brokenAfter;  // the job after which the batch no longer holds its jobs (-1: never)
+  bool commits;
+  std::vector<int> expected;  // -1 begin, -2 end; the jobs 0..3
+};
+
+class WriteQueueBatches : public ::testing::TestWithParam<BatchCase> {};
+
+TEST_P(WriteQueueBatches, WaitingJobsRunTogetherAndALostBatchRunsAgainOneByOne) {
+  const BatchCase& c = GetParam();
+  Recorder rec;
+  int batches = 0;  // on the writer thread only; the first batch holds the gate alone
+  std::atomic<bool> intact{true};
+  CWriteQueue queue(rec.Logger());
+  queue.SetBatchHooks({[&] {
+                         if (++batches > 1) rec.Add(-1);
+                         intact = true;
+                         return true;
+                       },
+                       [&] { return intact.load(); },
+                       [&] {
+                         if (batches > 1) rec.Add(-2);
+                         return batches == 1 || c.commits;
+                       }});
+  ASSERT_TRUE(queue.Start());
+  // The writer is held inside a first batch while the jobs are queued, so they all wait.
+  Gate started, gate;
+  ASSERT_TRUE(queue.Push([&] {
+    started.Open();
+    gate.Pass();
+  }));
+  started.Pass();
+  for (int n = 0; n < 4; ++n) {
+    ASSERT_TRUE(queue.Push([&, n] {
+      rec.Add(n);
+      if (n == c.brokenAfter) intact = false;
+    }));
+  }
+  gate.Open();
+  queue.Flush();
+  EXPECT_EQ(c.expected, rec.Order());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, WriteQueueBatches,
+    ::testing::Values(BatchCase{"Committed", -1, true, {-1, 0, 1, 2, 3, -2}},
+                      BatchCase{"EndedByAnError", 1, true, {-1, 0, 1, 0, 1, 2, 3}},
+                      BatchCase{"NotCommitted", -1, false, {-1, 0, 1, 2, 3, -2, 0, 1, 2, 3}}),
+    [](const ::testing::TestParamInfo<BatchCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace dstest
