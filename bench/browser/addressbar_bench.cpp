@@ -147,5 +147,5 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   if (int status = RunWithRatios(argc, argv, reporter)) return status;
   reporter.PrintRatio("address entry, key to frame / plain GtkEntry", "BM_AddressEntry", "BM_PlainGtkEntry", 1.5);
-  return 0;
+  return reporter.ExitCode();
 }

@@ -23,19 +23,30 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
   // Prints measured / baseline beside the target; returns false when either is missing.
+  // A missing figure or one above its target makes ExitCode() non-zero.
   bool PrintRatio(const std::string& label, const std::string& measured, const std::string& baseline,
-                  double target) const {
+                  double target) {
     auto m = m_times.find(measured);
     auto b = m_times.find(baseline);
     if (m == m_times.end() || b == m_times.end() || Median(b->second) <= 0) {
       std::printf("%-48s not measured\n", label.c_str());
+      m_failed = true;
       return false;
     }
     const double ratio = Median(m->second) / Median(b->second);
     std::printf("%-48s %8.3fx of baseline (target <= %.2fx) %s\n", label.c_str(), ratio, target,
                 ratio <= target ? "ok" : "ABOVE TARGET");
+    if (ratio > target) m_failed = true;
     return true;
   }
+
+  // Marks the run as failed (a wait that timed out, a figure that could not be taken).
+  void Fail(const std::string& why) {
+    std::printf("FAILED: %s\n", why.c_str());
+    m_failed = true;
+  }
+  // What main returns: 0 when every figure was taken and within its target.
+  int ExitCode() const { return m_failed ? 1 : 0; }
 
  private:
   static double Median(std::vector<double> values) {
@@ -43,6 +54,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     return values[values.size() / 2];
   }
   std::map<std::string, std::vector<double>> m_times;
+  bool m_failed = false;
 };
 
 // Runs the registered benchmarks with the reporter; the caller prints its ratios after.

@@ -177,5 +177,5 @@ int main(int argc, char** argv) {
   reporter.PrintRatio("fetch+call / hand-written closure per fetch", "FetchBound", "FetchHandClosure", 1.5);
   reporter.PrintRatio("two overloads / one overload (cached)", "CachedBoundTwoOverloads", "CachedBound", 1.1);
   benchmark::Shutdown();
-  return 0;
+  return reporter.ExitCode();
 }

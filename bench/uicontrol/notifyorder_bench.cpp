@@ -80,5 +80,5 @@ int main(int argc, char** argv) {
                       "Read/PROGRESSCHANGE", 1.3);
   reporter.PrintRatio("NotifyOrder TITLECHANGE vs reading its values", "NotifyOrder/TITLECHANGE", "Read/TITLECHANGE",
                       1.3);
-  return 0;
+  return reporter.ExitCode();
 }

@@ -141,5 +141,5 @@ int main(int argc, char** argv) {
                       "RoundTrip/baseline/real_time", 1.25);
   reporter.PrintRatio("task loop: single-producer throughput (time per batch)", "Throughput/CTaskLoop/1000/real_time",
                       "Throughput/baseline/1000/real_time", 1.25);
-  return 0;
+  return reporter.ExitCode();
 }
