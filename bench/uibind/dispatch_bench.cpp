@@ -48,6 +48,15 @@ int RawAdd(lua_State* L) {
   return 1;
 }
 
+// A plain C function for a global: what a hand-written library registers.
+double g_globalTotal = 0;
+int RawGlobalAdd(lua_State* L) {
+  const unsigned v = CheckUnsigned(L, 1);
+  g_globalTotal += v;
+  lua_pushnumber(L, v);
+  return 1;
+}
+
 // Hand-written closure over the object.
 int HandAdd(lua_State* L) {
   auto* adder = static_cast<Adder*>(lua_touserdata(L, lua_upvalueindex(1)));
@@ -87,6 +96,12 @@ class World {
     static Adder* shared = &adder;
     host.Insert(uibind::Function("GetAdder", +[]() -> Adder& { return *shared; }));
     Exec("obj = GetAdder()");
+    host.Insert(uibind::Function("AddGlobal", +[](unsigned v) -> unsigned {
+      g_globalTotal += v;
+      return v;
+    }));
+    lua_pushcfunction(L, &RawGlobalAdd);
+    lua_setglobal(L, "rawaddglobal");
 
     lua_newtable(L);
     lua_pushcfunction(L, &RawAdd);
@@ -151,6 +166,9 @@ UIBIND_LOOP(CachedRaw, "local o = rawobj local f = o.Add for i = 1, n do f(o, i)
 UIBIND_LOOP(CachedHandClosure, "local f = hand for i = 1, n do f(i) end");
 UIBIND_LOOP(CachedBound, "local f = obj.Add for i = 1, n do f(i) end");
 UIBIND_LOOP(CachedBoundTwoOverloads, "local f = obj.Add2 for i = 1, n do f(i) end");
+// A global function, looked up once.
+UIBIND_LOOP(GlobalRaw, "local f = rawaddglobal for i = 1, n do f(i) end");
+UIBIND_LOOP(GlobalBound, "local f = AddGlobal for i = 1, n do f(i) end");
 // Fetched from the object on every call.
 UIBIND_LOOP(FetchRaw, "local o = rawobj for i = 1, n do o.Add(o, i) end");
 UIBIND_LOOP(FetchHandClosure, "local o = handobj for i = 1, n do o.Add(i) end");
@@ -176,6 +194,7 @@ int main(int argc, char** argv) {
   reporter.PrintRatio("fetch+call o.Add(i) / raw C API o.Add(o, i)", "FetchBound", "FetchRaw", 1.5);
   reporter.PrintRatio("fetch+call / hand-written closure per fetch", "FetchBound", "FetchHandClosure", 1.5);
   reporter.PrintRatio("two overloads / one overload (cached)", "CachedBoundTwoOverloads", "CachedBound", 1.1);
+  reporter.PrintRatio("global function f(i) / raw C function", "GlobalBound", "GlobalRaw", 1.3);
   benchmark::Shutdown();
   return reporter.ExitCode();
 }

@@ -151,28 +151,43 @@ int LuaMethodCallProxieFunction(lua_State* L) {
 }
 
 int LuaGlobalFunctionDispatcher(lua_State* L) {
+  // Upvalues: the name, the host, and the host's overloads of the name (resolved when
+  // the function was inserted, so a call looks nothing up by name).
   auto* host = static_cast<CHost*>(lua_touserdata(L, lua_upvalueindex(2)));
-  if (lua_type(L, lua_upvalueindex(1)) != LUA_TSTRING || host == nullptr) {
-    lua_pushstring(L, "LuaGlobalFunctionDispatcher: panic - bad upvalues.\n");
-    return lua_error(L);
+  const auto* overloads =
+      static_cast<const std::vector<std::unique_ptr<GenericFunction>>*>(lua_touserdata(L, lua_upvalueindex(3)));
+  if (host == nullptr || overloads == nullptr || overloads->empty()) {
+    if (lua_type(L, lua_upvalueindex(1)) != LUA_TSTRING || host == nullptr) {
+      lua_pushstring(L, "LuaGlobalFunctionDispatcher: panic - bad upvalues.\n");
+      return lua_error(L);
+    }
+    host->Error("LuaGlobalFunctionDispatcher: panic - can't find GenericFunction %s!\n",
+                lua_tostring(L, lua_upvalueindex(1)));
   }
-  size_t length = 0;
-  const char* name = lua_tolstring(L, lua_upvalueindex(1), &length);
-  const auto* overloads = host->FindFunctions(std::string_view(name, length));
-  if (overloads == nullptr) host->Error("LuaGlobalFunctionDispatcher: panic - can't find GenericFunction %s!\n", name);
+  const std::string& name = overloads->front()->m_Name;
 
   return GuardedInvoke(*host, name, [&] {
     const int top = lua_gettop(L);
+    const GenericFunction* chosen = nullptr;
     Candidates<GenericFunction> candidates;
-    for (const auto& fn : *overloads) {
-      candidates.Add(fn.get(), fn->Match(*host, L, 1, top, true), kFunctionCandidateLimit);
+    if (overloads->size() == 1) {
+      // One overload: no candidate list unless it does not match.
+      const GenericFunction* only = overloads->front().get();
+      const unsigned score = only->Match(*host, L, 1, top, true);
+      if (score < CantBeConverted) chosen = only;
+      else candidates.Add(only, score, kFunctionCandidateLimit);
+    } else {
+      for (const auto& fn : *overloads) {
+        candidates.Add(fn.get(), fn->Match(*host, L, 1, top, true), kFunctionCandidateLimit);
+      }
+      chosen = candidates.Winner();
     }
 
-    if (const GenericFunction* fn = candidates.Winner()) {
+    if (chosen != nullptr) {
       TemporariesScope scope(*host);
-      RunPolicyBefore(fn->m_Policy, *host, L, nullptr, 1);
-      const int count = fn->Call(*host, L, 1);
-      return RunPolicyAfter(fn->m_Policy, *host, L, nullptr, 1, count);
+      RunPolicyBefore(chosen->m_Policy, *host, L, nullptr, 1);
+      const int count = chosen->Call(*host, L, 1);
+      return RunPolicyAfter(chosen->m_Policy, *host, L, nullptr, 1, count);
     }
 
     std::string signatures;
@@ -180,8 +195,8 @@ int LuaGlobalFunctionDispatcher(lua_State* L) {
       signatures += candidates.m_List[i]->m_Name + candidates.m_List[i]->ParameterList(*host) + "\n";
     }
     const std::string arguments = DescribeArguments(L, 1);
-    host->Error("Can't match function to call %s, candidates are:\n%sParameters are:\n%sCaused by: %s.\n", name,
-                signatures.c_str(), arguments.c_str(), candidates.Cause());
+    host->Error("Can't match function to call %s, candidates are:\n%sParameters are:\n%sCaused by: %s.\n",
+                name.c_str(), signatures.c_str(), arguments.c_str(), candidates.Cause());
   });
 }
 

@@ -281,12 +281,16 @@ bool CHost::InsertFunction(std::unique_ptr<impl::GenericFunction> fn) {
     ReportFailure("the path of function " + fn->m_Name + " holds a value that is not a table");
     return false;
   }
-  lua_pushlstring(m_L, fn->m_Name.data(), fn->m_Name.size());
-  lua_pushlightuserdata(m_L, this);
-  lua_pushcclosure(m_L, &impl::LuaGlobalFunctionDispatcher, 2);
-  StoreAndUnwind(m_L, steps);
+  // The closure holds the overloads of its name (a map node, which stays where it is), so
+  // that a call finds them without a look-up; a later overload joins the same list.
   auto& overloads = m_Functions[fn->m_Name];
   overloads.push_back(std::move(fn));
+  const std::string& name = overloads.back()->m_Name;
+  lua_pushlstring(m_L, name.data(), name.size());
+  lua_pushlightuserdata(m_L, this);
+  lua_pushlightuserdata(m_L, &overloads);
+  lua_pushcclosure(m_L, &impl::LuaGlobalFunctionDispatcher, 3);
+  StoreAndUnwind(m_L, steps);
   return true;
 }
 
