@@ -12,11 +12,15 @@
 #include <set>
 #include <string>
 
+#include "components/pagecore/crashrecord.h"
+#include "components/pagecore/pagereport.h"
+#include "components/pagecore/tunables.h"
 #include "components/webkitpage/kitcontext.h"
 #include "components/webpage/eventhub.h"
 #include "components/webpage/handedtexts.h"
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/orders.h"
+#include "components/webpage/pagescript.h"
 #include "components/webpage/ratelimit.h"
 #include "components/webpage/travellog.h"
 #include "platform/mutex.h"
@@ -67,7 +71,9 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
  private:
   // ---- host side (kitpagehost.cpp)
   HRESULT Submit(const Order& order);
-  int RecentCrashes();
+  // The report's hooks: events go to the hub, delayed work to the GTK thread while this
+  // page is open.
+  pagecore::CPageReport::Hooks ReportHooks();
 
   // ---- the view (kitpageview.cpp), GTK thread
   void CreateView();
@@ -96,17 +102,14 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
   void SameDocument(const std::wstring& url);
   void Loaded();
   void FinishNavigation();
-  void SetProgress(int percent);
   void ReportError(uint32_t status, const std::string& text, const std::wstring& url);
-  void OfferTitle();
-  void EmitTitle();
   // Reads title and icon from the document, reports them, then calls `then`.
   void ReadDocument(std::function<void()> then);
-  void OfferIcon(const std::wstring& icon);
-  void EmitIcon(const std::wstring& icon);
-  void OfferStatus(const std::wstring& text);
   void StoreHistory();
   void OnPageMessage(const std::string& json);
+  // A request of the page (from the engine's relay, or window.close()), judged by the
+  // trust policy and carried out when allowed.
+  void OnRequest(const webpage::PageMessage& message);
   void Crashed(const std::string& status);
 
   // ---- orders (kitpageorders.cpp), GTK thread
@@ -143,43 +146,29 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
   webpage::CHandedOutTexts m_given;  // texts handed out by GetData
   mutable platform::CMutex m_mutex;
   webpage::NavigationHistory m_history GUARDED_BY(m_mutex);
-  uint32_t m_fontSize GUARDED_BY(m_mutex) = 2;
+  uint32_t m_fontSize GUARDED_BY(m_mutex) = pagecore::kDefaultFontSize;
   std::deque<WebKitWebView*> m_popups GUARDED_BY(m_mutex);
-  std::deque<std::chrono::steady_clock::time_point> m_crashes GUARDED_BY(m_mutex);
+  pagecore::CCrashRecord m_crashes;
 
   // GTK thread only from here on.
   WebKitWebView* m_web = nullptr;  // a reference of our own
   GCancellable* m_cancel = nullptr;
-  struct Navigation {
-    bool active = false;
+  pagecore::CPageReport m_report;
+  // What WebKit tells of the load on its way, beyond what the report keeps.
+  struct Load {
     bool committed = false;   // the new document has committed
     bool cancelled = false;   // stopped, replaced or timed out: no load event follows
     bool errorPage = false;   // failed before commit: the engine's error page loads next
-    uint64_t generation = 0;
-    int progress = -1;
-    std::wstring url;
-  } m_nav;
-  uint64_t m_navigations = 0;
-  bool m_completeSent = false;
-  bool m_closeSent = false;
+  } m_load;
   bool m_muted = false;
   bool m_playing = false;
-  int m_back = -1, m_fore = -1;  // last states sent (-1: none yet)
-  std::wstring m_url;            // the committed document
-  std::wstring m_title;
   std::wstring m_requestedUrl;
   std::wstring m_sameDocument;  // a new address seen without a load, to be looked at
-  std::wstring m_lastTitleSent, m_lastTitleUrl, m_lastIconSent, m_pendingStatus;
-  webpage::CLatestValueGate m_titleGate{std::chrono::milliseconds(250)};
-  webpage::CLatestValueGate m_iconGate{std::chrono::milliseconds(250)};
-  webpage::CLatestValueGate m_statusGate{std::chrono::milliseconds(250)};
-  webpage::CEventBudget m_popupBudget{8, std::chrono::milliseconds(250)};
-  std::wstring m_pendingIcon;
+  webpage::CEventBudget m_popupBudget{pagecore::kPopupBurst, pagecore::kPopupRefill};
   std::wstring m_findText;
   std::deque<Order> m_afterRevival;  // orders that wait for the page a revival reloads
   std::deque<std::wstring> m_finds;  // FIND orders waiting for WebKit's answers
   unsigned m_findCount = 0;
-  int m_closeLogs = 0;
 };
 
 }  // namespace webkitpage

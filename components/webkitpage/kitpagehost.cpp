@@ -2,6 +2,7 @@
 // thread in the order they came.
 #include <cwchar>
 
+#include "components/webkitpage/gtktimer.h"
 #include "components/webkitpage/kitpage.h"
 #include "components/webpage/weblog.h"
 #include "components/webpage/pageoutcomes.h"
@@ -33,7 +34,29 @@ CKitPage::CKitPage(std::shared_ptr<CKitContext> context, WebKitWebView* popup, b
           },
           [] { return platform::gtk::IsGtkThread(); })),
       m_serial(++g_pageCount),
-      m_web(popup) {}
+      m_crashes(m_context->Options().crashWindow),
+      m_web(popup),
+      m_report(ReportHooks()) {}
+
+pagecore::CPageReport::Hooks CKitPage::ReportHooks() {
+  pagecore::CPageReport::Hooks hooks;
+  hooks.hub = m_hub;
+  hooks.runLater = [this](std::chrono::milliseconds delay, std::function<void()> task) {
+    std::weak_ptr<CKitPage> weak = weak_from_this();
+    RunAfter(delay, [weak, task = std::move(task)] {
+      auto self = weak.lock();
+      if (self && self->CurrentState() == State::Open) task();
+    });
+  };
+  hooks.onThread = [] { return platform::gtk::IsGtkThread(); };
+  hooks.loadTimeout = m_context->Options().navigationTimeout;
+  hooks.stopLoading = [this] {
+    m_load.cancelled = true;
+    if (m_web) webkit_web_view_stop_loading(m_web);
+  };
+  hooks.name = Describe();
+  return hooks;
+}
 
 CKitPage::~CKitPage() {
   platform::DestroyWindowHandle(m_hwnd);
@@ -84,7 +107,7 @@ HRESULT CKitPage::Submit(const Order& order) {
     // A web process that keeps dying is started again only when the user asks for a page.
     const bool asked = order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate;
     const WebKitPageOptions& options = m_context->Options();
-    if (!asked && RecentCrashes() >= options.crashLimit) {
+    if (m_crashes.Refuses(asked, options.crashLimit)) {
       LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: " +
                  webpage::CrashLimitText(options.crashLimit, options.crashWindow));
       for (const auto& event : webpage::CrashLimitEvents(order.name, options.crashLimit, options.crashWindow))
@@ -95,13 +118,6 @@ HRESULT CKitPage::Submit(const Order& order) {
   std::shared_ptr<CKitPage> self = shared_from_this();
   platform::gtk::PostToGtkThread([self, order] { self->Execute(order); });
   return S_OK;
-}
-
-int CKitPage::RecentCrashes() {
-  const auto now = std::chrono::steady_clock::now();
-  platform::CMutexLock guard(m_mutex);
-  while (!m_crashes.empty() && now - m_crashes.front() > m_context->Options().crashWindow) m_crashes.pop_front();
-  return static_cast<int>(m_crashes.size());
 }
 
 HRESULT CKitPage::Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie) {

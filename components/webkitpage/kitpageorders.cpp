@@ -5,6 +5,7 @@
 
 #include <climits>
 
+#include "components/pagecore/trust.h"
 #include "components/webkitpage/gtktimer.h"
 #include "components/webkitpage/kitpage.h"
 #include "components/webkitpage/pagebridge.h"
@@ -52,7 +53,7 @@ void CKitPage::Execute(const Order& order) {
     if (m_state.compare_exchange_strong(crashed, State::Open)) {
       LogInfo(Describe() + ": brought back by " + Utf8(order.name));
       state = State::Open;
-      if (order.kind != OrderKind::Navigate && order.kind != OrderKind::Refresh && WorthKeeping(m_url)) {
+      if (order.kind != OrderKind::Navigate && order.kind != OrderKind::Refresh && WorthKeeping(m_report.Url())) {
         // The order waits for the page it acts on.
         m_afterRevival.push_back(order);
         webkit_web_view_reload(m_web);
@@ -71,12 +72,12 @@ void CKitPage::Execute(const Order& order) {
     case OrderKind::GoBack: GoBy(-1, order.name); break;
     case OrderKind::GoForward: GoBy(1, order.name); break;
     case OrderKind::Stop:
-      m_nav.cancelled = true;
+      m_load.cancelled = true;
       webkit_web_view_stop_loading(m_web);
       FinishNavigation();
       break;
     case OrderKind::Refresh:
-      if (WorthKeeping(m_url)) webkit_web_view_reload(m_web);
+      if (WorthKeeping(m_report.Url())) webkit_web_view_reload(m_web);
       break;
     case OrderKind::GoHome:
       if (m_context->Options().homePage.empty()) ReportError(0, "no home page is set", L"");
@@ -154,7 +155,7 @@ void CKitPage::RunScript(const std::string& script,
 
 void CKitPage::Save(const std::string& kind) {
   // Named after the page as it is now: the page may have moved on when the data comes.
-  const std::string stem = webpage::FileStem(m_title, m_url);
+  const std::string stem = webpage::FileStem(m_report.Title(), m_report.Url());
   auto finished = std::make_shared<bool>(false);
   std::weak_ptr<CKitPage> weak = shared_from_this();
   RunAfter(m_context->Options().saveTimeout, [weak, finished, kind] {
@@ -214,12 +215,13 @@ void CKitPage::SaveFailed(const std::string& kind, const std::string& error) {
 }
 
 void CKitPage::ViewSource() {
-  if (!WorthKeeping(m_url) || m_url.compare(0, 12, L"view-source:") == 0)
+  const std::wstring& shown = m_report.Url();
+  if (!WorthKeeping(shown) || shown.compare(0, 12, L"view-source:") == 0)
     return Unsupported(L"VIEWSOURCE", "the page shows no document with a source");
   WebKitWebResource* resource = webkit_web_view_get_main_resource(m_web);
   if (!resource) return Unsupported(L"VIEWSOURCE", "the page shows no document with a source");
   using Done = std::function<void(const std::string* source, const std::string& error)>;
-  const std::wstring url = L"view-source:" + m_url;
+  const std::wstring url = L"view-source:" + shown;
   auto* pending = new Pending<Done>{shared_from_this(), [this, url](const std::string* source, const std::string& error) {
                                       if (!source) {
                                         LogWarning(Describe() + ": VIEWSOURCE failed: " + error);
@@ -261,7 +263,7 @@ void CKitPage::ViewSource() {
 void CKitPage::Print() {
   // A PDF through GTK's "Print to File" printer, then moved into the downloads folder
   // under the page's name.
-  const std::string stem = webpage::FileStem(m_title, m_url);
+  const std::string stem = webpage::FileStem(m_report.Title(), m_report.Url());
   std::string folder = m_context->DownloadsFolder();
   g_mkdir_with_parents(folder.c_str(), 0755);
   std::string staging = folder + "/.uicontrol-print-XXXXXX";
@@ -414,17 +416,30 @@ void CKitPage::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult
 }
 
 void CKitPage::OnPageMessage(const std::string& json) {
-  // Judged by the document the view shows, not by what the message says.
-  std::string origin;
-  const char* uri = webkit_web_view_get_uri(m_web);
-  if (!uri || !webpage::NormalizeOrigin(uri, &origin) || !webpage::IsTrustedOrigin(m_context->TrustedOrigins(), origin)) {
-    LogWarning(Describe() + ": dropped a request of an untrusted page (" + (origin.empty() ? "no origin" : origin) + ")");
-    return;
-  }
   webpage::PageMessage message;
   std::string error;
   if (!webpage::ParsePageMessage(json, &message, &error)) {
     LogWarning(Describe() + ": " + error);
+    return;
+  }
+  OnRequest(message);
+}
+
+void CKitPage::OnRequest(const webpage::PageMessage& message) {
+  // Judged by the document the view shows, not by what the message says. The page's
+  // requests reach this engine only from the top-level document (the relay runs there,
+  // and WebKit's close signal is the view's own).
+  pagecore::RequestSource source;
+  const char* uri = m_web ? webkit_web_view_get_uri(m_web) : nullptr;
+  source.trustedOrigin = uri && webpage::NormalizeOrigin(uri, &source.origin) &&
+                         webpage::IsTrustedOrigin(m_context->TrustedOrigins(), source.origin);
+  source.topDocument = true;
+  source.openedByPage = m_openedByPage;
+  pagecore::CPageReport::Document& doc = m_report.Doc();
+  const pagecore::Verdict verdict = pagecore::Judge(message.type, source);
+  if (verdict != pagecore::Verdict::Obey) {
+    if (doc.refusalsLogged++ < pagecore::kRefusalLogLimit)
+      LogInfo(Describe() + ": " + pagecore::RefusalText(message.type, source, verdict));
     return;
   }
   using Type = webpage::PageMessage::Type;
@@ -435,9 +450,9 @@ void CKitPage::OnPageMessage(const std::string& json) {
                              {L"FAVPID", webpage::Hex(message.parentId)},
                              {L"TITLECHANGE", message.text},
                              {L"URL", message.url}});
-  } else if (message.type == Type::Close && !m_closeSent) {
-    m_closeSent = true;
-    Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_url}});
+  } else if (message.type == Type::Close && !doc.closeAsked) {
+    doc.closeAsked = true;
+    Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_report.Url()}});
   }
 }
 

@@ -1,0 +1,31 @@
+#include "components/pagecore/crashrecord.h"
+
+namespace pagecore {
+
+void CCrashRecord::Add(Clock::time_point when) {
+  platform::CMutexLock guard(m_mutex);
+  m_crashes.push_back(when);
+}
+
+int CCrashRecord::Recent(Clock::time_point now) {
+  platform::CMutexLock guard(m_mutex);
+  while (!m_crashes.empty() && now - m_crashes.front() > m_window) m_crashes.pop_front();
+  return static_cast<int>(m_crashes.size());
+}
+
+bool CCrashRecord::Refuses(bool userAsked, int limit, Clock::time_point now) {
+  return !userAsked && Recent(now) >= limit;
+}
+
+void CCrashRecord::CopyFrom(CCrashRecord& other) {
+  if (&other == this) return;
+  std::deque<Clock::time_point> crashes;
+  {
+    platform::CMutexLock guard(other.m_mutex);
+    crashes = other.m_crashes;
+  }
+  platform::CMutexLock guard(m_mutex);
+  m_crashes = std::move(crashes);
+}
+
+}  // namespace pagecore
