@@ -1,5 +1,9 @@
 #include "components/pagecore/crashrecord.h"
 
+#include "components/webpage/pageoutcomes.h"
+#include "components/webpage/weblog.h"
+#include "platform/text.h"
+
 namespace pagecore {
 
 void CCrashRecord::Add(Clock::time_point when) {
@@ -15,6 +19,16 @@ int CCrashRecord::Recent(Clock::time_point now) {
 
 bool CCrashRecord::Refuses(bool userAsked, int limit, Clock::time_point now) {
   return !userAsked && Recent(now) >= limit;
+}
+
+bool CCrashRecord::RefusesOrder(const webpage::Order& order, int limit, const std::string& name,
+                                const std::function<void(const wchar_t*, const webpage::KeyValues&)>& emit) {
+  const bool asked = order.kind == webpage::OrderKind::Refresh || order.kind == webpage::OrderKind::Navigate;
+  if (!Refuses(asked, limit)) return false;
+  webpage::LogWarning(name + ": order " + platform::WideToUtf8(order.name) + " dropped: " +
+                      webpage::CrashLimitText(limit, m_window));
+  for (const auto& event : webpage::CrashLimitEvents(order.name, limit, m_window)) emit(event.key, event.values);
+  return true;
 }
 
 void CCrashRecord::CopyFrom(CCrashRecord& other) {

@@ -94,6 +94,10 @@ class CPageReport {
   void SetUrl(const std::wstring& url) { m_url = url; }
   const std::wstring& Title() const { return m_title; }
   Document& Doc() { return m_doc; }
+  // How the page runs delayed work (for other jobs of the page, such as saves).
+  const std::function<void(std::chrono::milliseconds, std::function<void()>)>& RunLater() const {
+    return m_hooks.runLater;
+  }
 
  private:
   void ReportTitleAndIcon();

@@ -13,7 +13,9 @@
 #include <string>
 
 #include "components/pagecore/crashrecord.h"
+#include "components/pagecore/pageactions.h"
 #include "components/pagecore/pagereport.h"
+#include "components/pagecore/savejob.h"
 #include "components/pagecore/tunables.h"
 #include "components/webkitpage/kitcontext.h"
 #include "components/webpage/eventhub.h"
@@ -32,7 +34,7 @@ using webpage::KeyValues;
 using webpage::Order;
 using webpage::OrderKind;
 
-class CKitPage : public std::enable_shared_from_this<CKitPage> {
+class CKitPage : public std::enable_shared_from_this<CKitPage>, private pagecore::IPageActions {
  public:
   enum class State { Open, Crashed, Closed };
 
@@ -61,11 +63,11 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
 
   // GTK thread.
   void ApplyZoom();
-  void Close(bool keepForRecovery);
+  void Close(bool keepForRecovery) override;
 
   State CurrentState() const { return m_state.load(); }
   const CKitContext* Context() const { return m_context.get(); }
-  HWND View() const { return m_hwnd; }
+  HWND View() const override { return m_hwnd; }
   std::string Describe() const;
 
  private:
@@ -116,25 +118,31 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
   void Execute(const Order& order);
   // Carries out the orders that waited for the revived page (loaded or not).
   void RunAfterRevival();
-  void Navigate(const std::wstring& url);
-  void GoBy(int step, const std::wstring& name);
-  void Save(const std::string& kind);
-  void SaveBytes(const std::string& kind, const std::string& stem, const std::string& bytes);
-  void SaveFailed(const std::string& kind, const std::string& error);
+  // The orders' actions (pageactions.h).
+  void Navigate(const std::wstring& url) override;
+  void GoBy(int step, const std::wstring& name) override;
+  void StopLoading() override;
+  void Reload() override;
+  void MoveView(const RECT& rect) override;
+  void RefuseNavigation(const std::string& why) override;
+  std::string Name() const override { return Describe(); }
+  // "html" and "png" from the view; "pdf" prints (Print).
+  void Save(const std::string& kind) override;
+  pagecore::CSaveJob::Hooks SaveHooks();
+  // A save of `kind` named after the page as it is now, with the engine's time limit.
+  std::shared_ptr<pagecore::CSaveJob> StartSave(const std::string& kind);
   void Print();
-  void ViewSource();
-  void Find(const std::wstring& text);
-  void SetAudio(bool enable);
-  void Recover(const std::wstring& uuid);
-  void ParentView(uint32_t handle);
-  void ReadText(bool source);
+  void ViewSource() override;
+  void Find(const std::wstring& text) override;
+  void SetAudio(bool enable) override;
+  void ReadText(bool source) override;
   void ApplyFontSize(uint32_t size);
   void Unsupported(const std::wstring& name, const std::string& reason);
   // Runs `script` in the engine's own world of the top-level frame; `done` gets the
   // result as JSON text, or an error.
   void RunScript(const std::string& script, std::function<void(const std::string& error, const std::string& json)> done);
 
-  void Emit(const std::wstring& key, const KeyValues& values);
+  void Emit(const wchar_t* key, const KeyValues& values) override;
 
   const std::shared_ptr<CKitContext> m_context;
   const HWND m_hwnd;

@@ -2,6 +2,7 @@
 // thread in the order they came.
 #include <cwchar>
 
+#include "components/pagecore/orderintake.h"
 #include "components/webkitpage/gtktimer.h"
 #include "components/webkitpage/kitpage.h"
 #include "components/webpage/weblog.h"
@@ -17,7 +18,6 @@ using webpage::LogInfo;
 using webpage::LogWarning;
 
 std::string Utf8(const std::wstring& text) { return platform::WideToUtf8(text); }
-std::wstring Wide(const std::string& text) { return platform::Utf8ToWide(text); }
 
 std::atomic<unsigned long> g_pageCount{0};
 
@@ -64,7 +64,7 @@ CKitPage::~CKitPage() {
 
 std::string CKitPage::Describe() const { return "page " + std::to_string(m_serial.load()); }
 
-void CKitPage::Emit(const std::wstring& key, const KeyValues& values) {
+void CKitPage::Emit(const wchar_t* key, const KeyValues& values) {
   m_hub->Emit(key, webpage::WriteKeyValueText(values));
 }
 
@@ -83,14 +83,9 @@ void CKitPage::Dispose() {
 
 HRESULT CKitPage::SendOrder(const wchar_t* text) {
   Order order;
-  std::string error;
-  if (!webpage::ParseOrder(text, &order, &error)) {
-    LogWarning(Describe() + ": order refused: " + error);
-    if (text && CurrentState() == State::Open && (error.rfind("NAVIGATE", 0) == 0 || error.rfind("RECOVERWND", 0) == 0))
-      Emit(L"NAVIGATEERROR", {{L"ERROR", Wide(error)}, {L"STATUS", L"0"}, {L"URL", L""}});
-    return text ? E_INVALIDARG : E_POINTER;
-  }
-  return Submit(order);
+  auto emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
+  const HRESULT taken = pagecore::TakeOrder(text, CurrentState() == State::Open, Describe(), emit, &order);
+  return taken == S_OK ? Submit(order) : taken;
 }
 
 HRESULT CKitPage::Submit(const Order& order) {
@@ -105,15 +100,8 @@ HRESULT CKitPage::Submit(const Order& order) {
   }
   if (state == State::Crashed && order.kind != OrderKind::CloseTab) {
     // A web process that keeps dying is started again only when the user asks for a page.
-    const bool asked = order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate;
-    const WebKitPageOptions& options = m_context->Options();
-    if (m_crashes.Refuses(asked, options.crashLimit)) {
-      LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: " +
-                 webpage::CrashLimitText(options.crashLimit, options.crashWindow));
-      for (const auto& event : webpage::CrashLimitEvents(order.name, options.crashLimit, options.crashWindow))
-        Emit(event.key, event.values);
-      return E_FAIL;
-    }
+    auto emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
+    if (m_crashes.RefusesOrder(order, m_context->Options().crashLimit, Describe(), emit)) return E_FAIL;
   }
   std::shared_ptr<CKitPage> self = shared_from_this();
   platform::gtk::PostToGtkThread([self, order] { self->Execute(order); });

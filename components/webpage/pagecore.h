@@ -16,6 +16,7 @@
 #include <type_traits>
 
 #include "components/pagecore/crashrecord.h"
+#include "components/pagecore/pageactions.h"
 #include "components/pagecore/pagereport.h"
 #include "components/pagecore/tunables.h"
 #include "components/webpage/cdpconnection.h"
@@ -36,7 +37,7 @@ using pagecore::CPageReport;
 class CBrowser;
 class CPageEngine;
 
-class CPageCore : public std::enable_shared_from_this<CPageCore> {
+class CPageCore : public std::enable_shared_from_this<CPageCore>, private pagecore::IPageActions {
  public:
   // Starting: a page handed out before Chromium made it (see Pending); it keeps the
   // host's orders until its working page takes over.
@@ -92,7 +93,7 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   const std::shared_ptr<CBrowser>& Browser() const { return m_browser; }
   // Whether the page's Chromium runs (false for a page that has none).
   bool BrowserAlive() const;
-  HWND View() const { return m_view; }
+  HWND View() const override { return m_view; }
   // The window a successor of this page keeps: a page that never had a Chromium hands its
   // window on; any other successor gets a new one.
   ViewOwner ReusableView() const { return m_browser ? nullptr : m_viewOwner; }
@@ -134,7 +135,8 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   // Commands to Chromium; replies come back on the engine thread.
   void Command(const std::string& method, Json params, Reply reply = nullptr);
   void BrowserCommand(const std::string& method, Json params, Reply reply = nullptr);
-  void Emit(const wchar_t* key, const KeyValues& values);
+  void Emit(const wchar_t* key, const KeyValues& values) override;
+  std::string Name() const override { return Describe(); }
   bool IsMainFrame(const Json& params, const char* field) const;
 
   // Engine events.
@@ -169,24 +171,24 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   // An order for a page whose Chromium died: brings it back in a new one (engine thread).
   HRESULT ReviveFor(const Order& order);
   void ApplyFontSize(uint32_t size);
-  void Navigate(const std::wstring& url);
-  void GoBy(int step, const std::wstring& order);
-  void SaveDocument(const std::string& kind);
-  void SaveBytes(const std::string& kind, const std::string& stem, const std::string& bytes);
-  void SaveFailed(const std::string& kind, const std::string& error);
-  void ViewSource();
-  void Find(const std::wstring& text);
-  void ReadText(bool source);  // pagetext.cpp
-  void MoveView(const RECT& rc);
+  // The orders' actions (pageactions.h).
+  void Navigate(const std::wstring& url) override;
+  void GoBy(int step, const std::wstring& order) override;
+  void StopLoading() override;
+  void Reload() override;
+  void Save(const std::string& kind) override;
+  void ViewSource() override;
+  void Find(const std::wstring& text) override;
+  void ReadText(bool source) override;  // pagecoretext.cpp
+  void MoveView(const RECT& rc) override;
+  void RefuseNavigation(const std::string& why) override;
   void ApplyViewMetrics();
   // Asks Chromium for the size of a window the host has not sized; applies the view's
   // metrics once it is known when `apply`.
   void QueryViewSize(bool apply);
-  void SetAudio(bool enable);
-  void Recover(const std::wstring& uuid);
-  void ParentView(uint32_t handle);
+  void SetAudio(bool enable) override;
   void Unsupported(const std::wstring& name, const std::string& reason);
-  void Close(bool keepForRecovery);
+  void Close(bool keepForRecovery) override;
   void ClosePendingPopups();
 
   std::string Describe() const;

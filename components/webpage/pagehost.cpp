@@ -2,6 +2,8 @@
 // thread, the orders kept while a page is made, and revival in a new Chromium.
 #include "components/webpage/pagecore.h"
 
+#include "components/pagecore/orderintake.h"
+
 #include <algorithm>
 #include <climits>
 #include <cwchar>
@@ -30,17 +32,11 @@ using namespace pagehelp;
 HRESULT CPageCore::SendOrder(const wchar_t* text) {
   if (std::shared_ptr<CPageCore> next = Successor()) return next->SendOrder(text);
   Order order;
-  std::string error;
-  if (!ParseOrder(text, &order, &error)) {
-    LogWarning(Describe() + ": order refused: " + error);
-    State state = CurrentState();
-    if (text && (error.rfind("NAVIGATE", 0) == 0 || error.rfind("RECOVERWND", 0) == 0) &&
-        (state == State::Open || state == State::Starting)) {
-      Emit(L"NAVIGATEERROR", {{L"ERROR", Wide(error)}, {L"STATUS", L"0"}, {L"URL", L""}});
-    }
-    return text ? E_INVALIDARG : E_POINTER;
-  }
-  return Submit(order);
+  const State state = CurrentState();
+  auto emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
+  const HRESULT taken =
+      pagecore::TakeOrder(text, state == State::Open || state == State::Starting, Describe(), emit, &order);
+  return taken == S_OK ? Submit(order) : taken;
 }
 
 bool CPageCore::Defer(const Order& order) {
@@ -78,15 +74,8 @@ HRESULT CPageCore::Submit(const Order& order) {
 HRESULT CPageCore::ReviveFor(const Order& order) {
   // Brought back when commanded, unless it keeps crashing: then only REFRESH or NAVIGATE,
   // the user's own request, tries again.
-  const bool asked = order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate;
-  const WebPageOptions& options = m_engine->Options();
-  if (m_crashes.Refuses(asked, options.crashLimit)) {
-    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: " +
-               webpage::CrashLimitText(options.crashLimit, options.crashWindow));
-    for (const auto& event : webpage::CrashLimitEvents(order.name, options.crashLimit, options.crashWindow))
-      Emit(event.key, event.values);
-    return E_FAIL;
-  }
+  auto emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
+  if (m_crashes.RefusesOrder(order, m_engine->Options().crashLimit, Describe(), emit)) return E_FAIL;
   {
     // One new page at a time: orders that come while it is made wait for it.
     platform::CMutexLock guard(m_mutex);

@@ -1,6 +1,8 @@
 // The Chromium page: orders, carried out on the engine thread.
 #include "components/webpage/pagecore.h"
 
+#include "components/pagecore/savejob.h"
+
 #include <algorithm>
 #include <climits>
 #include <cwchar>
@@ -41,34 +43,18 @@ void CPageCore::Execute(const Order& order) {
                (state == State::Crashed ? "has crashed" : "is closed"));
     return;
   }
-  switch (order.kind) {
-    case OrderKind::Navigate: Navigate(order.text); break;
-    case OrderKind::GoBack: GoBy(-1, order.name); break;
-    case OrderKind::GoForward: GoBy(1, order.name); break;
-    case OrderKind::Stop:
-      Command("Page.stopLoading", Json::object());
-      FinishNavigation();
-      break;
-    case OrderKind::Refresh: Command("Page.reload", Json::object()); break;
-    case OrderKind::GoHome:
-      if (m_engine->Options().homePage.empty()) ReportError(0, "no home page is set", L"", "");
-      else Navigate(NormalizeAddress(m_engine->Options().homePage));
-      break;
-    case OrderKind::SaveHtml: SaveDocument("html"); break;
-    case OrderKind::SaveImage: SaveDocument("png"); break;
-    case OrderKind::Print:
-    case OrderKind::PrintPreview: SaveDocument("pdf"); break;
-    case OrderKind::ViewSource: ViewSource(); break;
-    case OrderKind::Find: Find(order.text); break;
-    case OrderKind::MoveWindow: MoveView(order.rect); break;
-    case OrderKind::Audio: SetAudio(order.enable); break;
-    case OrderKind::Recover: Recover(order.text); break;
-    case OrderKind::CloseTab: Close(true); break;
-    case OrderKind::ParentWindow: ParentView(order.handle); break;
-    case OrderKind::GetText: ReadText(order.text == L"SOURCE"); break;
-    case OrderKind::Unsupported: Unsupported(order.name, order.reason); break;
-  }
+  pagecore::OrderSettings settings{m_engine->Options().homePage, m_engine->Options().lookupRecoveredTab};
+  pagecore::CarryOut(order, settings, *this);
 }
+
+void CPageCore::StopLoading() {
+  Command("Page.stopLoading", Json::object());
+  FinishNavigation();
+}
+
+void CPageCore::Reload() { Command("Page.reload", Json::object()); }
+
+void CPageCore::RefuseNavigation(const std::string& why) { ReportError(0, why, L"", ""); }
 
 void CPageCore::Navigate(const std::wstring& url) {
   UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
@@ -99,32 +85,27 @@ void CPageCore::GoBy(int step, const std::wstring& order) {
   });
 }
 
-void CPageCore::SaveDocument(const std::string& kind) {
+void CPageCore::Save(const std::string& kind) {
+  pagecore::CSaveJob::Hooks hooks;
+  hooks.emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
+  hooks.runLater = m_report.RunLater();
+  hooks.folder = m_browser->DownloadsFolder();
+  hooks.name = Describe();
   // Named after the page as it is now: the page may have moved on when the data comes.
-  const std::string stem = FileStem(m_report.Title(), m_report.Url());
-  // Whichever comes first, the data or the time limit, ends the save.
-  auto finished = std::make_shared<bool>(false);
-  std::weak_ptr<CPageCore> weak = shared_from_this();
-  m_engine->PostDelayed(m_engine->Options().saveTimeout, [weak, finished, kind] {
-    auto self = weak.lock();
-    if (!self || *finished || self->CurrentState() != State::Open) return;
-    *finished = true;
-    self->SaveFailed(kind, "Chromium did not answer in time");
-  });
-  auto onData = [this, kind, stem, finished](const std::string& error, const Json& result) {
-    if (*finished) return;
-    *finished = true;
-    if (!error.empty()) return SaveFailed(kind, error);
+  std::shared_ptr<pagecore::CSaveJob> job = pagecore::CSaveJob::Start(
+      std::move(hooks), kind, m_report.Title(), m_report.Url(), m_engine->Options().saveTimeout,
+      "Chromium did not answer in time");
+  auto onData = [kind, job](const std::string& error, const Json& result) {
+    if (!error.empty()) return job->Fail(error);
     if (kind == "html") {
       const Json& value = Field(Field(result, "result"), "value");
       if (Field(result, "exceptionDetails").is_object() || !value.is_string())
-        return SaveFailed(kind, "the page's HTML could not be read");
-      return SaveBytes(kind, stem, value.get<std::string>());
+        return job->Fail("the page's HTML could not be read");
+      return job->Deliver(value.get<std::string>());
     }
     std::string bytes;
-    if (!Base64Decode(Text(result, "data"), &bytes) || bytes.empty())
-      return SaveFailed(kind, "Chromium sent unreadable data");
-    SaveBytes(kind, stem, bytes);
+    if (!Base64Decode(Text(result, "data"), &bytes) || bytes.empty()) return job->Fail("Chromium sent unreadable data");
+    job->Deliver(bytes);
   };
   if (kind == "html") {
     Command("Runtime.evaluate",
@@ -138,19 +119,6 @@ void CPageCore::SaveDocument(const std::string& kind) {
   } else {
     Command("Page.printToPDF", Json{{"printBackground", true}}, onData);
   }
-}
-
-void CPageCore::SaveBytes(const std::string& kind, const std::string& stem, const std::string& bytes) {
-  std::string error;
-  std::string path = SaveNewFile(m_browser->DownloadsFolder(), stem, kind, bytes, &error);
-  if (path.empty()) return SaveFailed(kind, error);
-  LogInfo(Describe() + ": saved " + path);
-  for (const auto& event : webpage::SavedEvents(path, kind)) Emit(event.key, event.values);
-}
-
-void CPageCore::SaveFailed(const std::string& kind, const std::string& error) {
-  LogWarning(Describe() + ": saving as " + kind + " failed: " + error);
-  for (const auto& event : webpage::SaveFailedEvents(kind, error)) Emit(event.key, event.values);
 }
 
 void CPageCore::ViewSource() {
@@ -171,7 +139,6 @@ void CPageCore::ViewSource() {
 }
 
 void CPageCore::Find(const std::wstring& text) {
-  if (text.empty()) return Unsupported(L"FIND", "the engine has no find bar; send FIND with TEXT=<words>");
   Command("Runtime.evaluate", Json{{"expression", FindScript(text)}, {"returnByValue", true}},
           [this, text](const std::string& error, const Json& result) {
             bool found = false;
@@ -259,27 +226,8 @@ void CPageCore::SetAudio(bool enable) {
   Command("Runtime.evaluate", Json{{"expression", MuteScript(m_muted)}});
 }
 
-void CPageCore::Recover(const std::wstring& uuid) {
-  const auto& lookup = m_engine->Options().lookupRecoveredTab;
-  std::wstring url;
-  if (!lookup) return ReportError(0, "no store of closed tabs is connected", L"", "");
-  if (!lookup(uuid, &url) || url.empty()) return ReportError(0, "no closed tab " + Utf8(uuid) + " is kept", L"", "");
-  Navigate(NormalizeAddress(url));
-}
-
-void CPageCore::ParentView(uint32_t handle) {
-  HWND parent = HandleFromValue(handle);
-  if (!IsWindow(parent)) {
-    LogWarning(Describe() + ": PARENTHWND names no window (" + Utf8(Hex(handle)) + ")");
-    return;
-  }
-  SetParent(m_view, parent);
-}
-
 void CPageCore::Unsupported(const std::wstring& name, const std::string& reason) {
-  LogWarning(Describe() + ": " + Utf8(name) + " is not available: " + reason);
-  Emit(L"ORDERUNSUPPORTED", {{L"CMD", name}, {L"REASON", Wide(reason)}});
-  Emit(L"STATEXTCHANGED", {{L"STATTEXT", name + L" is not available: " + Wide(reason)}});
+  pagecore::ReportUnsupported(*this, name, reason);
 }
 
 }  // namespace webpage

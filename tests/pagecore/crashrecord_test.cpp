@@ -42,6 +42,25 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"OldCrashesAgeOut", {61, 90, 120, 5}, false, 1, false}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+TEST(CrashRecordOrderTest, ARefusedOrderIsToldAsAnUnsupportedOrderAndANavigationError) {
+  pagecore::CCrashRecord record(60s);
+  for (int i = 0; i < 3; ++i) record.Add();
+  std::vector<std::wstring> told;
+  auto emit = [&told](const wchar_t* key, const webpage::KeyValues& values) {
+    told.push_back(key + (values.count(L"CMD") ? L" " + values.at(L"CMD") : L""));
+  };
+  webpage::Order back;
+  back.kind = webpage::OrderKind::GoBack;
+  back.name = L"GOBACK";
+  EXPECT_TRUE(record.RefusesOrder(back, 3, "page", emit));
+  EXPECT_EQ(told, (std::vector<std::wstring>{L"ORDERUNSUPPORTED GOBACK", L"NAVIGATEERROR"}));
+  webpage::Order reload;
+  reload.kind = webpage::OrderKind::Refresh;
+  reload.name = L"REFRESH";
+  EXPECT_FALSE(record.RefusesOrder(reload, 3, "page", emit));
+  EXPECT_EQ(told.size(), 2u);
+}
+
 TEST(CrashRecordThreadsTest, CrashesAndQuestionsFromSeveralThreadsAreAllCounted) {
   pagecore::CCrashRecord record(60s);
   std::vector<std::thread> threads;
