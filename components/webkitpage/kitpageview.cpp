@@ -376,8 +376,8 @@ void CKitPage::Committed() {
   m_load.committed = true;
   m_requestedUrl.clear();
   m_report.Progress(30);
-  m_report.Commit(url, Wide(webkit_web_view_get_title(m_web)));
-  // An HTTP error still shows the server's page; the host hears of the status.
+  // An HTTP error still shows the server's page; the host hears of the status first, as
+  // of a response that came before its document.
   WebKitWebResource* resource = webkit_web_view_get_main_resource(m_web);
   WebKitURIResponse* response = resource ? webkit_web_resource_get_response(resource) : nullptr;
   const guint status = response ? webkit_uri_response_get_status_code(response) : 0;
@@ -385,6 +385,7 @@ void CKitPage::Committed() {
     const char* phrase = soup_status_get_phrase(status);
     ReportError(status, "HTTP " + std::to_string(status) + (phrase ? std::string(" ") + phrase : std::string()), url);
   }
+  m_report.Commit(url, Wide(webkit_web_view_get_title(m_web)));
   StoreHistory();
 }
 
