@@ -62,6 +62,13 @@ void PageContractTest::TearDown() {
   RemoveFolder();
 }
 
+void PageContractTest::TrustOrigins(const std::vector<std::string>& origins) {
+  m_chromium.trustedOrigins = origins;
+#if PAGE_CONTRACT_WEBKIT
+  m_webkit.trustedOrigins = origins;
+#endif
+}
+
 HRESULT PageContractTest::CreateManager(IWebPageManager** out) {
 #if PAGE_CONTRACT_WEBKIT
   if (GetParam() == Engine::WebKit) return CreateWebKitPageManager(m_webkit, out);

@@ -30,6 +30,8 @@ class PageContractTest : public CPageFixture, public ::testing::WithParamInterfa
   void SetUp() override;
   void TearDown() override;
   HRESULT CreateManager(IWebPageManager** out) override;
+  // The host's own origins, for every engine.
+  void TrustOrigins(const std::vector<std::string>& origins);
 
   WebPageOptions m_chromium;
 #if PAGE_CONTRACT_WEBKIT
