@@ -9,15 +9,6 @@
 namespace webtest {
 namespace {
 
-using Events = std::vector<RecordedEvent>;
-
-int First(const Events& events, const std::wstring& key, size_t from = 0) {
-  for (size_t i = from; i < events.size(); ++i) {
-    if (events[i].key == key) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 int CountOf(const Events& events, const std::wstring& key) {
   return static_cast<int>(std::count_if(events.begin(), events.end(), [&key](const RecordedEvent& e) { return e.key == key; }));
 }

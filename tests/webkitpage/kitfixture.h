@@ -20,15 +20,6 @@
 
 namespace webtest {
 
-using Events = std::vector<RecordedEvent>;
-
-inline int First(const Events& events, const std::wstring& key, size_t from = 0) {
-  for (size_t i = from; i < events.size(); ++i) {
-    if (events[i].key == key) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 class WebKitPageTest : public CPageFixture {
  protected:
   void SetUp() override {

@@ -8,15 +8,6 @@
 namespace webtest {
 namespace {
 
-using Events = std::vector<RecordedEvent>;
-
-int First(const Events& events, const std::wstring& key, size_t from = 0) {
-  for (size_t i = from; i < events.size(); ++i) {
-    if (events[i].key == key) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 // The host subscribes and sends its first orders as soon as NewPage returns, before
 // Chromium has made the page (or even started): the orders run in order once it has, and
 // the first document reports every event, in order.

@@ -20,7 +20,17 @@ namespace webtest {
 using PagePtr = qxdk::UTIL::com_ptr<IWebPage>;
 using ManagerPtr = qxdk::UTIL::com_ptr<IWebPageManager>;
 
+using Events = std::vector<RecordedEvent>;
+
 inline std::wstring W(const std::string& text) { return platform::Utf8ToWide(text); }
+
+// The position of the first event with `key` at or after `from`, or -1.
+inline int First(const Events& events, const std::wstring& key, size_t from = 0) {
+  for (size_t i = from; i < events.size(); ++i) {
+    if (events[i].key == key) return static_cast<int>(i);
+  }
+  return -1;
+}
 
 // Every key both engines send.
 inline const std::vector<std::wstring>& AllKeys() {
