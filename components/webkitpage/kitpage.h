@@ -34,7 +34,7 @@ using webpage::KeyValues;
 using webpage::Order;
 using webpage::OrderKind;
 
-class CKitPage : public std::enable_shared_from_this<CKitPage>, private pagecore::IPageActions {
+class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pagecore::IPageActions {
  public:
   enum class State { Open, Crashed, Closed };
 

@@ -37,7 +37,7 @@ using pagecore::CPageReport;
 class CBrowser;
 class CPageEngine;
 
-class CPageCore : public std::enable_shared_from_this<CPageCore>, private pagecore::IPageActions {
+class CPageCore final : public std::enable_shared_from_this<CPageCore>, private pagecore::IPageActions {
  public:
   // Starting: a page handed out before Chromium made it (see Pending); it keeps the
   // host's orders until its working page takes over.
