@@ -7,47 +7,6 @@
 
 namespace webkitpage {
 
-HRESULT CKitPageObject::QueryInterface(const GUID& riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (riid == IID_IUnknown || riid == IWebPage::iid) {
-    *ppv = static_cast<IWebPage*>(this);
-  } else if (riid == IWebPageNotifier::iid) {
-    *ppv = static_cast<IWebPageNotifier*>(this);
-  } else if (riid == IWebPageData::iid) {
-    *ppv = static_cast<IWebPageData*>(this);
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-ULONG CKitPageObject::AddRef() { return static_cast<ULONG>(InternalAddRef()); }
-
-ULONG CKitPageObject::Release() {
-  int32_t count = InternalRelease();
-  if (count == 0) delete this;
-  return static_cast<ULONG>(count < 0 ? 0 : count);
-}
-
-HRESULT CKitManagerObject::QueryInterface(const GUID& riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (riid != IID_IUnknown && riid != IWebPageManager::iid) return E_NOINTERFACE;
-  *ppv = static_cast<IWebPageManager*>(this);
-  AddRef();
-  return S_OK;
-}
-
-ULONG CKitManagerObject::AddRef() { return static_cast<ULONG>(InternalAddRef()); }
-
-ULONG CKitManagerObject::Release() {
-  int32_t count = InternalRelease();
-  if (count == 0) delete this;
-  return static_cast<ULONG>(count < 0 ? 0 : count);
-}
-
 HRESULT CKitManagerObject::Make(WebKitWebView* popup, IWebPage** page) {
   auto core = std::make_shared<CKitPage>(m_context, popup, popup != nullptr);
   m_context->Add(core);

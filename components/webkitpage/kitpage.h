@@ -12,11 +12,17 @@
 #include <set>
 #include <string>
 
+#include "components/pagecore/crashrecord.h"
+#include "components/pagecore/pageactions.h"
+#include "components/pagecore/pagereport.h"
+#include "components/pagecore/savejob.h"
+#include "components/pagecore/tunables.h"
 #include "components/webkitpage/kitcontext.h"
 #include "components/webpage/eventhub.h"
 #include "components/webpage/handedtexts.h"
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/orders.h"
+#include "components/webpage/pagescript.h"
 #include "components/webpage/ratelimit.h"
 #include "components/webpage/travellog.h"
 #include "platform/mutex.h"
@@ -28,7 +34,7 @@ using webpage::KeyValues;
 using webpage::Order;
 using webpage::OrderKind;
 
-class CKitPage : public std::enable_shared_from_this<CKitPage> {
+class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pagecore::IPageActions {
  public:
   enum class State { Open, Crashed, Closed };
 
@@ -57,17 +63,19 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
 
   // GTK thread.
   void ApplyZoom();
-  void Close(bool keepForRecovery);
+  void Close(bool keepForRecovery) override;
 
   State CurrentState() const { return m_state.load(); }
   const CKitContext* Context() const { return m_context.get(); }
-  HWND View() const { return m_hwnd; }
+  HWND View() const override { return m_hwnd; }
   std::string Describe() const;
 
  private:
   // ---- host side (kitpagehost.cpp)
   HRESULT Submit(const Order& order);
-  int RecentCrashes();
+  // The report's hooks: events go to the hub, delayed work to the GTK thread while this
+  // page is open.
+  pagecore::CPageReport::Hooks ReportHooks();
 
   // ---- the view (kitpageview.cpp), GTK thread
   void CreateView();
@@ -96,42 +104,45 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
   void SameDocument(const std::wstring& url);
   void Loaded();
   void FinishNavigation();
-  void SetProgress(int percent);
   void ReportError(uint32_t status, const std::string& text, const std::wstring& url);
-  void OfferTitle();
-  void EmitTitle();
   // Reads title and icon from the document, reports them, then calls `then`.
   void ReadDocument(std::function<void()> then);
-  void OfferIcon(const std::wstring& icon);
-  void EmitIcon(const std::wstring& icon);
-  void OfferStatus(const std::wstring& text);
   void StoreHistory();
   void OnPageMessage(const std::string& json);
+  // A request of the page (from the engine's relay, or window.close()), judged by the
+  // trust policy and carried out when allowed.
+  void OnRequest(const webpage::PageMessage& message);
   void Crashed(const std::string& status);
 
   // ---- orders (kitpageorders.cpp), GTK thread
   void Execute(const Order& order);
   // Carries out the orders that waited for the revived page (loaded or not).
   void RunAfterRevival();
-  void Navigate(const std::wstring& url);
-  void GoBy(int step, const std::wstring& name);
-  void Save(const std::string& kind);
-  void SaveBytes(const std::string& kind, const std::string& stem, const std::string& bytes);
-  void SaveFailed(const std::string& kind, const std::string& error);
+  // The orders' actions (pageactions.h).
+  void Navigate(const std::wstring& url) override;
+  void GoBy(int step, const std::wstring& name) override;
+  void StopLoading() override;
+  void Reload() override;
+  void MoveView(const RECT& rect) override;
+  void RefuseNavigation(const std::string& why) override;
+  std::string Name() const override { return Describe(); }
+  // "html" and "png" from the view; "pdf" prints (Print).
+  void Save(const std::string& kind) override;
+  pagecore::CSaveJob::Hooks SaveHooks();
+  // A save of `kind` named after the page as it is now, with the engine's time limit.
+  std::shared_ptr<pagecore::CSaveJob> StartSave(const std::string& kind);
   void Print();
-  void ViewSource();
-  void Find(const std::wstring& text);
-  void SetAudio(bool enable);
-  void Recover(const std::wstring& uuid);
-  void ParentView(uint32_t handle);
-  void ReadText(bool source);
+  void ViewSource() override;
+  void Find(const std::wstring& text) override;
+  void SetAudio(bool enable) override;
+  void ReadText(bool source) override;
   void ApplyFontSize(uint32_t size);
   void Unsupported(const std::wstring& name, const std::string& reason);
   // Runs `script` in the engine's own world of the top-level frame; `done` gets the
   // result as JSON text, or an error.
   void RunScript(const std::string& script, std::function<void(const std::string& error, const std::string& json)> done);
 
-  void Emit(const std::wstring& key, const KeyValues& values);
+  void Emit(const wchar_t* key, const KeyValues& values) override;
 
   const std::shared_ptr<CKitContext> m_context;
   const HWND m_hwnd;
@@ -143,43 +154,29 @@ class CKitPage : public std::enable_shared_from_this<CKitPage> {
   webpage::CHandedOutTexts m_given;  // texts handed out by GetData
   mutable platform::CMutex m_mutex;
   webpage::NavigationHistory m_history GUARDED_BY(m_mutex);
-  uint32_t m_fontSize GUARDED_BY(m_mutex) = 2;
+  uint32_t m_fontSize GUARDED_BY(m_mutex) = pagecore::kDefaultFontSize;
   std::deque<WebKitWebView*> m_popups GUARDED_BY(m_mutex);
-  std::deque<std::chrono::steady_clock::time_point> m_crashes GUARDED_BY(m_mutex);
+  pagecore::CCrashRecord m_crashes;
 
   // GTK thread only from here on.
   WebKitWebView* m_web = nullptr;  // a reference of our own
   GCancellable* m_cancel = nullptr;
-  struct Navigation {
-    bool active = false;
+  pagecore::CPageReport m_report;
+  // What WebKit tells of the load on its way, beyond what the report keeps.
+  struct Load {
     bool committed = false;   // the new document has committed
     bool cancelled = false;   // stopped, replaced or timed out: no load event follows
     bool errorPage = false;   // failed before commit: the engine's error page loads next
-    uint64_t generation = 0;
-    int progress = -1;
-    std::wstring url;
-  } m_nav;
-  uint64_t m_navigations = 0;
-  bool m_completeSent = false;
-  bool m_closeSent = false;
+  } m_load;
   bool m_muted = false;
   bool m_playing = false;
-  int m_back = -1, m_fore = -1;  // last states sent (-1: none yet)
-  std::wstring m_url;            // the committed document
-  std::wstring m_title;
   std::wstring m_requestedUrl;
   std::wstring m_sameDocument;  // a new address seen without a load, to be looked at
-  std::wstring m_lastTitleSent, m_lastTitleUrl, m_lastIconSent, m_pendingStatus;
-  webpage::CLatestValueGate m_titleGate{std::chrono::milliseconds(250)};
-  webpage::CLatestValueGate m_iconGate{std::chrono::milliseconds(250)};
-  webpage::CLatestValueGate m_statusGate{std::chrono::milliseconds(250)};
-  webpage::CEventBudget m_popupBudget{8, std::chrono::milliseconds(250)};
-  std::wstring m_pendingIcon;
+  webpage::CEventBudget m_popupBudget{pagecore::kPopupBurst, pagecore::kPopupRefill};
   std::wstring m_findText;
   std::deque<Order> m_afterRevival;  // orders that wait for the page a revival reloads
   std::deque<std::wstring> m_finds;  // FIND orders waiting for WebKit's answers
   unsigned m_findCount = 0;
-  int m_closeLogs = 0;
 };
 
 }  // namespace webkitpage

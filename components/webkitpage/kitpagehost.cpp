@@ -2,6 +2,8 @@
 // thread in the order they came.
 #include <cwchar>
 
+#include "components/pagecore/orderintake.h"
+#include "components/webkitpage/gtktimer.h"
 #include "components/webkitpage/kitpage.h"
 #include "components/webpage/weblog.h"
 #include "components/webpage/pageoutcomes.h"
@@ -16,7 +18,6 @@ using webpage::LogInfo;
 using webpage::LogWarning;
 
 std::string Utf8(const std::wstring& text) { return platform::WideToUtf8(text); }
-std::wstring Wide(const std::string& text) { return platform::Utf8ToWide(text); }
 
 std::atomic<unsigned long> g_pageCount{0};
 
@@ -33,7 +34,29 @@ CKitPage::CKitPage(std::shared_ptr<CKitContext> context, WebKitWebView* popup, b
           },
           [] { return platform::gtk::IsGtkThread(); })),
       m_serial(++g_pageCount),
-      m_web(popup) {}
+      m_crashes(m_context->Options().crashWindow),
+      m_web(popup),
+      m_report(ReportHooks()) {}
+
+pagecore::CPageReport::Hooks CKitPage::ReportHooks() {
+  pagecore::CPageReport::Hooks hooks;
+  hooks.hub = m_hub;
+  hooks.runLater = [this](std::chrono::milliseconds delay, std::function<void()> task) {
+    std::weak_ptr<CKitPage> weak = weak_from_this();
+    RunAfter(delay, [weak, task = std::move(task)] {
+      auto self = weak.lock();
+      if (self && self->CurrentState() == State::Open) task();
+    });
+  };
+  hooks.onThread = [] { return platform::gtk::IsGtkThread(); };
+  hooks.loadTimeout = m_context->Options().navigationTimeout;
+  hooks.stopLoading = [this] {
+    m_load.cancelled = true;
+    if (m_web) webkit_web_view_stop_loading(m_web);
+  };
+  hooks.name = Describe();
+  return hooks;
+}
 
 CKitPage::~CKitPage() {
   platform::DestroyWindowHandle(m_hwnd);
@@ -41,7 +64,7 @@ CKitPage::~CKitPage() {
 
 std::string CKitPage::Describe() const { return "page " + std::to_string(m_serial.load()); }
 
-void CKitPage::Emit(const std::wstring& key, const KeyValues& values) {
+void CKitPage::Emit(const wchar_t* key, const KeyValues& values) {
   m_hub->Emit(key, webpage::WriteKeyValueText(values));
 }
 
@@ -60,14 +83,9 @@ void CKitPage::Dispose() {
 
 HRESULT CKitPage::SendOrder(const wchar_t* text) {
   Order order;
-  std::string error;
-  if (!webpage::ParseOrder(text, &order, &error)) {
-    LogWarning(Describe() + ": order refused: " + error);
-    if (text && CurrentState() == State::Open && (error.rfind("NAVIGATE", 0) == 0 || error.rfind("RECOVERWND", 0) == 0))
-      Emit(L"NAVIGATEERROR", {{L"ERROR", Wide(error)}, {L"STATUS", L"0"}, {L"URL", L""}});
-    return text ? E_INVALIDARG : E_POINTER;
-  }
-  return Submit(order);
+  auto emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
+  const HRESULT taken = pagecore::TakeOrder(text, CurrentState() == State::Open, Describe(), emit, &order);
+  return taken == S_OK ? Submit(order) : taken;
 }
 
 HRESULT CKitPage::Submit(const Order& order) {
@@ -82,26 +100,12 @@ HRESULT CKitPage::Submit(const Order& order) {
   }
   if (state == State::Crashed && order.kind != OrderKind::CloseTab) {
     // A web process that keeps dying is started again only when the user asks for a page.
-    const bool asked = order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate;
-    const WebKitPageOptions& options = m_context->Options();
-    if (!asked && RecentCrashes() >= options.crashLimit) {
-      LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: " +
-                 webpage::CrashLimitText(options.crashLimit, options.crashWindow));
-      for (const auto& event : webpage::CrashLimitEvents(order.name, options.crashLimit, options.crashWindow))
-        Emit(event.key, event.values);
-      return E_FAIL;
-    }
+    auto emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
+    if (m_crashes.RefusesOrder(order, m_context->Options().crashLimit, Describe(), emit)) return E_FAIL;
   }
   std::shared_ptr<CKitPage> self = shared_from_this();
   platform::gtk::PostToGtkThread([self, order] { self->Execute(order); });
   return S_OK;
-}
-
-int CKitPage::RecentCrashes() {
-  const auto now = std::chrono::steady_clock::now();
-  platform::CMutexLock guard(m_mutex);
-  while (!m_crashes.empty() && now - m_crashes.front() > m_context->Options().crashWindow) m_crashes.pop_front();
-  return static_cast<int>(m_crashes.size());
 }
 
 HRESULT CKitPage::Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie) {

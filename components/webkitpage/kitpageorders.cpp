@@ -5,6 +5,7 @@
 
 #include <climits>
 
+#include "components/pagecore/trust.h"
 #include "components/webkitpage/gtktimer.h"
 #include "components/webkitpage/kitpage.h"
 #include "components/webkitpage/pagebridge.h"
@@ -52,7 +53,7 @@ void CKitPage::Execute(const Order& order) {
     if (m_state.compare_exchange_strong(crashed, State::Open)) {
       LogInfo(Describe() + ": brought back by " + Utf8(order.name));
       state = State::Open;
-      if (order.kind != OrderKind::Navigate && order.kind != OrderKind::Refresh && WorthKeeping(m_url)) {
+      if (order.kind != OrderKind::Navigate && order.kind != OrderKind::Refresh && WorthKeeping(m_report.Url())) {
         // The order waits for the page it acts on.
         m_afterRevival.push_back(order);
         webkit_web_view_reload(m_web);
@@ -66,40 +67,25 @@ void CKitPage::Execute(const Order& order) {
     return;
   }
   if (!m_web) return;  // closed meanwhile
-  switch (order.kind) {
-    case OrderKind::Navigate: Navigate(order.text); break;
-    case OrderKind::GoBack: GoBy(-1, order.name); break;
-    case OrderKind::GoForward: GoBy(1, order.name); break;
-    case OrderKind::Stop:
-      m_nav.cancelled = true;
-      webkit_web_view_stop_loading(m_web);
-      FinishNavigation();
-      break;
-    case OrderKind::Refresh:
-      if (WorthKeeping(m_url)) webkit_web_view_reload(m_web);
-      break;
-    case OrderKind::GoHome:
-      if (m_context->Options().homePage.empty()) ReportError(0, "no home page is set", L"");
-      else Navigate(webpage::NormalizeAddress(m_context->Options().homePage));
-      break;
-    case OrderKind::SaveHtml: Save("html"); break;
-    case OrderKind::SaveImage: Save("png"); break;
-    case OrderKind::Print:
-    case OrderKind::PrintPreview: Print(); break;
-    case OrderKind::ViewSource: ViewSource(); break;
-    case OrderKind::Find: Find(order.text); break;
-    case OrderKind::MoveWindow:
-      platform::gtk::MoveView(m_hwnd, order.rect.left, order.rect.top, order.rect.right - order.rect.left,
-                              order.rect.bottom - order.rect.top);
-      break;
-    case OrderKind::Audio: SetAudio(order.enable); break;
-    case OrderKind::Recover: Recover(order.text); break;
-    case OrderKind::CloseTab: Close(true); break;
-    case OrderKind::ParentWindow: ParentView(order.handle); break;
-    case OrderKind::GetText: ReadText(order.text == L"SOURCE"); break;
-    case OrderKind::Unsupported: Unsupported(order.name, order.reason); break;
-  }
+  pagecore::OrderSettings settings{m_context->Options().homePage, m_context->Options().lookupRecoveredTab};
+  pagecore::CarryOut(order, settings, *this);
 }
+
+void CKitPage::StopLoading() {
+  m_load.cancelled = true;
+  webkit_web_view_stop_loading(m_web);
+  FinishNavigation();
+}
+
+void CKitPage::Reload() {
+  if (WorthKeeping(m_report.Url())) webkit_web_view_reload(m_web);
+}
+
+void CKitPage::MoveView(const RECT& rect) {
+  platform::gtk::MoveView(m_hwnd, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+void CKitPage::RefuseNavigation(const std::string& why) { ReportError(0, why, L""); }
 
 void CKitPage::RunAfterRevival() {
   std::deque<Order> orders;
@@ -152,39 +138,41 @@ void CKitPage::RunScript(const std::string& script,
       pending);
 }
 
+pagecore::CSaveJob::Hooks CKitPage::SaveHooks() {
+  pagecore::CSaveJob::Hooks hooks;
+  hooks.emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
+  hooks.runLater = m_report.RunLater();
+  hooks.folder = m_context->DownloadsFolder();
+  hooks.name = Describe();
+  return hooks;
+}
+
+std::shared_ptr<pagecore::CSaveJob> CKitPage::StartSave(const std::string& kind) {
+  return pagecore::CSaveJob::Start(SaveHooks(), kind, m_report.Title(), m_report.Url(),
+                                   m_context->Options().saveTimeout, "WebKit did not answer in time");
+}
+
 void CKitPage::Save(const std::string& kind) {
-  // Named after the page as it is now: the page may have moved on when the data comes.
-  const std::string stem = webpage::FileStem(m_title, m_url);
-  auto finished = std::make_shared<bool>(false);
-  std::weak_ptr<CKitPage> weak = shared_from_this();
-  RunAfter(m_context->Options().saveTimeout, [weak, finished, kind] {
-    auto self = weak.lock();
-    if (!self || *finished || self->CurrentState() != State::Open) return;
-    *finished = true;
-    self->SaveFailed(kind, "WebKit did not answer in time");
-  });
+  if (kind == "pdf") return Print();
+  std::shared_ptr<pagecore::CSaveJob> job = StartSave(kind);
   if (kind == "html") {
-    RunScript(HtmlScript(), [this, kind, stem, finished](const std::string& error, const std::string& json) {
-      if (*finished) return;
-      *finished = true;
+    RunScript(HtmlScript(), [job](const std::string& error, const std::string& json) {
       webpage::Json value = webpage::Json::parse(json, nullptr, false);
-      if (!error.empty() || !value.is_string()) return SaveFailed(kind, "the page's HTML could not be read");
-      SaveBytes(kind, stem, value.get<std::string>());
+      if (!error.empty() || !value.is_string()) return job->Fail("the page's HTML could not be read");
+      job->Deliver(value.get<std::string>());
     });
     return;
   }
   using Done = std::function<void(cairo_surface_t*, const std::string&)>;
-  auto* pending = new Pending<Done>{shared_from_this(), [this, kind, stem, finished](cairo_surface_t* surface,
-                                                                                      const std::string& error) {
-                                      if (*finished) return;
-                                      *finished = true;
-                                      if (!surface) return SaveFailed(kind, error);
+  auto* pending = new Pending<Done>{shared_from_this(), [job](cairo_surface_t* surface, const std::string& error) {
+                                      if (job->Finished()) return;
+                                      if (!surface) return job->Fail(error);
                                       std::string bytes;
                                       if (cairo_surface_write_to_png_stream(surface, AppendPng, &bytes) !=
                                               CAIRO_STATUS_SUCCESS ||
                                           bytes.empty())
-                                        return SaveFailed(kind, "the image could not be written");
-                                      SaveBytes(kind, stem, bytes);
+                                        return job->Fail("the image could not be written");
+                                      job->Deliver(bytes);
                                     }};
   webkit_web_view_get_snapshot(
       m_web, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, m_cancel,
@@ -200,26 +188,14 @@ void CKitPage::Save(const std::string& kind) {
       pending);
 }
 
-void CKitPage::SaveBytes(const std::string& kind, const std::string& stem, const std::string& bytes) {
-  std::string error;
-  std::string path = webpage::SaveNewFile(m_context->DownloadsFolder(), stem, kind, bytes, &error);
-  if (path.empty()) return SaveFailed(kind, error);
-  LogInfo(Describe() + ": saved " + path);
-  for (const auto& event : webpage::SavedEvents(path, kind)) Emit(event.key, event.values);
-}
-
-void CKitPage::SaveFailed(const std::string& kind, const std::string& error) {
-  LogWarning(Describe() + ": saving as " + kind + " failed: " + error);
-  for (const auto& event : webpage::SaveFailedEvents(kind, error)) Emit(event.key, event.values);
-}
-
 void CKitPage::ViewSource() {
-  if (!WorthKeeping(m_url) || m_url.compare(0, 12, L"view-source:") == 0)
+  const std::wstring& shown = m_report.Url();
+  if (!WorthKeeping(shown) || shown.compare(0, 12, L"view-source:") == 0)
     return Unsupported(L"VIEWSOURCE", "the page shows no document with a source");
   WebKitWebResource* resource = webkit_web_view_get_main_resource(m_web);
   if (!resource) return Unsupported(L"VIEWSOURCE", "the page shows no document with a source");
   using Done = std::function<void(const std::string* source, const std::string& error)>;
-  const std::wstring url = L"view-source:" + m_url;
+  const std::wstring url = L"view-source:" + shown;
   auto* pending = new Pending<Done>{shared_from_this(), [this, url](const std::string* source, const std::string& error) {
                                       if (!source) {
                                         LogWarning(Describe() + ": VIEWSOURCE failed: " + error);
@@ -261,13 +237,12 @@ void CKitPage::ViewSource() {
 void CKitPage::Print() {
   // A PDF through GTK's "Print to File" printer, then moved into the downloads folder
   // under the page's name.
-  const std::string stem = webpage::FileStem(m_title, m_url);
   std::string folder = m_context->DownloadsFolder();
   g_mkdir_with_parents(folder.c_str(), 0755);
   std::string staging = folder + "/.uicontrol-print-XXXXXX";
   std::vector<char> pattern(staging.begin(), staging.end());
   pattern.push_back('\0');
-  if (!g_mkdtemp(pattern.data())) return SaveFailed("pdf", "no folder for the printed file");
+  if (!g_mkdtemp(pattern.data())) return pagecore::CSaveJob::Report(SaveHooks(), "pdf", "", "no folder for the printed file");
   const std::string dir = pattern.data();
   const std::string file = dir + "/page.pdf";
   gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
@@ -281,9 +256,10 @@ void CKitPage::Print() {
   g_object_unref(settings);
   struct Job {
     std::shared_ptr<CKitPage> page;
-    std::string stem, dir, file, error;
+    std::shared_ptr<pagecore::CSaveJob> save;
+    std::string dir, file, error;
   };
-  auto* job = new Job{shared_from_this(), stem, dir, file, ""};
+  auto* job = new Job{shared_from_this(), StartSave("pdf"), dir, file, ""};
   g_signal_connect(operation, "failed", G_CALLBACK(+[](WebKitPrintOperation*, GError* error, gpointer data) {
                      static_cast<Job*>(data)->error = error && error->message ? error->message : "printing failed";
                    }),
@@ -292,18 +268,8 @@ void CKitPage::Print() {
                      std::unique_ptr<Job> job(static_cast<Job*>(data));
                      CKitPage* page = job->page.get();
                      if (page->CurrentState() == State::Open) {
-                       std::string error = job->error;
-                       std::string path;
-                       if (error.empty())
-                         path = webpage::MoveToNewFile(page->m_context->DownloadsFolder(), job->stem, "pdf", job->file,
-                                                       &error);
-                       if (path.empty()) {
-                         page->SaveFailed("pdf", error.empty() ? "no file was printed" : error);
-                       } else {
-                         LogInfo(page->Describe() + ": saved " + path);
-                         page->Emit(L"SAVECOMPLETE", {{L"FILE", Wide(path)}, {L"KIND", L"pdf"}});
-                         page->Emit(L"STATEXTCHANGED", {{L"STATTEXT", L"Saved " + Wide(path)}});
-                       }
+                       if (job->error.empty()) job->save->DeliverFile(job->file);
+                       else job->save->Fail(job->error);
                      }
                      g_remove(job->file.c_str());
                      g_rmdir(job->dir.c_str());
@@ -314,7 +280,6 @@ void CKitPage::Print() {
 }
 
 void CKitPage::Find(const std::wstring& text) {
-  if (text.empty()) return Unsupported(L"FIND", "the engine has no find bar; send FIND with TEXT=<words>");
   m_finds.push_back(text);
   if (m_finds.size() == 1) {
     webkit_find_controller_count_matches(webkit_web_view_get_find_controller(m_web), Utf8(text).c_str(),
@@ -366,23 +331,6 @@ void CKitPage::SetAudio(bool enable) {
   webkit_web_view_set_is_muted(m_web, m_muted);
 }
 
-void CKitPage::Recover(const std::wstring& uuid) {
-  const auto& lookup = m_context->Options().lookupRecoveredTab;
-  std::wstring url;
-  if (!lookup) return ReportError(0, "no store of closed tabs is connected", L"");
-  if (!lookup(uuid, &url) || url.empty()) return ReportError(0, "no closed tab " + Utf8(uuid) + " is kept", L"");
-  Navigate(webpage::NormalizeAddress(url));
-}
-
-void CKitPage::ParentView(uint32_t handle) {
-  HWND parent = HandleFromValue(handle);
-  if (!IsWindow(parent)) {
-    LogWarning(Describe() + ": PARENTHWND names no window (" + Utf8(webpage::Hex(handle)) + ")");
-    return;
-  }
-  SetParent(m_hwnd, parent);
-}
-
 void CKitPage::ReadText(bool source) {
   RunScript(source ? webpage::PageSourceScript() : webpage::PageTextScript(),
             [this, source](const std::string& error, const std::string& json) {
@@ -398,9 +346,7 @@ void CKitPage::ReadText(bool source) {
 }
 
 void CKitPage::Unsupported(const std::wstring& name, const std::string& reason) {
-  LogWarning(Describe() + ": " + Utf8(name) + " is not available: " + reason);
-  Emit(L"ORDERUNSUPPORTED", {{L"CMD", name}, {L"REASON", Wide(reason)}});
-  Emit(L"STATEXTCHANGED", {{L"STATTEXT", name + L" is not available: " + Wide(reason)}});
+  pagecore::ReportUnsupported(*this, name, reason);
 }
 
 void CKitPage::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
@@ -414,17 +360,30 @@ void CKitPage::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult
 }
 
 void CKitPage::OnPageMessage(const std::string& json) {
-  // Judged by the document the view shows, not by what the message says.
-  std::string origin;
-  const char* uri = webkit_web_view_get_uri(m_web);
-  if (!uri || !webpage::NormalizeOrigin(uri, &origin) || !webpage::IsTrustedOrigin(m_context->TrustedOrigins(), origin)) {
-    LogWarning(Describe() + ": dropped a request of an untrusted page (" + (origin.empty() ? "no origin" : origin) + ")");
-    return;
-  }
   webpage::PageMessage message;
   std::string error;
   if (!webpage::ParsePageMessage(json, &message, &error)) {
     LogWarning(Describe() + ": " + error);
+    return;
+  }
+  OnRequest(message);
+}
+
+void CKitPage::OnRequest(const webpage::PageMessage& message) {
+  // Judged by the document the view shows, not by what the message says. The page's
+  // requests reach this engine only from the top-level document (the relay runs there,
+  // and WebKit's close signal is the view's own).
+  pagecore::RequestSource source;
+  const char* uri = m_web ? webkit_web_view_get_uri(m_web) : nullptr;
+  source.trustedOrigin = uri && webpage::NormalizeOrigin(uri, &source.origin) &&
+                         webpage::IsTrustedOrigin(m_context->TrustedOrigins(), source.origin);
+  source.topDocument = true;
+  source.openedByPage = m_openedByPage;
+  pagecore::CPageReport::Document& doc = m_report.Doc();
+  const pagecore::Verdict verdict = pagecore::Judge(message.type, source);
+  if (verdict != pagecore::Verdict::Obey) {
+    if (doc.refusalsLogged++ < pagecore::kRefusalLogLimit)
+      LogInfo(Describe() + ": " + pagecore::RefusalText(message.type, source, verdict));
     return;
   }
   using Type = webpage::PageMessage::Type;
@@ -435,9 +394,9 @@ void CKitPage::OnPageMessage(const std::string& json) {
                              {L"FAVPID", webpage::Hex(message.parentId)},
                              {L"TITLECHANGE", message.text},
                              {L"URL", message.url}});
-  } else if (message.type == Type::Close && !m_closeSent) {
-    m_closeSent = true;
-    Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_url}});
+  } else if (message.type == Type::Close && !doc.closeAsked) {
+    doc.closeAsked = true;
+    Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_report.Url()}});
   }
 }
 

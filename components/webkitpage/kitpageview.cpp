@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "components/pagecore/trust.h"
 #include "components/webkitpage/gtktimer.h"
 #include "components/webkitpage/kitpage.h"
 #include "components/webkitpage/pagebridge.h"
@@ -27,16 +28,6 @@ std::wstring Wide(const char* text) { return text ? platform::Utf8ToWide(text) :
 std::wstring Wide(const std::string& text) { return platform::Utf8ToWide(text); }
 
 CKitPage* Page(gpointer data) { return static_cast<CKitPage*>(data); }
-
-// The icon a page has without declaring one: <origin>/favicon.ico for http(s).
-std::wstring DefaultIcon(const std::wstring& url) {
-  size_t start;
-  if (url.compare(0, 7, L"http://") == 0) start = 7;
-  else if (url.compare(0, 8, L"https://") == 0) start = 8;
-  else return L"";
-  size_t end = url.find_first_of(L"/?#", start);
-  return url.substr(0, end) + L"/favicon.ico";
-}
 
 // WebKit's network errors under the names the Chromium engine reports, so that the host
 // sees one text per failure whichever engine runs.
@@ -148,12 +139,13 @@ void CKitPage::AdoptLoadedState() {
 void CKitPage::Close(bool keepForRecovery) {
   const State before = m_state.exchange(State::Closed);
   if (before == State::Closed) return;
-  m_nav.active = false;
-  const std::wstring& kept = m_url.empty() || m_url == L"about:blank" ? m_requestedUrl : m_url;
+  m_report.StopLoading();
+  const std::wstring& shown = m_report.Url();
+  const std::wstring& kept = shown.empty() || shown == L"about:blank" ? m_requestedUrl : shown;
   const auto& keep = m_context->Options().onTabClosedForRecovery;
   if (keepForRecovery && keep && !kept.empty() && kept != L"about:blank") {
     gchar* uuid = g_uuid_string_random();
-    keep(Wide(uuid), m_title.empty() ? kept : m_title, kept);
+    keep(Wide(uuid), m_report.Title().empty() ? kept : m_report.Title(), kept);
     g_free(uuid);
   }
   if (m_cancel) g_cancellable_cancel(m_cancel);
@@ -205,18 +197,18 @@ void CKitPage::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointe
   switch (event) {
     case WEBKIT_LOAD_STARTED:
       // The engine's own error page belongs to the navigation that failed.
-      if (!self->m_nav.errorPage) self->BeginNavigation(Wide(webkit_web_view_get_uri(view)));
+      if (!self->m_load.errorPage) self->BeginNavigation(Wide(webkit_web_view_get_uri(view)));
       break;
     case WEBKIT_LOAD_REDIRECTED:
-      self->m_nav.url = Wide(webkit_web_view_get_uri(view));
+      self->m_report.Redirected(Wide(webkit_web_view_get_uri(view)));
       break;
     case WEBKIT_LOAD_COMMITTED:
-      self->m_nav.errorPage = false;
+      self->m_load.errorPage = false;
       self->Committed();
       break;
     case WEBKIT_LOAD_FINISHED:
-      if (self->m_nav.errorPage) break;  // the failed load ends; its error page follows
-      if (self->m_nav.cancelled || !self->m_nav.committed) self->FinishNavigation();
+      if (self->m_load.errorPage) break;  // the failed load ends; its error page follows
+      if (self->m_load.cancelled || !self->m_load.committed) self->FinishNavigation();
       else self->Loaded();
       break;
   }
@@ -229,14 +221,14 @@ gboolean CKitPage::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gcha
   if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
       g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
       g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
-    self->m_nav.cancelled = true;
+    self->m_load.cancelled = true;
     return TRUE;
   }
   const std::wstring url = Wide(uri);
   self->ReportError(0, ErrorText(error), url);
   if (event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_REDIRECTED) {
     // As in the Chromium engine, an error page shows the address that was asked for.
-    self->m_nav.errorPage = true;
+    self->m_load.errorPage = true;
     webkit_web_view_load_alternate_html(view, kErrorPage, uri, nullptr);
   }
   return TRUE;
@@ -248,9 +240,10 @@ void CKitPage::OnNotify(GObject* object, GParamSpec* spec, gpointer data) {
   WebKitWebView* view = WEBKIT_WEB_VIEW(object);
   const std::string name = g_param_spec_get_name(spec);
   if (name == "title") {
-    self->m_title = Wide(webkit_web_view_get_title(view));
+    const std::wstring title = Wide(webkit_web_view_get_title(view));
     // A new document starts without a title; its address stands in for it at load.
-    if (!self->m_title.empty()) self->OfferTitle();
+    if (!title.empty()) self->m_report.OfferTitle(title);
+    else self->m_report.SetTitle(title);
     self->StoreHistory();
   } else if (name == "uri") {
     // A new address without a load: a same-document navigation (fragment, pushState).
@@ -258,7 +251,8 @@ void CKitPage::OnNotify(GObject* object, GParamSpec* spec, gpointer data) {
     // pushState). Looked at once WebKit is done with the change: a load that starts with
     // it comes first; one WebKit marks as loading is looked at when it stops.
     const std::wstring url = Wide(webkit_web_view_get_uri(view));
-    if (self->m_nav.active || self->m_url.empty() || url.empty() || url == self->m_url) return;
+    const std::wstring& shown = self->m_report.Url();
+    if (self->m_report.Loading() || shown.empty() || url.empty() || url == shown) return;
     self->m_sameDocument = url;
     std::weak_ptr<CKitPage> weak = self->shared_from_this();
     RunAfter(std::chrono::milliseconds(0), [weak] {
@@ -269,9 +263,9 @@ void CKitPage::OnNotify(GObject* object, GParamSpec* spec, gpointer data) {
     if (!webkit_web_view_is_loading(view)) self->CheckSameDocument();
   } else if (name == "estimated-load-progress") {
     // Between commit (50) and load (100), WebKit's own estimate.
-    if (self->m_nav.active && self->m_nav.committed) {
+    if (self->m_report.Loading() && self->m_load.committed) {
       const int percent = static_cast<int>(webkit_web_view_get_estimated_load_progress(view) * 100);
-      self->SetProgress(std::min(99, percent));
+      self->m_report.Progress(std::min(99, percent));
     }
   } else if (name == "is-playing-audio") {
     const bool playing = webkit_web_view_is_playing_audio(view);
@@ -280,7 +274,7 @@ void CKitPage::OnNotify(GObject* object, GParamSpec* spec, gpointer data) {
       self->Emit(L"AUDIOSTATECHANGE", {{L"PLAYING", playing ? L"TRUE" : L"FALSE"}});
     }
   } else if (name == "favicon") {
-    if (!self->m_nav.active) self->ReadDocument(nullptr);
+    if (!self->m_report.Loading()) self->ReadDocument(nullptr);
   }
 }
 
@@ -319,16 +313,9 @@ GtkWidget* CKitPage::OnCreate(WebKitWebView* view, WebKitNavigationAction* actio
 void CKitPage::OnClose(WebKitWebView*, gpointer data) {
   CKitPage* self = Page(data);
   if (self->CurrentState() != State::Open) return;
-  std::string origin;
-  const bool trusted = webpage::NormalizeOrigin(Utf8(self->m_url), &origin) &&
-                       webpage::IsTrustedOrigin(self->m_context->TrustedOrigins(), origin);
-  if (!self->m_openedByPage && !trusted) {
-    if (self->m_closeLogs++ < 3) LogInfo(self->Describe() + ": window.close() ignored: the host opened this tab");
-    return;
-  }
-  if (self->m_closeSent) return;
-  self->m_closeSent = true;
-  self->Emit(L"CLOSEWNDNOTIFTY", {{L"URL", self->m_url}});
+  webpage::PageMessage close;
+  close.type = webpage::PageMessage::Type::Close;
+  self->OnRequest(close);
 }
 
 gboolean CKitPage::OnCrashed(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
@@ -344,7 +331,7 @@ void CKitPage::OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gp
   CKitPage* self = Page(data);
   if (self->CurrentState() != State::Open) return;
   const bool link = webkit_hit_test_result_context_is_link(hit);
-  self->OfferStatus(link ? Wide(webkit_hit_test_result_get_link_uri(hit)) : std::wstring());
+  self->m_report.OfferStatus(link ? Wide(webkit_hit_test_result_get_link_uri(hit)) : std::wstring());
 }
 
 gboolean CKitPage::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
@@ -379,49 +366,18 @@ gboolean CKitPage::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gp
 
 void CKitPage::BeginNavigation(const std::wstring& url) {
   m_sameDocument.clear();
-  m_nav = Navigation();
-  m_nav.active = true;
-  m_nav.generation = ++m_navigations;
-  m_nav.url = url;
-  for (const wchar_t* key : {L"NAVIGATECOMPLETE", L"DOCUMENTCOMPLETE", L"NAVIGATEERROR", L"ICONCHANGE"})
-    m_hub->Forget(key);
-  Emit(L"BEFORENAVIGATE", {{L"URL", url}});
-  // The host forgets title and icon on BEFORENAVIGATE: the next ones go out again.
-  m_lastTitleSent.clear();
-  m_lastTitleUrl.clear();
-  m_lastIconSent.clear();
-  SetProgress(0);
-  std::weak_ptr<CKitPage> weak = shared_from_this();
-  const uint64_t generation = m_nav.generation;
-  RunAfter(m_context->Options().navigationTimeout, [weak, generation] {
-    auto self = weak.lock();
-    if (!self || self->CurrentState() != State::Open || !self->m_nav.active || self->m_nav.generation != generation)
-      return;
-    LogWarning(self->Describe() + ": " + Utf8(self->m_nav.url) + " did not finish in time; stopped");
-    self->ReportError(0, "net::ERR_TIMED_OUT", self->m_nav.url);
-    self->m_nav.cancelled = true;
-    webkit_web_view_stop_loading(self->m_web);
-    self->FinishNavigation();
-  });
+  m_load = Load();
+  m_report.Begin(url);
 }
 
 void CKitPage::Committed() {
   const std::wstring url = Wide(webkit_web_view_get_uri(m_web));
-  if (!m_nav.active) BeginNavigation(url);
-  m_nav.committed = true;
-  m_nav.url = url;
-  m_url = url;
+  if (!m_report.Loading()) BeginNavigation(url);
+  m_load.committed = true;
   m_requestedUrl.clear();
-  m_title = Wide(webkit_web_view_get_title(m_web));
-  m_completeSent = false;
-  m_closeSent = false;
-  m_titleGate.Reset();
-  m_iconGate.Reset();
-  m_statusGate.Reset();
-  SetProgress(30);
-  Emit(L"NAVIGATECOMPLETE", {{L"URL", url}});
-  SetProgress(50);
-  // An HTTP error still shows the server's page; the host hears of the status.
+  m_report.Progress(30);
+  // An HTTP error still shows the server's page; the host hears of the status first, as
+  // of a response that came before its document.
   WebKitWebResource* resource = webkit_web_view_get_main_resource(m_web);
   WebKitURIResponse* response = resource ? webkit_web_resource_get_response(resource) : nullptr;
   const guint status = response ? webkit_uri_response_get_status_code(response) : 0;
@@ -429,151 +385,58 @@ void CKitPage::Committed() {
     const char* phrase = soup_status_get_phrase(status);
     ReportError(status, "HTTP " + std::to_string(status) + (phrase ? std::string(" ") + phrase : std::string()), url);
   }
+  m_report.Commit(url, Wide(webkit_web_view_get_title(m_web)));
   StoreHistory();
 }
 
 void CKitPage::CheckSameDocument() {
   std::wstring url;
   url.swap(m_sameDocument);
-  if (url.empty() || CurrentState() != State::Open || m_nav.active || url == m_url) return;
+  if (url.empty() || CurrentState() != State::Open || m_report.Loading() || url == m_report.Url()) return;
   if (url == Wide(webkit_web_view_get_uri(m_web))) SameDocument(url);
 }
 
 void CKitPage::SameDocument(const std::wstring& url) {
-  m_url = url;
-  Emit(L"NAVIGATECOMPLETE", {{L"URL", url}});
-  EmitTitle();
+  m_report.SameDocument(url);
   StoreHistory();
 }
 
 void CKitPage::Loaded() {
-  if (m_url.empty()) m_url = Wide(webkit_web_view_get_uri(m_web));
-  if (m_url.empty()) return;
+  if (m_report.Url().empty()) m_report.SetUrl(Wide(webkit_web_view_get_uri(m_web)));
+  if (m_report.Url().empty()) return;
   // WebKit tells of the title only after the load, and never of the icon's address: both
   // are read from the document first, so that they come before DOCUMENTCOMPLETE.
-  const uint64_t generation = m_nav.generation;
+  const uint64_t generation = m_report.Generation();
   ReadDocument([this, generation] {
-    if (generation != m_nav.generation || m_completeSent) return;
-    m_nav.progress = std::min(m_nav.progress, 99);
-    SetProgress(100);
-    m_completeSent = true;
-    m_nav.active = false;
-    Emit(L"DOCUMENTCOMPLETE", {{L"URL", m_url}});
+    if (generation != m_report.Generation() || m_report.Doc().completeSent) return;
+    m_report.Complete();
     StoreHistory();
     RunAfterRevival();
   });
 }
 
 void CKitPage::FinishNavigation() {
-  if (!m_nav.active) return;
-  SetProgress(100);
-  m_nav.active = false;
-  // Stopped before a new document came: the page still shows the old one.
-  EmitTitle();
+  if (!m_report.Finish()) return;
   RunAfterRevival();
 }
 
-void CKitPage::SetProgress(int percent) {
-  if (percent <= m_nav.progress) return;
-  m_nav.progress = percent;
-  Emit(L"PROGRESSCHANGE", {{L"PERCENT", webpage::Hex(static_cast<uint32_t>(percent))}});
-}
-
 void CKitPage::ReportError(uint32_t status, const std::string& text, const std::wstring& url) {
-  LogWarning(Describe() + ": navigation to " + Utf8(url) + " failed: " + text);
-  Emit(L"NAVIGATEERROR", {{L"ERROR", Wide(text)}, {L"STATUS", webpage::Hex(status)}, {L"URL", url}});
-}
-
-void CKitPage::OfferTitle() {
-  std::chrono::milliseconds delay{0};
-  uint64_t ticket = 0;
-  switch (m_titleGate.Offer(std::chrono::steady_clock::now(), &delay, &ticket)) {
-    case webpage::CLatestValueGate::Decision::SendNow: EmitTitle(); break;
-    case webpage::CLatestValueGate::Decision::ScheduleFlush: {
-      std::weak_ptr<CKitPage> weak = shared_from_this();
-      RunAfter(delay, [weak, ticket] {
-        auto self = weak.lock();
-        if (self && self->CurrentState() == State::Open &&
-            self->m_titleGate.Flush(std::chrono::steady_clock::now(), ticket))
-          self->EmitTitle();
-      });
-      break;
-    }
-    case webpage::CLatestValueGate::Decision::Waiting: break;
-  }
-}
-
-void CKitPage::EmitTitle() {
-  if (m_url.empty()) return;  // nothing committed yet: the title follows with the document
-  std::wstring title = m_title.empty() ? m_url : m_title;
-  if (title.size() > webpage::kPageTitleLimit) title.resize(webpage::kPageTitleLimit);
-  if (title == m_lastTitleSent && m_url == m_lastTitleUrl) return;
-  m_lastTitleSent = title;
-  m_lastTitleUrl = m_url;
-  Emit(L"TITLECHANGE", {{L"TITLE", title}, {L"URL", m_url}});
+  m_report.Error(status, text, url);
 }
 
 void CKitPage::ReadDocument(std::function<void()> then) {
-  const uint64_t generation = m_nav.generation;
+  const uint64_t generation = m_report.Generation();
   RunScript(DocumentScript(), [this, generation, then](const std::string& error, const std::string& json) {
-    if (generation != m_nav.generation) return;  // another document by now
+    if (generation != m_report.Generation()) return;  // another document by now
     webpage::Json value = error.empty() ? webpage::Json::parse(json, nullptr, false) : webpage::Json();
     const std::string title = webpage::JsonText(value, "title");
-    if (m_title.empty() && !title.empty()) m_title = Wide(title);
-    EmitTitle();
+    if (m_report.Title().empty() && !title.empty()) m_report.SetTitle(Wide(title));
+    m_report.EmitTitle();
     std::wstring declared = Wide(webpage::JsonText(value, "icon"));
     if (declared.size() > webpage::kPageTextLimit) declared.clear();
-    OfferIcon(declared.empty() ? DefaultIcon(m_url) : declared);
+    m_report.OfferIcon(declared);
     if (then) then();
   });
-}
-
-void CKitPage::OfferIcon(const std::wstring& icon) {
-  m_pendingIcon = icon;
-  if (icon.empty()) return;
-  std::chrono::milliseconds delay{0};
-  uint64_t ticket = 0;
-  switch (m_iconGate.Offer(std::chrono::steady_clock::now(), &delay, &ticket)) {
-    case webpage::CLatestValueGate::Decision::SendNow: EmitIcon(m_pendingIcon); break;
-    case webpage::CLatestValueGate::Decision::ScheduleFlush: {
-      std::weak_ptr<CKitPage> weak = shared_from_this();
-      RunAfter(delay, [weak, ticket] {
-        auto self = weak.lock();
-        if (self && self->CurrentState() == State::Open && self->m_iconGate.Flush(std::chrono::steady_clock::now(), ticket))
-          self->EmitIcon(self->m_pendingIcon);
-      });
-      break;
-    }
-    case webpage::CLatestValueGate::Decision::Waiting: break;
-  }
-}
-
-void CKitPage::EmitIcon(const std::wstring& icon) {
-  if (icon.empty() || icon == m_lastIconSent) return;
-  m_lastIconSent = icon;
-  Emit(L"ICONCHANGE", {{L"ICOURL", icon}});
-}
-
-void CKitPage::OfferStatus(const std::wstring& text) {
-  std::wstring shown = text.size() > webpage::kPageTextLimit ? text.substr(0, webpage::kPageTextLimit) : text;
-  if (shown == m_pendingStatus) return;
-  m_pendingStatus = shown;
-  std::chrono::milliseconds delay{0};
-  uint64_t ticket = 0;
-  switch (m_statusGate.Offer(std::chrono::steady_clock::now(), &delay, &ticket)) {
-    case webpage::CLatestValueGate::Decision::SendNow: Emit(L"STATEXTCHANGED", {{L"STATTEXT", m_pendingStatus}}); break;
-    case webpage::CLatestValueGate::Decision::ScheduleFlush: {
-      std::weak_ptr<CKitPage> weak = shared_from_this();
-      RunAfter(delay, [weak, ticket] {
-        auto self = weak.lock();
-        if (self && self->CurrentState() == State::Open &&
-            self->m_statusGate.Flush(std::chrono::steady_clock::now(), ticket))
-          self->Emit(L"STATEXTCHANGED", {{L"STATTEXT", self->m_pendingStatus}});
-      });
-      break;
-    }
-    case webpage::CLatestValueGate::Decision::Waiting: break;
-  }
 }
 
 void CKitPage::StoreHistory() {
@@ -595,31 +458,21 @@ void CKitPage::StoreHistory() {
     entry.title = Wide(webkit_back_forward_list_item_get_title(item));
     history.entries.push_back(std::move(entry));
   }
-  const int backNow = history.current > 0;
-  const int foreNow = history.current >= 0 && history.current + 1 < static_cast<int>(history.entries.size());
+  const bool canBack = history.current > 0;
+  const bool canForward = history.current >= 0 && history.current + 1 < static_cast<int>(history.entries.size());
   {
     platform::CMutexLock guard(m_mutex);
     m_history = std::move(history);
   }
-  if (backNow != m_back) {
-    m_back = backNow;
-    Emit(L"BACKFORWARDSTATECHANGE", {{L"STATE", backNow ? L"TRUE" : L"FALSE"}});
-  }
-  if (foreNow != m_fore) {
-    m_fore = foreNow;
-    Emit(L"GOFORWARDSTATECHANGE", {{L"STATE", foreNow ? L"TRUE" : L"FALSE"}});
-  }
+  m_report.BackForward(canBack, canForward);
 }
 
 void CKitPage::Crashed(const std::string& status) {
   State open = State::Open;
   if (!m_state.compare_exchange_strong(open, State::Crashed)) return;
-  m_nav.active = false;
-  webpage::LogError(Describe() + " crashed (" + status + ") at " + Utf8(m_url));
-  {
-    platform::CMutexLock guard(m_mutex);
-    m_crashes.push_back(std::chrono::steady_clock::now());
-  }
+  m_report.StopLoading();
+  webpage::LogError(Describe() + " crashed (" + status + ") at " + Utf8(m_report.Url()));
+  m_crashes.Add();
   // The sinks stay: the page comes back in the same tab, with the same subscribers.
   Emit(L"PROCESSCRASH", {{L"STATUS", Wide(status)}});
 }

@@ -90,6 +90,7 @@ std::shared_ptr<CBrowser> CBrowser::Spawn(const WebPageOptions& options, bool he
       return nullptr;
     }
     browser->m_profile = pattern;
+    platform::CMutexLock guard(browser->m_lifeMutex);
     browser->m_temporaryProfile = true;
   } else {
     browser->m_profile = options.profileFolder;
@@ -104,6 +105,7 @@ std::shared_ptr<CBrowser> CBrowser::Spawn(const WebPageOptions& options, bool he
   browser->m_logFile = launch.logFile;
   browser->m_process = CChromiumProcess::Start(launch, error);
   if (!browser->m_process) {
+    platform::CMutexLock guard(browser->m_lifeMutex);
     browser->RemoveProfile();
     return nullptr;
   }
@@ -123,7 +125,7 @@ std::shared_ptr<CBrowser> CBrowser::Spawn(const WebPageOptions& options, bool he
       CCdpConnection::Open(browser->m_process->TakeSocket(), std::move(connectionHandlers));
   {
     // A Chromium that dies at once is reaped on the engine thread, which reads this.
-    std::lock_guard<std::mutex> guard(browser->m_lifeMutex);
+    platform::CMutexLock guard(browser->m_lifeMutex);
     browser->m_connection = connection;
   }
   if (!connection) {
@@ -159,7 +161,7 @@ void CBrowser::Prepare(const Json& version) {
   std::string staging = m_downloads + "/.uicontrol-download-XXXXXX";
   if (!ec && ::mkdtemp(staging.data())) {
     {
-      std::lock_guard<std::mutex> guard(m_downloadMutex);
+      platform::CMutexLock guard(m_downloadMutex);
       m_staging = staging;
     }
     m_connection->Send("Browser.setDownloadBehavior",
@@ -180,7 +182,7 @@ CBrowser::~CBrowser() { Shutdown(); }
 pid_t CBrowser::Pid() const { return m_process ? m_process->Pid() : 0; }
 
 void CBrowser::EndFailedStart() {
-  std::lock_guard<std::mutex> guard(m_lifeMutex);
+  platform::CMutexLock guard(m_lifeMutex);
   if (!m_process) return;
   // A browser that gave up is on its way out: let it finish writing why before it is
   // made to end.
@@ -189,12 +191,12 @@ void CBrowser::EndFailedStart() {
 
 void CBrowser::Abandon() {
   EndFailedStart();
-  std::lock_guard<std::mutex> guard(m_lifeMutex);
+  platform::CMutexLock guard(m_lifeMutex);
   RemoveProfile();
 }
 
 void CBrowser::Shutdown() {
-  std::lock_guard<std::mutex> guard(m_lifeMutex);
+  platform::CMutexLock guard(m_lifeMutex);
   if (!m_process || m_process->Exited()) {
     RemoveProfile();
     RemoveStaging();
@@ -213,14 +215,14 @@ void CBrowser::Shutdown() {
 
 void CBrowser::Abort() {
   if (m_connection) m_connection->Close();
-  std::lock_guard<std::mutex> guard(m_lifeMutex);
+  platform::CMutexLock guard(m_lifeMutex);
   if (m_process && !m_process->Exited()) m_process->Terminate(2s);
   RemoveProfile();
   RemoveStaging();
 }
 
 void CBrowser::Reap() {
-  std::lock_guard<std::mutex> guard(m_lifeMutex);
+  platform::CMutexLock guard(m_lifeMutex);
   if (!m_process) return;
   if (!m_process->WaitExit(3s)) m_process->Terminate(2s);
   if (m_connection) m_connection->Close();
@@ -232,7 +234,7 @@ void CBrowser::OnDownloadEvent(const std::string& method, const Json& params) {
   std::string guid = JsonText(params, "guid");
   bool plain = !guid.empty() && guid.size() <= 64;
   for (char c : guid) plain = plain && ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == '-');
-  std::lock_guard<std::mutex> guard(m_downloadMutex);
+  platform::CMutexLock guard(m_downloadMutex);
   if (!plain || m_staging.empty()) return;
   if (method == "Browser.downloadWillBegin") {
     m_pendingDownloads[guid] = Download{platform::Utf8ToWide(JsonText(params, "suggestedFilename")),
@@ -266,7 +268,7 @@ void CBrowser::OnDownloadEvent(const std::string& method, const Json& params) {
 }
 
 void CBrowser::RemoveStaging() {
-  std::lock_guard<std::mutex> guard(m_downloadMutex);
+  platform::CMutexLock guard(m_downloadMutex);
   if (m_staging.empty()) return;
   std::error_code ec;
   std::filesystem::remove_all(m_staging, ec);  // unfinished downloads only

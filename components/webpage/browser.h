@@ -5,11 +5,11 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "components/webpage/cdpconnection.h"
 #include "components/webpage/webpagemanager.h"
+#include "platform/mutex.h"
 
 namespace webpage {
 
@@ -70,27 +70,28 @@ class CBrowser : public std::enable_shared_from_this<CBrowser> {
   void EndFailedStart();
   // Ends a Chromium whose start failed and removes its profile.
   void Abandon();
-  void RemoveProfile();
+  void RemoveProfile() REQUIRES(m_lifeMutex);
   void RemoveStaging();
 
-  // Shutdown and Reap may meet: the manager is released while Chromium dies.
-  std::mutex m_lifeMutex;
+  // Shutdown and Reap may meet: the manager is released while Chromium dies. The process
+  // is made in Spawn before the browser is shared; its ending runs under m_lifeMutex.
+  platform::CMutex m_lifeMutex;
   std::unique_ptr<CChromiumProcess> m_process;
   std::shared_ptr<CCdpConnection> m_connection;
   std::string m_profile;
   std::string m_logFile;
-  bool m_temporaryProfile = false;
+  bool m_temporaryProfile GUARDED_BY(m_lifeMutex) = false;
   bool m_headed = false;
   std::string m_downloads;
   // "<downloads>/.uicontrol-download-XXXXXX": where Chromium writes; empty when it could not
   // be made (then downloads go straight to the downloads folder under Chromium's names).
-  std::mutex m_downloadMutex;  // guards the staging folder's name and the downloads below
-  std::string m_staging;
+  platform::CMutex m_downloadMutex;
+  std::string m_staging GUARDED_BY(m_downloadMutex);
   struct Download {
     std::wstring name;
     std::wstring url;
   };
-  std::map<std::string, Download> m_pendingDownloads;  // by guid; engine thread only
+  std::map<std::string, Download> m_pendingDownloads GUARDED_BY(m_downloadMutex);  // by guid
 };
 
 }  // namespace webpage

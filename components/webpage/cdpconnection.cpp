@@ -16,7 +16,7 @@ namespace webpage {
 
 std::shared_ptr<CCdpConnection> CCdpConnection::Open(int fd, Handlers handlers) {
   std::shared_ptr<CCdpConnection> connection(new CCdpConnection(fd, std::move(handlers)));
-  std::lock_guard<std::mutex> guard(connection->m_mutex);
+  platform::CMutexPairLock guard(connection->m_mutex, connection->m_joinMutex);
   // The reader holds the connection until it ends, so replies never outlive it.
   platform::ThreadHandle thread = platform::CreateThread([connection] { connection->ReadLoop(); });
   if (!thread) {
@@ -32,7 +32,7 @@ std::shared_ptr<CCdpConnection> CCdpConnection::Open(int fd, Handlers handlers) 
 CCdpConnection::CCdpConnection(int fd, Handlers handlers) : m_fd(fd), m_handlers(std::move(handlers)) {}
 
 CCdpConnection::~CCdpConnection() {
-  std::lock_guard<std::mutex> join(m_joinMutex);
+  platform::CMutexLock join(m_joinMutex);
   if (m_reader.joinable()) {
     if (std::this_thread::get_id() == m_reader.get_id()) m_reader.detach();
     else m_reader.join();
@@ -41,7 +41,7 @@ CCdpConnection::~CCdpConnection() {
 }
 
 bool CCdpConnection::IsOpen() const {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   return !m_closed;
 }
 
@@ -67,7 +67,7 @@ bool CCdpConnection::IsError(const Json& reply, std::string* message) {
 }
 
 int CCdpConnection::Register(Pending pending) {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   if (m_closed) return 0;
   int id = m_nextId++;
   if (m_nextId <= 0) m_nextId = 1;
@@ -79,7 +79,7 @@ bool CCdpConnection::Write(int id, const std::string& method, Json params, const
   Json message{{"id", id}, {"method", method}, {"params", params.is_object() ? std::move(params) : Json::object()}};
   if (!sessionId.empty()) message["sessionId"] = sessionId;
   std::string frame = EncodeCdpFrame(message.dump(-1, ' ', false, Json::error_handler_t::replace));
-  std::lock_guard<std::mutex> guard(m_writeMutex);
+  platform::CMutexLock guard(m_writeMutex);
   size_t sent = 0;
   while (sent < frame.size()) {
     ssize_t n = ::send(m_fd, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
@@ -94,7 +94,7 @@ int CCdpConnection::Send(const std::string& method, Json params, const std::stri
   int id = Register(Pending{std::move(callback), nullptr});
   if (id == 0) return 0;
   if (!Write(id, method, std::move(params), sessionId)) {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     // The reader may already have failed it; only a command still pending is taken back.
     if (m_pending.erase(id) == 0) return id;
     return 0;
@@ -111,16 +111,19 @@ bool CCdpConnection::Call(const std::string& method, Json params, const std::str
     return false;
   }
   if (!Write(id, method, std::move(params), sessionId)) {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     m_pending.erase(id);
     *reply = ErrorReply("cannot write to Chromium");
     return false;
   }
-  std::unique_lock<std::mutex> lock(m_mutex);
-  if (!m_replied.wait_for(lock, timeout, [&] { return slot->done; })) {
-    m_pending.erase(id);
-    *reply = ErrorReply(method + " timed out");
-    return false;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  platform::CMutexLock lock(m_mutex);
+  while (!slot->done) {
+    if (!m_replied.WaitUntil(lock, deadline) && !slot->done) {
+      m_pending.erase(id);
+      *reply = ErrorReply(method + " timed out");
+      return false;
+    }
   }
   *reply = std::move(slot->reply);
   return !IsError(*reply, nullptr);
@@ -129,14 +132,14 @@ bool CCdpConnection::Call(const std::string& method, Json params, const std::str
 void CCdpConnection::Close() {
   std::thread::id reader;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     if (!m_closed) ::shutdown(m_fd, SHUT_RDWR);
     reader = m_readerId;
   }
   // Once Close returns no handler runs any more. The reader itself cannot wait for
   // itself: it ends right after the handler that called Close.
   if (std::this_thread::get_id() == reader) return;
-  std::lock_guard<std::mutex> join(m_joinMutex);
+  platform::CMutexLock join(m_joinMutex);
   if (m_reader.joinable()) m_reader.join();
 }
 
@@ -184,7 +187,7 @@ void CCdpConnection::Dispatch(Json&& message) {
   int key = static_cast<int>(number);
   Pending pending;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     auto it = m_pending.find(key);
     if (it == m_pending.end()) return;  // a call that gave up waiting
     pending = std::move(it->second);
@@ -195,7 +198,7 @@ void CCdpConnection::Dispatch(Json&& message) {
     }
   }
   if (pending.sync) {
-    m_replied.notify_all();
+    m_replied.NotifyAll();
   } else if (pending.callback && m_handlers.post) {
     auto callback = std::make_shared<Callback>(std::move(pending.callback));
     auto reply = std::make_shared<Json>(std::move(message));
@@ -206,7 +209,7 @@ void CCdpConnection::Dispatch(Json&& message) {
 void CCdpConnection::FailPending(const std::string& reason) {
   std::map<int, Pending> pending;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     m_closed = true;
     pending.swap(m_pending);
     for (auto& entry : pending) {
@@ -216,7 +219,7 @@ void CCdpConnection::FailPending(const std::string& reason) {
       }
     }
   }
-  m_replied.notify_all();
+  m_replied.NotifyAll();
   for (auto& entry : pending) {
     if (entry.second.sync || !entry.second.callback || !m_handlers.post) continue;
     auto callback = std::make_shared<Callback>(std::move(entry.second.callback));

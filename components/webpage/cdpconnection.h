@@ -4,15 +4,15 @@
 // thread parses everything Chromium sends: events go to a handler, replies to the
 // waiting caller or, for asynchronous commands, to a callback run where `post` says.
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include <nlohmann/json.hpp>
+
+#include "platform/mutex.h"
 
 namespace webpage {
 
@@ -73,15 +73,16 @@ class CCdpConnection : public std::enable_shared_from_this<CCdpConnection> {
 
   const int m_fd;
   Handlers m_handlers;
-  std::mutex m_writeMutex;
-  std::mutex m_joinMutex;  // one waiter for the reader at a time
-  mutable std::mutex m_mutex;  // guards everything below
-  std::condition_variable m_replied;
-  std::map<int, Pending> m_pending;
-  int m_nextId = 1;
-  bool m_closed = false;
-  std::thread m_reader;
-  std::thread::id m_readerId;
+  // Keeps the frames of concurrent senders whole on the socket.
+  platform::CMutex m_writeMutex;
+  platform::CMutex m_joinMutex;  // one waiter for the reader at a time
+  std::thread m_reader GUARDED_BY(m_joinMutex);
+  mutable platform::CMutex m_mutex;
+  platform::CCondition m_replied;  // a synchronous call's reply came (with m_mutex)
+  std::map<int, Pending> m_pending GUARDED_BY(m_mutex);
+  int m_nextId GUARDED_BY(m_mutex) = 1;
+  bool m_closed GUARDED_BY(m_mutex) = false;
+  std::thread::id m_readerId GUARDED_BY(m_mutex);
 };
 
 }  // namespace webpage

@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 namespace {
 
 // Commands that a page's creation waits for.
-constexpr std::chrono::milliseconds kCreateTimeout = 30s;
+using pagecore::kCreateTimeout;
 
 bool DisplayAvailable() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -229,8 +229,8 @@ void CPageEngine::MakePage(std::shared_ptr<CEventHub> hub, CPageCore::ViewOwner 
     // image could never be taken.
     const Json target{{"url", "about:blank"},
                       {"newWindow", true},
-                      {"width", CPageCore::kNewViewWidth},
-                      {"height", CPageCore::kNewViewHeight}};
+                      {"width", pagecore::kNewViewWidth},
+                      {"height", pagecore::kNewViewHeight}};
     self->Ask(browser->Connection(), "Target.createTarget", target, "", kCreateTimeout,
               [weak, browser, hub, view, ready](const std::string& failure, const Json& result) {
                 auto engine = weak.lock();
@@ -263,7 +263,7 @@ HRESULT CPageEngine::NewLinkPage(IWebPage* parent, IWebPage** page) {
     return E_INVALIDARG;
   }
   // A parent that was brought back in a new Chromium speaks through its newest page.
-  std::shared_ptr<CPageCore> opener = parentPage->Core();
+  std::shared_ptr<CPageCore> opener = parentPage->Page();
   while (std::shared_ptr<CPageCore> next = opener->Successor()) opener = next;
   std::string targetId;
   if (!opener->TakePendingPopup(&targetId)) {

@@ -15,6 +15,10 @@
 #include <string>
 #include <type_traits>
 
+#include "components/pagecore/crashrecord.h"
+#include "components/pagecore/pageactions.h"
+#include "components/pagecore/pagereport.h"
+#include "components/pagecore/tunables.h"
 #include "components/webpage/cdpconnection.h"
 #include "components/webpage/eventhub.h"
 #include "components/webpage/handedtexts.h"
@@ -28,18 +32,18 @@
 
 namespace webpage {
 
+using pagecore::CPageReport;
+
 class CBrowser;
 class CPageEngine;
 
-class CPageCore : public std::enable_shared_from_this<CPageCore> {
+class CPageCore final : public std::enable_shared_from_this<CPageCore>, private pagecore::IPageActions {
  public:
   // Starting: a page handed out before Chromium made it (see Pending); it keeps the
   // host's orders until its working page takes over.
   enum class State { Starting, Open, Crashed, Closed };
   // Fresh: made by NewPage; Adopted: a window the engine opened for another page.
   enum class Origin { Fresh, Adopted };
-  // The window of a new page, in pixels, until the host moves it.
-  static constexpr int kNewViewWidth = 1280, kNewViewHeight = 800;
   // The window of the platform's window table that stands for the page's view; it is
   // destroyed with the last page that shows it.
   using ViewOwner = std::shared_ptr<std::remove_pointer_t<HWND>>;
@@ -89,7 +93,7 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   const std::shared_ptr<CBrowser>& Browser() const { return m_browser; }
   // Whether the page's Chromium runs (false for a page that has none).
   bool BrowserAlive() const;
-  HWND View() const { return m_view; }
+  HWND View() const override { return m_view; }
   // The window a successor of this page keeps: a page that never had a Chromium hands its
   // window on; any other successor gets a new one.
   ViewOwner ReusableView() const { return m_browser ? nullptr : m_viewOwner; }
@@ -116,20 +120,6 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
  private:
   using Reply = std::function<void(const std::string& error, const Json& result)>;
 
-  struct Navigation {
-    bool active = false;
-    uint64_t generation = 0;
-    std::string documentRequest;
-    std::wstring url;
-    int progress = -1;
-  };
-  struct Document {
-    bool completeSent = false;
-    bool closeAsked = false;
-    bool popupsDroppedLogged = false;
-    int forgedLogged = 0;
-    std::wstring icon;  // the document's icon, once known
-  };
   struct PendingPopup {
     std::string targetId;
     std::wstring url;
@@ -145,20 +135,20 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   // Commands to Chromium; replies come back on the engine thread.
   void Command(const std::string& method, Json params, Reply reply = nullptr);
   void BrowserCommand(const std::string& method, Json params, Reply reply = nullptr);
-  void Emit(const wchar_t* key, const KeyValues& values);
+  void Emit(const wchar_t* key, const KeyValues& values) override;
+  std::string Name() const override { return Describe(); }
   bool IsMainFrame(const Json& params, const char* field) const;
 
   // Engine events.
+  // The report's hooks: events go to the hub, delayed work to the engine thread while
+  // this page is open.
+  CPageReport::Hooks ReportHooks();
   void BeginNavigation(const std::wstring& url);
   void Committed(const std::wstring& url);
   void SameDocument(const std::wstring& url);
   void Loaded();
   void FinishNavigation();
-  void SetProgress(int percent);
   void ReportError(uint32_t status, const std::string& text, const std::wstring& url, const std::string& loaderId);
-  void EmitTitle();
-  void EmitIcon(const std::wstring& declared);
-  void ReportTitleAndIcon();
   void RefreshHistory();
   NavigationHistory ReadHistory(const Json& result) const;
   void StoreHistory(const Json& result);
@@ -166,51 +156,39 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   void OnContextCreated(const Json& context);
   std::string OriginOfContext(long long contextId) const;
   bool IsTrusted(const std::string& origin) const;
-  bool MayClose(const std::string& origin, std::string* why) const;
-  // Page values that a page may change as often as it likes reach the host at most
-  // every kPageValueGap each (ratelimit.h); the newest one always follows.
-  void OfferTitle();
-  void OfferIcon(const std::wstring& declared);
-  void OfferStatus(const std::wstring& text);
-  void ScheduleFlush(std::chrono::milliseconds delay, void (CPageCore::*flush)(uint64_t), uint64_t ticket);
-  void FlushTitle(uint64_t ticket);
-  void FlushIcon(uint64_t ticket);
-  void FlushStatus(uint64_t ticket);
+  // A request of the page that the trust policy allowed.
+  void CarryOut(const PageMessage& message);
   void OnDialog(const Json& params);
   // What an adopted window already shows, reported as its events would have; looked at
   // again a bounded number of times while its document or its load may have passed
   // before the page was listening (DevTools reports no past events).
-  void ProbeAdoptedDocument(int attemptsLeft = kAdoptedRechecks);
+  void ProbeAdoptedDocument(int attemptsLeft = pagecore::kAdoptedRechecks);
   void RecheckAdopted(int attemptsLeft, bool probe);
-  static constexpr int kAdoptedRechecks = 40;
-  static constexpr std::chrono::milliseconds kAdoptedRecheckInterval{250};
 
   // Orders.
   // Whether the order brings a crashed page back.
   bool Revives(const Order& order) const;
   // An order for a page whose Chromium died: brings it back in a new one (engine thread).
   HRESULT ReviveFor(const Order& order);
-  // Crashes within the last options.crashWindow.
-  int RecentCrashes();
   void ApplyFontSize(uint32_t size);
-  void Navigate(const std::wstring& url);
-  void GoBy(int step, const std::wstring& order);
-  void SaveDocument(const std::string& kind);
-  void SaveBytes(const std::string& kind, const std::string& stem, const std::string& bytes);
-  void SaveFailed(const std::string& kind, const std::string& error);
-  void ViewSource();
-  void Find(const std::wstring& text);
-  void ReadText(bool source);  // pagetext.cpp
-  void MoveView(const RECT& rc);
+  // The orders' actions (pageactions.h).
+  void Navigate(const std::wstring& url) override;
+  void GoBy(int step, const std::wstring& order) override;
+  void StopLoading() override;
+  void Reload() override;
+  void Save(const std::string& kind) override;
+  void ViewSource() override;
+  void Find(const std::wstring& text) override;
+  void ReadText(bool source) override;  // pagecoretext.cpp
+  void MoveView(const RECT& rc) override;
+  void RefuseNavigation(const std::string& why) override;
   void ApplyViewMetrics();
   // Asks Chromium for the size of a window the host has not sized; applies the view's
   // metrics once it is known when `apply`.
   void QueryViewSize(bool apply);
-  void SetAudio(bool enable);
-  void Recover(const std::wstring& uuid);
-  void ParentView(uint32_t handle);
+  void SetAudio(bool enable) override;
   void Unsupported(const std::wstring& name, const std::string& reason);
-  void Close(bool keepForRecovery);
+  void Close(bool keepForRecovery) override;
   void ClosePendingPopups();
 
   std::string Describe() const;
@@ -227,7 +205,8 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   const HWND m_view;
   const std::shared_ptr<CEventHub> m_hub;
   std::atomic<State> m_state{State::Open};
-  std::atomic<uint32_t> m_fontSize{2};
+  std::atomic<uint32_t> m_fontSize{pagecore::kDefaultFontSize};
+  pagecore::CCrashRecord m_crashes;
   // A fresh page's first, empty entry is left out of the history the host sees (Chromium
   // keeps it: see Loaded).
   const bool m_hideFirstEntry;
@@ -241,31 +220,22 @@ class CPageCore : public std::enable_shared_from_this<CPageCore> {
   // orders wait in m_deferred, in order.
   bool m_replacing GUARDED_BY(m_mutex) = false;
   std::deque<Order> m_deferred GUARDED_BY(m_mutex);
-  std::deque<std::chrono::steady_clock::time_point> m_crashes GUARDED_BY(m_mutex);  // within the last minute
 
   // Engine thread only.
-  Navigation m_nav;
-  uint64_t m_navigationCount = 0;
-  Document m_doc;
-  std::wstring m_url;
+  pagecore::CPageReport m_report;
+  // Chromium's request for the document of the load on its way.
+  std::string m_documentRequest;
   // The address last asked for, until a document commits: a tab closed while its first
   // page (or a restored one) still loads is kept for recovery under it.
   std::wstring m_requestedURL;
   // The window shows a page's source (learnt from Chromium's target address): its
   // documents are reported under "view-source:" addresses.
   bool m_showsSource = false;
-  std::wstring m_title;
-  // What the host was last told; cleared when it forgets them (BEFORENAVIGATE).
-  std::wstring m_lastTitleSent, m_lastTitleUrl, m_lastIconSent;
   std::wstring m_lastWindowOpenUrl;
   long long m_mainContext = 0;
   std::string m_mainOrigin;  // of the top-level document's main world, as Chromium reports it
   std::map<long long, std::string> m_contextOrigins;  // every live execution context of the page
-  CLatestValueGate m_titleGate, m_iconGate, m_statusGate;
-  std::wstring m_pendingIcon, m_pendingStatus;
   CEventBudget m_popupBudget;
-  int m_backState = -1, m_foreState = -1;
-  std::deque<std::string> m_reportedLoaders;
   unsigned int m_zoom = 100;
   int m_viewWidth = 0, m_viewHeight = 0;  // in pixels; 0 until known
   bool m_muted = false;

@@ -9,44 +9,6 @@
 
 namespace webpage {
 
-CWebPage::CWebPage(std::shared_ptr<CPageCore> core) : m_core(std::move(core)) {}
-
-CWebPage::~CWebPage() { m_core->Dispose(); }
-
-HRESULT CWebPage::QueryInterface(const GUID& riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (riid == IID_IUnknown || riid == IWebPage::iid) {
-    *ppv = static_cast<IWebPage*>(this);
-  } else if (riid == IWebPageNotifier::iid) {
-    *ppv = static_cast<IWebPageNotifier*>(this);
-  } else if (riid == IWebPageData::iid) {
-    *ppv = static_cast<IWebPageData*>(this);
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-ULONG CWebPage::AddRef() { return static_cast<ULONG>(InternalAddRef()); }
-
-ULONG CWebPage::Release() {
-  int32_t count = InternalRelease();
-  if (count == 0) delete this;
-  return static_cast<ULONG>(count < 0 ? 0 : count);
-}
-
-HRESULT CWebPage::SendOrder(const wchar_t* order) { return m_core->SendOrder(order); }
-
-HRESULT CWebPage::Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie) {
-  return m_core->Subscribe(key, std::move(sink), cookie);
-}
-
-HRESULT CWebPage::SetData(const wchar_t* name, const wchar_t* value) { return m_core->SetData(name, value); }
-HRESULT CWebPage::GetData(const wchar_t* name, wchar_t** value) { return m_core->GetData(name, value); }
-HRESULT CWebPage::FreeData(wchar_t* value) { return m_core->FreeData(value); }
-
 CWebPageManager::CWebPageManager(std::shared_ptr<CPageEngine> engine) : m_engine(std::move(engine)) {}
 
 CWebPageManager::~CWebPageManager() {
@@ -60,30 +22,11 @@ CWebPageManager::~CWebPageManager() {
   m_engine->Shutdown();
 }
 
-HRESULT CWebPageManager::QueryInterface(const GUID& riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (riid != IID_IUnknown && riid != IWebPageManager::iid) return E_NOINTERFACE;
-  *ppv = static_cast<IWebPageManager*>(this);
-  AddRef();
-  return S_OK;
-}
-
-ULONG CWebPageManager::AddRef() { return static_cast<ULONG>(InternalAddRef()); }
-
-ULONG CWebPageManager::Release() {
-  int32_t count = InternalRelease();
-  if (count == 0) delete this;
-  return static_cast<ULONG>(count < 0 ? 0 : count);
-}
-
 HRESULT CWebPageManager::NewPage(void*, IWebPage** page) {
   if (!page) return E_POINTER;
   *page = nullptr;
   return m_engine->NewPage(page);
 }
-
-HRESULT CWebPageManager::Reserved(void*) { return E_NOTIMPL; }
 
 HRESULT CWebPageManager::NewLinkPage(void*, IWebPage* parent, IWebPage** page) {
   if (!page) return E_POINTER;

@@ -2,27 +2,31 @@
 
 #include <cstdio>
 #include <memory>
-#include <mutex>
+
+#include "platform/mutex.h"
 
 namespace webpage {
 namespace {
 
-std::mutex& SinkMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
+// The sink and its mutex, made on first use so that logging from static
+// initialisers of other files finds them.
+struct SinkSlot {
+  platform::CMutex mutex;
+  std::shared_ptr<LogSink> sink GUARDED_BY(mutex);
+};
 
-std::shared_ptr<LogSink>& SinkSlot() {
-  static std::shared_ptr<LogSink> sink;
-  return sink;
+SinkSlot& Slot() {
+  static SinkSlot slot;
+  return slot;
 }
 
 }  // namespace
 
 void SetLogSink(LogSink sink) {
   std::shared_ptr<LogSink> next = sink ? std::make_shared<LogSink>(std::move(sink)) : nullptr;
-  std::lock_guard<std::mutex> guard(SinkMutex());
-  SinkSlot().swap(next);
+  SinkSlot& slot = Slot();
+  platform::CMutexLock guard(slot.mutex);
+  slot.sink.swap(next);
 }
 
 const char* LogLevelName(LogLevel level) {
@@ -37,8 +41,9 @@ const char* LogLevelName(LogLevel level) {
 void Log(LogLevel level, const std::string& text) {
   std::shared_ptr<LogSink> sink;
   {
-    std::lock_guard<std::mutex> guard(SinkMutex());
-    sink = SinkSlot();
+    SinkSlot& slot = Slot();
+    platform::CMutexLock guard(slot.mutex);
+    sink = slot.sink;
   }
   if (sink) {
     (*sink)(level, text);

@@ -1,4 +1,5 @@
-// A navigation's events, back and forward with the travel logs, and failed loads.
+// Back and forward with the travel logs, titles, and the thread events come on. A load's
+// whole sequence and failed loads are in the contract suite (tests/pagecore).
 #include <algorithm>
 
 #include "webkitpage/kitfixture.h"
@@ -6,55 +7,18 @@
 namespace webtest {
 namespace {
 
-std::vector<long> Percents(const Events& events) {
-  std::vector<long> percents;
-  for (const RecordedEvent& event : events) {
-    if (event.key == L"PROGRESSCHANGE")
-      percents.push_back(std::wcstol(CRecordingSink::Param(event.value, L"PERCENT").c_str(), nullptr, 16));
-  }
-  return percents;
-}
-
-TEST_F(WebKitPageTest, NavigationReportsItsWholeSequenceOnTheGtkThread) {
-  m_server.Html("/hello", "<html><head><title>Hello page</title><link rel=\"icon\" href=\"/pics/hello.png\"></head>"
-                          "<body>hello</body></html>");
+// The whole sequence of a load is part of the contract suite (tests/pagecore); here, the
+// thread it comes on.
+TEST_F(WebKitPageTest, EventsComeOnTheGtkThread) {
+  m_server.Html("/hello", "<html><head><title>Hello page</title></head><body>hello</body></html>");
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
   ASSERT_TRUE(page);
-  const std::string url = m_server.Url("/hello");
-  ASSERT_GE(Load(page.get(), *sink, url), 0);
-  ASSERT_GE(sink->WaitFor(L"ICONCHANGE"), 0);
-  Events events = sink->Events();
-
-  // The window comes first, although the sink subscribed after NewPage.
-  ASSERT_EQ(0, First(events, L"CHLIDHANDLE"));
-  EXPECT_TRUE(IsWindow(ViewOf(*sink)));
-  EXPECT_EQ(L"ISWNDSHOW=1\n", events[First(events, L"SHOWIEWND")].value);
-
-  const int before = First(events, L"BEFORENAVIGATE");
-  const int committed = First(events, L"NAVIGATECOMPLETE");
-  const int complete = First(events, L"DOCUMENTCOMPLETE");
-  const int title = First(events, L"TITLECHANGE");
-  ASSERT_GE(before, 0);
-  EXPECT_EQ(L"URL=" + W(url) + L"\n", events[before].value);
-  EXPECT_EQ(L"URL=" + W(url) + L"\n", events[committed].value);
-  EXPECT_LT(before, committed);
-  EXPECT_LT(committed, complete);
-  EXPECT_LT(title, complete) << "the title is known before the document completes";
-  EXPECT_EQ(L"TITLE=Hello page\nURL=" + W(url) + L"\n", events[title].value);
-  EXPECT_EQ(L"ICOURL=" + W(m_server.Url("/pics/hello.png")) + L"\n", events[First(events, L"ICONCHANGE")].value);
-
-  std::vector<long> percents = Percents(events);
-  ASSERT_GE(percents.size(), 2u);
-  EXPECT_EQ(0, percents.front());
-  EXPECT_EQ(100, percents.back());
-  EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
-  EXPECT_EQ(L"PERCENT=64\n", events[complete - 1].value);
-
-  // Events come on the GTK thread, the one thread that runs WebKit.
+  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/hello")), 0);
+  // The one thread that runs WebKit.
   std::thread::id gtk;
   ASSERT_TRUE(gtktest::RunOnGtk([&gtk] { gtk = std::this_thread::get_id(); }));
-  for (const RecordedEvent& event : events) EXPECT_EQ(gtk, event.thread) << platform::WideToUtf8(event.key);
+  for (const RecordedEvent& event : sink->Events()) EXPECT_EQ(gtk, event.thread) << platform::WideToUtf8(event.key);
 }
 
 TEST_F(WebKitPageTest, PageWithoutTitleIsNamedByItsAddressAndScriptTitlesFollow) {
@@ -107,29 +71,6 @@ TEST_F(WebKitPageTest, BackAndForwardFollowTheHistoryAndTheTravelLogs) {
   ASSERT_EQ(S_OK, Navigate(page.get(), three + "#part"));
   EXPECT_GE(sink->WaitFor(L"NAVIGATECOMPLETE", L"URL=" + W(three) + L"#part\n", from), 0);
   EXPECT_EQ(-1, First(sink->Events(), L"BEFORENAVIGATE", from));
-}
-
-TEST_F(WebKitPageTest, FailedLoadsReportOneErrorEach) {
-  CLogCapture log;
-  std::shared_ptr<CRecordingSink> sink;
-  PagePtr page = NewPage(&sink);
-  const std::string refused = "http://127.0.0.1:" + std::to_string(CHttpServer::RefusedPort()) + "/";
-  ASSERT_EQ(S_OK, Navigate(page.get(), refused));
-  int error = sink->WaitFor(L"NAVIGATEERROR");
-  ASSERT_GE(error, 0);
-  EXPECT_EQ(L"ERROR=net::ERR_CONNECTION_REFUSED\nSTATUS=0\nURL=" + W(refused) + L"\n", sink->Events()[error].value);
-  EXPECT_TRUE(log.Contains("navigation to " + refused + " failed: net::ERR_CONNECTION_REFUSED"));
-  // The error page keeps the address the user asked for, within the same navigation.
-  ASSERT_GE(sink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(refused) + L"\n"), 0);
-  Events events = sink->Events();
-  EXPECT_EQ(1, std::count_if(events.begin(), events.end(), [](const RecordedEvent& e) { return e.key == L"BEFORENAVIGATE"; }));
-  EXPECT_EQ(1, std::count_if(events.begin(), events.end(), [](const RecordedEvent& e) { return e.key == L"NAVIGATEERROR"; }));
-
-  const std::string missing = m_server.Url("/nowhere");
-  size_t from = sink->Count();
-  ASSERT_EQ(S_OK, Navigate(page.get(), missing));
-  EXPECT_GE(sink->WaitFor(L"NAVIGATEERROR", L"ERROR=HTTP 404 Not Found\nSTATUS=194\nURL=" + W(missing) + L"\n", from), 0);
-  EXPECT_GE(sink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(missing) + L"\n", from), 0);
 }
 
 TEST_F(WebKitPageTest, BadOrdersAreRefusedOnTheCallersThread) {

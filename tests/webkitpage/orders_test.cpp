@@ -1,4 +1,5 @@
-// Orders that act on the shown page: find, zoom and text size, sound, saving, reading.
+// Orders that act on the shown page: zoom and text size, sound, saving, reading (find is in
+// the contract suite, tests/pagecore).
 #include <webkit2/webkit2.h>
 
 #include <cmath>
@@ -42,30 +43,6 @@ std::string ToneWav() {
   for (uint32_t i = 0; i < samples; ++i)
     put16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * i / rate))));
   return wav;
-}
-
-TEST_F(WebKitPageTest, FindCountsTheMatchesAndSaysWhetherOneWasSelected) {
-  m_server.Html("/fruit", "<html><body><p>apple Apple</p><p>APPLE and banana</p></body></html>");
-  CLogCapture log;
-  std::shared_ptr<CRecordingSink> sink;
-  PagePtr page = NewPage(&sink);
-  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/fruit")), 0);
-  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=FIND\nTEXT=apple\n"));
-  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=FIND\nTEXT=apple\n"));  // the next match
-  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=FIND\nTEXT=cherry\n"));
-  int first = sink->WaitFor(L"FINDRESULT");
-  ASSERT_GE(first, 0);
-  EXPECT_EQ(L"COUNT=3\nFOUND=TRUE\nTEXT=apple\n", sink->Events()[first].value);
-  int second = sink->WaitFor(L"FINDRESULT", L"", first + 1);
-  ASSERT_GE(second, 0);
-  EXPECT_EQ(L"COUNT=3\nFOUND=TRUE\nTEXT=apple\n", sink->Events()[second].value);
-  int third = sink->WaitFor(L"FINDRESULT", L"", second + 1);
-  ASSERT_GE(third, 0);
-  EXPECT_EQ(L"COUNT=0\nFOUND=FALSE\nTEXT=cherry\n", sink->Events()[third].value);
-
-  // Without words there is nothing to look for: this engine has no find bar.
-  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=FIND\n"));
-  EXPECT_GE(sink->WaitFor(L"ORDERUNSUPPORTED", L"CMD=FIND\n"), 0);
 }
 
 TEST_F(WebKitPageTest, ZoomAndTextSizeReachTheView) {

@@ -1,5 +1,5 @@
-// Windows a page opens, the source window, closing by script, and the script API of
-// trusted pages.
+// Windows a page opens, the source window, and closing by script. The script API of
+// trusted pages is in the contract suite (tests/pagecore/trust_contract_test.cpp).
 #include "webkitpage/kitfixture.h"
 
 namespace webtest {
@@ -61,42 +61,6 @@ TEST_F(WebKitPageTest, SourceWindowShowsThePagesSource) {
   ASSERT_GE(sourceSink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=view-source:" + W(url) + L"\n"), 0);
   ASSERT_EQ(S_OK, Order(source.get(), L"CMD=GETTEXT\n"));
   EXPECT_GE(sourceSink->WaitFor(L"PAGETEXT", L"<b>bold</b>"), 0);
-}
-
-// A page that reports through its title what its script could do.
-const char kProbe[] =
-    "<html><head><title>probe</title></head><body><script>"
-    "window.onload = function () {"
-    "  document.title = typeof window.uicontrol;"
-    "  if (window.uicontrol) { window.uicontrol.showAddFavorite(5);"
-    "    window.uicontrol.showEditFavorite(7, 5, 'Fav', 'http://fav.example/'); }"
-    "  window.close();"
-    "  setTimeout(function () { document.title = 'after close'; }, 300);"
-    "};</script></body></html>";
-
-TEST_F(WebKitPageTest, OnlyTrustedPagesGetTheScriptApiAndCloseTheirTab) {
-  m_server.Html("/probe", kProbe);
-  m_options.trustedOrigins = {m_server.Url("/")};
-  CHttpServer other;
-  other.Html("/probe", kProbe);
-
-  std::shared_ptr<CRecordingSink> sink;
-  PagePtr trusted = NewPage(&sink);
-  const std::string url = m_server.Url("/probe");
-  ASSERT_GE(Load(trusted.get(), *sink, url), 0);
-  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=object\n"), 0);
-  EXPECT_GE(sink->WaitFor(L"SHOWADDFAVWND", L"FAVPID=5\n"), 0);
-  EXPECT_GE(sink->WaitFor(L"SHOWEDITFAVWND", L"FAVID=7\nFAVPID=5\nTITLECHANGE=Fav\nURL=http://fav.example/\n"), 0);
-  EXPECT_GE(sink->WaitFor(L"CLOSEWNDNOTIFTY", L"URL=" + W(url) + L"\n"), 0);
-
-  std::shared_ptr<CRecordingSink> otherSink;
-  PagePtr untrusted = NewPage(&otherSink);
-  ASSERT_GE(Load(untrusted.get(), *otherSink, other.Url("/probe")), 0);
-  EXPECT_GE(otherSink->WaitFor(L"TITLECHANGE", L"TITLE=undefined\n"), 0);
-  ASSERT_GE(otherSink->WaitFor(L"TITLECHANGE", L"TITLE=after close\n"), 0);
-  Events events = otherSink->Events();
-  EXPECT_EQ(-1, First(events, L"CLOSEWNDNOTIFTY"));
-  EXPECT_EQ(-1, First(events, L"SHOWADDFAVWND"));
 }
 
 }  // namespace

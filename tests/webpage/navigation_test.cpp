@@ -1,4 +1,5 @@
-// A navigation's events, title and icon, back and forward with the travel log.
+// Orders sent before the page is ready, title and icon, back and forward with the travel
+// log. A load's whole sequence is in the contract suite (tests/pagecore).
 #include <algorithm>
 
 #include "platform/window.h"
@@ -6,68 +7,6 @@
 
 namespace webtest {
 namespace {
-
-using Events = std::vector<RecordedEvent>;
-
-int First(const Events& events, const std::wstring& key, size_t from = 0) {
-  for (size_t i = from; i < events.size(); ++i) {
-    if (events[i].key == key) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-TEST_F(WebpageChromiumTest, NavigationReportsItsWholeSequenceOnTheEngineThread) {
-  m_server.Html("/hello", "<html><head><title>Hello page</title><link rel=\"icon\" href=\"/pics/hello.png\"></head>"
-                          "<body>hello</body></html>");
-  std::shared_ptr<CRecordingSink> sink;
-  PagePtr page = NewPage(&sink);
-  ASSERT_TRUE(page);
-  std::string url = m_server.Url("/hello");
-  ASSERT_GE(Load(page.get(), *sink, url), 0);
-  Events events = sink->Events();
-
-  // The page's window comes first, even though the sink subscribed after NewPage.
-  int window = First(events, L"CHLIDHANDLE");
-  ASSERT_EQ(0, window);
-  uint32_t handle = std::wcstoul(CRecordingSink::Param(events[0].value, L"HWND").c_str(), nullptr, 16);
-  EXPECT_TRUE(IsWindow(HandleFromValue(handle)));
-  EXPECT_GE(First(events, L"SHOWIEWND"), 0);
-  EXPECT_EQ(L"ISWNDSHOW=1\n", events[First(events, L"SHOWIEWND")].value);
-
-  int before = First(events, L"BEFORENAVIGATE");
-  int committed = First(events, L"NAVIGATECOMPLETE");
-  int complete = First(events, L"DOCUMENTCOMPLETE");
-  int title = First(events, L"TITLECHANGE");
-  int icon = First(events, L"ICONCHANGE");
-  ASSERT_GE(before, 0);
-  EXPECT_EQ(L"URL=" + W(url) + L"\n", events[before].value);
-  EXPECT_LT(before, committed);
-  EXPECT_LT(committed, complete);
-  EXPECT_LT(title, complete) << "the title is known before the document completes";
-  EXPECT_LT(icon, complete);
-  EXPECT_EQ(L"TITLE=Hello page\nURL=" + W(url) + L"\n", events[title].value);
-  EXPECT_EQ(L"ICOURL=" + W(m_server.Url("/pics/hello.png")) + L"\n", events[icon].value);
-
-  // Progress climbs from 0 to 100 (hexadecimal 64) without ever going back.
-  std::vector<long> percents;
-  for (const RecordedEvent& event : events) {
-    if (event.key == L"PROGRESSCHANGE") percents.push_back(std::wcstol(CRecordingSink::Param(event.value, L"PERCENT").c_str(), nullptr, 16));
-  }
-  ASSERT_GE(percents.size(), 2u);
-  EXPECT_EQ(0, percents.front());
-  EXPECT_EQ(100, percents.back());
-  EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
-  EXPECT_EQ(L"PERCENT=64\n", events[complete - 1].value);
-
-  // Every event came on one thread that is not the test's.
-  for (const RecordedEvent& event : events) {
-    EXPECT_EQ(events[0].thread, event.thread);
-    EXPECT_NE(std::this_thread::get_id(), event.thread);
-  }
-  // A fresh page has nothing to go back to.
-  ASSERT_GE(sink->WaitFor(L"BACKFORWARDSTATECHANGE"), 0);
-  EXPECT_EQ(L"STATE=FALSE\n", sink->Events()[sink->WaitFor(L"BACKFORWARDSTATECHANGE")].value);
-}
 
 // The host subscribes and sends its first orders as soon as NewPage returns, before
 // Chromium has made the page (or even started): the orders run in order once it has, and

@@ -1,5 +1,5 @@
 // Orders and values that change the page: text size, view size, audio, home page,
-// closing and recovering tabs, favourites, status text, find, parent window, and the
+// closing and recovering tabs, favourites, status text, parent window, and the
 // orders this engine cannot carry out.
 #include <cstdio>
 
@@ -167,19 +167,6 @@ TEST_F(WebpageChromiumTest, HoveringALinkShowsItsAddressAsStatusText) {
   PagePtr page = NewPage(&sink);
   ASSERT_EQ(S_OK, Navigate(page.get(), m_server.Url("/hover")));
   EXPECT_GE(sink->WaitFor(L"STATEXTCHANGED", L"STATTEXT=" + W(m_server.Url("/target")) + L"\n"), 0);
-}
-
-TEST_F(WebpageChromiumTest, FindSearchesThePageText) {
-  m_server.Html("/find", "<html><body><p>The quick brown fox</p><p>Brown fox again</p></body></html>");
-  std::shared_ptr<CRecordingSink> sink;
-  PagePtr page = NewPage(&sink);
-  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/find")), 0);
-  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=FIND\nTEXT=brown fox\n"));
-  EXPECT_GE(sink->WaitFor(L"FINDRESULT", L"COUNT=2\nFOUND=TRUE\nTEXT=brown fox\n"), 0);
-  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=FIND\nTEXT=zebra\n"));
-  EXPECT_GE(sink->WaitFor(L"FINDRESULT", L"COUNT=0\nFOUND=FALSE\nTEXT=zebra\n"), 0);
-  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=FIND\n"));
-  EXPECT_GE(sink->WaitFor(L"ORDERUNSUPPORTED", L"CMD=FIND\n"), 0);
 }
 
 TEST_F(WebpageChromiumTest, OrdersWithoutMeaningHereAreReportedNotIgnored) {

@@ -28,42 +28,46 @@ HRESULT CRecordingSink::NotifyOrder(const wchar_t* key, const wchar_t* value, in
   }
   Handler handler;
   {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     m_events.push_back(event);
     handler = m_handler;
   }
-  m_changed.notify_all();
+  m_changed.NotifyAll();
   if (handler) handler(event.key, event.value);
   return S_OK;
 }
 
 void CRecordingSink::SetHandler(Handler handler) {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   m_handler = std::move(handler);
 }
 
 std::vector<RecordedEvent> CRecordingSink::Events() const {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   return m_events;
 }
 
 size_t CRecordingSink::Count() const {
-  std::lock_guard<std::mutex> guard(m_mutex);
+  platform::CMutexLock guard(m_mutex);
   return m_events.size();
 }
 
+int CRecordingSink::Find(const std::wstring& key, const std::wstring& part, size_t from) const {
+  for (size_t i = from; i < m_events.size(); ++i) {
+    if (m_events[i].key == key && m_events[i].value.find(part) != std::wstring::npos) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 int CRecordingSink::WaitFor(const std::wstring& key, const std::wstring& part, size_t from, std::chrono::seconds timeout) {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  int found = -1;
-  m_changed.wait_for(lock, timeout, [&] {
-    for (size_t i = from; i < m_events.size(); ++i) {
-      if (m_events[i].key == key && m_events[i].value.find(part) != std::wstring::npos) {
-        found = static_cast<int>(i);
-        return true;
-      }
-    }
-    return false;
-  });
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  platform::CMutexLock lock(m_mutex);
+  int found = Find(key, part, from);
+  while (found < 0) {
+    const bool woken = m_changed.WaitUntil(lock, deadline);
+    found = Find(key, part, from);
+    if (!woken) break;
+  }
   return found;
 }
 
@@ -83,35 +87,38 @@ CLogCapture::CLogCapture() : m_shared(std::make_shared<Shared>()) {
   std::shared_ptr<Shared> shared = m_shared;
   webpage::SetLogSink([shared](webpage::LogLevel level, const std::string& text) {
     {
-      std::lock_guard<std::mutex> guard(shared->mutex);
+      platform::CMutexLock guard(shared->mutex);
       shared->entries.push_back(std::string(webpage::LogLevelName(level)) + ": " + text);
     }
-    shared->changed.notify_all();
+    shared->changed.NotifyAll();
   });
 }
 
 CLogCapture::~CLogCapture() { webpage::SetLogSink(nullptr); }
 
-bool CLogCapture::Contains(const std::string& part) const {
-  std::lock_guard<std::mutex> guard(m_shared->mutex);
-  for (const std::string& entry : m_shared->entries) {
+bool CLogCapture::Shared::Holds(const std::string& part) const {
+  for (const std::string& entry : entries) {
     if (entry.find(part) != std::string::npos) return true;
   }
   return false;
 }
 
+bool CLogCapture::Contains(const std::string& part) const {
+  platform::CMutexLock guard(m_shared->mutex);
+  return m_shared->Holds(part);
+}
+
 bool CLogCapture::WaitFor(const std::string& part, std::chrono::seconds timeout) const {
-  std::unique_lock<std::mutex> lock(m_shared->mutex);
-  return m_shared->changed.wait_for(lock, timeout, [&] {
-    for (const std::string& entry : m_shared->entries) {
-      if (entry.find(part) != std::string::npos) return true;
-    }
-    return false;
-  });
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  platform::CMutexLock lock(m_shared->mutex);
+  while (!m_shared->Holds(part)) {
+    if (!m_shared->changed.WaitUntil(lock, deadline)) return m_shared->Holds(part);
+  }
+  return true;
 }
 
 std::vector<std::string> CLogCapture::Entries() const {
-  std::lock_guard<std::mutex> guard(m_shared->mutex);
+  platform::CMutexLock guard(m_shared->mutex);
   return m_shared->entries;
 }
 

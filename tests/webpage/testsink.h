@@ -2,15 +2,14 @@
 // Doubles for the page tests: a sink that records every event it gets, and a capture of
 // the component's log.
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "components/webpage/weblog.h"
+#include "platform/mutex.h"
 #include "uicontrol/interfaces/notifystub.h"
 
 namespace webtest {
@@ -43,10 +42,14 @@ class CRecordingSink : public INotifOrderStub {
   static std::wstring Param(const std::wstring& value, const std::wstring& name);
 
  private:
-  mutable std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::vector<RecordedEvent> m_events;
-  Handler m_handler;
+  // The position of the first event with `key` and a value holding `part` at or after
+  // `from`, or -1.
+  int Find(const std::wstring& key, const std::wstring& part, size_t from) const REQUIRES(m_mutex);
+
+  mutable platform::CMutex m_mutex;
+  platform::CCondition m_changed;
+  std::vector<RecordedEvent> m_events GUARDED_BY(m_mutex);
+  Handler m_handler GUARDED_BY(m_mutex);
 };
 
 // A one-shot flag to wait for, set from any thread.
@@ -54,19 +57,23 @@ class CSignal {
  public:
   void Set() {
     // Notified under the lock: the waiter may destroy the signal as soon as it wakes.
-    std::lock_guard<std::mutex> guard(m_mutex);
+    platform::CMutexLock guard(m_mutex);
     m_set = true;
-    m_changed.notify_all();
+    m_changed.NotifyAll();
   }
   bool Wait(std::chrono::seconds timeout = std::chrono::seconds(60)) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [this] { return m_set; });
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    platform::CMutexLock lock(m_mutex);
+    while (!m_set) {
+      if (!m_changed.WaitUntil(lock, deadline)) return m_set;
+    }
+    return true;
   }
 
  private:
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  bool m_set = false;
+  platform::CMutex m_mutex;
+  platform::CCondition m_changed;
+  bool m_set GUARDED_BY(m_mutex) = false;
 };
 
 class CLogCapture {
@@ -80,9 +87,10 @@ class CLogCapture {
 
  private:
   struct Shared {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::string> entries;
+    platform::CMutex mutex;
+    platform::CCondition changed;
+    std::vector<std::string> entries GUARDED_BY(mutex);
+    bool Holds(const std::string& part) const REQUIRES(mutex);
   };
   std::shared_ptr<Shared> m_shared;
 };

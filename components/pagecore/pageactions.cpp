@@ -1,0 +1,70 @@
+#include "components/pagecore/pageactions.h"
+
+#include "components/webpage/origin.h"
+#include "components/webpage/weblog.h"
+#include "platform/text.h"
+#include "platform/window.h"
+
+namespace pagecore {
+
+using webpage::OrderKind;
+
+namespace {
+
+void Recover(const std::wstring& uuid, const OrderSettings& settings, IPageActions& page) {
+  std::wstring url;
+  if (!settings.lookupRecoveredTab) return page.RefuseNavigation("no store of closed tabs is connected");
+  if (!settings.lookupRecoveredTab(uuid, &url) || url.empty())
+    return page.RefuseNavigation("no closed tab " + platform::WideToUtf8(uuid) + " is kept");
+  page.Navigate(webpage::NormalizeAddress(url));
+}
+
+void ParentView(uint32_t handle, IPageActions& page) {
+  HWND parent = HandleFromValue(handle);
+  if (!IsWindow(parent)) {
+    webpage::LogWarning(page.Name() + ": PARENTHWND names no window (" + platform::WideToUtf8(webpage::Hex(handle)) +
+                        ")");
+    return;
+  }
+  SetParent(page.View(), parent);
+}
+
+}  // namespace
+
+void ReportUnsupported(IPageActions& page, const std::wstring& order, const std::string& reason) {
+  webpage::LogWarning(page.Name() + ": " + platform::WideToUtf8(order) + " is not available: " + reason);
+  const std::wstring why = platform::Utf8ToWide(reason);
+  page.Emit(L"ORDERUNSUPPORTED", {{L"CMD", order}, {L"REASON", why}});
+  page.Emit(L"STATEXTCHANGED", {{L"STATTEXT", order + L" is not available: " + why}});
+}
+
+void CarryOut(const webpage::Order& order, const OrderSettings& settings, IPageActions& page) {
+  switch (order.kind) {
+    case OrderKind::Navigate: return page.Navigate(order.text);
+    case OrderKind::GoBack: return page.GoBy(-1, order.name);
+    case OrderKind::GoForward: return page.GoBy(1, order.name);
+    case OrderKind::Stop: return page.StopLoading();
+    case OrderKind::Refresh: return page.Reload();
+    case OrderKind::GoHome:
+      if (settings.homePage.empty()) return page.RefuseNavigation("no home page is set");
+      return page.Navigate(webpage::NormalizeAddress(settings.homePage));
+    case OrderKind::SaveHtml: return page.Save("html");
+    case OrderKind::SaveImage: return page.Save("png");
+    case OrderKind::Print:
+    case OrderKind::PrintPreview: return page.Save("pdf");
+    case OrderKind::ViewSource: return page.ViewSource();
+    case OrderKind::Find:
+      if (order.text.empty())
+        return ReportUnsupported(page, L"FIND", "the engine has no find bar; send FIND with TEXT=<words>");
+      return page.Find(order.text);
+    case OrderKind::MoveWindow: return page.MoveView(order.rect);
+    case OrderKind::Audio: return page.SetAudio(order.enable);
+    case OrderKind::Recover: return Recover(order.text, settings, page);
+    case OrderKind::CloseTab: return page.Close(true);
+    case OrderKind::ParentWindow: return ParentView(order.handle, page);
+    case OrderKind::GetText: return page.ReadText(order.text == L"SOURCE");
+    case OrderKind::Unsupported: return ReportUnsupported(page, order.name, order.reason);
+  }
+}
+
+}  // namespace pagecore

@@ -1,0 +1,56 @@
+#pragma once
+// The host's orders as the core carries them out: which order means what, and the answers
+// that need no engine (no home page, a kept tab to recover, a bad window handle, find
+// without words), are decided here once; an engine supplies the actions, named as the
+// orders are, with its own means.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "components/webpage/keyvaluetext.h"
+#include "components/webpage/orders.h"
+#include "platform/windef.h"
+
+namespace pagecore {
+
+class IPageActions {
+ public:
+  virtual void Navigate(const std::wstring& url) = 0;
+  // Back (-1) or forward (1); `order` names the order for the log.
+  virtual void GoBy(int step, const std::wstring& order) = 0;
+  // Stops the load on its way and ends it.
+  virtual void StopLoading() = 0;
+  virtual void Reload() = 0;
+  // "html", "png" or "pdf" (a print).
+  virtual void Save(const std::string& kind) = 0;
+  virtual void ViewSource() = 0;
+  virtual void Find(const std::wstring& text) = 0;
+  virtual void MoveView(const RECT& rect) = 0;
+  virtual void SetAudio(bool enable) = 0;
+  virtual void Close(bool keepForRecovery) = 0;
+  virtual void ReadText(bool source) = 0;
+  // A navigation that cannot begin: "NAVIGATEERROR" with status 0 and no address.
+  virtual void RefuseNavigation(const std::string& why) = 0;
+  // The window that shows the page.
+  virtual HWND View() const = 0;
+  // The page's name in log lines, and where its events go.
+  virtual std::string Name() const = 0;
+  virtual void Emit(const wchar_t* key, const webpage::KeyValues& values) = 0;
+
+ protected:
+  ~IPageActions() = default;
+};
+
+struct OrderSettings {
+  std::wstring homePage;
+  // Finds the address of a tab kept for recovery ("RECOVERWND"); may be empty.
+  std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
+};
+
+// Carries out an order for an open page (or "ClOSETAB" for a crashed one).
+void CarryOut(const webpage::Order& order, const OrderSettings& settings, IPageActions& page);
+
+// An order this engine cannot carry out: "ORDERUNSUPPORTED" and the reason in the status line.
+void ReportUnsupported(IPageActions& page, const std::wstring& order, const std::string& reason);
+
+}  // namespace pagecore

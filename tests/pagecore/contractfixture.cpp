@@ -1,0 +1,82 @@
+#include "pagecore/contractfixture.h"
+
+#if PAGE_CONTRACT_WEBKIT
+#include "gtk/gtktestenv.h"
+#include "platform/gtk/gtkwindows.h"
+#endif
+
+namespace webtest {
+
+namespace {
+const char kChromium[] = "/usr/bin/chromium";
+}  // namespace
+
+std::vector<Engine> EnginesHere() {
+#if PAGE_CONTRACT_WEBKIT
+  return {Engine::Chromium, Engine::WebKit};
+#else
+  return {Engine::Chromium};
+#endif
+}
+
+std::string EngineName(Engine engine) { return engine == Engine::Chromium ? "Chromium" : "WebKit"; }
+
+std::string Unavailable(Engine engine) {
+  if (engine == Engine::Chromium && ::access(kChromium, X_OK) != 0) return std::string(kChromium) + " is missing";
+  return "";
+}
+
+HRESULT MakeManager(Engine engine, const std::string& folder, IWebPageManager** out) {
+  if (engine == Engine::Chromium) {
+    WebPageOptions options;
+    options.downloadsFolder = folder + "/downloads";
+    return CreateWebPageManager(options, out);
+  }
+#if PAGE_CONTRACT_WEBKIT
+  platform::gtk::InstallWindowBackend();
+  WebKitPageOptions options;
+  options.downloadsFolder = folder + "/downloads";
+  return CreateWebKitPageManager(options, out);
+#else
+  return E_NOTIMPL;
+#endif
+}
+
+void PageContractTest::SetUp() {
+  const std::string why = Unavailable(GetParam());
+  if (!why.empty()) GTEST_SKIP() << why;
+  MakeFolder("page-contract");
+  m_chromium.downloadsFolder = m_folder + "/downloads";
+#if PAGE_CONTRACT_WEBKIT
+  m_webkit.downloadsFolder = m_folder + "/downloads";
+  if (GetParam() == Engine::WebKit) platform::gtk::InstallWindowBackend();
+#endif
+}
+
+void PageContractTest::TearDown() {
+  ReleasePages();
+#if PAGE_CONTRACT_WEBKIT
+  // Whatever the pages left on the GTK thread has run before the next test.
+  if (GetParam() == Engine::WebKit) gtktest::RunOnGtk([] {});
+#endif
+  RemoveFolder();
+}
+
+void PageContractTest::TrustOrigins(const std::vector<std::string>& origins) {
+  m_chromium.trustedOrigins = origins;
+#if PAGE_CONTRACT_WEBKIT
+  m_webkit.trustedOrigins = origins;
+#endif
+}
+
+HRESULT PageContractTest::CreateManager(IWebPageManager** out) {
+#if PAGE_CONTRACT_WEBKIT
+  if (GetParam() == Engine::WebKit) return CreateWebKitPageManager(m_webkit, out);
+#endif
+  return CreateWebPageManager(m_chromium, out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, PageContractTest, ::testing::ValuesIn(EnginesHere()),
+                         [](const ::testing::TestParamInfo<Engine>& info) { return EngineName(info.param); });
+
+}  // namespace webtest

@@ -1,0 +1,46 @@
+#pragma once
+// The contract of the page component, held against every engine built here: the same test
+// source runs on headless Chromium and on WebKitGTK (a parameterised fixture). Chromium
+// cases skip where /usr/bin/chromium is missing; WebKit cases exist where WebKitGTK and
+// the GTK test support are built (PAGE_CONTRACT_WEBKIT).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "components/webpage/webpagemanager.h"
+#include "webpage/pagefixture.h"
+#if PAGE_CONTRACT_WEBKIT
+#include "components/webkitpage/webkitpagemanager.h"
+#endif
+
+namespace webtest {
+
+enum class Engine { Chromium, WebKit };
+
+// The engines this test program holds.
+std::vector<Engine> EnginesHere();
+std::string EngineName(Engine engine);
+// Why `engine` cannot run here, or "".
+std::string Unavailable(Engine engine);
+
+class PageContractTest : public CPageFixture, public ::testing::WithParamInterface<Engine> {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  HRESULT CreateManager(IWebPageManager** out) override;
+  // The host's own origins, for every engine.
+  void TrustOrigins(const std::vector<std::string>& origins);
+
+  WebPageOptions m_chromium;
+#if PAGE_CONTRACT_WEBKIT
+  WebKitPageOptions m_webkit;
+#endif
+};
+
+// A manager of `engine` with downloads in `folder`, outside any fixture (the trace test
+// runs both engines in one test).
+HRESULT MakeManager(Engine engine, const std::string& folder, IWebPageManager** out);
+
+}  // namespace webtest

@@ -1,0 +1,72 @@
+// What the page core makes of each of the host's orders, on a faked engine: the same
+// for both engines, decided once.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "components/pagecore/pageactions.h"
+#include "doubles/fakepageactions.h"
+
+namespace {
+
+struct Case {
+  const wchar_t* order;
+  std::vector<std::wstring> calls;
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+  const std::wstring order = c.order;
+  *out << std::string(order.begin(), order.end());
+}
+
+class PageActionsTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(PageActionsTest, EachOrderBecomesItsAction) {
+  webpage::Order order;
+  std::string error;
+  ASSERT_TRUE(webpage::ParseOrder(GetParam().order, &order, &error)) << error;
+  pagecore::OrderSettings settings;
+  settings.homePage = L"home.test";
+  settings.lookupRecoveredTab = [](const std::wstring& uuid, std::wstring* url) {
+    if (uuid != L"kept") return false;
+    *url = L"kept.test/page";
+    return true;
+  };
+  FakePageActions page;
+  pagecore::CarryOut(order, settings, page);
+  EXPECT_EQ(page.calls, GetParam().calls);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, PageActionsTest,
+    ::testing::Values(
+        Case{L"CMD=NAVIGATE\nURL=http://a.test/\n", {L"Navigate http://a.test/"}},
+        Case{L"CMD=GOBACK\n", {L"GoBy -1 GOBACK"}}, Case{L"CMD=GOFORWORD\n", {L"GoBy 1 GOFORWORD"}},
+        Case{L"CMD=STOP\n", {L"StopLoading"}}, Case{L"CMD=REFRESH\n", {L"Reload"}},
+        Case{L"CMD=GOHOME\n", {L"Navigate http://home.test"}}, Case{L"CMD=SAVEHTML\n", {L"Save html"}},
+        Case{L"CMD=SAVEIMGE\n", {L"Save png"}}, Case{L"CMD=PRINT\n", {L"Save pdf"}},
+        Case{L"CMD=PRINTPREVIEW\n", {L"Save pdf"}}, Case{L"CMD=VIEWSOURCE\n", {L"ViewSource"}},
+        Case{L"CMD=FIND\nTEXT=needle\n", {L"Find needle"}},
+        Case{L"CMD=FIND\n",
+             {L"event ORDERUNSUPPORTED CMD=FIND REASON=the engine has no find bar; send FIND with TEXT=<words>",
+              L"event STATEXTCHANGED STATTEXT=FIND is not available: the engine has no find bar; send FIND with "
+              L"TEXT=<words>"}},
+        Case{L"CMD=WEBAUDIO\nSTATE=0\n", {L"SetAudio off"}},
+        Case{L"CMD=RECOVERWND\nuuid=kept\n", {L"Navigate http://kept.test/page"}},
+        Case{L"CMD=RECOVERWND\nuuid=gone\n", {L"RefuseNavigation no closed tab gone is kept"}},
+        Case{L"CMD=ClOSETAB\n", {L"Close kept"}}, Case{L"CMD=GETTEXT\n", {L"ReadText"}},
+        Case{L"CMD=GETTEXT\nPART=SOURCE\n", {L"ReadText source"}},
+        // A window handle that names no window is logged, and nothing is reparented.
+        Case{L"CMD=PARENTHWND\nHWND=7fff0001\n", {}}));
+
+TEST(PageActionsHomeTest, WithoutAHomePageGoHomeIsANavigationError) {
+  webpage::Order order;
+  std::string error;
+  ASSERT_TRUE(webpage::ParseOrder(L"CMD=GOHOME\n", &order, &error));
+  FakePageActions page;
+  pagecore::CarryOut(order, pagecore::OrderSettings{}, page);
+  EXPECT_EQ(page.calls, (std::vector<std::wstring>{L"RefuseNavigation no home page is set"}));
+}
+
+}  // namespace
