@@ -9,8 +9,17 @@ local screen = require("shell.screen")
 local pager = {}
 local shown = nil  -- {lines, top, title, words, found}
 
-local function interrupt_key(on)
-  if host.interactive then os.execute(on and "stty isig 2>/dev/null" or "stty -isig 2>/dev/null") end
+-- The line editor turns the interrupt key back on each time it takes the terminal
+-- after a line, so it is turned off from a timer that runs after that; the prompt
+-- comes then, so that a key typed at the prompt finds the key off.
+local function prompt_without_interrupt(prompt)
+  if not host.interactive then return host.prompt(prompt) end
+  host.prompt("")
+  host.after(0, function()
+    if not shown then return end
+    os.execute("stty -isig 2>/dev/null")
+    host.prompt(prompt)
+  end)
 end
 
 local function height()
@@ -36,8 +45,7 @@ local function show(note)
                            math.floor(last * 100 / #shown.lines))
   end
   if note then prompt = "-- " .. note .. " " .. prompt:sub(4) end
-  host.prompt(screen.clip(prompt, columns - 1))
-  interrupt_key(false)
+  prompt_without_interrupt(screen.clip(prompt, columns - 1))
   if not host.interactive then io.write("-- more --\n") io.flush() end
 end
 
@@ -47,7 +55,7 @@ function pager.close()
   screen.set_pager(nil)
   host.pager(false)
   host.prompt("> ")
-  interrupt_key(true)
+  if host.interactive then os.execute("stty isig 2>/dev/null") end
 end
 
 -- Shows `lines` a screen at a time.

@@ -88,9 +88,12 @@ function screen.draw()
   -- that the terminal never scrolls.
   local room, said = rows - #lines - 1, {}
   for i = #screen.recent, 1, -1 do
-    local indent = screen.recent[i]:match("^%s*")
-    local wrapped = reader.wrap(screen.recent[i], columns, indent, indent .. "  ")
-    if #wrapped == 0 then wrapped = {""} end
+    local text = screen.recent[i]
+    local wrapped = {text}
+    if reader.width(text) > columns then
+      local indent = text:match("^%s*")
+      wrapped = reader.wrap(text, columns, indent, indent .. "  ")
+    end
     for k = #wrapped, 1, -1 do table.insert(said, 1, wrapped[k]) end
     if #said >= room then break end
   end
