@@ -336,7 +336,7 @@ TEST(Shell, ReadingInPlaceAndCommandsThatAnswer) {
   ASSERT_TRUE(session.WaitFor("[2] Weather  http://127.0.0.1:", mark, 90)) << session.Screen();
   mark = session.Size();
   session.Type("2\n");
-  ASSERT_TRUE(session.WaitFor("*[2] Weather", mark, 90)) << session.Screen();
+  ASSERT_TRUE(session.WaitFor("*[2] Weather\r", mark, 90)) << session.Screen();
   mark = session.Size();
   session.Type("back\n");
   ASSERT_TRUE(session.WaitFor("*[2] Long page", mark, 90)) << session.Screen();
@@ -399,6 +399,9 @@ TEST(Shell, ReadingInPlaceAndCommandsThatAnswer) {
   session.Type("history 9\n");
   ASSERT_TRUE(session.WaitFor("no history entry 9 (", mark, 90)) << session.Screen();
 
+  // The screen is redrawn in place: never cleared whole, which would push a copy of it
+  // into the terminal's scrollback at every redraw.
+  EXPECT_EQ(session.Screen().find("\x1b[2J"), std::string::npos);
   session.Type("quit\n");
   EXPECT_EQ(session.Wait(), 0);
   std::filesystem::remove_all(pages);

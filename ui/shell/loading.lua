@@ -36,7 +36,16 @@ end
 
 -- Answers a command asked for ("data" key or "find"), until they come.
 loading.awaiting = {}
-function loading.await(key) loading.awaiting[key] = true end
+function loading.await(key)
+  local mark = {}
+  loading.awaiting[key] = mark
+  host.after(loading.deadline * 1000, function()
+    if loading.awaiting[key] ~= mark then return end
+    loading.awaiting[key] = nil
+    browser.say("no answer to " .. key .. " after " .. loading.deadline .. " s")
+    loading.idle()
+  end)
+end
 
 -- Whether a command waits for a page, a page's text or an answer.
 function loading.busy()

@@ -7,7 +7,8 @@ local reader = require("reader")
 
 local screen = {}
 screen.recent = {}  -- the last command typed ("> line") and the messages since
-screen.plain = os.execute("test -t 1") ~= 0
+local status = os.execute("test -t 1")
+screen.plain = not (status == 0 or status == true)  -- the exit status, or true with Lua 5.2's rules
 local printed, last_strip = 0, nil
 local pager = nil  -- set by shell.pager while a text is shown a screen at a time
 
