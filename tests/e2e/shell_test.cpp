@@ -373,9 +373,12 @@ TEST(Shell, ReadingInPlaceAndCommandsThatAnswer) {
   for (const Answer& a : answers) {
     mark = session.Size();
     session.Type(std::string(a.typed) + "\n");
-    ASSERT_TRUE(session.WaitFor(std::string("> ") + a.typed + "\r\n\x1b[K" + a.answer, mark, 90))
-        << a.typed << "\n" << session.Screen().substr(mark);
-    EXPECT_EQ(session.Screen().find("unknown command: frobnicate", mark), std::string::npos) << a.typed;
+    const std::string shown = std::string("> ") + a.typed + "\r\n\x1b[K" + a.answer;
+    ASSERT_TRUE(session.WaitFor(shown, mark, 90)) << a.typed << "\n" << session.Screen().substr(mark);
+    // The screens drawn since the command was typed no longer show the old answer.
+    EXPECT_EQ(session.Screen().find("unknown command: frobnicate", session.Screen().find(shown, mark)),
+              std::string::npos)
+        << a.typed;
   }
   // The engines are listed once each, by their id alone.
   EXPECT_NE(session.Screen().find("  mine  mine\r"), std::string::npos) << session.Screen();

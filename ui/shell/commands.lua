@@ -73,7 +73,7 @@ end
 
 add({"open", "o"}, "[URL]", "open a tab (the home page without URL)", function(arg)
   local url = arg == "" and browser.home_page() or typed_address(arg)
-  if url then browser.open(url) end
+  if url then loading.expect(browser.open(url)) end
 end)
 add({"tab", "t"}, "N", "switch to tab N", tab_numbered(browser.select))
 local close_numbered = tab_numbered(browser.close)
@@ -97,25 +97,31 @@ add({"go", "g"}, "URL|WORDS", "go to an address or search", function(arg, entry)
   if arg == "" then return usage(entry) end
   local url = typed_address(arg)
   if not url then return end
-  if not browser.current then return browser.open(url) end
+  if not browser.current then return loading.expect(browser.open(url)) end
   if browser.command("Navigate", url) then loading.expect() end
 end)
 add({"search", "s"}, "WORDS", "search with the default engine", function(arg, entry)
   if arg == "" then return usage(entry) end
   local url = browser.search_url(arg)
-  if not browser.current then return browser.open(url) end
+  if not browser.current then return loading.expect(browser.open(url)) end
   if browser.command("Navigate", url) then loading.expect() end
 end)
--- Back and forward say when there is no page that way.
+-- Back and forward say when there is no page that way. The tab's history may be told a
+-- moment after a page loads, so the order is sent anyway when it tells none, and "none"
+-- is said only when the page did not move within a few seconds.
 local function step(order, flag, none)
   return no_argument(function()
-    local tab = browser.find(browser.current or 0)
-    if tab and (tab[flag] == 0 or tab[flag] == false) then return browser.say(none) end
-    if browser.command(order) then loading.expect() end
+    local id = browser.current
+    local info = id and tm.FindTabInfo(id)
+    if not browser.command(order) then return end
+    loading.expect()
+    local way = info and info[flag]
+    if way ~= 0 and way ~= false then return end
+    loading.unless_moved(id, none)
   end)
 end
-add({"back", "b"}, "", "previous page", step("GoBack", "back", "no earlier page in this tab"))
-add({"forward", "f"}, "", "next page", step("GoForward", "forward", "no later page in this tab"))
+add({"back", "b"}, "", "previous page", step("GoBack", "bBackwardEnable", "no earlier page in this tab"))
+add({"forward", "f"}, "", "next page", step("GoForward", "bForwardEnable", "no later page in this tab"))
 add({"stop"}, "", "stop loading", no_argument(function()
   local tab = browser.find(browser.current or 0)
   local busy = tab and (tab.expected or (tab.progress or 0) < 100)

@@ -15,7 +15,14 @@ end
 -- before the page says so.
 function loading.expect(id)
   local tab = browser.find(id or browser.current or 0)
-  if tab then tab.expected = true end
+  if not tab then return end
+  local mark = {}
+  tab.expected = mark
+  host.after(loading.deadline * 1000, function()
+    if tab.expected ~= mark then return end
+    tab.expected = nil
+    loading.idle()
+  end)
 end
 
 local function release()
@@ -47,10 +54,31 @@ function loading.await(key)
   end)
 end
 
+-- Says `text` when tab `id` has not started another page within a few seconds (an
+-- order that had nowhere to go).
+function loading.unless_moved(id, text)
+  local tab = browser.find(id)
+  if not tab then return end
+  local before, key = tab.navigations or 0, "move of tab " .. id
+  local mark = {}
+  loading.awaiting[key] = mark
+  host.after(3000, function()
+    if loading.awaiting[key] ~= mark then return end
+    loading.awaiting[key] = nil
+    if (tab.navigations or 0) == before then
+      tab.expected = nil
+      browser.say(text)
+      browser.changed("loading")
+    end
+    release()
+    loading.idle()
+  end)
+end
+
 -- Whether a command waits for a page, a page's text or an answer.
 function loading.busy()
   if #waiters > 0 or next(loading.awaiting) then return true end
-  for _, t in ipairs(browser.tabs) do if t.waiting and #t.waiting > 0 then return true end end
+  for _, t in ipairs(browser.tabs) do if t.expected or (t.waiting and #t.waiting > 0) then return true end end
   return false
 end
 
@@ -90,6 +118,7 @@ table.insert(browser.listeners, function(kind, id, key)
   if kind ~= "tab" then return end
   local tab = browser.find(id)
   if not tab then return release() end
+  if key == "BEFORENAVIGATE" or key == "NAVIGATECOMPLETE" then tab.navigations = (tab.navigations or 0) + 1 end
   if key == "BEFORENAVIGATE" then
     tab.failed = nil
   elseif key == "DOCUMENTCOMPLETE" or key == "PROCESSCRASH" or

@@ -5,6 +5,7 @@
 -- key is off). When standard output is no terminal, the whole text is written at once.
 local browser = require("browser")
 local screen = require("shell.screen")
+local reader = require("reader")
 
 local pager = {}
 local shown = nil  -- {lines, top, title, words, found}
@@ -67,7 +68,19 @@ function pager.open(lines, title)
     io.flush()
     return
   end
-  shown = {lines = lines, top = 1, title = title}
+  -- A line wider than the screen goes on on the next (the terminal would otherwise wrap
+  -- it and push the screen up).
+  local columns, fitted = screen.size(), {}
+  for _, line in ipairs(lines) do
+    while reader.width(line) > columns do
+      local part = reader.head(line, columns)
+      if part == "" then part = line:sub(1, 1) end
+      fitted[#fitted + 1] = part
+      line = line:sub(#part + 1)
+    end
+    fitted[#fitted + 1] = line
+  end
+  shown = {lines = fitted, top = 1, title = title}
   screen.set_pager(shown)
   host.pager(true)
   show()
