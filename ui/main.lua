@@ -8,13 +8,21 @@ local screen = require("shell.screen")
 local commands = require("shell.commands")
 local page_commands = require("shell.pagecommands")
 local complete = require("shell.complete")
+local pager = require("shell.pager")
+local loading = require("shell.loading")
 
 -- What the model tells that the screen shows as a list.
+local answers = 0  -- lists and messages so far (the end of the input waits for them)
 local function on_change(kind, key, data)
-  if kind == "message" then return end  -- shown with the next drawing
+  if kind == "data" or kind == "message" then answers = answers + 1 end
+  if kind == "message" then return screen.message(key) end  -- shown with the next drawing
   if kind == "data" and key == "GetAllFavoriteItems" and commands.listing_bookmarks then
     commands.listing_bookmarks = nil
     screen.list("bookmarks", browser.favorites, function(f) return browser.clean(f.title) .. "  " .. browser.clean(f.url) end)
+  elseif kind == "data" and key == "GetNavigateHistory" and commands.history_pick then
+    local n = commands.history_pick
+    commands.history_pick = nil
+    commands.open_history(n)
   elseif kind == "data" and key == "GetNavigateHistory" then
     screen.list("history", browser.history, function(h)
       return (h.current == "true" and "> " or "  ") .. browser.clean(h.name) .. "  " .. browser.clean(h.url)
@@ -47,14 +55,47 @@ function OnComplete(word, before) return complete(word, before) end
 function OnTabNotify(id, key, value) browser.on_tab(id, key, value) end
 function OnDataNotify(key, data) browser.on_data(key, data) end
 
+function OnQuit() pager.close() end
+
 function OnError(text)
   browser.say(text)
   screen.draw()
 end
 
-function OnInput(line)
-  if line == nil then return host.quit(0) end
-  if screen.pager_input(line) then return end
+-- At the end of the input the shell quits once no command waits and no answer has come
+-- for a moment (a list asked for is shown first).
+local function quit_when_quiet()
+  local seen = answers
+  host.after(300, function()
+    if loading.busy() or answers ~= seen then return quit_when_quiet() end
+    host.quit(0)
+  end)
+end
+
+local function run_line(line)
+  if line == nil then return quit_when_quiet() end
+  local took, instead = pager.input(line)
+  if took then return end
+  line = instead or line
+  screen.command(line)
   commands.run(line)
   screen.draw()
+end
+
+-- Lines read from a file or a pipe wait while a command waits for its page, so that
+-- each runs on the page the lines before it asked for (false stands for the end).
+local queued = {}
+loading.on_idle = function()
+  while #queued > 0 and not loading.busy() do
+    local line = table.remove(queued, 1)
+    run_line(line or nil)
+  end
+end
+
+function OnInput(line)
+  if not host.interactive and (loading.busy() or #queued > 0) then
+    queued[#queued + 1] = line or false
+    return
+  end
+  run_line(line)
 end

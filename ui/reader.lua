@@ -1,54 +1,110 @@
 -- Laying out a page's text (the lines of PAGETEXT, "<kind>:<text>") for a terminal of a
 -- given width: headings underlined, paragraphs wrapped with a blank line between them,
--- list items indented with their bullet, table rows and preformatted lines as they are.
+-- list items indented with their bullet or number, table rows and preformatted lines as
+-- they are. Widths are in terminal columns: CJK and other wide characters take two.
 local reader = {}
 
--- Length in characters of a UTF-8 text (continuation bytes are not counted).
-function reader.width(text)
-  local _, continuation = text:gsub("[\128-\191]", "")
-  return #text - continuation
+-- The code points of a UTF-8 text with their byte ranges: for start, stop, code in ...
+local function chars(text)
+  local i = 1
+  return function()
+    if i > #text then return nil end
+    local c = text:byte(i)
+    local size = c >= 0xF0 and c < 0xF8 and 4 or c >= 0xE0 and 3 or c >= 0xC0 and 2 or 1
+    local code = size == 1 and c or c % (2 ^ (7 - size))
+    for k = i + 1, math.min(i + size - 1, #text) do code = code * 64 + text:byte(k) % 64 end
+    local start = i
+    i = i + size
+    return start, math.min(i - 1, #text), code
+  end
 end
 
--- The first `n` characters of a UTF-8 text.
+-- Columns a code point takes: 2 for East Asian wide and full-width ones, 0 for
+-- combining marks and continuation bytes, else 1.
+local function columns(code)
+  if code >= 0x300 and code <= 0x36F then return 0 end
+  if (code >= 0x1100 and code <= 0x115F) or (code >= 0x2E80 and code <= 0xA4CF and code ~= 0x303F) or
+     (code >= 0xAC00 and code <= 0xD7A3) or (code >= 0xF900 and code <= 0xFAFF) or
+     (code >= 0xFE30 and code <= 0xFE4F) or (code >= 0xFF00 and code <= 0xFF60) or
+     (code >= 0xFFE0 and code <= 0xFFE6) or (code >= 0x1F300 and code <= 0x1F64F) or
+     (code >= 0x1F900 and code <= 0x1F9FF) or (code >= 0x20000 and code <= 0x3FFFD) then
+    return 2
+  end
+  return 1
+end
+
+-- Columns a UTF-8 text takes on a terminal.
+function reader.width(text)
+  local n = 0
+  for _, _, code in chars(text) do n = n + columns(code) end
+  return n
+end
+
+-- The longest start of a UTF-8 text that fits in `n` columns.
 function reader.head(text, n)
-  local count, i = 0, 1
-  while i <= #text do
-    local c = text:byte(i)
-    local size = c < 0x80 and 1 or c >= 0xF0 and 4 or c >= 0xE0 and 3 or c >= 0xC0 and 2 or 1
-    if count == n then return text:sub(1, i - 1) end
-    count, i = count + 1, i + size
+  local used = 0
+  for start, stop, code in chars(text) do
+    used = used + columns(code)
+    if used > n then return text:sub(1, start - 1) end
   end
   return text
 end
 
--- Words of `text` in lines of at most `width` characters; a word longer than a line is
--- cut. `first` and `rest` are put before the first and the following lines.
+-- The pieces a line may break between: words, and each wide character on its own (CJK
+-- text has no spaces, and may break between any two characters). `glued` is true when
+-- no space comes before the piece.
+local function pieces(text)
+  local out = {}
+  for word in text:gmatch("%S+") do
+    local run, first = "", true
+    local function push(piece)
+      if piece ~= "" then
+        out[#out + 1] = {text = piece, glued = not first}
+        first = false
+      end
+    end
+    for start, stop, code in chars(word) do
+      local ch = word:sub(start, stop)
+      if columns(code) == 2 then
+        push(run)
+        run = ""
+        push(ch)
+      else
+        run = run .. ch
+      end
+    end
+    push(run)
+  end
+  return out
+end
+
+-- The text in lines of at most `width` columns, broken between words (or between wide
+-- characters); a word longer than a line is cut. `first` and `rest` are put before the
+-- first and the following lines.
 function reader.wrap(text, width, first, rest)
   first, rest = first or "", rest or first or ""
   local out, line, prefix = {}, "", first
   local room = math.max(width - reader.width(prefix), 8)
-  for word in text:gmatch("%S+") do
-    while reader.width(word) > room do
-      if line ~= "" then
-        out[#out + 1] = prefix .. line
-        line, prefix = "", rest
-        room = math.max(width - reader.width(prefix), 8)
+  local function next_line()
+    out[#out + 1] = prefix .. line
+    line, prefix = "", rest
+    room = math.max(width - reader.width(prefix), 8)
+  end
+  for _, p in ipairs(pieces(text)) do
+    local word = p.text
+    local joined = line == "" and word or line .. (p.glued and "" or " ") .. word
+    if reader.width(joined) <= room then
+      line = joined
+    else
+      if line ~= "" then next_line() end
+      while reader.width(word) > room do
+        local part = reader.head(word, room)
+        if part == "" then part = word:sub(1, 1) end
+        line = part
+        next_line()
+        word = word:sub(#part + 1)
       end
-      local part = reader.head(word, room)
-      out[#out + 1] = prefix .. part
-      word, prefix = word:sub(#part + 1), rest
-      room = math.max(width - reader.width(prefix), 8)
-    end
-    if word ~= "" then
-      if line == "" then
-        line = word
-      elseif reader.width(line) + 1 + reader.width(word) <= room then
-        line = line .. " " .. word
-      else
-        out[#out + 1] = prefix .. line
-        line, prefix = word, rest
-        room = math.max(width - reader.width(prefix), 8)
-      end
+      line = word
     end
   end
   if line ~= "" then out[#out + 1] = prefix .. line end
@@ -65,9 +121,10 @@ function reader.layout(lines, width)
   local function add(list)
     for _, l in ipairs(list) do out[#out + 1] = l end
   end
-  for _, entry in ipairs(lines) do
-    local kind, text = entry:match("^(%w+):(.*)$")
-    if not kind then kind, text = "P", entry end
+  local i = 1
+  while i <= #lines do
+    local kind, text = lines[i]:match("^(%w+):(.*)$")
+    if not kind then kind, text = "P", lines[i] end
     local level = tonumber(kind)
     if level then
       blank()
@@ -81,9 +138,18 @@ function reader.layout(lines, width)
       out[#out + 1] = ""
     elseif kind:sub(1, 1) == "L" then
       if last_kind and last_kind:sub(1, 1) ~= "L" then blank() end
+      -- An item whose text is in a paragraph of its own ("1." then the paragraph) is
+      -- one item: its number or bullet and the paragraph's text on the same line.
+      local following = lines[i + 1] and lines[i + 1]:match("^P:(.*)$")
+      if following and text:match("^%s*%d*%.?%s*$") then
+        text = (text:match("%d+%.") and text:match("%d+%.") .. " " or "") .. following
+        i = i + 1
+      end
       local depth = tonumber(kind:sub(2)) or 1
       local indent = string.rep("  ", depth - 1)
-      local bullet = text:match("^%d+%. ") and "" or "* "
+      local number = text:match("^%d+%. ")
+      local bullet = number or "* "
+      if number then text = text:sub(#number + 1) end
       add(reader.wrap(text, width, indent .. bullet, indent .. string.rep(" ", #bullet)))
     elseif kind == "R" then
       if last_kind ~= "R" then blank() end
@@ -97,6 +163,7 @@ function reader.layout(lines, width)
       out[#out + 1] = ""
     end
     last_kind = kind
+    i = i + 1
   end
   while out[#out] == "" do out[#out] = nil end
   return out

@@ -247,7 +247,7 @@ TEST(Shell, ReadingPagesInTheTerminal) {
     ASSERT_TRUE(session.WaitFor("usage: zoom [25-500]", mark, 60)) << session.Screen();
     mark = session.Size();
     session.Type("tab 9\n");
-    ASSERT_TRUE(session.WaitFor("usage: tab N", mark, 60)) << session.Screen();
+    ASSERT_TRUE(session.WaitFor("no tab 9 (2 open)", mark, 60)) << session.Screen();
 
     // A crashed tab is marked in the strip until reload brings it back.
     mark = session.Size();
@@ -269,6 +269,171 @@ TEST(Shell, ReadingPagesInTheTerminal) {
   ASSERT_TRUE(next.WaitFor(" [1] uicontrol start page  *[2] Weather\r", 0, 60)) << next.Screen();
   next.Type("quit\n");
   EXPECT_EQ(next.Wait(), 0);
+}
+
+// A served folder with the shell's pages and a long page: a numbered list whose items
+// are paragraphs, two links at the top and many paragraphs below.
+std::string PagesWithALongOne(const char* name) {
+  const std::string pages = TempProfile(name);
+  std::filesystem::create_directories(pages);
+  for (const auto& page : std::filesystem::directory_iterator(PAGES_DIR))
+    std::filesystem::copy_file(page.path(), pages + "/" + page.path().filename().string());
+  std::ofstream long_page(pages + "/long.html");
+  long_page << "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Long page</title></head><body>"
+               "<h1>Long page</h1><p><a href=\"news.html\">News</a> \xc2\xb7 <a href=\"weather.html\">Weather</a></p>"
+               "<ol><li><p>First step as a paragraph.</p></li><li><p>Second step.</p></li></ol>";
+  for (int i = 1; i <= 150; ++i) long_page << "<p>Paragraph " << i << " of the long page.</p>";
+  long_page << "<p>The very last words.</p></body></html>";
+  return pages;
+}
+
+// A person reading a long page in place, as in w3m or less: the page asked for while it
+// loads, a screen at a time forwards and back, searched, jumped to its end and top,
+// Ctrl-C leaving the browser running, a link followed by its number and one opened in a
+// new tab; every command answering in words, the command typed kept above its answer,
+// old answers gone, and addresses the browser does not open refused.
+TEST(Shell, ReadingInPlaceAndCommandsThatAnswer) {
+  if (!HaveChromium()) GTEST_SKIP() << "Chromium is not installed";
+  const std::string pages = PagesWithALongOne("shell_inplace_pages_");
+  const std::string profile = TempProfile("shell_inplace_");
+  ptytest::PtySession session(SHELL_PROGRAM, {"--profile", profile, "--serve", pages});
+  ASSERT_TRUE(session.WaitFor("uicontrol start page", 0, 90)) << session.Screen();
+
+  // Asked for at once, the text waits for the page, then shows its first screen.
+  size_t mark = session.Size();
+  session.Type("open long.html\nread\n");
+  ASSERT_TRUE(session.WaitFor("waiting for the page to load", mark, 90)) << session.Screen();
+  ASSERT_TRUE(session.WaitFor("1. First step as a paragraph.", mark, 90)) << session.Screen();
+  ASSERT_TRUE(session.WaitFor("2. Second step.", mark, 90)) << session.Screen();
+  ASSERT_TRUE(session.WaitFor("News[1] \xc2\xb7 Weather[2]", mark, 90)) << session.Screen();
+  ASSERT_TRUE(session.WaitFor("-- more ", mark, 90)) << session.Screen();
+
+  // Searching, the next match, back a screen, the end and the top (each screen ends with
+  // the pager's prompt).
+  const auto pager = [&session, &mark](const std::string& keys, const std::string& shown, const char* prompt) {
+    mark = session.Size();
+    session.Type(keys);
+    return session.WaitFor(shown, mark, 90) && session.WaitFor(prompt, mark, 90);
+  };
+  ASSERT_TRUE(pager("/of the long\n", "\x1b[KParagraph 1 of the long page.", "-- more ")) << session.Screen();
+  ASSERT_TRUE(pager("n\n", "\x1b[KParagraph 2 of the long page.", "-- more ")) << session.Screen();
+  ASSERT_TRUE(pager("/paragraph 120\n", "\x1b[KParagraph 120 of the long page.", "-- more ")) << session.Screen();
+  ASSERT_TRUE(pager("/no such words\n", "no \"no such words\"", "-- ")) << session.Screen();
+  ASSERT_TRUE(pager("G\n", "The very last words.", "-- end of Long page")) << session.Screen();
+  ASSERT_TRUE(pager("b\n", "Paragraph", "-- more ")) << session.Screen();
+  EXPECT_EQ(session.Screen().find("The very last words.", mark), std::string::npos) << session.Screen().substr(mark);
+  ASSERT_TRUE(pager("g\n", "Long page\r\n\x1b[K=========", "-- more ")) << session.Screen();
+
+  // Ctrl-C while reading does not end the browser; q leaves the text.
+  session.Type("\x03");
+  mark = session.Size();
+  session.Type("q");
+  ASSERT_TRUE(session.WaitFor("address: ", mark, 90)) << session.Screen();
+
+  // The links with their text; a link followed by its number at the pager.
+  mark = session.Size();
+  session.Type("links\n");
+  ASSERT_TRUE(session.WaitFor("[2] Weather  http://127.0.0.1:", mark, 90)) << session.Screen();
+  mark = session.Size();
+  session.Type("2\n");
+  ASSERT_TRUE(session.WaitFor("*[2] Weather\r", mark, 90)) << session.Screen();
+  mark = session.Size();
+  session.Type("back\n");
+  ASSERT_TRUE(session.WaitFor("*[2] Long page", mark, 90)) << session.Screen();
+  mark = session.Size();
+  session.Type("read\n");
+  ASSERT_TRUE(session.WaitFor("-- more ", mark, 90)) << session.Screen();
+  mark = session.Size();
+  session.Type("F 1\n");
+  ASSERT_TRUE(session.WaitFor("*[3] Local news\r", mark, 90)) << session.Screen();
+
+  // Every command answers, below the command as typed; the answers of earlier commands go.
+  mark = session.Size();
+  session.Type("frobnicate\n");
+  ASSERT_TRUE(session.WaitFor("unknown command: frobnicate", mark, 90)) << session.Screen();
+  struct Answer {
+    const char* typed;
+    std::string answer;
+  };
+  const std::vector<Answer> answers = {
+      {"back", "no earlier page in this tab"},
+      {"forward", "no later page in this tab"},
+      {"mute", "muted: this tab plays no sound"},
+      {"unmute", "unmuted: this tab may play sound"},
+      {"stop", "nothing to stop: the page has loaded"},
+      {"tab 99", "no tab 99 (3 open)"},
+      {"close 42", "no tab 42 (3 open)"},
+      {"go javascript:alert(1)", "javascript: addresses are not opened"},
+      {"go gopher://example.org/", "unsupported address gopher:"},
+      {"engine add mine ftp://example.org/", "the address must start with http:// or https://"},
+      {"engine add mine http://127.0.0.1:9/find?q=%s", "engine mine added"},
+      {"engines", "search engines:"},
+      {"engine local", "default engine: local"},
+  };
+  for (const Answer& a : answers) {
+    mark = session.Size();
+    session.Type(std::string(a.typed) + "\n");
+    const std::string shown = std::string("> ") + a.typed + "\r\n\x1b[K" + a.answer;
+    ASSERT_TRUE(session.WaitFor(shown, mark, 90)) << a.typed << "\n" << session.Screen().substr(mark);
+    // The screens drawn since the command was typed no longer show the old answer.
+    EXPECT_EQ(session.Screen().find("unknown command: frobnicate", session.Screen().find(shown, mark)),
+              std::string::npos)
+        << a.typed;
+  }
+  // The engines are listed once each, by their id alone.
+  EXPECT_NE(session.Screen().find("  mine  mine\r"), std::string::npos) << session.Screen();
+  EXPECT_EQ(session.Screen().find(". 1 "), std::string::npos) << session.Screen();
+
+  // The local engine searches the served folder; its result is read once it has loaded.
+  mark = session.Size();
+  session.Type("search tea pots\nread\n");
+  ASSERT_TRUE(session.WaitFor("You searched for: tea pots", mark, 90)) << session.Screen();
+  ASSERT_TRUE(session.WaitFor("-- end of Local search", mark, 90)) << session.Screen();
+  session.Type("q");
+
+  // History entries open by their number.
+  mark = session.Size();
+  session.Type("history\n");
+  ASSERT_TRUE(session.WaitFor("Local search  http://127.0.0.1:", mark, 90)) << session.Screen();
+  mark = session.Size();
+  session.Type("history 1\n");
+  ASSERT_TRUE(session.WaitFor("*[3] Local news", mark, 90)) << session.Screen();
+  mark = session.Size();
+  session.Type("history 9\n");
+  ASSERT_TRUE(session.WaitFor("no history entry 9 (", mark, 90)) << session.Screen();
+
+  // The screen is redrawn in place: never cleared whole, which would push a copy of it
+  // into the terminal's scrollback at every redraw.
+  EXPECT_EQ(session.Screen().find("\x1b[2J"), std::string::npos);
+  session.Type("quit\n");
+  EXPECT_EQ(session.Wait(), 0);
+  std::filesystem::remove_all(pages);
+}
+
+// Commands piped in: no screen-control codes, the page read once it has loaded, each
+// command shown before its answer, each message once.
+TEST(Shell, PipedCommandsGivePlainText) {
+  if (!HaveChromium()) GTEST_SKIP() << "Chromium is not installed";
+  const std::string profile = TempProfile("shell_piped_");
+  const std::string input = profile + "-input";
+  std::ofstream(input) << "open news.html\nread\nlinks\nfrobnicate\ngo notes.html\nfind news\nquit\n";
+  std::string out;
+  EXPECT_EQ(RunShell("--profile '" + profile + "' --serve '" PAGES_DIR "'", &out, input), 0) << out;
+  EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+  const size_t read = out.find("> read\n");
+  ASSERT_NE(read, std::string::npos) << out;
+  const size_t text = out.find("Nothing happened today, which is good news.", read);
+  ASSERT_NE(text, std::string::npos) << out;
+  const size_t links = out.find("> links\n[1] Back to the start page  http://127.0.0.1:", text);
+  EXPECT_NE(links, std::string::npos) << out;
+  EXPECT_NE(out.find("[2] Weather  http://127.0.0.1:", links), std::string::npos) << out;
+  const size_t unknown = out.find("unknown command: frobnicate");
+  ASSERT_NE(unknown, std::string::npos) << out;
+  EXPECT_EQ(out.find("unknown command: frobnicate", unknown + 1), std::string::npos) << out;
+  const size_t find = out.find("> find news\n");
+  ASSERT_NE(find, std::string::npos) << out;
+  EXPECT_NE(out.find("no match for \"news\"", find), std::string::npos) << out;
+  std::remove(input.c_str());
 }
 
 // The page of the report: a moment after loading it tries to drive the browser's dialogs

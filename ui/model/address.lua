@@ -1,10 +1,16 @@
 -- What the user types where an address goes: a URL as it is, a host (with port and path)
 -- gets http://, a page name such as news.html names a served page, anything else is
--- searched with the default engine.
+-- searched with the default engine. Addresses the browser cannot open (javascript:,
+-- which would run in the page, and schemes it has no use for) are refused with a reason.
 local address = {}
 
-local bare_schemes = {about = true, data = true, javascript = true, ["view-source"] = true, mailto = true,
-                      file = true, chrome = true, blob = true}
+-- The schemes a page may be opened with.
+local schemes = {http = true, https = true, file = true, about = true, data = true, chrome = true,
+                 ["view-source"] = true, blob = true}
+-- Schemes written without "//" that are refused rather than searched.
+local refused = {javascript = "javascript: addresses are not opened (they would run a script in the page)",
+                 vbscript = "vbscript: addresses are not opened", mailto = "mailto: addresses cannot be opened here (no mail program)",
+                 tel = "tel: addresses cannot be opened here", sms = "sms: addresses cannot be opened here"}
 
 -- Whether `input` (without a scheme) names a host: localhost, an IPv4 or bracketed IPv6
 -- address, a dotted name ending in letters, or any name with a port; a path may follow.
@@ -27,11 +33,17 @@ function address.search(words, engine)
   return (engine.url:gsub("{searchTerms}", (query:gsub("%%", "%%%%"))))
 end
 
+-- The address to open for `input`, or nil and why it is refused.
 function address.resolve(input, engine)
   input = input:gsub("^%s+", ""):gsub("%s+$", "")
-  if input:match("^%a[%w+.-]*://") then return input end
   local scheme = input:match("^(%a[%w+.-]*):")
-  if scheme and bare_schemes[scheme:lower()] then return input end
+  scheme = scheme and scheme:lower()
+  if scheme and refused[scheme] then return nil, refused[scheme] end
+  if input:match("^%a[%w+.-]*://") then
+    if schemes[scheme] then return input end
+    return nil, "unsupported address " .. scheme .. ": (http, https, file, about, data and view-source are)"
+  end
+  if scheme and schemes[scheme] then return input end
   if host.base_url ~= "" and input:match("^[%w_%-]+%.html?$") then return host.base_url .. input end
   if not input:find("%s") and is_host_address(input) then return "http://" .. input end
   return address.search(input, engine)

@@ -32,7 +32,7 @@ return function(browser)
       browser.changed("session", last)
     end
     if start_url and start_url ~= "" then
-      browser.open(browser.address(start_url))
+      browser.open(browser.address(start_url) or "about:blank")
     elseif #browser.tabs == 0 then
       browser.open(browser.home_page())
     end

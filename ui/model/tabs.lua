@@ -90,8 +90,10 @@ return function(browser)
   end
 
   function browser.navigate(input)
-    if not browser.current then return browser.open(browser.address(input)) end
-    return browser.command("Navigate", browser.address(input))
+    local url, why = browser.address(input)
+    if not url then return browser.say(why) end
+    if not browser.current then return browser.open(url) end
+    return browser.command("Navigate", url)
   end
 
   -- The home page in the current tab (a new one when none is open).

@@ -4,6 +4,7 @@
 -- the store's lists; pagecommands.lua those on the current page.
 local browser = require("browser")
 local screen = require("shell.screen")
+local loading = require("shell.loading")
 local tm = browser.tm
 
 local commands = {by_name = {}, order = {}}
@@ -53,13 +54,29 @@ local function numbered(list, run)
     run(n)
   end
 end
-local function tabs() return browser.tabs end
+-- A tab number: a number beyond the tabs is named ("no tab 9 (2 open)").
+local function tab_numbered(run)
+  return function(arg, entry)
+    if not arg:match("^%d+$") then return usage(entry) end
+    local n = tonumber(arg)
+    if not browser.tabs[n] then return browser.say(string.format("no tab %s (%d open)", arg, #browser.tabs)) end
+    run(n)
+  end
+end
+
+-- The address typed, or nil once the refusal is said.
+local function typed_address(arg)
+  local url, why = browser.address(arg)
+  if not url then browser.say(why) end
+  return url
+end
 
 add({"open", "o"}, "[URL]", "open a tab (the home page without URL)", function(arg)
-  browser.open(arg ~= "" and browser.address(arg) or browser.home_page())
+  local url = arg == "" and browser.home_page() or typed_address(arg)
+  if url then loading.expect(browser.open(url)) end
 end)
-add({"tab", "t"}, "N", "switch to tab N", numbered(tabs, browser.select))
-local close_numbered = numbered(tabs, browser.close)
+add({"tab", "t"}, "N", "switch to tab N", tab_numbered(browser.select))
+local close_numbered = tab_numbered(browser.close)
 add({"close", "c"}, "[N]", "close the current tab or tab N", function(arg, entry)
   if arg == "" then return browser.close() end
   close_numbered(arg, entry)
@@ -78,20 +95,48 @@ add({"session"}, "[always|ask]", "reopen the tabs of the last run; always/ask: a
 end)
 add({"go", "g"}, "URL|WORDS", "go to an address or search", function(arg, entry)
   if arg == "" then return usage(entry) end
-  browser.navigate(arg)
+  local url = typed_address(arg)
+  if not url then return end
+  if not browser.current then return loading.expect(browser.open(url)) end
+  if browser.command("Navigate", url) then loading.expect() end
 end)
 add({"search", "s"}, "WORDS", "search with the default engine", function(arg, entry)
   if arg == "" then return usage(entry) end
   local url = browser.search_url(arg)
-  if browser.current then browser.command("Navigate", url) else browser.open(url) end
+  if not browser.current then return loading.expect(browser.open(url)) end
+  if browser.command("Navigate", url) then loading.expect() end
 end)
-add({"back", "b"}, "", "previous page", no_argument(function() browser.command("GoBack") end))
-add({"forward", "f"}, "", "next page", no_argument(function() browser.command("GoForward") end))
-add({"stop"}, "", "stop loading", no_argument(function() browser.command("Stop") end))
-add({"reload"}, "", "load the page again (also brings a crashed tab back)", no_argument(function()
-  browser.command("Refresh")
+-- Back and forward say when there is no page that way. The tab's history may be told a
+-- moment after a page loads, so the order is sent anyway when it tells none, and "none"
+-- is said only when the page did not move within a few seconds.
+local function step(order, flag, none)
+  return no_argument(function()
+    local id = browser.current
+    local info = id and tm.FindTabInfo(id)
+    if not browser.command(order) then return end
+    loading.expect()
+    local way = info and info[flag]
+    if way ~= 0 and way ~= false then return end
+    loading.unless_moved(id, none)
+  end)
+end
+add({"back", "b"}, "", "previous page", step("GoBack", "bBackwardEnable", "no earlier page in this tab"))
+add({"forward", "f"}, "", "next page", step("GoForward", "bForwardEnable", "no later page in this tab"))
+add({"stop"}, "", "stop loading", no_argument(function()
+  local tab = browser.find(browser.current or 0)
+  local busy = tab and (tab.expected or (tab.progress or 0) < 100)
+  if browser.command("Stop") then
+    if tab then tab.expected = nil end
+    browser.say(busy and "stopped loading" or "nothing to stop: the page has loaded")
+  end
 end))
-add({"home"}, "", "the home page", no_argument(function() browser.go_home() end))
+add({"reload"}, "", "load the page again (also brings a crashed tab back)", no_argument(function()
+  if browser.command("Refresh") then loading.expect() end
+end))
+add({"home"}, "", "the home page", no_argument(function()
+  browser.go_home()
+  loading.expect()
+end))
 local page_commands = require("shell.pagecommands")
 page_commands.reading(commands)
 
@@ -99,6 +144,7 @@ add({"bookmark"}, "", "bookmark this page", no_argument(function() browser.bookm
 add({"bookmarks"}, "[open N|delete N]", "list bookmarks, open or delete one", function(arg, entry)
   if arg == "" then
     tm.GetAllFavoriteItems()
+    loading.await("GetAllFavoriteItems")
     commands.listing_bookmarks = true
     return browser.say("asking for bookmarks...")
   end
@@ -108,22 +154,18 @@ add({"bookmarks"}, "[open N|delete N]", "list bookmarks, open or delete one", fu
   if what == "open" then return browser.open(item.url) end
   browser.delete_bookmark(tonumber(n))
 end)
-add({"history", "h"}, "", "this tab's history", no_argument(function()
-  browser.command("GetNavigateHistory")
-end))
-add({"engines"}, "", "search engines", no_argument(function()
-  screen.list("search engines", browser.engines, function(e)
-    return string.format("%s %s%s", e.id, browser.clean(e.name), e.default == "true" and " (default)" or "")
-  end)
-end))
-add({"engine"}, "ID", "choose the default search engine (engines lists them)", function(arg, entry)
-  local chosen
-  for _, e in ipairs(browser.engines) do if e.id == arg then chosen = e end end
-  if not chosen then return usage(entry) end
-  if not tm.SetDefaultSearch(arg) then return browser.say("could not choose engine " .. arg) end
-  browser.say("default engine: " .. arg .. " " .. browser.clean(chosen.name))
-  tm.GetAllSearchLists()
+add({"history", "h"}, "[N]", "this tab's history; history N opens its entry N", function(arg, entry)
+  if arg ~= "" and not arg:match("^%d+$") then return usage(entry) end
+  commands.history_pick = tonumber(arg)
+  if browser.current and browser.command("GetNavigateHistory") ~= false then loading.await("GetNavigateHistory") end
 end)
+-- The answer to "history N": entry N opened in this tab.
+function commands.open_history(n)
+  local item = browser.history[n]
+  if not item then return browser.say(string.format("no history entry %d (%d entries)", n, #browser.history)) end
+  if browser.command("Navigate", item.url) then loading.expect() end
+end
+require("shell.engines").commands(commands)
 
 page_commands.settings(commands)
 

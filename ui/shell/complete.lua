@@ -7,14 +7,16 @@ local takes_tab = {tab = true, t = true, close = true, c = true}
 local takes_address = {open = true, o = true, go = true, g = true}
 local words_of = {save = {"html", "image", "pdf"}, bookmarks = {"open", "delete"}, session = {"always", "ask"}}
 
--- Addresses typed in earlier runs, from the line editor's history.
+-- Addresses typed in earlier runs, from the line editor's history, as they were opened
+-- (words that were searched are no addresses).
 local function typed_addresses()
   local urls = {}
   local typed = host.profile and io.open(host.profile .. "/command-history", "r")
   if not typed then return urls end
   for line in typed:lines() do
     local verb, address = line:match("^%s*(%a+)%s+(%S+)%s*$")
-    if verb and takes_address[verb] then urls[#urls + 1] = address end
+    local url = verb and takes_address[verb] and browser.address(address)
+    if url and url ~= browser.search_url(address) then urls[#urls + 1] = url end
   end
   typed:close()
   return urls

@@ -3,6 +3,7 @@
 local browser = require("browser")
 local reader = require("reader")
 local screen = require("shell.screen")
+local loading = require("shell.loading")
 local tm = browser.tm
 
 local page_commands = {}
@@ -20,11 +21,37 @@ local function show_text(tab)
   screen.page(lines, browser.clean(text.title ~= "" and text.title or tab.url))
 end
 
+-- The text of each link: the words before its mark "[N]" back to the mark before it,
+-- the start of its line or a separator (at most the last 8 words).
+local separators = {["\194\183"] = true, ["\226\128\162"] = true, ["\226\128\148"] = true, ["\226\128\147"] = true}
+function page_commands.link_texts(lines)
+  local texts = {}
+  for _, entry in ipairs(lines) do
+    local text = entry:match("^%w+:(.*)$") or entry
+    local from = 1
+    for before, n, after in text:gmatch("()%[(%d+)%]()") do
+      local words = text:sub(from, before - 1):match("([^|%(%)%[%]:;]*)$") or ""
+      local list = {}
+      for w in words:gmatch("%S+") do
+        -- A word of signs alone (a dot, a bullet, a dash) separates links.
+        if w:match("^%p+$") or separators[w] then list = {} else list[#list + 1] = w end
+      end
+      texts[tonumber(n)] = table.concat(list, " ", math.max(1, #list - 7))
+      from = after
+    end
+  end
+  return texts
+end
+
 local function show_links(tab)
   local links = tab.text.links
   if #links == 0 then return browser.say("this page has no links") end
+  local texts = page_commands.link_texts(tab.text.lines)
   local lines = {}
-  for i, url in ipairs(links) do lines[#lines + 1] = string.format("[%d] %s", i, browser.clean(url)) end
+  for i, url in ipairs(links) do
+    local text = texts[i] and texts[i] ~= "" and texts[i] .. "  " or ""
+    lines[#lines + 1] = string.format("[%d] %s%s", i, text, browser.clean(url))
+  end
   screen.page(lines, "links of " .. browser.clean(tab.title))
 end
 
@@ -71,39 +98,49 @@ function page_commands.report_match(tab)
   if line then browser.say("  " .. screen.clip(browser.clean(line), screen.size() - 2)) end
 end
 
+function page_commands.find(tab, words)
+  if browser.current ~= tab.id then return browser.say("find: the tab is no longer the current one") end
+  local ok, why = browser.search_in_page(words)
+  if ok then
+    loading.await("find")
+    if not tab.text then browser.want_text(tab.id, function() end) end
+  elseif why == "nothing to find" then
+    browser.say("usage: find WORDS  (then find alone for the next match)")
+  else
+    browser.say(why)
+  end
+end
+
 function page_commands.reading(commands)
   local add, usage, no_argument = commands.add, commands.usage, commands.no_argument
   add({"read", "r"}, "", "the page's text, a screen at a time", no_argument(function()
     local tab = current_tab()
-    if tab then browser.want_text(tab.id, show_text) end
+    if tab then loading.when_ready(tab, function() browser.want_text(tab.id, show_text) end) end
   end))
   add({"links", "l"}, "", "the page's links, numbered", no_argument(function()
     local tab = current_tab()
-    if tab then browser.want_text(tab.id, show_links) end
+    if tab then loading.when_ready(tab, function() browser.want_text(tab.id, show_links) end) end
   end))
   add({"follow"}, "N [new]", "open link N here, or in a new tab", function(arg, entry)
     local n, new = arg:match("^(%d+)%s*(%a*)$")
     if not n or (new ~= "" and new ~= "new") then return usage(entry) end
     local tab = current_tab()
     if not tab then return end
-    browser.want_text(tab.id, function(t)
+    loading.when_ready(tab, function() browser.want_text(tab.id, function(t)
       local url = t.text.links[tonumber(n)]
       if not url then return browser.say("no link " .. n .. " (this page has " .. #t.text.links .. ")") end
-      if new == "new" then browser.open(url) else browser.command("Navigate", url) end
+      if new == "new" then
+        browser.open(url)
+      elseif browser.command("Navigate", url) then
+        loading.expect(t.id)
+      end
       screen.draw()
-    end)
+    end) end)
   end)
   add({"find", "/"}, "[WORDS]", "count the matches of WORDS; find alone: the next match", function(arg)
     local tab = current_tab()
     if not tab then return end
-    local ok, why = browser.search_in_page(arg)
-    if ok then
-      if not tab.text then browser.want_text(tab.id, function() end) end
-    elseif why == "nothing to find" then
-      browser.say("usage: find WORDS  (then find alone for the next match)")
-    else
-      browser.say(why)
-    end
+    loading.when_ready(tab, function() page_commands.find(tab, arg) end)
   end)
   add({"source"}, "", "the page's source, a screen at a time", no_argument(function()
     local tab = current_tab()
@@ -128,8 +165,12 @@ function page_commands.settings(commands)
     if not n then return usage(entry) end
     if browser.command("SetTextSize", n) then browser.say("text size: " .. n) end
   end)
-  add({"mute"}, "", "silence the page", no_argument(function() browser.command("EnableAudio", false) end))
-  add({"unmute"}, "", "let the page play sound", no_argument(function() browser.command("EnableAudio", true) end))
+  add({"mute"}, "", "silence the page", no_argument(function()
+    if browser.command("EnableAudio", false) then browser.say("muted: this tab plays no sound") end
+  end))
+  add({"unmute"}, "", "let the page play sound", no_argument(function()
+    if browser.command("EnableAudio", true) then browser.say("unmuted: this tab may play sound") end
+  end))
   add({"save"}, "html|image|pdf", "save the page into the profile's downloads", function(arg, entry)
     local what = {html = "SaveWeb", image = "SaveWebToImage", pdf = "Print"}
     if not what[arg] then return usage(entry) end
