@@ -1,0 +1,136 @@
+#include "components/contentfilter/network_matcher.h"
+
+#include <unordered_map>
+
+namespace contentfilter {
+
+Request::Request(std::string_view u, std::string_view documentUrl, uint32_t bits) : url(u), typeBits(bits) {
+  lowerUrl = LowerAscii(url);
+  hasAddress = SplitAddress(url, address);
+  if (!documentUrl.empty()) {
+    AddressParts document;
+    if (SplitAddress(documentUrl, document)) {
+      documentHost = std::move(document.host);
+      hasDocument = true;
+    }
+  }
+  tokens.reserve(32);
+  AppendTokenHashes(lowerUrl, tokens);
+}
+
+bool Request::ThirdParty() const {
+  if (m_thirdParty < 0) {
+    m_thirdParty = hasDocument && hasAddress &&
+                   RegistrableDomain(address.host) != RegistrableDomain(documentHost);
+  }
+  return m_thirdParty == 1;
+}
+
+PatternSubject Request::Subject() const {
+  PatternSubject s;
+  s.url = url;
+  s.lowerUrl = lowerUrl;
+  if (hasAddress) {
+    s.hostBegin = address.hostBegin;
+    s.hostEnd = address.hostEnd;
+  }
+  return s;
+}
+
+namespace {
+// Tokens that nearly every address holds: a rule filed under one of them would be tried
+// for nearly every request, so any other token of the rule is preferred.
+bool IsCommonAddressToken(const std::string& token) {
+  static const char* const kCommon[] = {"http", "https", "www", "com", "net", "org", "html", "js", "php",
+                                        "jpg", "png", "gif", "css", "cdn", "static", "api", "v1", "v2"};
+  for (const char* c : kCommon) {
+    if (token == c) return true;
+  }
+  return false;
+}
+}  // namespace
+
+void RuleSet::Index() {
+  std::vector<std::vector<std::string>> tokens(m_rules.size());
+  std::unordered_map<std::string, uint32_t> frequency;
+  for (size_t i = 0; i < m_rules.size(); ++i) {
+    tokens[i] = RuleTokens(m_rules[i]);
+    for (const auto& t : tokens[i]) ++frequency[t];
+  }
+  std::vector<std::pair<uint64_t, uint32_t>> byToken, byDomain;
+  m_untokenised.clear();
+  for (size_t i = 0; i < m_rules.size(); ++i) {
+    const uint32_t id = static_cast<uint32_t>(i);
+    const std::string* chosen = nullptr;
+    uint64_t chosenCost = 0;
+    for (const auto& t : tokens[i]) {
+      // The rarest token among the rules; the common address tokens last; longer on ties.
+      uint64_t cost = (static_cast<uint64_t>(frequency[t]) + (IsCommonAddressToken(t) ? 1000000 : 0)) * 64;
+      cost += 63 - std::min<size_t>(t.size(), 63);
+      if (!chosen || cost < chosenCost) {
+        chosen = &t;
+        chosenCost = cost;
+      }
+    }
+    if (chosen) {
+      byToken.emplace_back(TokenHash(*chosen), id);
+    } else if (!m_rules[i].domains.include.empty()) {
+      for (const auto& d : m_rules[i].domains.include) byDomain.emplace_back(TokenHash(d), id);
+    } else {
+      m_untokenised.push_back(id);
+    }
+  }
+  m_byToken.Build(std::move(byToken));
+  m_byDomain.Build(std::move(byDomain));
+}
+
+bool RuleSet::Applies(const NetworkRule& rule, const Request& request) const {
+  if (!(rule.typeBits & request.typeBits)) return false;
+  if (!PatternMatches(rule, request.Subject())) return false;
+  if (rule.party != Party::Any && request.ThirdParty() != (rule.party == Party::ThirdOnly)) return false;
+  if (!rule.domains.empty()) return request.hasDocument ? rule.domains.Admits(request.documentHost)
+                                                       : rule.domains.include.empty();
+  return true;
+}
+
+void RuleSet::TryRun(const uint32_t* begin, const uint32_t* end, const Request& request, uint32_t& best) const {
+  for (const uint32_t* it = begin; it != end && *it < best; ++it) {
+    if (Applies(m_rules[*it], request)) {
+      best = *it;
+      return;
+    }
+  }
+}
+
+const NetworkRule* RuleSet::FindFirst(const Request& request) const {
+  uint32_t best = UINT32_MAX;
+  for (uint64_t token : request.tokens) {
+    const auto run = m_byToken.Find(token);
+    TryRun(run.first, run.second, request, best);
+  }
+  if (request.hasDocument) {
+    ForEachHostSuffix(request.documentHost, [&](std::string_view suffix) {
+      const auto run = m_byDomain.Find(TokenHash(suffix));
+      TryRun(run.first, run.second, request, best);
+      return false;
+    });
+  }
+  TryRun(m_untokenised.data(), m_untokenised.data() + m_untokenised.size(), request, best);
+  return best == UINT32_MAX ? nullptr : &m_rules[best];
+}
+
+const NetworkRule* RuleSet::FindFirstByScan(const Request& request) const {
+  for (const NetworkRule& rule : m_rules) {
+    if (Applies(rule, request)) return &rule;
+  }
+  return nullptr;
+}
+
+size_t RuleSet::MemoryBytes() const {
+  size_t bytes = m_byToken.MemoryBytes() + m_byDomain.MemoryBytes() + m_untokenised.capacity() * sizeof(uint32_t);
+  bytes += (m_rules.capacity() - m_rules.size()) * sizeof(NetworkRule);
+  for (const auto& r : m_rules) bytes += r.MemoryBytes();
+  return bytes;
+}
+
+}  // namespace contentfilter
