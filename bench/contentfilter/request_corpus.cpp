@@ -77,7 +77,7 @@ std::string AddressFromRule(std::string line, size_t n) {
   }
   if (!url.empty() && url.back() == '|') url.pop_back();
   for (char& c : url) {
-    if (c == '*') c = 'x';
+    if (c == '*') c = '7';
     if (c == '^') c = '/';
   }
   if (url.find("://") == std::string::npos) return {};

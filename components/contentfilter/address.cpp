@@ -12,7 +12,7 @@ std::string LowerAscii(std::string_view text) {
   return out;
 }
 
-bool SplitAddress(std::string_view url, AddressParts& parts) {
+bool SplitAddress(std::string_view url, AddressParts& parts, bool withOrigin) {
   const size_t scheme = url.find("://");
   if (scheme == std::string_view::npos || scheme == 0) return false;
   for (size_t i = 0; i < scheme; ++i) {
@@ -45,6 +45,7 @@ bool SplitAddress(std::string_view url, AddressParts& parts) {
   std::string_view host = url.substr(begin, hostEnd - begin);
   if (host.size() >= 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
   parts.host = LowerAscii(host);
+  if (!withOrigin) return true;
   const std::string scheme_lower = LowerAscii(url.substr(0, scheme));
   parts.origin = scheme_lower + "://" + LowerAscii(url.substr(begin, hostEnd - begin));
   const bool defaultPort = (scheme_lower == "http" && port == "80") || (scheme_lower == "https" && port == "443") ||

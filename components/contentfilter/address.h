@@ -29,10 +29,10 @@ struct AddressParts {
   size_t hostBegin = 0;  // in the address, after "scheme://" and any "user@"
   size_t hostEnd = 0;
   std::string host;      // lower case, without the brackets of an IPv6 literal
-  std::string origin;    // "scheme://host[:port]", lower case, default port left out
+  std::string origin;    // "scheme://host[:port]", lower case, default port left out; if asked
 };
 // False for text that has no "scheme://" or no host.
-bool SplitAddress(std::string_view url, AddressParts& parts);
+bool SplitAddress(std::string_view url, AddressParts& parts, bool withOrigin = false);
 
 // Appends the hash of every token of text (which need not be lower case).
 void AppendTokenHashes(std::string_view text, std::vector<uint64_t>& out);

@@ -15,7 +15,7 @@ using FindFn = const NetworkRule* (RuleSet::*)(const Request&) const;
 bool IsTrusted(const FilterSetData& data, std::string_view url) {
   if (data.trustedOrigins.empty()) return false;
   AddressParts parts;
-  if (!SplitAddress(url, parts)) return false;
+  if (!SplitAddress(url, parts, true)) return false;
   return std::find(data.trustedOrigins.begin(), data.trustedOrigins.end(), parts.origin) != data.trustedOrigins.end();
 }
 
@@ -23,9 +23,9 @@ bool IsTrusted(const FilterSetData& data, std::string_view url) {
 // that covers everything on it.
 const NetworkRule* DocumentException(const FilterSetData& data, std::string_view documentUrl, uint32_t bits,
                                      FindFn find) {
-  if (documentUrl.empty()) return nullptr;
+  if (documentUrl.empty() || data.pageExceptions.size() == 0) return nullptr;
   const Request document(documentUrl, documentUrl, bits);
-  return (data.exceptions.*find)(document);
+  return (data.pageExceptions.*find)(document);
 }
 
 MatchResult Decide(const FilterSetData& data, const std::string& url, const std::string& documentUrl,
@@ -83,7 +83,7 @@ size_t FilterSet::NetworkRuleCount() const { return m_data->blocking.size() + m_
 
 size_t FilterSet::MemoryBytes() const {
   return sizeof(FilterSetData) + m_data->blocking.MemoryBytes() + m_data->exceptions.MemoryBytes() +
-         m_data->hiding.MemoryBytes();
+         m_data->pageExceptions.MemoryBytes() + m_data->hiding.MemoryBytes();
 }
 
 FilterSetBuilder::FilterSetBuilder() : m_data(std::make_unique<FilterSetData>()) {}
@@ -120,7 +120,7 @@ size_t FilterSetBuilder::AddListFolder(const std::string& folder) {
 
 void FilterSetBuilder::AddTrustedOrigin(const std::string& origin) {
   AddressParts parts;
-  if (SplitAddress(origin, parts)) m_data->trustedOrigins.push_back(parts.origin);
+  if (SplitAddress(origin, parts, true)) m_data->trustedOrigins.push_back(parts.origin);
 }
 
 std::shared_ptr<const FilterSet> FilterSetBuilder::Build() {

@@ -13,6 +13,9 @@ class FilterSetData {
  public:
   RuleSet blocking;
   RuleSet exceptions;
+  // The exceptions that concern a whole page ($document, $elemhide, $generichide) again,
+  // on their own: a small set, and none at all means no page needs checking.
+  RuleSet pageExceptions;
   ElementHiding hiding;
   std::vector<std::string> trustedOrigins;  // as SplitAddress writes origins
   LoadStats stats;

@@ -94,6 +94,7 @@ void FilterSetData::AddListText(std::string_view text, const std::string& listNa
     }
     if (rule.exception) {
       rule.order = static_cast<uint32_t>(stats.exceptionRules++);
+      if (rule.typeBits & (TypeBit(ResourceType::Document) | kElemHideBit | kGenericHideBit)) pageExceptions.Add(rule);
       exceptions.Add(std::move(rule));
     } else {
       rule.order = static_cast<uint32_t>(stats.blockingRules++);
@@ -105,6 +106,7 @@ void FilterSetData::AddListText(std::string_view text, const std::string& listNa
 void FilterSetData::Index() {
   blocking.Index();
   exceptions.Index();
+  pageExceptions.Index();
   hiding.Index();
 }
 

@@ -80,6 +80,8 @@ void RuleSet::Index() {
       m_untokenised.push_back(id);
     }
   }
+  m_typeBits.clear();
+  for (const NetworkRule& rule : m_rules) m_typeBits.push_back(rule.typeBits);
   m_byToken.Build(std::move(byToken));
   m_byDomain.Build(std::move(byDomain));
 }
@@ -95,7 +97,7 @@ bool RuleSet::Applies(const NetworkRule& rule, const Request& request) const {
 
 void RuleSet::TryRun(const uint32_t* begin, const uint32_t* end, const Request& request, uint32_t& best) const {
   for (const uint32_t* it = begin; it != end && *it < best; ++it) {
-    if (Applies(m_rules[*it], request)) {
+    if ((m_typeBits[*it] & request.typeBits) && Applies(m_rules[*it], request)) {
       best = *it;
       return;
     }
@@ -127,7 +129,8 @@ const NetworkRule* RuleSet::FindFirstByScan(const Request& request) const {
 }
 
 size_t RuleSet::MemoryBytes() const {
-  size_t bytes = m_byToken.MemoryBytes() + m_byDomain.MemoryBytes() + m_untokenised.capacity() * sizeof(uint32_t);
+  size_t bytes = m_byToken.MemoryBytes() + m_byDomain.MemoryBytes() +
+                 (m_untokenised.capacity() + m_typeBits.capacity()) * sizeof(uint32_t);
   bytes += (m_rules.capacity() - m_rules.size()) * sizeof(NetworkRule);
   for (const auto& r : m_rules) bytes += r.MemoryBytes();
   return bytes;

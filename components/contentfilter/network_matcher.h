@@ -54,6 +54,9 @@ class RuleSet {
   void TryRun(const uint32_t* begin, const uint32_t* end, const Request& request, uint32_t& best) const;
 
   std::vector<NetworkRule> m_rules;
+  // Each rule's type bits again, packed: most candidates fail on the type, and this
+  // array stays in cache where the rules do not.
+  std::vector<uint32_t> m_typeBits;
   TokenTable m_byToken;
   TokenTable m_byDomain;  // tokenless rules limited to domains, under each domain's hash
   std::vector<uint32_t> m_untokenised;

@@ -15,15 +15,15 @@ class TokenTable {
 
   // The rule numbers filed under the hash, ascending; empty when none.
   std::pair<const uint32_t*, const uint32_t*> Find(uint64_t hash) const {
-    if (m_keys.empty()) return {nullptr, nullptr};
+    if (m_slots.empty()) return {nullptr, nullptr};
     size_t slot = Slot(hash);
     while (true) {
-      const uint64_t key = m_keys[slot];
-      if (key == hash) {
-        const uint32_t* base = m_ids.data();
-        return {base + m_begin[slot], base + m_begin[slot] + m_count[slot]};
+      const Slot_& s = m_slots[slot];
+      if (s.key == hash) {
+        const uint32_t* base = m_ids.data() + s.begin;
+        return {base, base + s.count};
       }
-      if (key == 0) return {nullptr, nullptr};
+      if (s.key == 0) return {nullptr, nullptr};
       slot = (slot + 1) & m_mask;
     }
   }
@@ -31,9 +31,13 @@ class TokenTable {
 
  private:
   size_t Slot(uint64_t hash) const { return static_cast<size_t>((hash * 0x9E3779B97F4A7C15ull) >> 20) & m_mask; }
-  std::vector<uint64_t> m_keys;
-  std::vector<uint32_t> m_begin;
-  std::vector<uint32_t> m_count;
+  // Key and run side by side: a lookup touches one cache line.
+  struct Slot_ {
+    uint64_t key;
+    uint32_t begin;
+    uint32_t count;
+  };
+  std::vector<Slot_> m_slots;
   std::vector<uint32_t> m_ids;
   size_t m_mask = 0;
 };
