@@ -79,6 +79,11 @@ const psl_ctx_t* SuffixList() {
 
 std::string_view RegistrableDomain(std::string_view host) {
   if (host.empty()) return host;
+  // An IP address is its own site (the suffix list would cut "10.0.0.1" to "0.1").
+  if (host.find(':') != std::string_view::npos ||
+      host.find_first_not_of("0123456789.") == std::string_view::npos) {
+    return host;
+  }
   const psl_ctx_t* list = SuffixList();
   if (!list) return host;
   // libpsl wants a terminated string; hosts are short.

@@ -69,12 +69,12 @@ enum class SkipReason : uint8_t {
   CostlyRegex,           // longer than kMaxRegexLength, nested quantifiers, back references
   Scriptlet,             // ##+js(...)
   ProceduralCosmetic,    // :has-text(...), :xpath(...) and other non-CSS selectors, #?#
-  ExtendedCosmetic,      // #$# (style injection), #@$#, #@?#
+  ExtendedCosmetic,      // #$# and "##selector { style }" (style injection), #@$#
   HtmlFilter,            // ##^
   BadSelector,           // would break out of its style rule: braces, comments, unbalanced
   UnsupportedDomain,     // cosmetic domains with wildcards ("example.*") or regexes
   MatchesEverything,     // a network rule with no pattern and no restriction at all
-  Malformed,             // a network pattern with white space, a lone anchor
+  Malformed,             // a network pattern with white space, a lone "||"
   Count
 };
 const char* SkipReasonName(SkipReason reason);

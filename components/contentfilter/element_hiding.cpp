@@ -95,6 +95,10 @@ bool ParseHidingRule(std::string_view line, size_t separator, size_t length, Hid
       return false;
     }
   }
+  if (selector.size() > 2 && selector.back() == '}' && selector.find('{') != std::string_view::npos) {
+    reason = SkipReason::ExtendedCosmetic;  // "selector { style }": a style, not hiding
+    return false;
+  }
   if (selector.empty() || !IsSafeSelector(selector)) {
     reason = SkipReason::BadSelector;
     return false;

@@ -57,7 +57,9 @@ void SplitOptions(std::string_view body, std::string_view& pattern, std::string_
   }
   const size_t dollar = body.rfind('$');
   if (dollar == std::string_view::npos) return;
-  if (body.find('/', dollar) != std::string_view::npos) return;  // a "$" inside the address
+  // A "$" inside the address, unless an option value ("csp=... https://") holds the "/".
+  const size_t slash = body.find('/', dollar);
+  if (slash != std::string_view::npos && body.substr(dollar, slash - dollar).find('=') == std::string_view::npos) return;
   pattern = body.substr(0, dollar);
   options = body.substr(dollar + 1);
   hasOptions = true;
@@ -166,10 +168,7 @@ bool ParsePattern(std::string_view pattern, NetworkRule& rule, SkipReason& reaso
     rule.anchorEnd = true;
     pattern.remove_suffix(1);
   }
-  if (pattern.find('|') != std::string_view::npos) {
-    reason = SkipReason::Malformed;
-    return false;
-  }
+  // A "|" anywhere else is the character itself.
   // Wildcards at either end say nothing; neither do anchors next to them.
   if (!pattern.empty() && pattern.front() == '*') rule.anchorStart = rule.anchorDomain = false;
   if (!pattern.empty() && pattern.back() == '*') rule.anchorEnd = false;

@@ -48,7 +48,9 @@ std::vector<BadLine> BadLines() {
       {"example.com##.x:style(color: red)", SkipReason::ProceduralCosmetic},
       {"example.com#$#body { overflow: auto }", SkipReason::ExtendedCosmetic},
       {"example.com##^script:has-text(ad)", SkipReason::HtmlFilter},
-      {"##div{color:red}", SkipReason::BadSelector},
+      {"##div{color:red", SkipReason::BadSelector},
+      {"news.com##.x {margin-top:0 !important;}", SkipReason::ExtendedCosmetic},
+      {"||csp.com^$csp=default-src 'self' https://csp.com", SkipReason::UnsupportedOption},
       {"##div[title=\"x]", SkipReason::BadSelector},
       {"##a /* b", SkipReason::BadSelector},
       {"##", SkipReason::BadSelector},
@@ -58,6 +60,7 @@ std::vector<BadLine> BadLines() {
       {"@@", SkipReason::MatchesEverything},
       {"||", SkipReason::Malformed},
       {"this is not a rule", SkipReason::Malformed},
+      {"ads banner$image", SkipReason::Malformed},
   };
 }
 
@@ -84,6 +87,7 @@ TEST(BadInput, EachGarbageLineIsCountedUnderItsReasonAndGoodLinesStillWork) {
   // A rule with an option the matcher lacks is not applied without that option.
   EXPECT_EQ(set->Match("https://unknown.com/x", "https://news.org/", ResourceType::Script).verdict, Verdict::NoMatch);
   EXPECT_EQ(set->Match("https://empty.com/x", "https://news.org/", ResourceType::Script).verdict, Verdict::NoMatch);
+  EXPECT_EQ(set->Match("https://csp.com/x", "https://news.org/", ResourceType::Document).verdict, Verdict::NoMatch);
   EXPECT_EQ(set->HiddenSelectors("https://example.com/"), std::vector<std::string>{".still-hidden"});
 }
 
