@@ -77,7 +77,7 @@ const psl_ctx_t* SuffixList() {
 }
 }  // namespace
 
-std::string_view RegistrableDomain(std::string_view host) {
+std::string_view RegistrableDomain(const std::string& host) {
   if (host.empty()) return host;
   // An IP address is its own site (the suffix list would cut "10.0.0.1" to "0.1").
   if (host.find(':') != std::string_view::npos ||
@@ -86,11 +86,9 @@ std::string_view RegistrableDomain(std::string_view host) {
   }
   const psl_ctx_t* list = SuffixList();
   if (!list) return host;
-  // libpsl wants a terminated string; hosts are short.
-  const std::string copy(host);
-  const char* domain = psl_registrable_domain(list, copy.c_str());
+  const char* domain = psl_registrable_domain(list, host.c_str());
   if (!domain) return host;
-  return host.substr(static_cast<size_t>(domain - copy.c_str()));
+  return std::string_view(host).substr(static_cast<size_t>(domain - host.c_str()));
 }
 
 }  // namespace contentfilter

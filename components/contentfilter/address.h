@@ -50,6 +50,6 @@ void ForEachHostSuffix(std::string_view host, F&& visit) {
 
 // The registrable domain (eTLD+1) by the Public Suffix List; the host itself when it has
 // none (an IP address, a public suffix, a single label).
-std::string_view RegistrableDomain(std::string_view host);
+std::string_view RegistrableDomain(const std::string& host);
 
 }  // namespace contentfilter

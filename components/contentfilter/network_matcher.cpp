@@ -18,10 +18,27 @@ Request::Request(std::string_view u, std::string_view documentUrl, uint32_t bits
   AppendTokenHashes(lowerUrl, tokens);
 }
 
+namespace {
+// The last two labels ("www.example.co.uk" -> "co.uk"); all of a shorter host.
+std::string_view LastTwoLabels(std::string_view host) {
+  const size_t last = host.rfind('.');
+  if (last == std::string_view::npos || last == 0) return host;
+  const size_t before = host.rfind('.', last - 1);
+  return before == std::string_view::npos ? host : host.substr(before + 1);
+}
+}  // namespace
+
 bool Request::ThirdParty() const {
   if (m_thirdParty < 0) {
-    m_thirdParty = hasDocument && hasAddress &&
-                   RegistrableDomain(address.host) != RegistrableDomain(documentHost);
+    if (!hasDocument || !hasAddress || address.host == documentHost) {
+      m_thirdParty = 0;
+    } else if (LastTwoLabels(address.host) != LastTwoLabels(documentHost)) {
+      // A registrable domain ends with its host's last two labels: when those differ,
+      // so do the sites, without asking the suffix list (the slow part).
+      m_thirdParty = 1;
+    } else {
+      m_thirdParty = RegistrableDomain(address.host) != RegistrableDomain(documentHost);
+    }
   }
   return m_thirdParty == 1;
 }
@@ -77,13 +94,13 @@ void RuleSet::Index() {
     } else if (!m_rules[i].domains.include.empty()) {
       for (const auto& d : m_rules[i].domains.include) byDomain.emplace_back(TokenHash(d), id);
     } else {
-      m_untokenised.push_back(id);
+      m_untokenised.push_back({id, m_rules[i].typeBits});
     }
   }
-  m_typeBits.clear();
-  for (const NetworkRule& rule : m_rules) m_typeBits.push_back(rule.typeBits);
-  m_byToken.Build(std::move(byToken));
-  m_byDomain.Build(std::move(byDomain));
+  std::vector<uint32_t> typeBits;
+  for (const NetworkRule& rule : m_rules) typeBits.push_back(rule.typeBits);
+  m_byToken.Build(std::move(byToken), typeBits);
+  m_byDomain.Build(std::move(byDomain), typeBits);
 }
 
 bool RuleSet::Applies(const NetworkRule& rule, const Request& request) const {
@@ -95,10 +112,11 @@ bool RuleSet::Applies(const NetworkRule& rule, const Request& request) const {
   return true;
 }
 
-void RuleSet::TryRun(const uint32_t* begin, const uint32_t* end, const Request& request, uint32_t& best) const {
-  for (const uint32_t* it = begin; it != end && *it < best; ++it) {
-    if ((m_typeBits[*it] & request.typeBits) && Applies(m_rules[*it], request)) {
-      best = *it;
+void RuleSet::TryRun(const TokenTable::Entry* begin, const TokenTable::Entry* end, const Request& request,
+                     uint32_t& best) const {
+  for (const TokenTable::Entry* it = begin; it != end && it->rule < best; ++it) {
+    if ((it->typeBits & request.typeBits) && Applies(m_rules[it->rule], request)) {
+      best = it->rule;
       return;
     }
   }
@@ -130,7 +148,7 @@ const NetworkRule* RuleSet::FindFirstByScan(const Request& request) const {
 
 size_t RuleSet::MemoryBytes() const {
   size_t bytes = m_byToken.MemoryBytes() + m_byDomain.MemoryBytes() +
-                 (m_untokenised.capacity() + m_typeBits.capacity()) * sizeof(uint32_t);
+                 m_untokenised.capacity() * sizeof(TokenTable::Entry);
   bytes += (m_rules.capacity() - m_rules.size()) * sizeof(NetworkRule);
   for (const auto& r : m_rules) bytes += r.MemoryBytes();
   return bytes;

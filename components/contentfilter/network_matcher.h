@@ -51,15 +51,13 @@ class RuleSet {
 
  private:
   bool Applies(const NetworkRule& rule, const Request& request) const;
-  void TryRun(const uint32_t* begin, const uint32_t* end, const Request& request, uint32_t& best) const;
+  void TryRun(const TokenTable::Entry* begin, const TokenTable::Entry* end, const Request& request,
+              uint32_t& best) const;
 
   std::vector<NetworkRule> m_rules;
-  // Each rule's type bits again, packed: most candidates fail on the type, and this
-  // array stays in cache where the rules do not.
-  std::vector<uint32_t> m_typeBits;
   TokenTable m_byToken;
   TokenTable m_byDomain;  // tokenless rules limited to domains, under each domain's hash
-  std::vector<uint32_t> m_untokenised;
+  std::vector<TokenTable::Entry> m_untokenised;
 };
 
 }  // namespace contentfilter
