@@ -64,7 +64,7 @@ enum class SkipReason : uint8_t {
   LineTooLong,           // longer than kMaxLineLength
   UnsupportedOption,     // an option the matcher does not support ($redirect=, $csp=, $popup ...)
   EmptyOption,           // "$" with nothing after it, or an empty item between commas
-  BadOptionValue,        // domain= empty or with wildcard domains, contradictory options
+  BadOptionValue,        // "domain=" empty or negated, contradictory options ("script,~script")
   BadRegex,              // a /regex/ rule the regex library rejects (unbalanced and so on)
   CostlyRegex,           // longer than kMaxRegexLength, nested quantifiers, back references
   Scriptlet,             // ##+js(...)
@@ -72,7 +72,7 @@ enum class SkipReason : uint8_t {
   ExtendedCosmetic,      // #$# and "##selector { style }" (style injection), #@$#
   HtmlFilter,            // ##^
   BadSelector,           // would break out of its style rule: braces, comments, unbalanced
-  UnsupportedDomain,     // cosmetic domains with wildcards ("example.*") or regexes
+  UnsupportedDomain,     // domains with wildcards ("example.*") or regexes, empty domain items
   MatchesEverything,     // a network rule with no pattern and no restriction at all
   Malformed,             // a network pattern with white space, a lone "||"
   Count
