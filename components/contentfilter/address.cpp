@@ -54,17 +54,6 @@ bool SplitAddress(std::string_view url, AddressParts& parts, bool withOrigin) {
   return true;
 }
 
-void AppendTokenHashes(std::string_view text, std::vector<uint64_t>& out) {
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n) {
-    while (i < n && !IsTokenChar(static_cast<unsigned char>(text[i]))) ++i;
-    const size_t start = i;
-    while (i < n && IsTokenChar(static_cast<unsigned char>(text[i]))) ++i;
-    if (i > start) out.push_back(TokenHash(text.substr(start, i - start)));
-  }
-}
-
 namespace {
 // The list installed with libpsl's data package when present (newer than the one built
 // into the library), else the built-in one. Read-only after creation: shared by threads.

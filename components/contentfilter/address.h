@@ -34,8 +34,18 @@ struct AddressParts {
 // False for text that has no "scheme://" or no host.
 bool SplitAddress(std::string_view url, AddressParts& parts, bool withOrigin = false);
 
-// Appends the hash of every token of text (which need not be lower case).
-void AppendTokenHashes(std::string_view text, std::vector<uint64_t>& out);
+// Calls sink(hash) for every token of text (which need not be lower case).
+template <typename Sink>
+void ForEachTokenHash(std::string_view text, Sink&& sink) {
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n) {
+    while (i < n && !IsTokenChar(static_cast<unsigned char>(text[i]))) ++i;
+    const size_t start = i;
+    while (i < n && IsTokenChar(static_cast<unsigned char>(text[i]))) ++i;
+    if (i > start) sink(TokenHash(text.substr(start, i - start)));
+  }
+}
 
 // "a.b.example.com" -> "a.b.example.com", "b.example.com", "example.com", "com".
 template <typename F>

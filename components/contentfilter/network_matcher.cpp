@@ -7,15 +7,20 @@ namespace contentfilter {
 Request::Request(std::string_view u, std::string_view documentUrl, uint32_t bits) : url(u), typeBits(bits) {
   lowerUrl = LowerAscii(url);
   hasAddress = SplitAddress(url, address);
-  if (!documentUrl.empty()) {
+  if (!documentUrl.empty() && documentUrl == url) {  // a document checked as its own request
+    documentHost = address.host;
+    hasDocument = hasAddress;
+  } else if (!documentUrl.empty()) {
     AddressParts document;
     if (SplitAddress(documentUrl, document)) {
       documentHost = std::move(document.host);
       hasDocument = true;
     }
   }
-  tokens.reserve(32);
-  AppendTokenHashes(lowerUrl, tokens);
+  ForEachTokenHash(lowerUrl, [this](uint64_t hash) {
+    if (inlineCount < kInlineTokens) inlineTokens[inlineCount++] = hash;
+    else moreTokens.push_back(hash);
+  });
 }
 
 namespace {
@@ -124,10 +129,10 @@ void RuleSet::TryRun(const TokenTable::Entry* begin, const TokenTable::Entry* en
 
 const NetworkRule* RuleSet::FindFirst(const Request& request) const {
   uint32_t best = UINT32_MAX;
-  for (uint64_t token : request.tokens) {
+  request.ForEachToken([&](uint64_t token) {
     const auto run = m_byToken.Find(token);
     TryRun(run.first, run.second, request, best);
-  }
+  });
   if (request.hasDocument) {
     ForEachHostSuffix(request.documentHost, [&](std::string_view suffix) {
       const auto run = m_byDomain.Find(TokenHash(suffix));

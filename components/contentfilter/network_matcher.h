@@ -23,7 +23,17 @@ class Request {
   std::string documentHost;
   bool hasDocument = false;
   uint32_t typeBits;
-  std::vector<uint64_t> tokens;
+  // The tokens' hashes: most addresses have fewer than kInlineTokens, kept without
+  // an allocation; the rest go to moreTokens.
+  static constexpr size_t kInlineTokens = 48;
+  uint64_t inlineTokens[kInlineTokens];
+  size_t inlineCount = 0;
+  std::vector<uint64_t> moreTokens;
+  template <typename F>
+  void ForEachToken(F&& visit) const {
+    for (size_t i = 0; i < inlineCount; ++i) visit(inlineTokens[i]);
+    for (uint64_t token : moreTokens) visit(token);
+  }
 
   // Whether the request goes to another site (registrable domain) than its document's;
   // false without a document. Worked out on first use: most requests never need it.
