@@ -96,8 +96,8 @@ void RuleSet::Index() {
     }
     if (chosen) {
       byToken.emplace_back(TokenHash(*chosen), id);
-    } else if (!m_rules[i].domains.include.empty()) {
-      for (const auto& d : m_rules[i].domains.include) byDomain.emplace_back(TokenHash(d), id);
+    } else if (!m_rules[i].domains().include.empty()) {
+      for (const auto& d : m_rules[i].domains().include) byDomain.emplace_back(TokenHash(d), id);
     } else {
       m_untokenised.push_back({id, m_rules[i].typeBits});
     }
@@ -112,8 +112,10 @@ bool RuleSet::Applies(const NetworkRule& rule, const Request& request) const {
   if (!(rule.typeBits & request.typeBits)) return false;
   if (!PatternMatches(rule, request.Subject())) return false;
   if (rule.party != Party::Any && request.ThirdParty() != (rule.party == Party::ThirdOnly)) return false;
-  if (!rule.domains.empty()) return request.hasDocument ? rule.domains.Admits(request.documentHost)
-                                                       : rule.domains.include.empty();
+  if (rule.extras && !rule.extras->domains.empty()) {
+    const DomainList& domains = rule.extras->domains;
+    return request.hasDocument ? domains.Admits(request.documentHost) : domains.include.empty();
+  }
   return true;
 }
 

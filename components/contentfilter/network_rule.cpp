@@ -65,7 +65,8 @@ void SplitOptions(std::string_view body, std::string_view& pattern, std::string_
   hasOptions = true;
 }
 
-bool ParseOptions(std::string_view options, bool exception, NetworkRule& rule, SkipReason& reason) {
+bool ParseOptions(std::string_view options, bool exception, NetworkRule& rule, NetworkRule::Extras& extras,
+                  SkipReason& reason) {
   uint32_t positive = 0;
   uint32_t negative = 0;
   bool sawParty = false;
@@ -100,7 +101,7 @@ bool ParseOptions(std::string_view options, bool exception, NetworkRule& rule, S
       while (from <= value.size()) {
         size_t bar = value.find('|', from);
         if (bar == std::string_view::npos) bar = value.size();
-        if (!AddDomainItem(value.substr(from, bar - from), rule.domains)) {
+        if (!AddDomainItem(value.substr(from, bar - from), extras.domains)) {
           reason = SkipReason::UnsupportedDomain;
           return false;
         }
@@ -143,15 +144,15 @@ bool ParseOptions(std::string_view options, bool exception, NetworkRule& rule, S
     reason = SkipReason::BadOptionValue;
     return false;
   }
-  rule.domains.Sort();
+  extras.domains.Sort();
   return true;
 }
 
-bool ParsePattern(std::string_view pattern, NetworkRule& rule, SkipReason& reason) {
+bool ParsePattern(std::string_view pattern, NetworkRule& rule, NetworkRule::Extras& extras, SkipReason& reason) {
   if (pattern.size() >= 2 && pattern.front() == '/' && pattern.back() == '/') {
-    rule.regexSource = std::string(pattern.substr(1, pattern.size() - 2));
-    rule.regex = CompileRegexRule(rule.regexSource, rule.matchCase, reason);
-    return rule.regex != nullptr;
+    extras.regexSource = std::string(pattern.substr(1, pattern.size() - 2));
+    extras.regex = CompileRegexRule(extras.regexSource, rule.matchCase, reason);
+    return extras.regex != nullptr;
   }
   if (pattern.find_first_of(" \t") != std::string_view::npos) {
     reason = SkipReason::Malformed;
@@ -203,24 +204,34 @@ bool ParseNetworkRule(std::string_view line, NetworkRule& rule, SkipReason& reas
   std::string_view pattern, options;
   bool hasOptions = false;
   SplitOptions(body, pattern, options, hasOptions);
-  if (hasOptions && !ParseOptions(options, rule.exception, rule, reason)) return false;
-  if (!ParsePattern(pattern, rule, reason)) return false;
-  const bool unrestricted = !hasOptions || (rule.domains.include.empty() && rule.party == Party::Any &&
+  NetworkRule::Extras extras;
+  if (hasOptions && !ParseOptions(options, rule.exception, rule, extras, reason)) return false;
+  if (!ParsePattern(pattern, rule, extras, reason)) return false;
+  const bool unrestricted = !hasOptions || (extras.domains.include.empty() && rule.party == Party::Any &&
                                             rule.typeBits == kDefaultTypeBits);
-  if (!rule.regex && rule.segments.size() == 1 && rule.segments[0].empty() && !rule.anchorStart && unrestricted) {
+  if (!extras.regex && rule.segments.size() == 1 && rule.segments[0].empty() && !rule.anchorStart && unrestricted) {
     reason = SkipReason::MatchesEverything;
     return false;
   }
+  if (extras.regex || !extras.domains.empty()) rule.extras = std::make_shared<const NetworkRule::Extras>(std::move(extras));
   return true;
+}
+
+const DomainList& NetworkRule::domains() const {
+  static const DomainList kNone;
+  return extras ? extras->domains : kNone;
 }
 
 size_t NetworkRule::MemoryBytes() const {
   size_t bytes = sizeof(NetworkRule) + (text.capacity() > 15 ? text.capacity() + 1 : 0);
   bytes += segments.capacity() * sizeof(std::string);
   for (const auto& s : segments) bytes += s.capacity() > 15 ? s.capacity() + 1 : 0;
-  bytes += regexSource.capacity() > 15 ? regexSource.capacity() + 1 : 0;
-  if (regex) bytes += sizeof(std::regex) + 64 * regexSource.size();  // compiled automaton, roughly
-  return bytes + domains.MemoryBytes();
+  if (!extras) return bytes;
+  bytes += sizeof(Extras) + 16 + extras->domains.MemoryBytes();  // 16: the shared count
+  const std::string& source = extras->regexSource;
+  bytes += source.capacity() > 15 ? source.capacity() + 1 : 0;
+  if (extras->regex) bytes += sizeof(std::regex) + 64 * source.size();  // compiled automaton, roughly
+  return bytes;
 }
 
 }  // namespace contentfilter

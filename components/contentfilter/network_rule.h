@@ -34,10 +34,16 @@ struct NetworkRule {
   uint32_t typeBits = kDefaultTypeBits;
   // The pattern between "*" wildcards, lower case unless matchCase; "^" kept as is.
   std::vector<std::string> segments;
-  std::shared_ptr<const std::regex> regex;  // set for /regex/ rules (segments then empty)
-  std::string regexSource;                  // the expression, for the tokens
-  DomainList domains;
+  // What only some rules have, apart so that the others stay small.
+  struct Extras {
+    DomainList domains;
+    std::shared_ptr<const std::regex> regex;  // set for /regex/ rules (segments then empty)
+    std::string regexSource;                  // the expression, for the tokens
+  };
+  std::shared_ptr<const Extras> extras;
 
+  const DomainList& domains() const;
+  const std::regex* regex() const { return extras ? extras->regex.get() : nullptr; }
   size_t MemoryBytes() const;
 };
 

@@ -88,9 +88,9 @@ bool MatchSegmentsFrom(std::string_view url, size_t pos, const std::vector<std::
 
 bool PatternMatches(const NetworkRule& rule, const PatternSubject& subject) {
   const std::string_view url = rule.matchCase ? subject.url : subject.lowerUrl;
-  if (rule.regex) {
+  if (const std::regex* regex = rule.regex()) {
     if (subject.url.size() > kMaxRegexSubjectLength) return false;
-    return std::regex_search(subject.url.begin(), subject.url.end(), *rule.regex);
+    return std::regex_search(subject.url.begin(), subject.url.end(), *regex);
   }
   if (rule.anchorDomain) {
     // At the host's start or after any dot inside the host.
@@ -105,7 +105,7 @@ bool PatternMatches(const NetworkRule& rule, const PatternSubject& subject) {
 }
 
 std::vector<std::string> RuleTokens(const NetworkRule& rule) {
-  if (rule.regex) return RegexTokens(rule.regexSource);
+  if (rule.regex()) return RegexTokens(rule.extras->regexSource);
   std::vector<std::string> tokens;
   const size_t n = rule.segments.size();
   for (size_t s = 0; s < n; ++s) {
