@@ -106,7 +106,7 @@ void CTabStrip::Relayout() {
   GtkAllocation a{};
   if (selected) gtk_widget_get_allocation(selected->box, &a);
   // A tab not laid out yet is brought into view after its first layout.
-  if (selected && a.width != m_tabWidth) return;
+  if (selected && a.width < m_tabWidth) return;
   if (m_reveal && selected) {
     GtkAdjustment* adjustment = Adjustment();
     const int page = static_cast<int>(gtk_adjustment_get_page_size(adjustment));
