@@ -10,6 +10,11 @@ CWindow::CWindow(const std::string& title) : CWidget(gtk_window_new(GTK_WINDOW_T
   g_signal_connect(Gtk(), "delete-event", G_CALLBACK(&CWindow::OnDelete), this);
   EmitFocusChanges();
   FocusWhenShown(Gtk());
+  // Which widget has the keyboard changed (an entry, the page): the chrome shows it.
+  g_signal_connect_after(Gtk(), "set-focus", G_CALLBACK(+[](GtkWindow*, GtkWidget*, gpointer self) {
+                           static_cast<CWindow*>(self)->Emit("focus-moved");
+                         }),
+                         this);
 }
 
 void CWindow::SetTitle(const std::string& title) { gtk_window_set_title(GTK_WINDOW(Gtk()), title.c_str()); }
@@ -52,6 +57,22 @@ std::string CWindow::KeyName(guint keyval, GdkModifierType state) {
   return text + (name ? name : "unknown");
 }
 
+std::string CWindow::Size() const {
+  int width = 0, height = 0;
+  gtk_window_get_size(GTK_WINDOW(Gtk()), &width, &height);
+  return std::to_string(width) + " " + std::to_string(height);
+}
+
+std::string CWindow::WorkArea() const {
+  GdkDisplay* display = gtk_widget_get_display(Gtk());
+  GdkWindow* shown = gtk_widget_get_window(Gtk());
+  GdkMonitor* monitor = shown ? gdk_display_get_monitor_at_window(display, shown) : gdk_display_get_primary_monitor(display);
+  if (!monitor) monitor = gdk_display_get_monitor(display, 0);
+  GdkRectangle area{0, 0, 0, 0};
+  if (monitor) gdk_monitor_get_workarea(monitor, &area);
+  return std::to_string(area.width) + " " + std::to_string(area.height);
+}
+
 gboolean CWindow::OnKey(GtkWidget*, GdkEventKey* event, gpointer self) {
   const std::string name = KeyName(event->keyval, static_cast<GdkModifierType>(event->state));
   return static_cast<CWindow*>(self)->Emit("key", name) ? TRUE : FALSE;
@@ -85,6 +106,11 @@ CButton::CButton(const std::string& label) : CWidget(gtk_button_new_with_label(l
   gtk_widget_set_can_focus(Gtk(), FALSE);  // the keyboard stays with the page and the entries
   g_signal_connect(Gtk(), "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) {
                      static_cast<CButton*>(self)->Emit("clicked");
+                   }),
+                   this);
+  g_signal_connect(Gtk(), "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventButton* event, gpointer self) -> gboolean {
+                     if (event->type != GDK_BUTTON_PRESS || event->button != 3) return FALSE;
+                     return static_cast<CButton*>(self)->Emit("context") ? TRUE : FALSE;
                    }),
                    this);
 }
@@ -133,5 +159,12 @@ void CProgressBar::SetPercent(double percent) {
   gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(Gtk()), percent / 100.0);
 }
 double CProgressBar::Percent() const { return gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(Gtk())) * 100.0; }
+
+void CHostWidget::AddOverlay(CWidget* child) {
+  Require(GTK_IS_OVERLAY(Gtk()), "AddOverlay: this widget holds no overlays");
+  Require(child != nullptr && child != this && gtk_widget_get_parent(child->Gtk()) == nullptr,
+          "AddOverlay: not a widget this area can hold");
+  gtk_overlay_add_overlay(GTK_OVERLAY(Gtk()), child->Gtk());
+}
 
 }  // namespace browser

@@ -9,7 +9,8 @@ namespace browser {
 // A top-level window. Signals: "key" with the key's name ("ctrl+t", "ctrl+shift+Tab",
 // "alt+Left", "F5", "Escape"; the handler's true stops it there), "close" when the user
 // closes the window (the script decides what happens), "focus" with "in" or "out" when
-// the window gets or loses the keyboard.
+// the window gets or loses the keyboard, "focus-moved" when another widget in it got the
+// keyboard.
 class CWindow : public CWidget {
  public:
   explicit CWindow(const std::string& title);
@@ -19,6 +20,10 @@ class CWindow : public CWidget {
   void SetDefaultSize(int width, int height);
   // Shows the window and gives it the keyboard.
   void Present();
+  // The window's size now, "width height".
+  std::string Size() const;
+  // The usable part of the screen the window is on (without panels), "width height".
+  std::string WorkArea() const;
 
   // The name of a key press as the "key" signal gives it (also for tests).
   static std::string KeyName(guint keyval, GdkModifierType state);
@@ -38,7 +43,8 @@ class CBox : public CWidget {
   void Remove(CWidget* child);
 };
 
-// Signal: "clicked".
+// Signals: "clicked", "context" (a press of the right button: the script may show a
+// menu for it).
 class CButton : public CWidget {
  public:
   explicit CButton(const std::string& label);
@@ -86,6 +92,9 @@ namespace browser {
 class CHostWidget : public CWidget {
  public:
   explicit CHostWidget(GtkWidget* widget) : CWidget(widget) {}
+  // Lays `child` over the whole area (the page area is an overlay): a notice in place of
+  // a page. An error when the area holds no overlays or the child has a place already.
+  void AddOverlay(CWidget* child);
 };
 
 }  // namespace browser

@@ -28,6 +28,66 @@ void CMenu::Add(const std::string& label, const std::string& action) {
   gtk_menu_shell_append(GTK_MENU_SHELL(Gtk()), item);
 }
 
+bool CMenu::ParseKey(const std::string& name, guint* key, GdkModifierType* modifiers) {
+  unsigned int mods = 0;
+  size_t start = 0;
+  for (size_t plus = name.find('+'); plus != std::string::npos; plus = name.find('+', start)) {
+    const std::string part = name.substr(start, plus - start);
+    if (part == "ctrl") {
+      mods |= GDK_CONTROL_MASK;
+    } else if (part == "alt") {
+      mods |= GDK_MOD1_MASK;
+    } else if (part == "shift") {
+      mods |= GDK_SHIFT_MASK;
+    } else {
+      return false;
+    }
+    start = plus + 1;
+  }
+  const guint keyval = gdk_keyval_from_name(name.substr(start).c_str());
+  if (keyval == GDK_KEY_VoidSymbol || keyval == 0) return false;
+  *key = keyval;
+  *modifiers = static_cast<GdkModifierType>(mods);
+  return true;
+}
+
+void CMenu::AddWithKey(const std::string& label, const std::string& action, const std::string& key) {
+  guint keyval = 0;
+  GdkModifierType modifiers{};
+  Require(ParseKey(key, &keyval, &modifiers), "AddWithKey: not a key name");
+  Add(label, action);
+  GList* children = gtk_container_get_children(GTK_CONTAINER(Gtk()));
+  GtkWidget* item = GTK_WIDGET(g_list_last(children)->data);
+  g_list_free(children);
+  if (GtkWidget* text = gtk_bin_get_child(GTK_BIN(item)); GTK_IS_ACCEL_LABEL(text))
+    gtk_accel_label_set_accel(GTK_ACCEL_LABEL(text), keyval, modifiers);
+}
+
+GtkWidget* CMenu::Item(const std::string& action) const {
+  GList* children = gtk_container_get_children(GTK_CONTAINER(Gtk()));
+  GtkWidget* found = nullptr;
+  for (GList* it = children; it && !found; it = it->next) {
+    const char* itemAction = static_cast<const char*>(g_object_get_data(G_OBJECT(it->data), kAction));
+    if (itemAction && action == itemAction) found = GTK_WIDGET(it->data);
+  }
+  g_list_free(children);
+  return found;
+}
+
+std::string CMenu::KeyOf(const std::string& action) const {
+  GtkWidget* item = Item(action);
+  GtkWidget* text = item ? gtk_bin_get_child(GTK_BIN(item)) : nullptr;
+  if (!text || !GTK_IS_ACCEL_LABEL(text)) return "";
+  guint keyval = 0;
+  GdkModifierType modifiers{};
+  gtk_accel_label_get_accel(GTK_ACCEL_LABEL(text), &keyval, &modifiers);
+  if (keyval == 0) return "";
+  gchar* shown = gtk_accelerator_get_label(keyval, modifiers);
+  std::string out = shown ? shown : "";
+  g_free(shown);
+  return out;
+}
+
 void CMenu::AddSeparator() {
   GtkWidget* item = gtk_separator_menu_item_new();
   gtk_widget_show(item);
@@ -53,13 +113,7 @@ void CMenu::PopupBelow(CWidget* anchor) {
 }
 
 bool CMenu::Activate(const std::string& action) {
-  GList* children = gtk_container_get_children(GTK_CONTAINER(Gtk()));
-  GtkWidget* found = nullptr;
-  for (GList* it = children; it && !found; it = it->next) {
-    const char* itemAction = static_cast<const char*>(g_object_get_data(G_OBJECT(it->data), kAction));
-    if (itemAction && action == itemAction) found = GTK_WIDGET(it->data);
-  }
-  g_list_free(children);
+  GtkWidget* found = Item(action);
   if (found) gtk_menu_item_activate(GTK_MENU_ITEM(found));
   return found != nullptr;
 }

@@ -12,6 +12,9 @@ class CMenu : public CWidget {
  public:
   CMenu();
   void Add(const std::string& label, const std::string& action);
+  // An item that shows its shortcut, a key name as the window's "key" signal gives it
+  // ("ctrl+shift+t", "F5"); an unknown key name is an error.
+  void AddWithKey(const std::string& label, const std::string& action, const std::string& key);
   void AddSeparator();
   void Clear();
   int Count() const;
@@ -19,6 +22,14 @@ class CMenu : public CWidget {
   void PopupBelow(CWidget* anchor);
   // Chooses the item of `action` as the user would; false when there is none.
   bool Activate(const std::string& action);
+  // The shortcut an item of `action` shows, as GTK writes it ("" when none).
+  std::string KeyOf(const std::string& action) const;
+
+  // A key name ("ctrl+shift+Tab") as a key and modifiers; false for an unknown key.
+  static bool ParseKey(const std::string& name, guint* key, GdkModifierType* modifiers);
+
+ private:
+  GtkWidget* Item(const std::string& action) const;
 };
 
 // A dialog of the main window with content and buttons. Signals: "response" with the name

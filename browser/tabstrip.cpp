@@ -13,27 +13,147 @@ void ShowDefaultIcon(GtkWidget* icon) { gtk_image_set_from_icon_name(GTK_IMAGE(i
 
 }  // namespace
 
-CTabStrip::CTabStrip() : CWidget(gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 2)) {
+CTabStrip::CTabStrip() : CWidget(gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0)) {
   gtk_style_context_add_class(gtk_widget_get_style_context(Gtk()), "tabstrip");
-  // The tabs' places are known once GTK has laid them out: "layout" follows from an idle
-  // callback, once per run of layouts, never from inside one.
-  g_signal_connect_after(Gtk(), "size-allocate", G_CALLBACK(+[](GtkWidget*, GdkRectangle*, gpointer self) {
-                           auto* me = static_cast<CTabStrip*>(self);
-                           if (me->m_layoutIdle) return;
-                           me->m_layoutIdle = g_idle_add(
-                               +[](gpointer self) -> gboolean {
-                                 auto* me = static_cast<CTabStrip*>(self);
-                                 me->m_layoutIdle = 0;
-                                 me->Emit("layout");
-                                 return G_SOURCE_REMOVE;
-                               },
-                               me);
+  m_tabsBox = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, kSpacing);
+  // No scroll bars, and no width asked for the tabs: the strip takes what the row gives.
+  m_scroller = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(m_scroller), GTK_POLICY_EXTERNAL, GTK_POLICY_NEVER);
+  gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(m_scroller), FALSE);
+  gtk_container_add(GTK_CONTAINER(m_scroller), m_tabsBox);
+  if (GtkWidget* viewport = gtk_bin_get_child(GTK_BIN(m_scroller)))
+    gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
+  gtk_widget_add_events(m_scroller, GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
+  g_signal_connect(m_scroller, "scroll-event", G_CALLBACK(&CTabStrip::OnScroll), this);
+  auto arrow = [this](const char* icon, int direction) {
+    GtkWidget* button = gtk_button_new_from_icon_name(icon, GTK_ICON_SIZE_MENU);
+    gtk_button_set_relief(GTK_BUTTON(button), GTK_RELIEF_NONE);
+    gtk_widget_set_can_focus(button, FALSE);
+    gtk_style_context_add_class(gtk_widget_get_style_context(button), "tabscroll");
+    g_object_set_data(G_OBJECT(button), "direction", GINT_TO_POINTER(direction));
+    g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton* b, gpointer self) {
+                       auto* me = static_cast<CTabStrip*>(self);
+                       me->ScrollBy(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(b), "direction")) * me->m_tabWidth);
+                     }),
+                     this);
+    return button;
+  };
+  m_left = arrow("pan-start-symbolic", -1);
+  m_right = arrow("pan-end-symbolic", 1);
+  gtk_box_pack_start(GTK_BOX(Gtk()), m_left, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(Gtk()), m_scroller, TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(Gtk()), m_right, FALSE, FALSE, 0);
+  gtk_widget_show_all(Gtk());
+  GtkAdjustment* adjustment = Adjustment();
+  for (const char* signal : {"value-changed", "changed"}) {
+    g_signal_connect_swapped(adjustment, signal, G_CALLBACK(+[](gpointer self) { static_cast<CTabStrip*>(self)->UpdateArrows(); }),
+                             this);
+  }
+  UpdateArrows();
+  // The tabs' places are known once GTK has laid them out.
+  g_signal_connect_after(m_scroller, "size-allocate", G_CALLBACK(+[](GtkWidget*, GdkRectangle*, gpointer self) {
+                           static_cast<CTabStrip*>(self)->ScheduleLayout();
                          }),
                          this);
 }
 
 CTabStrip::~CTabStrip() {
   if (m_layoutIdle) g_source_remove(m_layoutIdle);
+  if (Alive()) g_signal_handlers_disconnect_by_data(Adjustment(), this);
+}
+
+void CTabStrip::ScheduleLayout() {
+  // Once per run of layouts, never from inside one: "layout" and the tabs' width follow
+  // from an idle callback.
+  if (m_layoutIdle) return;
+  m_layoutIdle = g_idle_add(
+      +[](gpointer self) -> gboolean {
+        auto* me = static_cast<CTabStrip*>(self);
+        me->m_layoutIdle = 0;
+        me->Relayout();
+        me->Emit("layout");
+        return G_SOURCE_REMOVE;
+      },
+      this);
+}
+
+GtkAdjustment* CTabStrip::Adjustment() const {
+  return gtk_scrolled_window_get_hadjustment(GTK_SCROLLED_WINDOW(m_scroller));
+}
+
+int CTabStrip::TabWidth(int available, int count, int spacing) {
+  if (count <= 0) return kMaxTabWidth;
+  const int share = (available - spacing * (count - 1)) / count;
+  return std::clamp(share, kMinTabWidth, kMaxTabWidth);
+}
+
+int CTabStrip::Reveal(int offset, int page, int left, int width) {
+  if (left < offset || width > page) return left;
+  if (left + width > offset + page) return left + width - page;
+  return offset;
+}
+
+void CTabStrip::Relayout() {
+  if (!Alive()) return;
+  const int width = TabWidth(gtk_widget_get_allocated_width(m_scroller), Count(), kSpacing);
+  if (width != m_tabWidth) {
+    // The new width comes with the next layout, which brings the selected tab into view.
+    m_tabWidth = width;
+    for (auto& [id, tab] : m_tabs) gtk_widget_set_size_request(tab.box, width, -1);
+    return;
+  }
+  const Tab* selected = FindTab(m_selected);
+  GtkAllocation a{};
+  if (selected) gtk_widget_get_allocation(selected->box, &a);
+  // A tab not laid out yet is brought into view after its first layout.
+  if (selected && a.width < m_tabWidth) return;
+  if (m_reveal && selected) {
+    GtkAdjustment* adjustment = Adjustment();
+    const int page = static_cast<int>(gtk_adjustment_get_page_size(adjustment));
+    gtk_adjustment_set_value(adjustment, Reveal(ScrollOffset(), page, a.x, a.width));
+  }
+  m_reveal = false;
+  UpdateArrows();
+}
+
+void CTabStrip::UpdateArrows() {
+  if (!Alive()) return;
+  GtkAdjustment* adjustment = Adjustment();
+  const double value = gtk_adjustment_get_value(adjustment);
+  const double end = gtk_adjustment_get_upper(adjustment) - gtk_adjustment_get_page_size(adjustment);
+  gtk_widget_set_sensitive(m_left, value > 0.5);
+  gtk_widget_set_sensitive(m_right, value < end - 0.5);
+}
+
+int CTabStrip::ScrollOffset() const {
+  Gtk();
+  return static_cast<int>(gtk_adjustment_get_value(Adjustment()) + 0.5);
+}
+
+void CTabStrip::ScrollBy(int pixels) {
+  Gtk();
+  GtkAdjustment* adjustment = Adjustment();
+  // The adjustment keeps the value within its ends.
+  gtk_adjustment_set_value(adjustment, gtk_adjustment_get_value(adjustment) + pixels);
+}
+
+GtkWidget* CTabStrip::TabWidget(unsigned int id) const {
+  const Tab* tab = FindTab(id);
+  return tab ? tab->box : nullptr;
+}
+
+gboolean CTabStrip::OnScroll(GtkWidget*, GdkEventScroll* event, gpointer self) {
+  auto* me = static_cast<CTabStrip*>(self);
+  double steps = 0;
+  switch (event->direction) {
+    case GDK_SCROLL_UP:
+    case GDK_SCROLL_LEFT: steps = -1; break;
+    case GDK_SCROLL_DOWN:
+    case GDK_SCROLL_RIGHT: steps = 1; break;
+    case GDK_SCROLL_SMOOTH: steps = event->delta_x + event->delta_y; break;
+  }
+  me->ScrollBy(static_cast<int>(steps * me->m_tabWidth / 2));
+  return TRUE;
 }
 
 const CTabStrip::Tab* CTabStrip::FindTab(unsigned int id) const {
@@ -61,8 +181,9 @@ bool CTabStrip::AddTab(unsigned int id, int index) {
   tab.spinner = gtk_spinner_new();
   tab.title = gtk_label_new("");
   gtk_label_set_ellipsize(GTK_LABEL(tab.title), PANGO_ELLIPSIZE_END);
-  gtk_label_set_width_chars(GTK_LABEL(tab.title), 16);
-  gtk_label_set_max_width_chars(GTK_LABEL(tab.title), 16);
+  // The title asks for no width of its own: the tab's width is the strip's to set.
+  gtk_label_set_width_chars(GTK_LABEL(tab.title), 1);
+  gtk_label_set_max_width_chars(GTK_LABEL(tab.title), 1);
   gtk_label_set_xalign(GTK_LABEL(tab.title), 0);
   tab.speaker = gtk_image_new_from_icon_name("audio-volume-high", GTK_ICON_SIZE_MENU);
   GtkWidget* close = gtk_button_new_from_icon_name("window-close", GTK_ICON_SIZE_MENU);
@@ -84,8 +205,10 @@ bool CTabStrip::AddTab(unsigned int id, int index) {
   gtk_container_add(GTK_CONTAINER(tab.box), row);
   g_signal_connect(tab.box, "button-press-event", G_CALLBACK(&CTabStrip::OnPress), this);
   g_signal_connect(tab.box, "button-release-event", G_CALLBACK(&CTabStrip::OnRelease), this);
-  gtk_box_pack_start(GTK_BOX(Gtk()), tab.box, FALSE, FALSE, 0);
+  gtk_widget_set_size_request(tab.box, m_tabWidth, -1);
+  gtk_box_pack_start(GTK_BOX(m_tabsBox), tab.box, FALSE, FALSE, 0);
   gtk_widget_show_all(tab.box);
+  m_reveal = true;
   gtk_widget_hide(tab.spinner);
   gtk_widget_hide(tab.speaker);
   m_tabs.emplace(id, tab);
@@ -169,7 +292,10 @@ bool CTabStrip::Select(unsigned int id) {
       gtk_style_context_remove_class(style, "selected");
     }
   }
+  if (m_selected != id) m_reveal = true;
   m_selected = id;
+  // A layout follows, and after it the tab is brought into view.
+  gtk_widget_queue_resize(m_tabsBox);
   return true;
 }
 
@@ -179,7 +305,7 @@ bool CTabStrip::Move(unsigned int id, int index) {
   index = std::clamp(index, 0, Count() - 1);
   m_order.erase(std::find(m_order.begin(), m_order.end(), id));
   m_order.insert(m_order.begin() + index, id);
-  gtk_box_reorder_child(GTK_BOX(Gtk()), tab->box, index);
+  gtk_box_reorder_child(GTK_BOX(m_tabsBox), tab->box, index);
   return true;
 }
 
@@ -238,7 +364,8 @@ gboolean CTabStrip::OnRelease(GtkWidget*, GdkEventButton* event, gpointer self) 
   me->m_pressed = 0;
   if (event->button != 1 || id == 0 || std::fabs(event->x_root - me->m_pressX) < kDragThreshold) return FALSE;
   // Where the pointer is now, in the strip's own coordinates, against the other tabs.
-  GtkWidget* strip = me->Gtk();
+  // The tabs' row lies in the scrolled view's window, which moves as the strip scrolls.
+  GtkWidget* strip = me->m_tabsBox;
   int originX = 0, originY = 0;
   gdk_window_get_origin(gtk_widget_get_window(strip), &originX, &originY);
   GtkAllocation stripArea{};

@@ -71,8 +71,24 @@ void CWidget::SetSize(int width, int height) {
   Require(width >= -1 && height >= -1 && width <= 10000 && height <= 10000, "SetSize: sizes are -1 to 10000");
   gtk_widget_set_size_request(Gtk(), width, height);
 }
-void CWidget::GrabFocus() { gtk_widget_grab_focus(Gtk()); }
-bool CWidget::HasFocus() const { return gtk_widget_has_focus(Gtk()); }
+void CWidget::GrabFocus() {
+  GtkWidget* widget = Gtk();
+  if (gtk_widget_get_can_focus(widget) || !GTK_IS_CONTAINER(widget)) {
+    gtk_widget_grab_focus(widget);
+    return;
+  }
+  // Focus already inside stays where it is.
+  if (!HasFocus()) gtk_widget_child_focus(widget, GTK_DIR_TAB_FORWARD);
+}
+
+bool CWidget::HasFocus() const {
+  GtkWidget* widget = Gtk();
+  if (gtk_widget_has_focus(widget)) return true;
+  GtkWidget* top = gtk_widget_get_toplevel(widget);
+  if (!GTK_IS_WINDOW(top) || !gtk_window_has_toplevel_focus(GTK_WINDOW(top))) return false;
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(top));
+  return focus && gtk_widget_is_ancestor(focus, widget);
+}
 void CWidget::AddStyle(const std::string& name) {
   gtk_style_context_add_class(gtk_widget_get_style_context(Gtk()), name.c_str());
 }

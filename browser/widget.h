@@ -33,7 +33,10 @@ class CWidget {
   void SetTooltip(const std::string& text);
   // A size request in pixels; -1 leaves a dimension natural.
   void SetSize(int width, int height);
+  // Gives the widget the keyboard; a container that takes none itself (the page area)
+  // gives it to its first shown child that does.
   void GrabFocus();
+  // True when the widget, or a widget inside it, has the keyboard of an active window.
   bool HasFocus() const;
   // A CSS class, for the chrome's style sheet.
   void AddStyle(const std::string& name);

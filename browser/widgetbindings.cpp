@@ -17,7 +17,7 @@ CWindow* g_mainWindow = nullptr;
 CWidget* g_pageArea = nullptr;
 
 CWindow* MainWindow() { return g_mainWindow; }
-CWidget* PageArea() { return g_pageArea; }
+CHostWidget* PageArea() { return dynamic_cast<CHostWidget*>(g_pageArea); }
 CBox* NewBox(bool vertical, int spacing) {
   Require(spacing >= 0 && spacing <= 100, "box: the spacing is 0 to 100");
   return CWidget::Keep(std::make_unique<CBox>(vertical, spacing));
@@ -99,9 +99,11 @@ bool InstallWidgetBindings(uibind::CHost& host, CWindow* mainWindow, CWidget* pa
       .Method("Title", &CWindow::Title)
       .Method("SetChild", &CWindow::SetChild)
       .Method("SetDefaultSize", &CWindow::SetDefaultSize)
-      .Method("Present", &CWindow::Present);
+      .Method("Present", &CWindow::Present)
+      .Method("Size", &CWindow::Size)
+      .Method("WorkArea", &CWindow::WorkArea);
   uibind::Class<CHostWidget> hostWidget("HostWidget");
-  hostWidget.Inherits<CWidget>();
+  hostWidget.Inherits<CWidget>().Method("AddOverlay", &CHostWidget::AddOverlay);
   uibind::Class<CBox> box("Box");
   box.Inherits<CWidget>().Method("Add", &CBox::Add).Method("AddStart", &CBox::AddStart).Method("Remove", &CBox::Remove);
   uibind::Class<CButton> button("Button");
@@ -148,10 +150,14 @@ bool InstallWidgetBindings(uibind::CHost& host, CWindow* mainWindow, CWidget* pa
       .Method("Count", &CTabStrip::Count)
       .Method("Order", &CTabStrip::Order)
       .Method("IndexOf", &CTabStrip::IndexOf)
-      .Method("TitleGeometry", &CTabStrip::TitleGeometry);
+      .Method("TitleGeometry", &CTabStrip::TitleGeometry)
+      .Method("ScrollOffset", &CTabStrip::ScrollOffset)
+      .Method("ScrollBy", &CTabStrip::ScrollBy);
   uibind::Class<CMenu> menu("Menu");
   menu.Inherits<CWidget>()
       .Method("Add", &CMenu::Add)
+      .Method("AddWithKey", &CMenu::AddWithKey)
+      .Method("KeyOf", &CMenu::KeyOf)
       .Method("AddSeparator", &CMenu::AddSeparator)
       .Method("Clear", &CMenu::Clear)
       .Method("Count", &CMenu::Count)

@@ -102,6 +102,82 @@ TEST(TabStripDrop, ATabGoesBeforeTheFirstTabWhoseMiddleItDidNotPass) {
   EXPECT_EQ(CTabStrip::DropIndex({}, 10), 0);
 }
 
+// Tabs share the strip's width between the minimum and maximum width.
+struct WidthCase {
+  int available, count, width;
+};
+class TabStripWidth : public testing::TestWithParam<WidthCase> {};
+TEST_P(TabStripWidth, IsAnEqualShareWithinTheLimits) {
+  const WidthCase c = GetParam();
+  EXPECT_EQ(CTabStrip::TabWidth(c.available, c.count, CTabStrip::kSpacing), c.width);
+}
+INSTANTIATE_TEST_SUITE_P(Shares, TabStripWidth,
+                         testing::Values(WidthCase{1000, 0, CTabStrip::kMaxTabWidth},
+                                         WidthCase{1000, 2, CTabStrip::kMaxTabWidth},
+                                         WidthCase{1000, 5, 198},  // (1000 - 4 gaps of 2) / 5
+                                         WidthCase{1000, 20, CTabStrip::kMinTabWidth},
+                                         WidthCase{0, 3, CTabStrip::kMinTabWidth},
+                                         WidthCase{-50, 1, CTabStrip::kMinTabWidth}));
+
+// The scroll offset that brings a tab into a view of 300 pixels: the least movement, the
+// tab's left edge when it cannot fit.
+struct RevealCase {
+  int offset, left, width, expected;
+};
+class TabStripReveal : public testing::TestWithParam<RevealCase> {};
+TEST_P(TabStripReveal, MovesAsLittleAsPossible) {
+  const RevealCase c = GetParam();
+  EXPECT_EQ(CTabStrip::Reveal(c.offset, 300, c.left, c.width), c.expected);
+}
+INSTANTIATE_TEST_SUITE_P(Places, TabStripReveal,
+                         testing::Values(RevealCase{100, 150, 100, 100},   // in view: stays
+                                         RevealCase{100, 40, 100, 40},     // left of the view
+                                         RevealCase{100, 350, 100, 150},   // right of it: its right edge at the view's
+                                         RevealCase{0, 200, 100, 0},       // just fits
+                                         RevealCase{0, 500, 400, 500}));   // wider than the view
+
+// A strip in a narrow window: twenty tabs neither widen the window nor leave the
+// selected tab out of view; the arrows' scrolling stops at the strip's ends.
+TEST_F(WidgetTest, ManyTabsScrollInsteadOfWideningTheWindow) {
+  OnGtk([] {
+    auto* strip = CWidget::Keep(std::make_unique<CTabStrip>());
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_default_size(GTK_WINDOW(window), 600, 40);
+    gtk_container_add(GTK_CONTAINER(window), strip->Gtk());
+    gtk_widget_show_all(window);
+    auto settle = [] {
+      for (int i = 0; i < 200 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+      g_usleep(20000);
+      while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    };
+    for (unsigned int id = 1; id <= 20; ++id) {
+      strip->AddTab(id, -1);
+      strip->SetTitle(id, "A title far longer than any tab is wide, again and again");
+    }
+    strip->Select(20);
+    // Laid out and scrolled within a generous deadline (a busy machine is slow).
+    GtkAllocation last{};
+    for (int i = 0; i < 250; ++i) {
+      settle();
+      gtk_widget_get_allocation(strip->TabWidget(20), &last);
+      if (last.width == CTabStrip::kMinTabWidth && strip->ScrollOffset() > 0) break;
+    }
+    int width = 0, height = 0;
+    gtk_window_get_size(GTK_WINDOW(window), &width, &height);
+    EXPECT_LE(width, 600) << "the tabs widened the window";
+    EXPECT_EQ(last.width, CTabStrip::kMinTabWidth);
+    EXPECT_GT(strip->ScrollOffset(), 0) << "the last tab is scrolled into view";
+    EXPECT_GE(last.x - strip->ScrollOffset(), 0);
+    strip->ScrollBy(-100000);
+    EXPECT_EQ(strip->ScrollOffset(), 0);
+    strip->ScrollBy(100000);
+    // The tab's row sits in the scrolled view: the last tab's right edge at the view's.
+    GtkWidget* view = gtk_widget_get_parent(gtk_widget_get_parent(strip->TabWidget(20)));
+    EXPECT_EQ(strip->ScrollOffset(), last.x + last.width - gtk_widget_get_allocated_width(view));
+    gtk_widget_destroy(window);
+  });
+}
+
 TEST_F(WidgetTest, TabStripClicksSelectAndMiddleClicksClose) {
   unsigned int stripId = 0;
   OnGtk([&] {
@@ -111,9 +187,7 @@ TEST_F(WidgetTest, TabStripClicksSelectAndMiddleClicksClose) {
     gtk_container_add(GTK_CONTAINER(window), strip->Gtk());
     strip->AddTab(3, -1);
     gtk_widget_show_all(window);
-    GList* tabs = gtk_container_get_children(GTK_CONTAINER(strip->Gtk()));
-    GtkWidget* tab = GTK_WIDGET(tabs->data);
-    g_list_free(tabs);
+    GtkWidget* tab = strip->TabWidget(3);
     for (guint button : {1u, 2u}) {
       GdkEvent* press = gdk_event_new(GDK_BUTTON_PRESS);
       press->button.button = button;
@@ -176,6 +250,15 @@ TEST_F(WidgetTest, ButtonsMenusAndDialogsNameWhatWasChosen) {
     menu->Add("Second", "second");
     EXPECT_EQ(menu->Count(), 3);
     EXPECT_TRUE(menu->Activate("second"));
+    // Items show their shortcut; a name that is no key is refused.
+    menu->AddWithKey("Reopen", "reopen", "ctrl+shift+t");
+    menu->AddWithKey("Reload", "reload", "F5");
+    EXPECT_NE(menu->KeyOf("reopen").find("Ctrl"), std::string::npos) << menu->KeyOf("reopen");
+    EXPECT_NE(menu->KeyOf("reopen").find("Shift"), std::string::npos) << menu->KeyOf("reopen");
+    EXPECT_EQ(menu->KeyOf("reload"), "F5");
+    EXPECT_EQ(menu->KeyOf("second"), "");
+    for (const char* bad : {"", "ctrl+", "hyper+t", "ctrl+NoSuchKey"})
+      EXPECT_THROW(menu->AddWithKey("Bad", "bad", bad), std::invalid_argument) << bad;
     EXPECT_FALSE(menu->Activate("third"));
     menu->Clear();
     EXPECT_EQ(menu->Count(), 0);

@@ -162,7 +162,6 @@ TEST_F(DesktopBrowser, TabsKeysMouseDialogsZoomFindAndTheNextStart) {
   // Find: the count of matches, and Enter moves to the next one.
   ASSERT_TRUE(Key(x.Display(), "ctrl+f"));
   ASSERT_TRUE(Type(x.Display(), "banana"));
-  ASSERT_TRUE(Key(x.Display(), "Return"));
   ASSERT_TRUE(WaitLine("find", "1 of 5"));
   ASSERT_TRUE(Key(x.Display(), "Return"));
   ASSERT_TRUE(WaitLine("find", "2 of 5"));
@@ -315,6 +314,193 @@ TEST_F(DesktopBrowser, TabsKeysMouseDialogsZoomFindAndTheNextStart) {
   EXPECT_EQ(browser->WaitExit(std::chrono::seconds(45)), 0) << Log();
 }
 
+// The keyboard user's and the mouse user's browser: find as you type and backwards, the
+// address entry and Esc, the page getting the keyboard, bookmarks edited and deleted,
+// the menu's shortcuts, the zoom shown, a load error in the page area, the status line
+// per tab, twenty tabs in a strip that stays in the window, and the window's size.
+TEST_F(DesktopBrowser, FindAddressBookmarksErrorsManyTabsAndTheWindow) {
+  auto browser = Start({"words.html"});
+  ASSERT_TRUE(WaitLine("title", "Repeated words - uicontrol"));
+  // A sensible first size on a 1280 by 800 screen.
+  const Rect window = ParseRect(Now().Get("window"));
+  EXPECT_GE(window.w, 640);
+  EXPECT_LE(window.w, 1280);
+  EXPECT_LE(window.h, 800);
+
+  // Find: the count follows the typing; Enter goes on, Shift+Enter back (round the end);
+  // Esc closes the bar and the page has the keyboard.
+  ASSERT_TRUE(Key(x.Display(), "ctrl+f"));
+  ASSERT_TRUE(WaitLine("findfocus", "1"));
+  ASSERT_TRUE(Type(x.Display(), "banan"));
+  ASSERT_TRUE(WaitLine("find", "1 of 5"));
+  ASSERT_TRUE(Type(x.Display(), "a t"));
+  ASSERT_TRUE(WaitLine("find", "1 of 2"));
+  ASSERT_TRUE(Key(x.Display(), "BackSpace BackSpace"));
+  ASSERT_TRUE(WaitLine("find", "1 of 5"));
+  ASSERT_TRUE(Key(x.Display(), "Return"));
+  ASSERT_TRUE(WaitLine("find", "2 of 5"));
+  ASSERT_TRUE(Key(x.Display(), "shift+Return"));
+  ASSERT_TRUE(WaitLine("find", "1 of 5"));
+  ASSERT_TRUE(Key(x.Display(), "shift+Return"));
+  ASSERT_TRUE(WaitLine("find", "5 of 5"));
+  ASSERT_TRUE(Key(x.Display(), "Escape"));
+  ASSERT_TRUE(WaitLine("find", ""));
+  ASSERT_TRUE(WaitLine("pagefocus", "1"));
+
+  // The address: Esc puts the page's address back; Enter gives the page the keyboard,
+  // and PageDown scrolls it (the tall page darkens towards its end).
+  ASSERT_TRUE(Key(x.Display(), "ctrl+l"));
+  ASSERT_TRUE(WaitLine("addressfocus", "1"));
+  ASSERT_TRUE(Type(x.Display(), "nothing.html"));
+  ASSERT_TRUE(WaitLine("address", "nothing.html"));
+  ASSERT_TRUE(Key(x.Display(), "Escape"));
+  ASSERT_TRUE(WaitFor([&] { return Now().Get("address").find("/words.html") != std::string::npos; })) << Now().text;
+  ASSERT_TRUE(WaitLine("pagefocus", "1"));
+  ASSERT_TRUE(Key(x.Display(), "ctrl+l"));
+  ASSERT_TRUE(Type(x.Display(), "links.html"));
+  ASSERT_TRUE(Key(x.Display(), "Return"));
+  ASSERT_TRUE(WaitLine("title", "Links - uicontrol"));
+  ASSERT_TRUE(WaitLine("pagefocus", "1"));
+  ASSERT_TRUE(WaitLine("progress", "100"));
+  const Rect area = ParseRect(Now().Get("pagearea"));
+  if (Webkit()) {
+    const int row = area.y + area.h - 20;
+    ASSERT_TRUE(WaitFor([&] {
+      return Screenshot(x.Display(), Shots() + "links.png").Count(area.x, row, area.w, 10, 255, 255, 255, 40) > area.w;
+    }));
+    // The web process may take the keyboard a moment after the view: PageDown again
+    // until the page moves.
+    EXPECT_TRUE(WaitFor([&] {
+      return Key(x.Display(), "Page_Down") &&
+             Screenshot(x.Display(), Shots() + "scrolled.png").Count(area.x, row, area.w, 10, 255, 255, 255, 40) == 0;
+    })) << "PageDown did not scroll the page";
+    ASSERT_TRUE(Key(x.Display(), "Home"));
+    ASSERT_TRUE(WaitFor([&] {
+      return Screenshot(x.Display(), Shots() + "links.png").Count(area.x, row, area.w, 10, 255, 255, 255, 40) > area.w;
+    }));
+  }
+
+  // The status line shows the link under the pointer for its own tab only.
+  const std::string overLink = std::to_string(area.y + 35);
+  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(area.x + 60) + " " + overLink +
+                                                 " sleep 0.2 mousemove " + std::to_string(area.x + 80) + " " + overLink));
+  ASSERT_TRUE(WaitFor([&] { return Now().Get("status").find("two.html") != std::string::npos; })) << Now().text;
+  ASSERT_TRUE(Key(x.Display(), "ctrl+t"));
+  ASSERT_TRUE(WaitLine("tabs", "2"));
+  EXPECT_EQ(Now().Get("status"), "");
+  ASSERT_TRUE(Key(x.Display(), "ctrl+1"));
+  ASSERT_TRUE(WaitLine("selected", "1"));
+
+  // Ctrl+D bookmarks the page; again, it edits the bookmark: a new name.
+  ASSERT_TRUE(Key(x.Display(), "ctrl+d"));
+  ASSERT_TRUE(WaitLine("dialog", "add-bookmark"));
+  ASSERT_TRUE(WaitLine("dialogfocus", "1"));
+  ASSERT_TRUE(Key(x.Display(), "Return"));
+  ASSERT_TRUE(WaitLine("bookmarks", "1"));
+  ASSERT_TRUE(WaitLine("focused", "1"));
+  ASSERT_TRUE(Key(x.Display(), "ctrl+d"));
+  ASSERT_TRUE(WaitLine("dialog", "edit-bookmark"));
+  ASSERT_TRUE(WaitLine("dialogfocus", "1"));
+  ASSERT_TRUE(Key(x.Display(), "ctrl+a"));
+  ASSERT_TRUE(Type(x.Display(), "Renamed"));
+  ASSERT_TRUE(Key(x.Display(), "Return"));
+  ASSERT_TRUE(WaitLine("dialog", "none"));
+  ASSERT_TRUE(WaitLine("bar", "Renamed"));
+  EXPECT_EQ(Now().All("bookmark").size(), 1u) << Now().text;
+  // The bar's context menu deletes it (its last entry).
+  ASSERT_TRUE(WaitFor([&] { return !Now().Get("barbutton").empty(); }));
+  const Rect mark = ParseRect(Now().Get("barbutton").substr(2));
+  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(mark.x + mark.w / 2) + " " +
+                                                 std::to_string(mark.y + mark.h / 2) + " click 3"));
+  ASSERT_TRUE(WaitLine("barmenu", "1"));
+  ASSERT_TRUE(Key(x.Display(), "Up Return"));
+  ASSERT_TRUE(WaitLine("bookmarks", "0"));
+
+  // The menu shows the shortcuts; the zoom shows in the window while it is not 100%.
+  const Rect menu = ParseRect(Now().Get("menubutton"));
+  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(menu.x + menu.w / 2) + " " +
+                                                 std::to_string(menu.y + menu.h / 2) + " click 1"));
+  ASSERT_TRUE(WaitLine("menu", "1"));
+  EXPECT_EQ(Now().Get("menukeys"), "Ctrl+T|Ctrl+F|Ctrl+Q");
+  ASSERT_TRUE(Key(x.Display(), "Escape"));
+  ASSERT_TRUE(WaitLine("menu", "0"));
+  ASSERT_TRUE(Key(x.Display(), "ctrl+plus"));
+  ASSERT_TRUE(WaitLine("zoomshown", "110%"));
+  ASSERT_TRUE(Key(x.Display(), "ctrl+0"));
+  ASSERT_TRUE(WaitLine("zoomshown", ""));
+
+  // A page that cannot load shows why in the page area; "Try again" is there.
+  ASSERT_TRUE(Key(x.Display(), "ctrl+l"));
+  ASSERT_TRUE(Type(x.Display(), "http://127.0.0.1:3/"));
+  ASSERT_TRUE(Key(x.Display(), "Return"));
+  ASSERT_TRUE(WaitFor([&] { return !Now().Get("pageerror").empty(); })) << Now().text << Log();
+  EXPECT_GT(ParseRect(Now().Get("errorretry")).w, 0);
+  EXPECT_TRUE(WaitFor([&] {
+    const Image shot = Screenshot(x.Display(), Shots() + "error.png");
+    return shot.Ok() && shot.Dark(area.x, area.y, area.w, area.h / 3, 110) > 200;
+  })) << "no reason shown in the page area";
+  ASSERT_TRUE(Key(x.Display(), "ctrl+l"));
+  ASSERT_TRUE(Type(x.Display(), "one.html"));
+  ASSERT_TRUE(Key(x.Display(), "Return"));
+  ASSERT_TRUE(WaitLine("title", "Page One - uicontrol"));
+  ASSERT_TRUE(WaitLine("pageerror", ""));
+
+  // Twenty tabs: the strip and its buttons stay in the window, which keeps its size; the
+  // new tab is scrolled into view; Ctrl+1..9 and Ctrl+PageUp choose tabs.
+  for (int n = 3; n <= 20; ++n) {
+    ASSERT_TRUE(Key(x.Display(), "ctrl+t"));
+    ASSERT_TRUE(WaitLine("tabs", std::to_string(n)));
+  }
+  ASSERT_TRUE(WaitLine("selected", "20"));
+  auto inWindow = [&](const std::string& name) {
+    const Rect r = ParseRect(Now().Get(name));
+    return r.w > 0 && r.x >= 0 && r.x + r.w <= window.w;
+  };
+  auto selectedInStrip = [&] {
+    const State s = Now();
+    const Rect strip = ParseRect(s.Get("strip"));
+    const Rect tab = ParseRect(s.Get("tabtitle"));
+    return tab.w > 0 && tab.x >= strip.x && tab.x + tab.w <= strip.x + strip.w;
+  };
+  // The last tab, scrolled into view, is at the strip's right end.
+  ASSERT_TRUE(WaitFor([&] {
+    const Rect strip = ParseRect(Now().Get("strip")), tab = ParseRect(Now().Get("tabtitle"));
+    return tab.x > strip.x + strip.w / 2;
+  })) << Now().text;
+  ASSERT_TRUE(WaitFor([&] { return inWindow("strip") && inWindow("newtab") && inWindow("menubutton") && selectedInStrip(); }))
+      << Now().text;
+  EXPECT_EQ(ParseRect(Now().Get("window")).w, window.w);
+  EXPECT_GT(std::stoi(Now().Get("stripscroll")), 0);
+  Screenshot(x.Display(), Shots() + "twenty-tabs.png");
+  ASSERT_TRUE(Key(x.Display(), "ctrl+1"));
+  ASSERT_TRUE(WaitLine("selected", "1"));
+  ASSERT_TRUE(WaitLine("stripscroll", "0"));
+  ASSERT_TRUE(Key(x.Display(), "ctrl+9"));
+  ASSERT_TRUE(WaitLine("selected", "20"));
+  ASSERT_TRUE(Key(x.Display(), "ctrl+Page_Up"));
+  ASSERT_TRUE(WaitLine("selected", "19"));
+  ASSERT_TRUE(Key(x.Display(), "ctrl+3"));
+  ASSERT_TRUE(WaitLine("selected", "3"));
+  ASSERT_TRUE(WaitFor(selectedInStrip));
+  // The wheel over the strip scrolls it.
+  const Rect strip = ParseRect(Now().Get("strip"));
+  const int before = std::stoi(Now().Get("stripscroll"));
+  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(strip.x + strip.w / 2) + " " +
+                                                 std::to_string(strip.y + strip.h / 2) + " click 5 click 5"));
+  ASSERT_TRUE(WaitFor([&] { return std::stoi(Now().Get("stripscroll")) > before; })) << Now().text;
+
+  // The next start opens the window at the size it had.
+  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool search --name 'uicontrol$' windowsize 900 600"));
+  ASSERT_TRUE(WaitLine("windowsize", "900 600"));
+  ASSERT_TRUE(Key(x.Display(), "ctrl+q"));
+  ASSERT_EQ(browser->WaitExit(std::chrono::seconds(45)), 0) << Log();
+  browser = Start({"one.html"});
+  ASSERT_TRUE(WaitLine("title", "Page One - uicontrol"));
+  EXPECT_EQ(Now().Get("windowsize"), "900 600");
+  ASSERT_TRUE(Key(x.Display(), "ctrl+q"));
+  EXPECT_EQ(browser->WaitExit(std::chrono::seconds(45)), 0) << Log();
+}
+
 // The widget classes refuse bad arguments from a script with Lua errors; the script goes
 // on, and the browser neither crashes nor stops.
 TEST_F(DesktopBrowser, BadCallsFromTheScriptAreLuaErrors) {
@@ -340,6 +526,8 @@ function OnStart()
   try("size", function() box.SetSize(-5, 3) end)
   try("destroyed", function() local l = ui.label("x") l.Destroy() l.SetText("y") end)
   try("popup", function() ui.menu().PopupBelow(ui.button("unshown")) end)
+  try("key", function() ui.menu().AddWithKey("x", "x", "ctrl+NoSuchKey") end)
+  try("overlay", function() ui.page_area().AddOverlay(ui.page_area()) end)
   try("unknown tab", function() assert(strip.SetTitle(42, "x") == false) end)
   try("good", function() strip.AddTab(7, -1) strip.SetTitle(7, "seven") assert(strip.TitleOf(7) == "seven") end)
   local file = io.open(host.state_file, "w")
@@ -353,7 +541,7 @@ function OnError(text) host.quit(3) end
   auto browser = Start({"--ui", script});
   EXPECT_EQ(browser->WaitExit(std::chrono::seconds(45)), 3) << Log();
   const State s = Now();
-  for (const char* name : {"percent", "nan", "progress", "type", "twice", "self", "css", "size", "destroyed", "popup"}) {
+  for (const char* name : {"percent", "nan", "progress", "type", "twice", "self", "css", "size", "destroyed", "popup", "key", "overlay"}) {
     EXPECT_NE(s.text.find(std::string(name) + " error"), std::string::npos) << name << " was not refused:\n" << s.text;
   }
   EXPECT_NE(s.text.find("unknown tab ok"), std::string::npos) << s.text;

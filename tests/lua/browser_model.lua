@@ -131,3 +131,29 @@ case("find: the same words go on to the next match and wrap, new words start ove
   answer(0)
   eq(at(), "0/0")
 end)
+
+case("find: back goes round the matches forward to the one before; older words' answers are dropped", function()
+  local browser = fresh()
+  local id = browser.open("http://find.test/")
+  local function answer(count, words)
+    browser.on_tab(id, "FINDRESULT", string.format("COUNT=%x\nTEXT=%s\n", count, words))
+  end
+  local function at() return browser.finding.at .. "/" .. browser.finding.count end
+  eq(browser.find_previous(), false, "nothing found yet")
+  browser.search_in_page("ban")
+  browser.search_in_page("bana")
+  answer(7, "ban")
+  ok(browser.finding.pending, "the answer for the words typed before does not count")
+  answer(4, "bana")
+  eq(at(), "1/4")
+  local before = #sent
+  ok(browser.find_previous())
+  eq(#sent - before, 3, "three steps forward of four matches")
+  eq(browser.find_previous(), false, "not again while the page answers")
+  for _ = 1, 2 do answer(4, "bana") eq(at(), "1/4", "not there yet") end
+  answer(4, "bana")
+  eq(at(), "4/4")
+  ok(browser.find_previous())
+  for _ = 1, 3 do answer(4, "bana") end
+  eq(at(), "3/4")
+end)

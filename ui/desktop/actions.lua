@@ -2,6 +2,7 @@
 -- it handled its key.
 local browser = require("browser")
 local findbar = require("findbar")
+local bookmarks = require("bookmarks")
 local view = require("view")
 
 local actions = {}
@@ -37,6 +38,16 @@ local function select_relative(delta)
   browser.tm.GetNavigateHistory(browser.current)
   return true
 end
+-- Ctrl+1 to Ctrl+8: that tab, when there is one; Ctrl+9: the last.
+local function select_tab(n)
+  if not browser.tabs[n] then return true end
+  view.address_editing = false
+  browser.select(n)
+  browser.tm.GetNavigateHistory(browser.current)
+  return true
+end
+for n = 1, 8 do actions["tab_" .. n] = function() return select_tab(n) end end
+function actions.tab_last() return select_tab(#browser.tabs) end
 function actions.next_tab() return select_relative(1) end
 function actions.previous_tab() return select_relative(-1) end
 function actions.back() browser.command("GoBack") return true end
@@ -61,12 +72,26 @@ function actions.toggle_default_check()
   return true
 end
 
+-- The keyboard back to the page (after Enter in the address, Esc in the find bar).
+function actions.focus_page()
+  if browser.current then c().page.Focus() end
+  return true
+end
+
+-- Esc: the address typed is dropped for the page's; the find bar closes; else the page
+-- stops loading.
 function actions.escape()
+  if c().address.HasFocus() then
+    view.address_editing = false
+    local tab = view.current_tab()
+    c().address.SetText(tab and tab.url or "")
+    return actions.focus_page()
+  end
   if c().findbar.Visible() then
     c().findbar.Hide()
     browser.stop_finding()
     findbar.label = ""
-    return true
+    return actions.focus_page()
   end
   return actions.stop()
 end
@@ -81,13 +106,38 @@ function actions.find_now()
   if text ~= "" then browser.search_in_page(text) end
   return true
 end
+-- Typing in the find bar searches once the typing pauses (a page given a search per
+-- key press answers them all, in turn); no words, no search.
+local typed = 0
+function actions.find_typed()
+  typed = typed + 1
+  local this = typed
+  host.after(150, function()
+    if this ~= typed or not c().findbar.Visible() then return end
+    if c().find_entry.Text() ~= "" then return actions.find_now() end
+    browser.stop_finding()
+    findbar.label = ""
+    c().find_label.SetText("")
+    view.write_state()
+  end)
+  return true
+end
+-- Shift+Enter in the find bar: the match before.
+function actions.find_previous()
+  if not c().find_entry.HasFocus() then return false end
+  browser.find_previous()
+  return true
+end
 function actions.find_next()
   if not c().findbar.Visible() then return actions.find() end
   return actions.find_now()
 end
 
+-- Ctrl+D: a bookmarked page's bookmark is edited, any other page is bookmarked.
 function actions.bookmark()
   if not browser.current then return true end
+  local n = bookmarks.of_current()
+  if n then return bookmarks.edit(n) or true end
   ui.set_current_tab(browser.current)
   if not ui.add_bookmark() then view.say("cannot bookmark this page") end
   return true

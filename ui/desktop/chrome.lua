@@ -1,6 +1,9 @@
 -- The window's layout: the tab strip, the toolbar with the address entry, the progress
 -- bar, the find bar, the page area and the status line. Change the look here (and in
 -- style.css); main.lua gives the parts their behaviour.
+local browser = require("browser")
+local bookmarks = require("bookmarks")
+
 local chrome = {}
 
 local function read_file(path)
@@ -14,7 +17,8 @@ end
 function chrome.build()
   local c = {}
   c.window = ui.main_window()
-  c.window.SetDefaultSize(1024, 700)
+  local last = browser.tm.GetValue("desktop.window")
+  c.window.SetDefaultSize(chrome.window_size(last and last:str() or "", c.window.WorkArea()))
 
   local column = ui.box(true, 0)
 
@@ -47,8 +51,13 @@ function chrome.build()
   c.menu_button = ui.button("")
   c.menu_button.SetIcon("open-menu")
   c.menu = ui.menu()
+  -- The zoom, when it is not 100%; a click sets it back.
+  c.zoom = ui.button("")
+  c.zoom.AddStyle("zoomlevel")
+  c.zoom.SetTooltip("Actual size (Ctrl+0)")
   for _, w in ipairs({c.back, c.forward, c.reload, c.home}) do toolbar.Add(w, false) end
   toolbar.Add(c.address, true)
+  toolbar.Add(c.zoom, false)
   toolbar.Add(c.star, false)
   toolbar.Add(c.menu_button, false)
 
@@ -101,6 +110,22 @@ function chrome.build()
   c.settings.AddButton("Save", "save", true)
 
   c.page = ui.page_area()
+  -- Why the current tab's page could not be loaded, over the page area.
+  c.error_page = ui.box(true, 8)
+  c.error_page.AddStyle("errorpage")
+  c.error_title = ui.label("This page could not be loaded")
+  c.error_title.AddStyle("errortitle")
+  c.error_reason = ui.label("")
+  c.error_url = ui.label("")
+  c.error_retry = ui.button("Try again")
+  for _, w in ipairs({c.error_title, c.error_reason, c.error_url}) do c.error_page.Add(w, false) end
+  local retry_row = ui.box(false, 0)
+  retry_row.Add(ui.label(""), true)
+  retry_row.Add(c.error_retry, false)
+  retry_row.Add(ui.label(""), true)
+  c.error_page.Add(retry_row, false)
+  c.page.AddOverlay(c.error_page)
+  bookmarks.build(c)
   c.status = ui.label("")
   c.status.SetAlign(0)
   c.status.AddStyle("statusline")
@@ -120,10 +145,24 @@ function chrome.build()
 
   c.window.Present()
   c.findbar.Hide()
+  c.zoom.Hide()
+  c.error_page.Hide()
   for _, b in ipairs(c.bar_buttons) do b.Hide() end
   c.bar.Hide()
   c.session_bar.Hide()
   return c
+end
+
+-- The window's first size: the one it had last time ("width height", kept in the store)
+-- when it fits the screen's work area ("width height"), else most of the screen.
+function chrome.window_size(last, area)
+  local aw, ah = (area or ""):match("^(%d+) (%d+)$")
+  aw, ah = tonumber(aw) or 1024, tonumber(ah) or 700
+  if aw < 100 or ah < 100 then aw, ah = 1024, 700 end
+  local w, h = (last or ""):match("^(%d+) (%d+)$")
+  w, h = tonumber(w), tonumber(h)
+  if w and h and w >= 200 and h >= 150 and w <= aw and h <= ah then return w, h end
+  return math.min(1280, math.floor(aw * 0.85)), math.min(900, math.floor(ah * 0.85))
 end
 
 return chrome

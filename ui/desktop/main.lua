@@ -4,6 +4,7 @@
 -- menu menu.lua, the offer of the last run's tabs sessionbar.lua, the wiring of the
 -- widgets signals.lua, what the window shows view.lua and the state file state.lua.
 local browser = require("browser")
+local bookmarks = require("bookmarks")
 local chrome = require("chrome")
 local findbar = require("findbar")
 local sessionbar = require("sessionbar")
@@ -28,6 +29,7 @@ end
 function OnStart()
   view.c = chrome.build()
   require("signals")(view.c)
+  bookmarks.connect(view.c)
   sessionbar.connect()
   browser.start(host.start_url)
   view.completions()
@@ -45,10 +47,14 @@ function OnTabNotify(id, key, value)
     c.tabs.SetIcon(id, view.served_icon_file(values.ICOURL) or "")
   elseif key == "BEFORENAVIGATE" then
     c.tabs.SetIcon(id, "")
+    view.errors[id] = nil
+    view.hovered(id, "")
+  elseif key == "NAVIGATEERROR" then
+    view.errors[id] = {url = browser.clean(values.URL or ""), reason = browser.clean(browser.load_error(values))}
   elseif key == "AUDIOSTATECHANGE" then
     c.tabs.SetAudio(id, values.PLAYING == "TRUE")
   elseif key == "STATEXTCHANGED" then
-    view.say(values.STATTEXT or "")
+    view.hovered(id, browser.clean(values.STATTEXT or ""))
   elseif key == "NAVIGATECOMPLETE" then
     view.completions()
     if id == browser.current then tm.GetNavigateHistory(id) end
@@ -74,6 +80,8 @@ function OnDataNotify(key, data)
 end
 
 function OnQuit()
+  -- The next start opens the window at this size.
+  if view.c then browser.tm.SetValue("desktop.window", view.c.window.Size()) end
   view.write_state()
 end
 

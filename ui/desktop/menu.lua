@@ -2,6 +2,8 @@
 -- search engines, the files saved in this run and the settings, made anew at each opening.
 local browser = require("browser")
 local actions = require("actions")
+local bookmarks = require("bookmarks")
+local keys = require("keys")
 local view = require("view")
 
 local menu = {}
@@ -19,19 +21,31 @@ local function section(m, list, most, kind, label)
   end
 end
 
+-- The shortest key name of each action (keys.lua), as the menu shows it.
+local shortcut = {}
+for name, action in pairs(keys) do
+  local now = shortcut[action]
+  if not now or #name < #now or (#name == #now and name < now) then shortcut[action] = name end
+end
+
+-- An entry of `action`, with its shortcut when it has one.
+local function entry(m, label, action)
+  if shortcut[action] then m.AddWithKey(label, action, shortcut[action]) else m.Add(label, action) end
+end
+
 function menu.open()
   local m = view.c.menu
   m.Clear()
-  m.Add("New tab", "new_tab")
-  m.Add("Reopen closed tab", "reopen_closed")
+  entry(m, "New tab", "new_tab")
+  entry(m, "Reopen closed tab", "reopen_closed")
   if #browser.last_session() > 0 then m.Add("Reopen the last run's tabs", "reopen_session") end
-  m.Add("Bookmark this page", "bookmark")
-  m.Add("Find in page", "find")
-  m.Add("Save page", "save")
+  entry(m, bookmarks.of_current() and "Edit this page's bookmark…" or "Bookmark this page", "bookmark")
+  entry(m, "Find in page", "find")
+  entry(m, "Save page", "save")
   m.AddSeparator()
-  m.Add(string.format("Zoom in (%d%%)", browser.zoom()), "zoom_in")
-  m.Add("Zoom out", "zoom_out")
-  m.Add("Actual size", "zoom_reset")
+  entry(m, string.format("Zoom in (%d%%)", browser.zoom()), "zoom_in")
+  entry(m, "Zoom out", "zoom_out")
+  entry(m, "Actual size", "zoom_reset")
   section(m, browser.favorites, 20, "bookmark", function(f) return "★ " .. browser.clean(f.title ~= "" and f.title or f.url) end)
   section(m, browser.closed, 10, "closed", function(e) return "↺ " .. browser.clean(e.name or "") end)
   if #browser.history > 1 then
@@ -47,7 +61,8 @@ function menu.open()
   m.Add(checked(browser.restore_setting() == "always") .. "Reopen the tabs at every start", "toggle_restore")
   m.Add(checked(tm.IsShowSetDefaultBrowserDlg()) .. "Check that this is the default browser", "toggle_default_check")
   m.Add("Settings…", "settings")
-  m.Add("Quit", "quit")
+  entry(m, "Quit", "quit")
+  view.menu_keys = m.KeyOf("new_tab") .. "|" .. m.KeyOf("find") .. "|" .. m.KeyOf("quit")
   m.PopupBelow(view.c.menu_button)
 end
 

@@ -66,6 +66,7 @@ return function(c)
   end)
   on(c.window, "close", function() host.quit() return true end)
   on(c.window, "focus", focus_of("focused"))
+  on(c.window, "focus-moved", write_state)
   on(c.new_tab, "clicked", refreshing(actions.new_tab))
   on(c.back, "clicked", actions.back)
   on(c.forward, "clicked", actions.forward)
@@ -82,6 +83,8 @@ return function(c)
     view.address_editing = false
     if text:match("^%s*$") then return end
     browser.navigate(text)
+    -- The page has the keyboard now: PageDown scrolls it.
+    actions.focus_page()
     view.refresh()
   end)
   connect_tabs(c)
@@ -93,5 +96,12 @@ return function(c)
   end
   connect_settings(c)
   on(c.find_entry, "activate", actions.find_now)
+  on(c.find_entry, "changed", actions.find_typed)
+  on(c.find_entry, "focus", write_state)
+  on(c.zoom, "clicked", refreshing(actions.zoom_reset))
+  on(c.error_retry, "clicked", refreshing(function()
+    local err = browser.current and view.errors[browser.current]
+    if err and err.url ~= "" then browser.command("Navigate", err.url) else actions.reload() end
+  end))
   on(c.find_close, "clicked", refreshing(actions.escape))
 end

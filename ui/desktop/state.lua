@@ -68,6 +68,21 @@ function state.dump(view)
   add("menubutton", c.menu_button.Geometry())
   add("sessionreopen", c.session_reopen.Geometry())
   add("pagearea", c.page.Geometry())
+  add("pagefocus", c.page.HasFocus() and 1 or 0)
+  add("findfocus", c.find_entry.HasFocus() and 1 or 0)
+  add("zoomshown", c.zoom.Visible() and c.zoom.Label() or "")
+  add("window", c.window.Geometry())
+  add("windowsize", c.window.Size())
+  add("strip", c.tabs.Geometry())
+  add("newtab", c.new_tab.Geometry())
+  add("stripscroll", c.tabs.ScrollOffset())
+  add("barmenu", view.bar_menu_open and 1 or 0)
+  add("menukeys", view.menu_keys or "")
+  add("pageerror", c.error_page.Visible() and c.error_reason.Text() or "")
+  add("errorretry", c.error_retry.Geometry())
+  for i, b in ipairs(c.bar_buttons) do
+    if b.Visible() then add("barbutton", i .. " " .. b.Geometry()) end
+  end
   state.write(lines)
 end
 

@@ -14,6 +14,10 @@ local view = {
   dialog_focused = false,   -- the dialog shown now has the keyboard
   menu_open = false,
   bar_labels = {},          -- the bookmarks bar as shown
+  bar_menu_open = false,
+  hover = {},               -- per tab: the link under the pointer, as the page said
+  errors = {},              -- per tab: why its page could not be loaded {url, reason}
+  shown_tab = nil,          -- the tab whose page is shown
 }
 
 function view.current_tab() return browser.find(browser.current or 0) end
@@ -23,11 +27,33 @@ function view.say(text)
   if view.c then view.c.status.SetText(view.status) end
 end
 
--- Only the selected tab's page is shown in the page area.
+-- Only the selected tab's page is shown in the page area; a page that could not be
+-- loaded gives its place to the reason why. The status line speaks of the shown page
+-- only: another tab's shows that tab's link under the pointer, or nothing.
 function view.show_selected()
-  ui.set_current_tab(browser.current or 0)
-  for _, tab in ipairs(browser.tabs) do ui.show_page(tab.id, tab.id == browser.current) end
-  view.c.tabs.Select(browser.current or 0)
+  local c, current = view.c, browser.current
+  ui.set_current_tab(current or 0)
+  local err = current and view.errors[current]
+  for _, tab in ipairs(browser.tabs) do ui.show_page(tab.id, tab.id == current and not err) end
+  if err then
+    c.error_reason.SetText(err.reason)
+    c.error_url.SetText(err.url)
+    c.error_page.Show()
+  else
+    c.error_page.Hide()
+  end
+  c.tabs.Select(current or 0)
+  if view.shown_tab ~= current then
+    view.shown_tab = current
+    view.say(current and view.hover[current] or "")
+  end
+end
+
+-- The link under the pointer in tab `id` ("" when none), shown while its page is.
+function view.hovered(id, text)
+  local had = view.hover[id]
+  view.hover[id] = text ~= "" and text or nil
+  if id == browser.current and (text ~= "" or had) then view.say(text) end
 end
 
 local function window_title()
@@ -45,6 +71,13 @@ local function show_current()
   c.forward.SetSensitive(tab ~= nil and tab.forward == true)
   local progress = tab and tab.progress or 100
   c.progress.SetPercent(progress >= 100 and 0 or progress)
+  local zoom = browser.zoom()
+  if zoom == 100 then
+    c.zoom.Hide()
+  else
+    c.zoom.SetLabel(zoom .. "%")
+    c.zoom.Show()
+  end
 end
 
 local function sync_strip()

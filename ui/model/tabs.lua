@@ -126,4 +126,22 @@ return function(browser)
     tm.GetAllFavoriteItems()
     browser.say("deleted bookmark " .. n .. ": " .. browser.clean(item.url))
   end
+
+  -- Renames bookmark `n` or changes its address: the store has no change of an item, so
+  -- it is stored anew (at the end of the list) in place of the old one.
+  function browser.change_bookmark(n, title, url)
+    local item = browser.favorites[n]
+    title, url = browser.clean(title or ""), browser.clean(url or "")
+    if not item or not item.id or url:match("^%s*$") then
+      return browser.say("could not change bookmark " .. tostring(n))
+    end
+    if title == item.title and url == item.url then return end
+    if not tm.DeleteFavoriteItem(item.id) or not tm.AddFavoriteItem(-1, url, title, "") then
+      return browser.say("could not change bookmark " .. n)
+    end
+    table.remove(browser.favorites, n)
+    browser.favorites[#browser.favorites + 1] = {title = title, url = url}
+    tm.GetAllFavoriteItems()
+    browser.say("changed bookmark: " .. title)
+  end
 end
