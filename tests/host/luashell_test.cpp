@@ -171,7 +171,7 @@ same("http://x/", got.links[1])
 same("T ]0;x ", got.title)  -- no escape character is left
 browser.on_tab(7, "BEFORENAVIGATE", "URL=http://y/\n")
 same(nil, browser.tabs[1].text)
-same(3, reader.width("a\194\174\231\172\148"))
+same(4, reader.width("a\194\174\231\172\148"))  -- a wide character takes two columns
 same("one two|three", table.concat(reader.wrap("one two three", 8), "|"))
 same("abcdefgh|ij", table.concat(reader.wrap("abcdefghij", 8), "|"))
 local out = reader.layout({"1:Title", "P:some words here", "L1:item one", "L2:1. inner", "R:a | b", "Q:  x = 1"}, 12)
