@@ -59,13 +59,33 @@ void CLineEditor::SetPrompt(const std::string& prompt) {
 }
 
 void CLineEditor::SetPagerKeys(bool on) {
+  if (m_interactive && on != m_pager) {
+    rl_bind_key(' ', on ? &CLineEditor::AcceptKey : rl_insert);
+    rl_bind_key('q', on ? &CLineEditor::AcceptKey : rl_insert);
+    // While a text is shown the interface turns the terminal's interrupt key off, so
+    // Ctrl-C arrives as a key: it leaves the text instead of ending the browser.
+    Keymap keymap = rl_get_keymap();
+    if (on) {
+      m_ctrlCBefore = keymap[kCtrlC].type == ISFUNC ? keymap[kCtrlC].function : nullptr;
+      rl_bind_key(kCtrlC, &CLineEditor::AcceptKey);
+    } else if (m_ctrlCBefore) {
+      rl_bind_key(kCtrlC, m_ctrlCBefore);
+    } else {
+      rl_unbind_key(kCtrlC);
+    }
+  }
   m_pager = on;
-  if (!m_interactive) return;
-  rl_bind_key(' ', on ? &CLineEditor::AcceptKey : rl_insert);
-  rl_bind_key('q', on ? &CLineEditor::AcceptKey : rl_insert);
 }
 
 int CLineEditor::AcceptKey(int count, int key) {
+  if (key == kCtrlC) {
+    if (!g_editor || !g_editor->m_pager) return 0;
+    // Whatever was typed goes: the text is left as "q" leaves it.
+    rl_delete_text(0, rl_end);
+    rl_point = rl_end = 0;
+    rl_insert_text("q");
+    return rl_newline(1, '\n');
+  }
   // Only an empty line answers at once; otherwise the key is typed as usual.
   if (!g_editor || !g_editor->m_pager || rl_end != 0) return rl_insert(count, key);
   if (key == 'q') rl_insert_text("q");

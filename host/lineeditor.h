@@ -52,6 +52,8 @@ class CLineEditor {
   std::string m_prompt = "> ";
   std::string m_pending;  // plain mode: text after the last line feed
   bool m_pager = false;
+  static constexpr int kCtrlC = 3;
+  int (*m_ctrlCBefore)(int, int) = nullptr;  // Ctrl-C's binding outside the pager (a readline command)
   bool m_ended = false;
   bool m_hidden = false;
   std::vector<std::string> m_candidates;
