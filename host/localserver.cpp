@@ -108,10 +108,12 @@ bool CLocalServer::Start(const std::string& root, std::string* error, int port) 
   m_root = RealPath(root);
   if (m_root.empty()) m_root = root;
   const uint16_t wanted = port > 0 && port < 65536 ? static_cast<uint16_t>(port) : 0;
-  auto make = [this] {
+  auto make = [this](const char* address = "127.0.0.1") {
     const std::string served = m_root;
+    CLoopbackHttpServer::Options options;
+    options.address = address;
     return std::make_unique<CLoopbackHttpServer>(
-        CLoopbackHttpServer::Options{},
+        options,
         [served](const httplib::Request& request, httplib::Response& response) { Answer(served, request, response); });
   };
   m_portMoved = false;
@@ -129,10 +131,17 @@ bool CLocalServer::Start(const std::string& root, std::string* error, int port) 
     return false;
   }
   m_port = m_server->Port();
+  // Addresses such as [::1]:port reach the same pages. Without an IPv6 loopback, or with
+  // the port taken there, the pages are served on 127.0.0.1 alone.
+  m_server6 = make("::1");
+  int failure6 = 0;
+  if (!m_server6->Start(static_cast<uint16_t>(m_port), &failure6)) m_server6.reset();
   return true;
 }
 
 void CLocalServer::Stop() {
+  if (m_server6) m_server6->Stop();
+  m_server6.reset();
   if (m_server) m_server->Stop();
   m_server.reset();
 }

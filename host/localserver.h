@@ -15,7 +15,8 @@ class CLocalServer {
   CLocalServer& operator=(const CLocalServer&) = delete;
 
   // Serves `root` on 127.0.0.1 at `port`, or at an ephemeral port when `port` is 0 or
-  // taken (see PortMoved); false (with `error` set) on failure.
+  // taken (see PortMoved); false (with `error` set) on failure. The same port is served
+  // on the IPv6 loopback ([::1]) too, where the machine has one and the port is free there.
   bool Start(const std::string& root, std::string* error, int port = 0);
   // True when the port asked for was taken and another one is served.
   bool PortMoved() const { return m_portMoved; }
@@ -30,4 +31,5 @@ class CLocalServer {
   int m_port = 0;
   bool m_portMoved = false;
   std::unique_ptr<CLoopbackHttpServer> m_server;
+  std::unique_ptr<CLoopbackHttpServer> m_server6;  // [::1], when it could listen
 };

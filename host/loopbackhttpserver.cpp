@@ -179,11 +179,11 @@ bool CLoopbackHttpServer::Start(uint16_t port, int* failure) {
   errno = 0;
   bool bound;
   if (port == 0) {
-    const int chosen = m_core->bind_to_any_port("127.0.0.1");
+    const int chosen = m_core->bind_to_any_port(m_options.address);
     bound = chosen > 0;
     m_port = bound ? static_cast<uint16_t>(chosen) : 0;
   } else {
-    bound = m_core->bind_to_port("127.0.0.1", port);
+    bound = m_core->bind_to_port(m_options.address, port);
     m_port = port;
   }
   if (!bound) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "platform/mutex.h"
@@ -23,6 +24,7 @@ class CLoopbackHttpServer {
     size_t threads = 16;                         // connections answered at once
     std::chrono::milliseconds idleLimit{5000};   // wait for a request on a connection
     std::chrono::milliseconds ioLimit{10000};    // wait for each read or write once it began
+    std::string address = "127.0.0.1";           // a loopback address: 127.0.0.1 or ::1
   };
   // Called on a pool thread for every request; what it leaves in the response is sent.
   using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
@@ -32,7 +34,7 @@ class CLoopbackHttpServer {
   CLoopbackHttpServer(const CLoopbackHttpServer&) = delete;
   CLoopbackHttpServer& operator=(const CLoopbackHttpServer&) = delete;
 
-  // Listens on 127.0.0.1:port (0: a free port). A port in TIME_WAIT can be taken again
+  // Listens on the address (127.0.0.1 unless the options say ::1) at port (0: a free port). A port in TIME_WAIT can be taken again
   // (SO_REUSEADDR), one someone listens on cannot. On failure the errno is in *failure.
   bool Start(uint16_t port, int* failure);
   uint16_t Port() const { return m_port; }

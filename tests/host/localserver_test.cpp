@@ -25,17 +25,28 @@ struct Answer {
   std::string body;
 };
 
-// A connection to 127.0.0.1:port; -1 when it cannot be made.
-int Connect(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
+// A connection to 127.0.0.1:port, or [::1]:port; -1 when it cannot be made.
+int Connect(int port, bool ipv6 = false) {
+  int fd = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_storage storage{};
+  socklen_t length;
+  if (ipv6) {
+    auto* address = reinterpret_cast<sockaddr_in6*>(&storage);
+    address->sin6_family = AF_INET6;
+    address->sin6_addr = in6addr_loopback;
+    address->sin6_port = htons(static_cast<uint16_t>(port));
+    length = sizeof *address;
+  } else {
+    auto* address = reinterpret_cast<sockaddr_in*>(&storage);
+    address->sin_family = AF_INET;
+    address->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address->sin_port = htons(static_cast<uint16_t>(port));
+    length = sizeof *address;
+  }
   // A server that never closes fails the test instead of stalling it.
   timeval limit{30, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  if (connect(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
     close(fd);
     return -1;
   }
@@ -54,7 +65,8 @@ size_t ThreadsOfThisProcess() {
 // One request on a new connection; the status code and the body of the answer.
 Answer Get(const std::string& base, const std::string& target, const std::string& method = "GET") {
   Answer answer;
-  int fd = Connect(std::stoi(base.substr(base.rfind(':') + 1)));
+  const bool ipv6 = base.find("[::1]") != std::string::npos;
+  int fd = Connect(std::stoi(base.substr(base.rfind(':') + 1)), ipv6);
   if (fd < 0) return answer;
   std::string request = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
   send(fd, request.data(), request.size(), MSG_NOSIGNAL);
@@ -98,7 +110,23 @@ class LocalServerTest : public ::testing::Test {
   CLocalServer m_server;
 };
 
+// An IPv6 loopback on this machine: a socket can be bound to [::1].
+bool HasIPv6Loopback() {
+  const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in6 address{};
+  address.sin6_family = AF_INET6;
+  address.sin6_addr = in6addr_loopback;
+  const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return bound;
+}
+
 TEST_F(LocalServerTest, ServesTheFilesOfItsFolder) {
+  if (HasIPv6Loopback()) {
+    const std::string v6 = "http://[::1]:" + std::to_string(m_server.Port()) + "/";
+    EXPECT_EQ("<p>index</p>", Get(v6, "/").body) << "the same port on the IPv6 loopback";
+  }
   EXPECT_EQ(200, Get(m_base, "/").status);
   EXPECT_EQ("<p>index</p>", Get(m_base, "/").body);
   EXPECT_EQ("<p>sub page</p>", Get(m_base, "/sub/page.html?x=1#y").body);
