@@ -63,6 +63,9 @@ class CLuaShell {
   // OnWidgetSignal(id, signal, arg) of a graphical interface: true when the script
   // returned a true value (it handled the signal, e.g. a key that then goes no further).
   bool CallSignal(unsigned int id, const std::string& signal, const std::string& arg);
+  // OnRemoteCommand(request) with a checked remote request (a JSON line, remoteprotocol.h)
+  // as a table; the table it returns is the answer, as a JSON line (luaremote.cpp).
+  std::string CallRemote(const std::string& request);
   // Errors the script did not catch so far.
   int ScriptErrors() const { return m_errors; }
   // Ends the run as host.quit(status) does.

@@ -8,6 +8,7 @@ local screen = require("shell.screen")
 local commands = require("shell.commands")
 local page_commands = require("shell.pagecommands")
 local complete = require("shell.complete")
+require("model.remote")(browser)  -- commands from other programs
 
 -- What the model tells that the screen shows as a list.
 local function on_change(kind, key, data)
