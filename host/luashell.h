@@ -4,8 +4,9 @@
 //
 // The script may define: OnStart(), OnTabNotify(id, key, value), OnDataNotify(key, data),
 // OnInput(line) (nil at the end of input), OnQuit(), OnComplete(word, before) (a list of
-// completions for a word typed at the prompt) and OnError(text) (an error the script did
-// not catch, with its traceback). Texts are UTF-8 Lua strings.
+// completions for a word typed at the prompt), OnRemoteCommand(request) (a command of
+// another program: remoteprotocol.h) and OnError(text) (an error the script did not
+// catch, with its traceback). Texts are UTF-8 Lua strings.
 // The "host" table offers: host.quit([status]), host.after(ms, fn) (a one-shot timer),
 // host.order(id, text) (an order text to a tab's page), host.prompt(text),
 // host.pager(on) (space and q answer the prompt at once), host.terminal_size() (columns,

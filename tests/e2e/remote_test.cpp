@@ -12,9 +12,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <regex>
 #include <string>
 #include <thread>
+
+#include <nlohmann/json.hpp>
 
 #include "e2e/ptysession.h"
 
@@ -64,9 +65,14 @@ class Remote {
 
 // The id of the tab whose address ends with `page` in a list answer (0: none).
 int TabId(const std::string& list, const std::string& page) {
-  const std::regex tab("\\{\"current\":(true|false),\"id\":(\\d+),\"title\":\"[^\"]*\",\"url\":\"[^\"]*" + page + "\"");
-  std::smatch match;
-  return std::regex_search(list, match, tab) ? std::stoi(match[2]) : 0;
+  const nlohmann::json answer = nlohmann::json::parse(list, nullptr, false);
+  if (!answer.is_object() || !answer.contains("tabs")) return 0;
+  for (const auto& tab : answer["tabs"]) {
+    const std::string url = tab.value("url", "");
+    if (url.size() >= page.size() && url.compare(url.size() - page.size(), page.size(), page) == 0)
+      return tab.value("id", 0);
+  }
+  return 0;
 }
 
 // Sends `data` on a connection of its own and gives what came back before the close.
