@@ -131,7 +131,9 @@ void CRemoteServer::Loop() {
     fds.assign({{m_wakeFd, POLLIN, 0}, {m_listenFd, POLLIN, 0}});
     for (auto& client : m_clients) {
       short events = 0;
-      if (!client->waiting && !client->eof && (!client->closing || client->discard)) events |= POLLIN;
+      // A client that does not read its answers is not read either (and times out).
+      const bool reading = !client->waiting && !client->eof && client->out.size() < kRemoteMaxLine;
+      if (reading && (!client->closing || client->discard)) events |= POLLIN;
       if (!client->out.empty()) events |= POLLOUT;
       fds.push_back({client->fd, events, 0});
       next = std::min(next, client->deadline);
@@ -166,7 +168,10 @@ void CRemoteServer::Loop() {
       const short revents = fds[i + 2].revents;
       if (revents & POLLIN) ReadFrom(client);
       if ((revents & (POLLERR | POLLNVAL)) || ((revents & POLLHUP) && !(revents & POLLIN))) client.done = true;
-      if (!client.done && !client.out.empty()) WriteTo(client);
+      if (!client.done && !client.out.empty()) {
+        WriteTo(client);
+        TakeLines(client);  // the lines held back while the answers waited
+      }
       Expire(client, Clock::now());
     }
     if (fds[1].revents & POLLIN) Accept();
@@ -216,7 +221,7 @@ void CRemoteServer::ReadFrom(Client& client) {
 }
 
 void CRemoteServer::TakeLines(Client& client) {
-  while (!client.waiting && !client.closing && !client.done) {
+  while (!client.waiting && !client.closing && !client.done && client.out.size() < kRemoteMaxLine) {
     const size_t end = client.in.find('\n');
     const bool overlong = end == std::string::npos ? client.in.size() > kRemoteMaxLine : end > kRemoteMaxLine;
     if (end == std::string::npos || overlong) {

@@ -188,7 +188,7 @@ TEST_F(RemoteServerTest, AnswersInOrderAndOnlyItsOwnClient) {
 
 TEST_F(RemoteServerTest, BadClientsAreCutOffWithoutHoldingUpOthers) {
   CRemoteServer::Limits limits;
-  limits.maxClients = 3;
+  limits.maxClients = 4;
   limits.idle = std::chrono::milliseconds(300);
   limits.command = std::chrono::milliseconds(300);
   ASSERT_TRUE(Start(limits));
@@ -203,6 +203,15 @@ TEST_F(RemoteServerTest, BadClientsAreCutOffWithoutHoldingUpOthers) {
     ssize_t n = send(flood, big.data(), big.size(), MSG_NOSIGNAL);
     (void)n;
   });
+  // Many short bad lines from a client that never reads the answers: it is read no
+  // more once its answers pile up, and closed as a silent one.
+  const int deaf = Connect();
+  std::thread deafSender([deaf] {
+    std::string many;
+    for (int i = 0; i < 1024 * 1024; ++i) many += "x\n";
+    ssize_t n = send(deaf, many.data(), many.size(), MSG_NOSIGNAL);
+    EXPECT_LT(n, static_cast<ssize_t>(many.size())) << "the server read every line";
+  });
   const int slow = Connect();  // a command the interface never answers
   const std::string list = "{\"v\":1,\"cmd\":\"list\"}\n";
   ASSERT_EQ(send(slow, list.data(), list.size(), 0), static_cast<ssize_t>(list.size()));
@@ -214,6 +223,8 @@ TEST_F(RemoteServerTest, BadClientsAreCutOffWithoutHoldingUpOthers) {
 
   EXPECT_NE(ReadToEnd(flood).find("longer than 65536 bytes"), std::string::npos);
   sender.join();
+  deafSender.join();
+  close(deaf);
   EXPECT_NE(ReadToEnd(slow).find("did not answer in time"), std::string::npos);
   EXPECT_EQ(ReadToEnd(silent), "");
   EXPECT_GE(std::chrono::steady_clock::now() - began, limits.idle);
