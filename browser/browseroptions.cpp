@@ -9,9 +9,8 @@ std::string BrowserUsage() {
   for (size_t at = usage.find(name); at != std::string::npos; at = usage.find(name, at + 1))
     usage.replace(at, name.size(), "uicontrol-browser");
   const size_t firstLine = usage.find('\n');
-  usage.replace(0, firstLine, "usage: uicontrol-browser [options] [ADDRESS] [-- script arguments]");
-  return usage + "  --state FILE     write the interface's state there as lines on every change\n"
-                 "  ADDRESS          open this address at start\n";
+  usage.replace(0, firstLine, "usage: uicontrol-browser [options] [ADDRESS...] [-- script arguments]");
+  return usage + "  --state FILE     write the interface's state there as lines on every change\n";
 }
 
 bool ParseBrowserOptions(int argc, char** argv, const std::string& defaultUI, BrowserOptions* options,
@@ -30,11 +29,8 @@ bool ParseBrowserOptions(int argc, char** argv, const std::string& defaultUI, Br
         return false;
       }
       options->stateFile = argv[++i];
-    } else if (!arg.empty() && arg[0] != '-') {
-      if (!options->startURL.empty()) {
-        *error = "one start address only (" + arg + ")";
-        return false;
-      }
+    } else if (!arg.empty() && arg[0] != '-' && options->startURL.empty()) {
+      // The first address is the start page; the shell's options keep the others.
       options->startURL = arg;
     } else {
       rest.push_back(argv[i]);

@@ -8,7 +8,7 @@
 struct BrowserOptions {
   ShellOptions shell;     // --profile, --ui, --serve, --home, --chromium, --restore ...
   std::string stateFile;  // empty: none
-  std::string startURL;   // empty: the home page (or the restored tabs)
+  std::string startURL;   // the first address (empty: the home page or the restored tabs); the others are shell.urls
 };
 
 bool ParseBrowserOptions(int argc, char** argv, const std::string& defaultUI, BrowserOptions* options,

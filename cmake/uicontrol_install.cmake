@@ -173,6 +173,12 @@ if(TARGET uicontrol-shell)
   endif()
 endif()
 
+# The client that sends one remote command to a running browser, beside the programs.
+if(TARGET uicontrol-remote)
+  set_target_properties(uicontrol-remote PROPERTIES INSTALL_RPATH "$ORIGIN/${UICONTROL_BIN_TO_LIB}")
+  install(TARGETS uicontrol-remote RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT shell)
+endif()
+
 # The desktop browser, its chrome's style sheet and its menu entry, in the shell's
 # package: the same profiles, and scripts/run.sh picks one by the display.
 if(TARGET uicontrol-browser)

@@ -7,6 +7,8 @@
 #include "components/webpage/weblog.h"
 #include "host/hostdialogs.h"
 #include "host/recovery.h"
+#include "host/remoteprotocol.h"
+#include "host/remoteclient.h"
 #include "host/servedport.h"
 #include "logging/logging.h"
 #include "platform/registry.h"
@@ -14,6 +16,14 @@
 #include "uicontrol/tabmanager.h"
 
 using qxdk::UTIL::com_ptr;
+
+namespace {
+
+// The key of a remote command on the notification queue (no library notification has
+// it); its uID is the server's token for the answer.
+const wchar_t kRemoteKey[] = L"uicontrol.remote";
+
+}  // namespace
 
 HWND CSessionFace::CreateMainWindow() { return platform::CreateWindowHandle(); }
 
@@ -227,7 +237,9 @@ int CBrowserSession::RunInterface() {
     return 1;
   }
   m_shell->CallStart();
+  StartRemote();
   m_face.Run(*this);
+  m_remote.reset();
   m_shell->CallQuit();
   int status = m_shell->ExitStatus();
   const int errors = m_shell->ScriptErrors();
@@ -245,7 +257,9 @@ bool CBrowserSession::DispatchNotifications(const std::function<void()>& beforeF
     if (m_shell->QuitRequested()) return;  // the script wants no more once it asked to quit
     if (!handed && beforeFirst) beforeFirst();
     handed = true;
-    if (n.kind == HostNotification::Tab) {
+    if (n.kind == HostNotification::Data && n.key == kRemoteKey) {
+      CarryOutRemote(n.uID, n.value);
+    } else if (n.kind == HostNotification::Tab) {
       m_pageEvents.Watch(n.uID);
       m_shell->CallTab(n.uID, n.key, n.value);
     } else {
@@ -253,4 +267,26 @@ bool CBrowserSession::DispatchNotifications(const std::function<void()>& beforeF
     }
   });
   return handed;
+}
+
+void CBrowserSession::StartRemote() {
+  CNotificationQueue* queue = &m_queue;
+  auto forward = [queue](unsigned int token, const std::string& request) {
+    queue->Push({HostNotification::Data, token, kRemoteKey, platform::Utf8ToWide(request)});
+  };
+  auto server = std::make_unique<CRemoteServer>(CRemoteServer::Limits{}, forward);
+  std::string error;
+  if (server->Start(RemoteSocketPath(m_options.profile), &error)) {
+    m_remote = std::move(server);
+  } else {
+    // The browser works on without it; only other programs cannot reach it.
+    Fail("no remote commands: " + error);
+  }
+  // The addresses of the command line open as other programs' do (token 0: no answer).
+  for (const std::string& url : m_options.urls) forward(0, RemoteOpenRequest(url));
+}
+
+void CBrowserSession::CarryOutRemote(unsigned int token, const std::wstring& request) {
+  std::string answer = m_shell->CallRemote(platform::WideToUtf8(request));
+  if (token != 0 && m_remote) m_remote->Answer(token, std::move(answer));
 }

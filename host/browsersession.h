@@ -19,6 +19,7 @@
 #include "host/pageengine.h"
 #include "host/pageevents.h"
 #include "host/profilefolder.h"
+#include "host/remoteserver.h"
 #include "host/shelllog.h"
 #include "host/shelloptions.h"
 #include "platform/window.h"
@@ -109,6 +110,9 @@ class CBrowserSession {
   bool InstallInterface();
   int RunInterface();
   bool Fail(const std::string& text);
+  // The remote command interface: the profile's socket, and its commands on this thread.
+  void StartRemote();
+  void CarryOutRemote(unsigned int token, const std::wstring& request);
 
   // In start-up order; the members are destroyed in reverse, which is the shutdown order.
   const ShellOptions m_options;
@@ -144,4 +148,6 @@ class CBrowserSession {
   // The face lets go of the script before the tabs close (declared after the workers so
   // that it is undone first, though it was installed before they started).
   CUndo m_faceInstalled;
+  // Serves while the interface runs; stopped before anything it forwards to goes.
+  std::unique_ptr<CRemoteServer> m_remote;
 };

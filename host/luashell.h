@@ -4,8 +4,9 @@
 //
 // The script may define: OnStart(), OnTabNotify(id, key, value), OnDataNotify(key, data),
 // OnInput(line) (nil at the end of input), OnQuit(), OnComplete(word, before) (a list of
-// completions for a word typed at the prompt) and OnError(text) (an error the script did
-// not catch, with its traceback). Texts are UTF-8 Lua strings.
+// completions for a word typed at the prompt), OnRemoteCommand(request) (a command of
+// another program: remoteprotocol.h) and OnError(text) (an error the script did not
+// catch, with its traceback). Texts are UTF-8 Lua strings.
 // The "host" table offers: host.quit([status]), host.after(ms, fn) (a one-shot timer),
 // host.order(id, text) (an order text to a tab's page), host.prompt(text),
 // host.pager(on) (space and q answer the prompt at once), host.terminal_size() (columns,
@@ -63,6 +64,9 @@ class CLuaShell {
   // OnWidgetSignal(id, signal, arg) of a graphical interface: true when the script
   // returned a true value (it handled the signal, e.g. a key that then goes no further).
   bool CallSignal(unsigned int id, const std::string& signal, const std::string& arg);
+  // OnRemoteCommand(request) with a checked remote request (a JSON line, remoteprotocol.h)
+  // as a table; the table it returns is the answer, as a JSON line (luaremote.cpp).
+  std::string CallRemote(const std::string& request);
   // Errors the script did not catch so far.
   int ScriptErrors() const { return m_errors; }
   // Ends the run as host.quit(status) does.

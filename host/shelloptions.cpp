@@ -8,19 +8,15 @@
 
 #include "uicontrol/version.h"
 
-namespace {
-
-std::string DefaultProfile() {
+std::string DefaultProfileFolder() {
   const char* xdg = std::getenv("XDG_DATA_HOME");
   if (xdg && *xdg == '/') return std::string(xdg) + "/uicontrol";
   const char* home = std::getenv("HOME");
   return std::string(home && *home ? home : "/tmp") + "/.local/share/uicontrol";
 }
 
-}  // namespace
-
 std::string ShellUsage() {
-  return "usage: uicontrol-shell [options] [-- script arguments]\n"
+  return "usage: uicontrol-shell [options] [ADDRESS...] [-- script arguments]\n"
          "  --profile DIR    data folder (database, browser profile, downloads)\n"
          "                   default: $XDG_DATA_HOME/uicontrol or ~/.local/share/uicontrol\n"
          "  --ui SCRIPT      the Lua user interface (default: the terminal interface)\n"
@@ -31,7 +27,8 @@ std::string ShellUsage() {
          "  --visible        show Chromium's window when a display exists\n"
          "  --restore        reopen the tabs that were open when the shell last quit\n"
          "  --help           this text\n"
-         "  --version        the version of the shell and of the library\n";
+         "  --version        the version of the shell and of the library\n"
+         "  ADDRESS...       open these addresses; when a browser runs on the profile, in it\n";
 }
 
 std::string ShellVersion() {
@@ -69,7 +66,7 @@ int AnswerCommandLine(const char* program, bool parsed, const std::string& error
 
 bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, ShellOptions* options,
                        std::string* error) {
-  options->profile = DefaultProfile();
+  options->profile = DefaultProfileFolder();
   options->ui = defaultUI;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -99,6 +96,8 @@ bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, Shel
       if (!value(&options->home)) return false;
     } else if (arg == "--chromium") {
       if (!value(&options->chromium)) return false;
+    } else if (!arg.empty() && arg[0] != '-') {
+      options->urls.push_back(arg);
     } else if (arg == "--") {
       options->scriptArgs.assign(argv + i + 1, argv + argc);
       break;

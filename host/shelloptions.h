@@ -13,8 +13,12 @@ struct ShellOptions {
   bool restore = false;  // reopen the tabs of the last run without asking
   bool help = false;
   bool version = false;
+  std::vector<std::string> urls;        // addresses to open (in a running browser when there is one)
   std::vector<std::string> scriptArgs;  // after "--", handed to the script
 };
+
+// $XDG_DATA_HOME/uicontrol, else ~/.local/share/uicontrol.
+std::string DefaultProfileFolder();
 
 // Defaults: profile $XDG_DATA_HOME/uicontrol (else ~/.local/share/uicontrol), the default
 // terminal interface. Returns false with `error` set for an unknown or incomplete option.

@@ -10,6 +10,7 @@ local page_commands = require("shell.pagecommands")
 local complete = require("shell.complete")
 local pager = require("shell.pager")
 local loading = require("shell.loading")
+require("model.remote")(browser)  -- commands from other programs
 
 -- What the model tells that the screen shows as a list.
 local answers = 0  -- lists and messages so far (the end of the input waits for them)

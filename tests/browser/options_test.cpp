@@ -38,14 +38,16 @@ TEST(BrowserOptions, AValueThatLooksLikeAnAddressStaysWithItsOption) {
   EXPECT_EQ(options.shell.scriptArgs[0], "arg.html");
 }
 
-TEST(BrowserOptions, MistakesAreNamed) {
+TEST(BrowserOptions, MistakesAreNamedAndAddressesKept) {
   BrowserOptions options;
   std::string error;
   EXPECT_FALSE(Parse({"--state"}, &options, &error));
   EXPECT_NE(error.find("--state"), std::string::npos);
+  // Several addresses: the first is the start page, the others open beside it.
   BrowserOptions second;
-  EXPECT_FALSE(Parse({"a.html", "b.html"}, &second, &error));
-  EXPECT_NE(error.find("b.html"), std::string::npos);
+  ASSERT_TRUE(Parse({"a.html", "--restore", "b.html", "c.html"}, &second, &error)) << error;
+  EXPECT_EQ(second.startURL, "a.html");
+  EXPECT_EQ(second.shell.urls, (std::vector<std::string>{"b.html", "c.html"}));
   BrowserOptions third;
   EXPECT_FALSE(Parse({"--bogus"}, &third, &error));
   EXPECT_NE(error.find("--bogus"), std::string::npos);

@@ -9,6 +9,7 @@ local chrome = require("chrome")
 local findbar = require("findbar")
 local sessionbar = require("sessionbar")
 local view = require("view")
+require("model.remote")(browser)  -- commands from other programs
 
 local tm = browser.tm
 
