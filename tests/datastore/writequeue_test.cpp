@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -176,6 +177,8 @@ struct BatchCase {
   bool commits;
   std::vector<int> expected;  // -1 begin, -2 end; the jobs 0..3
 };
+
+void PrintTo(const BatchCase& c, std::ostream* out) { *out << c.name; }
 
 class WriteQueueBatches : public ::testing::TestWithParam<BatchCase> {};
 
