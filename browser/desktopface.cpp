@@ -3,9 +3,12 @@
 #include <glib-unix.h>
 
 #include "browser/basicwidgets.h"
+#include "browser/desktopapplication.h"
 #include "browser/favoritedialog.h"
 #include "browser/widgetbindings.h"
 #include "platform/gtk/gtkthread.h"
+#include "host/remoteprotocol.h"
+#include "logging/logging.h"
 #include "platform/gtk/gtkwindows.h"
 
 // Runs the Lua interface from the main loop: notifications, timers, widget signals.
@@ -160,10 +163,18 @@ bool CDesktopFace::Install(CBrowserSession& session, std::string* error) {
 
 void CDesktopFace::Run(CBrowserSession& session) {
   m_interfaceLoop->Begin();
+  if (m_app) {
+    browser::CDesktopApplication::Sinks sinks;
+    sinks.open = [this, &session](const std::vector<std::string>& urls) { OpenFromOutside(session, urls); };
+    sinks.activate = [this] { m_window->Present(); };
+    sinks.newWindow = [this, &session] { NewWindowFromOutside(session); };
+    m_app->SetSinks(std::move(sinks));  // also hands over what came while starting
+  }
   if (!session.Shell().QuitRequested()) g_main_loop_run(m_loop);
 }
 
 void CDesktopFace::Uninstall(CBrowserSession&) {
+  if (m_app) m_app->ClearSinks();
   for (guint& source : m_signalSources) {
     if (source) g_source_remove(source);
     source = 0;
@@ -179,4 +190,25 @@ void CDesktopFace::ReleaseViews() {
   browser::CWidget::ReleaseAll();
   m_window = nullptr;
   m_pageArea = nullptr;
+}
+
+void CDesktopFace::OpenFromOutside(CBrowserSession& session, const std::vector<std::string>& urls) {
+  CLuaShell& shell = session.Shell();
+  for (const std::string& url : urls) {
+    if (shell.QuitRequested()) return;
+    // The interface opens them as it does those of the socket (OnRemoteCommand).
+    const std::string answer = shell.CallRemote(RemoteOpenRequest(url));
+    if (!RemoteAnswerOk(answer)) LOG_AT(logging::LOG_WARNING) << "application: open " << url << ": " << answer;
+  }
+  if (m_interfaceLoop) m_interfaceLoop->AfterScript();
+}
+
+void CDesktopFace::NewWindowFromOutside(CBrowserSession& session) {
+  // One window per profile (the library binds one main window): a "new window" shows it
+  // with a new tab on the home page.
+  m_window->Present();
+  const ShellOptions& options = session.Options();
+  const std::string home = !options.home.empty() ? options.home : !session.BaseURL().empty() ? session.BaseURL()
+                                                                                             : "about:blank";
+  OpenFromOutside(session, {home});
 }

@@ -9,11 +9,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "browser/browseroptions.h"
 #include "host/browsersession.h"
 
 namespace browser {
+class CDesktopApplication;
 class CWidget;
 class CWindow;
 }
@@ -25,6 +27,9 @@ class CDesktopFace : public CSessionFace {
 
   // The messages of uicontrol-browser.
   static SessionTexts Texts();
+  // The application registered on the session bus for the profile (none without a bus):
+  // its requests reach the interface once it runs. Set before the session runs.
+  void SetApplication(browser::CDesktopApplication* app) { m_app = app; }
 
   HWND CreateMainWindow() override;
   IAddFavoriteDlg* CreateAddFavoriteDialog(CNotificationQueue& queue) override;
@@ -36,10 +41,14 @@ class CDesktopFace : public CSessionFace {
 
  private:
   class CInterfaceLoop;
+  // Another program's requests through the application, on the GTK main thread.
+  void OpenFromOutside(CBrowserSession& session, const std::vector<std::string>& urls);
+  void NewWindowFromOutside(CBrowserSession& session);
 
   std::string m_uiRoot;
   BrowserOptions m_options;
   GMainLoop* m_loop;
+  browser::CDesktopApplication* m_app = nullptr;
   browser::CWindow* m_window = nullptr;
   browser::CWidget* m_pageArea = nullptr;
   std::unique_ptr<CInterfaceLoop> m_interfaceLoop;
