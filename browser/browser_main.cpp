@@ -13,6 +13,7 @@
 #include "browser/desktopapplication.h"
 #include "browser/desktopface.h"
 #include "browser/pageengine.h"
+#include "host/defaultbrowser.h"
 #include "host/profilefolder.h"
 #include "host/remoteclient.h"
 
@@ -72,6 +73,8 @@ int main(int argc, char** argv) {
       return browser::HandOverThroughBus(app->Id(), urls, &error) == 0 ? 0 : 1;
     }
   }
+  // The library's default-browser check answers from xdg-settings.
+  InstallDefaultBrowserKey();
   CDesktopFace face(uiRoot, options);
   face.SetApplication(app.get());
   CBrowserSession session(options.shell, CDesktopFace::Texts(), DesktopPageEngine(), face);

@@ -189,6 +189,11 @@ if(TARGET uicontrol-browser)
   install(FILES ${PROJECT_SOURCE_DIR}/browser/uicontrol-browser.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT shell)
 endif()
+# What the library starts from the programs' folder to make the browser the default one.
+if(TARGET sadb.exe)
+  set_target_properties(sadb.exe PROPERTIES INSTALL_RPATH "$ORIGIN/${UICONTROL_BIN_TO_LIB}")
+  install(TARGETS sadb.exe RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT shell)
+endif()
 
 # Debian documentation of each package: copyright and the changelog (the packages are
 # native: their version is the project's). The changelog's entry is the CHANGELOG.md entry

@@ -1,6 +1,7 @@
 // uicontrol-shell: the browser in a terminal. It reads its command line and runs one
 // browser session (host/browsersession.h) on Chromium with the terminal face.
 #include "host/browsersession.h"
+#include "host/defaultbrowser.h"
 #include "host/remoteclient.h"
 #include "host/terminalface.h"
 
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
   const int handedOver = OpenInRunningBrowser("uicontrol-shell", options.profile, options.urls);
   if (handedOver >= 0) return handedOver;
   CTerminalFace face(uiDir);
+  // The library's default-browser check answers from xdg-settings.
+  InstallDefaultBrowserKey();
   CBrowserSession session(options, SessionTexts{}, ChromiumPageEngine(), face);
   return session.Run();
 }

@@ -17,6 +17,7 @@ struct KeyData {
 struct Store {
   platform::CMutex mutex;
   std::map<std::pair<int, std::wstring>, KeyData> keys GUARDED_BY(mutex);
+  std::map<std::pair<int, std::wstring>, platform::RegistryKeySource> sources GUARDED_BY(mutex);
 };
 
 Store& GetStore() {
@@ -63,6 +64,13 @@ void RegistrySetKeyReadOnly(HKEY root, const std::wstring& key, bool readOnly) {
 void RegistryClear() {
   platform::CMutexLock guard(GetStore().mutex);
   GetStore().keys.clear();
+  GetStore().sources.clear();
+}
+
+void RegistrySetKeySource(HKEY root, const std::wstring& key, RegistryKeySource source) {
+  platform::CMutexLock guard(GetStore().mutex);
+  if (source) GetStore().sources[{root, NormaliseKey(key)}] = std::move(source);
+  else GetStore().sources.erase({root, NormaliseKey(key)});
 }
 
 bool RegistryLoadFile(const std::string& path) {
@@ -98,16 +106,35 @@ void SetWindowsMajorVersion(int major) { g_majorVersion = major; }
 int GetWindowsMajorVersion() { return g_majorVersion; }
 
 bool CRegKey::Open(HKEY root, const std::wstring& key, unsigned access) {
-  platform::CMutexLock guard(GetStore().mutex);
-  auto it = GetStore().keys.find({root, NormaliseKey(key)});
-  m_open = it != GetStore().keys.end() && !((access & KEY_WRITE) == KEY_WRITE && it->second.readOnly);
   m_root = root;
   m_key = NormaliseKey(key);
+  m_sourced = false;
+  m_values.clear();
+  RegistryKeySource source;
+  {
+    platform::CMutexLock guard(GetStore().mutex);
+    auto it = GetStore().sources.find({root, m_key});
+    if (it != GetStore().sources.end()) source = it->second;
+  }
+  if (source) {
+    // Asked outside the lock: a source may take its time (it may run a program).
+    std::map<std::wstring, std::wstring> values;
+    m_open = m_sourced = source(&values);
+    for (const auto& value : values) m_values[AsciiLower(value.first)] = value.second;
+    return m_open;
+  }
+  platform::CMutexLock guard(GetStore().mutex);
+  auto it = GetStore().keys.find({root, m_key});
+  m_open = it != GetStore().keys.end() && !((access & KEY_WRITE) == KEY_WRITE && it->second.readOnly);
   return m_open;
 }
 
 std::wstring CRegKey::QueryString(const std::wstring& name) const {
   if (!m_open) return std::wstring();
+  if (m_sourced) {
+    auto value = m_values.find(AsciiLower(name));
+    return value == m_values.end() ? std::wstring() : value->second;
+  }
   platform::CMutexLock guard(GetStore().mutex);
   auto it = GetStore().keys.find({m_root, m_key});
   if (it == GetStore().keys.end()) return std::wstring();
