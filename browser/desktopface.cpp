@@ -196,8 +196,9 @@ void CDesktopFace::OpenFromOutside(CBrowserSession& session, const std::vector<s
   CLuaShell& shell = session.Shell();
   for (const std::string& url : urls) {
     if (shell.QuitRequested()) return;
-    // The interface opens them as it does those of the socket (OnRemoteCommand).
-    const std::string answer = shell.CallRemote(RemoteOpenRequest(url));
+    // Checked and carried out as the socket's "open" is (OnRemoteCommand).
+    const RemoteParse parsed = ParseRemoteLine(RemoteOpenRequest(url));
+    const std::string answer = parsed.kind == RemoteParse::Forward ? shell.CallRemote(parsed.text) : parsed.text;
     if (!RemoteAnswerOk(answer)) LOG_AT(logging::LOG_WARNING) << "application: open " << url << ": " << answer;
   }
   if (m_interfaceLoop) m_interfaceLoop->AfterScript();
