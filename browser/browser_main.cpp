@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
 
   // With a browser running on the profile, the addresses open there and this one ends:
   // through the session bus when the running one owns the profile's name there, else
-  // through the profile's socket.
-  // Held for the whole run: the application's name lives on this connection.
+  // through the profile's socket. The connection is held for the whole run: the
+  // application's name lives on it.
   std::unique_ptr<GDBusConnection, void (*)(gpointer)> sessionBus(browser::ConnectSessionBus(), g_object_unref);
   const bool bus = sessionBus != nullptr;
   if (bus && ProfileHeld(profile)) {

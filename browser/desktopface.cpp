@@ -6,9 +6,9 @@
 #include "browser/desktopapplication.h"
 #include "browser/favoritedialog.h"
 #include "browser/widgetbindings.h"
-#include "platform/gtk/gtkthread.h"
 #include "host/remoteprotocol.h"
 #include "logging/logging.h"
+#include "platform/gtk/gtkthread.h"
 #include "platform/gtk/gtkwindows.h"
 
 // Runs the Lua interface from the main loop: notifications, timers, widget signals.
