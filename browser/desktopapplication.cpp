@@ -150,6 +150,19 @@ void CDesktopApplication::SetSinks(Sinks sinks) {
     if (m_sinks.newWindow) m_sinks.newWindow();
 }
 
+void CDesktopApplication::Withdraw() {
+  m_sinks = Sinks();
+  m_ready = false;
+  GDBusConnection* bus = g_application_get_dbus_connection(G_APPLICATION(m_app));
+  if (!bus) return;
+  GError* failure = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                "org.freedesktop.DBus", "ReleaseName", g_variant_new("(s)", m_id.c_str()),
+                                                G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &failure);
+  if (reply) g_variant_unref(reply);
+  else g_clear_error(&failure);  // the bus went: so did the name
+}
+
 void CDesktopApplication::OnOpen(GApplication*, GFile** files, gint count, const gchar*, gpointer data) {
   auto* self = static_cast<CDesktopApplication*>(data);
   std::vector<std::string> urls;

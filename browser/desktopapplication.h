@@ -51,7 +51,10 @@ class CDesktopApplication {
   bool Register(bool* remote, std::string* error);
   // Requests that come while no sinks are set wait for them.
   void SetSinks(Sinks sinks);
-  void ClearSinks() { m_sinks = Sinks(); m_ready = false; }
+  // The browser is ending: no request reaches the sinks any more, and the name on the
+  // bus goes at once (a second start then learns that none runs, instead of handing its
+  // addresses to a browser that no longer takes them).
+  void Withdraw();
   const std::string& Id() const { return m_id; }
 
  private:

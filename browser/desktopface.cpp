@@ -174,7 +174,7 @@ void CDesktopFace::Run(CBrowserSession& session) {
 }
 
 void CDesktopFace::Uninstall(CBrowserSession&) {
-  if (m_app) m_app->ClearSinks();
+  if (m_app) m_app->Withdraw();
   for (guint& source : m_signalSources) {
     if (source) g_source_remove(source);
     source = 0;
