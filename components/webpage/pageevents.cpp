@@ -242,8 +242,8 @@ void CPageCore::OnPageMessage(const Json& params) {
   const pagecore::Verdict verdict = pagecore::Judge(message.type, source);
   if (verdict != pagecore::Verdict::Obey) {
     const std::string why = pagecore::RefusalText(message.type, source, verdict);
-    if (verdict == pagecore::Verdict::NotClosable) LogInfo(Describe() + ": " + why);
-    else LogWarning(Describe() + ": " + why);
+    m_report.LogLine("refusal", verdict == pagecore::Verdict::NotClosable ? LogLevel::Info : LogLevel::Warning,
+                     Describe() + ": " + why);
     return;
   }
   CarryOut(message);
@@ -261,7 +261,7 @@ void CPageCore::CarryOut(const PageMessage& message) {
         }
         return;
       }
-      LogInfo(Describe() + ": blocked a window for " + Utf8(message.text));
+      m_report.LogLine("popup", LogLevel::Info, Describe() + ": blocked a window for " + Utf8(message.text));
       Emit(L"POPBLOCK", {{L"URL", message.text}});
       return;
     }
@@ -295,8 +295,9 @@ void CPageCore::OnDialog(const Json& params) {
   // declined, and leaving a page is allowed, so that no page can stall.
   std::string type = Text(params, "type");
   bool accept = type == "alert" || type == "beforeunload";
-  LogInfo(Describe() + ": " + type + " dialog \"" + Text(params, "message") + "\" " +
-          (accept ? "acknowledged" : "declined"));
+  m_report.LogLine("dialog", LogLevel::Info,
+                   Describe() + ": " + type + " dialog \"" + Text(params, "message") + "\" " +
+                       (accept ? "acknowledged" : "declined"));
   Command("Page.handleJavaScriptDialog", Json{{"accept", accept}});
 }
 
