@@ -200,7 +200,7 @@ void CBrowserSession::SetUpTabManager() {
 }
 
 bool CBrowserSession::InstallInterface() {
-  m_shell = std::make_unique<CLuaShell>();
+  m_shell = std::make_unique<CLuaShell>(m_options.luaMemoryMiB << 20);
   std::string error;
   if (!m_shell->InstallAPIs(&error)) return Fail(error);
   m_shell->SetHostString("base_url", m_baseURL);

@@ -47,8 +47,14 @@ void SetFunction(lua_State* L, CLuaShell* self, const char* name, lua_CFunction 
 
 }  // namespace
 
-CLuaShell::CLuaShell() {
-  m_L = luaL_newstate();
+CLuaShell::CLuaShell(size_t memoryLimit) : m_memory(std::make_unique<CLuaMemoryLimit>(memoryLimit)) {
+  m_L = m_memory->NewState();
+  m_memoryLimited = m_L != nullptr;
+  if (!m_L) {
+    // A Lua that takes no allocator of the host's: the state runs without a ceiling.
+    std::fprintf(stderr, "uicontrol: this Lua takes no allocator of the host's; the interface has no memory limit\n");
+    m_L = luaL_newstate();
+  }
   luaL_openlibs(m_L);
   m_host.reset(new uibind::CHost(m_L));
 
@@ -135,9 +141,15 @@ void CLuaShell::AddModuleFolder(const std::string& folder) {
 bool CLuaShell::RunScript(const std::string& path, std::string* error) {
   UICONTROL_CHECK_THREAD(m_luaThread.CalledOnValidThread());
   lua_pushcfunction(m_L, &Traceback);
-  if (luaL_loadfile(m_L, path.c_str()) != 0 || lua_pcall(m_L, 0, 0, -2) != 0) {
+  int status = luaL_loadfile(m_L, path.c_str());
+  if (status == 0) {
+    CLuaMemoryLimit::Enforced limited(*m_memory);
+    status = lua_pcall(m_L, 0, 0, -2);
+  }
+  if (status != 0) {
     *error = lua_tostring(m_L, -1) ? lua_tostring(m_L, -1) : "the script could not be run";
     lua_pop(m_L, 2);
+    if (status == LUA_ERRMEM) lua_gc(m_L, LUA_GCCOLLECT, 0);
     return false;
   }
   lua_pop(m_L, 1);
@@ -157,10 +169,18 @@ bool CLuaShell::Protected(int nargs, const char* what, int results) {
   const int base = lua_gettop(m_L) - nargs;
   lua_pushcfunction(m_L, &Traceback);
   lua_insert(m_L, base);
-  if (lua_pcall(m_L, nargs, results, base) != 0) {
+  int status;
+  {
+    CLuaMemoryLimit::Enforced limited(*m_memory);
+    status = lua_pcall(m_L, nargs, results, base);
+  }
+  if (status != 0) {
     const char* text = lua_tostring(m_L, -1);
     const std::string message = text ? text : "(an error that is not a text)";
     lua_settop(m_L, base - 1);
+    // Lua 5.1 does not collect when an allocation fails: what the failed call made is
+    // garbage now, and is collected before the script's next call needs the room.
+    if (status == LUA_ERRMEM) lua_gc(m_L, LUA_GCCOLLECT, 0);
     ReportError(what, message);
     return false;
   }

@@ -21,6 +21,7 @@
 
 #include <lua.hpp>
 
+#include "host/luamemory.h"
 #include "platform/threadcheck.h"
 #include "uibind/host.h"
 
@@ -33,7 +34,9 @@ struct SessionTab {
 
 class CLuaShell {
  public:
-  CLuaShell();
+  // `memoryLimit`: the most bytes the state (with its native arrays) may hold; past it a
+  // script's call fails with Lua's "not enough memory" and the shell goes on.
+  explicit CLuaShell(size_t memoryLimit = CLuaMemoryLimit::kDefaultLimit);
   ~CLuaShell();
   CLuaShell(const CLuaShell&) = delete;
   CLuaShell& operator=(const CLuaShell&) = delete;
@@ -67,6 +70,9 @@ class CLuaShell {
   // OnRemoteCommand(request) with a checked remote request (a JSON line, remoteprotocol.h)
   // as a table; the table it returns is the answer, as a JSON line (luaremote.cpp).
   std::string CallRemote(const std::string& request);
+  // What the state holds now, and whether its limit is in force.
+  size_t MemoryUsed() const { return m_memory->Used(); }
+  bool MemoryLimited() const { return m_memoryLimited; }
   // Errors the script did not catch so far.
   int ScriptErrors() const { return m_errors; }
   // Ends the run as host.quit(status) does.
@@ -100,6 +106,8 @@ class CLuaShell {
   // One thread per Lua state: the first thread that runs Lua code owns it, and every later
   // call into the state is checked against it.
   platform::CThreadChecker m_luaThread;
+  std::unique_ptr<CLuaMemoryLimit> m_memory;
+  bool m_memoryLimited = false;
   lua_State* m_L = nullptr;
   std::unique_ptr<uibind::CHost> m_host;
   CLineEditor* m_editor = nullptr;

@@ -26,6 +26,7 @@ std::string ShellUsage() {
          "  --chromium PATH  the Chromium program (default /usr/bin/chromium)\n"
          "  --visible        show Chromium's window when a display exists\n"
          "  --restore        reopen the tabs that were open when the shell last quit\n"
+         "  --lua-memory MiB the most memory the interface's script may hold (default 1024)\n"
          "  --help           this text\n"
          "  --version        the version of the shell and of the library\n"
          "  ADDRESS...       open these addresses; when a browser runs on the profile, in it\n";
@@ -64,6 +65,21 @@ int AnswerCommandLine(const char* program, bool parsed, const std::string& error
   return -1;
 }
 
+namespace {
+
+// The interface itself needs a few MiB; above a TiB is no limit at all.
+constexpr size_t kLuaMemoryMinMiB = 16, kLuaMemoryMaxMiB = size_t{1} << 20;
+
+bool ParseMiB(const std::string& text, size_t* mib) {
+  if (text.empty() || text.size() > 8 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  const size_t value = std::stoul(text);
+  if (value < kLuaMemoryMinMiB || value > kLuaMemoryMaxMiB) return false;
+  *mib = value;
+  return true;
+}
+
+}  // namespace
+
 bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, ShellOptions* options,
                        std::string* error) {
   options->profile = DefaultProfileFolder();
@@ -96,6 +112,14 @@ bool ParseShellOptions(int argc, char** argv, const std::string& defaultUI, Shel
       if (!value(&options->home)) return false;
     } else if (arg == "--chromium") {
       if (!value(&options->chromium)) return false;
+    } else if (arg == "--lua-memory") {
+      std::string mib;
+      if (!value(&mib)) return false;
+      if (!ParseMiB(mib, &options->luaMemoryMiB)) {
+        *error = "--lua-memory needs a whole number of MiB from " + std::to_string(kLuaMemoryMinMiB) + " to " +
+                 std::to_string(kLuaMemoryMaxMiB) + ", not \"" + mib + "\"";
+        return false;
+      }
     } else if (!arg.empty() && arg[0] != '-') {
       options->urls.push_back(arg);
     } else if (arg == "--") {

@@ -1,5 +1,6 @@
 #pragma once
 // The command line of uicontrol-shell.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ struct ShellOptions {
   std::string home;      // home page (default: the served index, else about:blank)
   bool visible = false;  // a visible Chromium window when a display exists
   bool restore = false;  // reopen the tabs of the last run without asking
+  size_t luaMemoryMiB = 1024;  // the interface's Lua state holds at most this much
   bool help = false;
   bool version = false;
   std::vector<std::string> urls;        // addresses to open (in a running browser when there is one)

@@ -192,9 +192,14 @@ struct CBareChromium {
     waiter.Arm(session);
     webpage::Json reply;
     if (withSetup) {
-      static const std::string script = webpage::PageScript(webpage::NewPageToken(), {});
-      cdp->Send("Runtime.addBinding", {{"name", std::string(webpage::kBindingName)}}, session, nullptr);
-      cdp->Send("Page.addScriptToEvaluateOnNewDocument", {{"source", script}}, session, nullptr);
+      static const std::string script = webpage::PageScript(webpage::NewPageToken());
+      static const std::string pageWorld = webpage::PageWorldScript({});
+      cdp->Send("Runtime.addBinding",
+                {{"name", std::string(webpage::kBindingName)}, {"executionContextName", std::string(webpage::kEngineWorld)}}, session,
+                nullptr);
+      cdp->Send("Page.addScriptToEvaluateOnNewDocument", {{"source", script}, {"worldName", std::string(webpage::kEngineWorld)}},
+                session, nullptr);
+      cdp->Send("Page.addScriptToEvaluateOnNewDocument", {{"source", pageWorld}}, session, nullptr);
       cdp->Send("Page.enable", webpage::Json::object(), session, nullptr);
       cdp->Send("Network.enable", webpage::Json::object(), session, nullptr);
       cdp->Call("Runtime.enable", webpage::Json::object(), session, 30s, &reply);

@@ -26,7 +26,13 @@ std::wstring DefaultIcon(const std::wstring& url) {
 }
 
 CPageReport::CPageReport(Hooks hooks)
-    : m_hooks(std::move(hooks)), m_titleGate(kPageValueGap), m_iconGate(kPageValueGap), m_statusGate(kPageValueGap) {}
+    : m_hooks(std::move(hooks)),
+      m_titleGate(kPageValueGap),
+      m_iconGate(kPageValueGap),
+      m_statusGate(kPageValueGap),
+      m_logLines(CLogCoalescer::Hooks{
+          [now = m_hooks.now] { return now ? now() : std::chrono::steady_clock::now(); }, m_hooks.runLater,
+          [](webpage::LogLevel level, const std::string& text) { webpage::Log(level, text); }}) {}
 
 bool CPageReport::OnThread() const { return !m_hooks.onThread || m_hooks.onThread(); }
 

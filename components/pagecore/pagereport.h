@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "components/pagecore/logcoalescer.h"
 #include "components/webpage/eventhub.h"
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/ratelimit.h"
@@ -94,6 +95,11 @@ class CPageReport {
   void SetUrl(const std::wstring& url) { m_url = url; }
   const std::wstring& Title() const { return m_title; }
   Document& Doc() { return m_doc; }
+  // A log line the page caused (its dialogs, refused windows and requests): repeated
+  // ones of a kind are counted and written at most once a second (CLogCoalescer).
+  void LogLine(const char* kind, webpage::LogLevel level, const std::string& text) {
+    m_logLines.Write(kind, level, text);
+  }
   // How the page runs delayed work (for other jobs of the page, such as saves).
   const std::function<void(std::chrono::milliseconds, std::function<void()>)>& RunLater() const {
     return m_hooks.runLater;
@@ -126,6 +132,7 @@ class CPageReport {
   webpage::CLatestValueGate m_titleGate, m_iconGate, m_statusGate;
   int m_back = -1, m_forward = -1;  // last states sent (-1: none yet)
   std::deque<std::string> m_reportedLoads;
+  CLogCoalescer m_logLines;
 };
 
 // The address a site's default icon has: the origin of an http(s) page and /favicon.ico.

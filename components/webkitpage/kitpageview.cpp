@@ -290,7 +290,7 @@ GtkWidget* CKitPage::OnCreate(WebKitWebView* view, WebKitNavigationAction* actio
   const std::wstring url = Wide(request ? webkit_uri_request_get_uri(request) : "");
   if (self->m_context->Options().blockPopups && !webkit_navigation_action_is_user_gesture(action)) {
     if (!self->m_popupBudget.Allow(std::chrono::steady_clock::now())) return nullptr;
-    LogInfo(self->Describe() + ": blocked a window for " + Utf8(url));
+    self->m_report.LogLine("popup", webpage::LogLevel::Info, self->Describe() + ": blocked a window for " + Utf8(url));
     self->Emit(L"POPBLOCK", {{L"URL", url}});
     return nullptr;
   }
@@ -357,8 +357,9 @@ gboolean CKitPage::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gp
       break;
   }
   const char* message = webkit_script_dialog_get_message(dialog);
-  LogInfo(self->Describe() + ": " + type + " dialog \"" + (message ? message : "") + "\" " +
-          (accept ? "acknowledged" : "declined"));
+  self->m_report.LogLine("dialog", webpage::LogLevel::Info,
+                         self->Describe() + ": " + type + " dialog \"" + (message ? message : "") + "\" " +
+                             (accept ? "acknowledged" : "declined"));
   return TRUE;
 }
 

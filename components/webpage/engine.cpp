@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "components/webpage/browser.h"
+#include "components/webpage/newestevents.h"
 #include "components/webpage/origin.h"
 #include "components/webpage/pagecore.h"
 #include "components/webpage/pageobject.h"
@@ -107,9 +108,22 @@ void CPageEngine::StartBrowser() {
   std::shared_ptr<CEngineLoop> loop = m_loop;
   CBrowser::Handlers handlers;
   handlers.post = [loop](std::function<void()> task) { loop->Post(std::move(task)); };
-  handlers.onEvent = [weak, loop](const std::shared_ptr<CBrowser>& browser, Json&& event) {
-    auto message = std::make_shared<Json>(std::move(event));
+  // One per Chromium: its targets' info changes wait here, the newest per target.
+  auto newest = std::make_shared<CNewestEvents>();
+  handlers.onEvent = [weak, loop, newest](const std::shared_ptr<CBrowser>& browser, Json&& event) {
     std::weak_ptr<CBrowser> from = browser;
+    if (std::string key = CNewestEvents::KeyOf(event); !key.empty()) {
+      if (!newest->Offer(key, std::move(event))) return;  // a take is on its way
+      loop->Post([weak, from, newest, key] {
+        Json message;
+        if (!newest->Take(key, &message)) return;
+        auto engine = weak.lock();
+        auto source = from.lock();
+        if (engine && source) engine->OnEvent(source, message);
+      });
+      return;
+    }
+    auto message = std::make_shared<Json>(std::move(event));
     loop->Post([weak, from, message] {
       auto engine = weak.lock();
       auto source = from.lock();

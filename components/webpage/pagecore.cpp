@@ -33,7 +33,7 @@ CPageCore::CPageCore(std::shared_ptr<CPageEngine> engine, std::shared_ptr<CBrows
       m_sessionId(std::move(sessionId)),
       m_origin(origin),
       m_token(NewPageToken()),
-      m_script(PageScript(m_token, m_engine->TrustedOrigins())),
+      m_script(PageScript(m_token)),
       m_viewOwner(view ? std::move(view) : NewView()),
       m_view(m_viewOwner.get()),
       m_hub(hub ? std::move(hub)
@@ -143,8 +143,11 @@ void CPageCore::Start(bool announce, std::function<void(const std::string& error
   // are): a document that commits in a new renderer before Chromium has taken note of an
   // enable would lose its events, so the first navigation waits for that one answer.
   const std::pair<const char*, Json> setup[] = {
-      {"Runtime.addBinding", Json{{"name", std::string(kBindingName)}}},
-      {"Page.addScriptToEvaluateOnNewDocument", Json{{"source", m_script}}},
+      // The binding and the engine's script exist only in the engine's world of each
+      // frame; the page's world gets the small part that hands its calls over.
+      {"Runtime.addBinding", Json{{"name", std::string(kBindingName)}, {"executionContextName", std::string(kEngineWorld)}}},
+      {"Page.addScriptToEvaluateOnNewDocument", Json{{"source", m_script}, {"worldName", std::string(kEngineWorld)}}},
+      {"Page.addScriptToEvaluateOnNewDocument", Json{{"source", PageWorldScript(m_engine->TrustedOrigins())}}},
       {"Page.enable", Json::object()},
       {"Network.enable", Json::object()},
       {"Runtime.enable", Json::object()},
@@ -167,8 +170,27 @@ void CPageCore::Start(bool announce, std::function<void(const std::string& error
   if (m_origin == Origin::Adopted) {
     // The window may have loaded before it was adopted: give it the page script now
     // (what it shows is reported once the setup is answered).
-    Command("Runtime.evaluate", Json{{"expression", m_script}});
+    InstallInShownDocument();
   }
+}
+
+void CPageCore::InstallInShownDocument() {
+  Command("Page.createIsolatedWorld", Json{{"frameId", m_targetId}, {"worldName", std::string(kEngineWorld)}},
+          [this](const std::string& error, const Json& world) {
+            long long context = 0;
+            if (!error.empty() || !ReadWholeNumber(Field(world, "executionContextId"), 1, INT_MAX, &context)) {
+              if (CurrentState() == State::Open) LogWarning(Describe() + ": no script world for the engine: " + error);
+              return;
+            }
+            Command("Runtime.evaluate", Json{{"expression", m_script}, {"contextId", context}, {"returnByValue", true}},
+                    [this](const std::string& failure, const Json& result) {
+                      // The page's world gets its part once, with the engine's: a document
+                      // that already had both from its start is left as it is.
+                      const Json& installed = Field(Field(result, "result"), "value");
+                      if (!failure.empty() || !installed.is_boolean() || !installed.get<bool>()) return;
+                      Command("Runtime.evaluate", Json{{"expression", PageWorldScript(m_engine->TrustedOrigins())}});
+                    });
+          });
 }
 
 void CPageCore::ProbeAdoptedDocument(int attemptsLeft) {

@@ -154,6 +154,8 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   void StoreHistory(const Json& result);
   void OnPageMessage(const Json& params);
   void OnContextCreated(const Json& context);
+  // Gives a document shown before the page was set up (an adopted window) the scripts.
+  void InstallInShownDocument();
   std::string OriginOfContext(long long contextId) const;
   bool IsTrusted(const std::string& origin) const;
   // A request of the page that the trust policy allowed.
@@ -235,6 +237,9 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   long long m_mainContext = 0;
   std::string m_mainOrigin;  // of the top-level document's main world, as Chromium reports it
   std::map<long long, std::string> m_contextOrigins;  // every live execution context of the page
+  long long m_engineContext = 0;                      // the engine's world of the top-level document
+  std::map<long long, std::string> m_engineWorlds;    // the engine's world in each frame: its frame
+  std::map<std::string, long long> m_frameMainWorlds; // each frame's main world
   CEventBudget m_popupBudget;
   unsigned int m_zoom = 100;
   int m_viewWidth = 0, m_viewHeight = 0;  // in pixels; 0 until known

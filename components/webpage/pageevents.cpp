@@ -76,13 +76,20 @@ void CPageCore::OnSessionEvent(const std::string& method, const Json& params) {
   } else if (method == "Runtime.executionContextDestroyed") {
     long long id = Number(params, "executionContextId", 1, INT_MAX, 0, method.c_str());
     m_contextOrigins.erase(id);
+    m_engineWorlds.erase(id);
+    for (auto it = m_frameMainWorlds.begin(); it != m_frameMainWorlds.end();)
+      it = it->second == id ? m_frameMainWorlds.erase(it) : std::next(it);
     if (id != 0 && id == m_mainContext) {
       m_mainContext = 0;
       m_mainOrigin.clear();
     }
+    if (id != 0 && id == m_engineContext) m_engineContext = 0;
   } else if (method == "Runtime.executionContextsCleared") {
     m_contextOrigins.clear();
+    m_engineWorlds.clear();
+    m_frameMainWorlds.clear();
     m_mainContext = 0;
+    m_engineContext = 0;
     m_mainOrigin.clear();
   } else if (method == "Runtime.bindingCalled") {
     if (Text(params, "name") == kBindingName) OnPageMessage(params);
@@ -177,13 +184,28 @@ void CPageCore::OnContextCreated(const Json& context) {
   std::string origin = Text(context, "origin");
   m_contextOrigins[id] = origin;
   const Json& aux = Field(context, "auxData");
-  if (Text(aux, "frameId") == m_targetId && Field(aux, "isDefault").is_boolean() && Field(aux, "isDefault").get<bool>()) {
-    m_mainContext = id;
-    m_mainOrigin = origin;
+  const std::string frame = Text(aux, "frameId");
+  if (Field(aux, "isDefault").is_boolean() && Field(aux, "isDefault").get<bool>()) {
+    m_frameMainWorlds[frame] = id;
+    if (frame == m_targetId) {
+      m_mainContext = id;
+      m_mainOrigin = origin;
+    }
+  } else if (Text(context, "name") == kEngineWorld) {
+    m_engineWorlds[id] = frame;
+    if (frame == m_targetId) m_engineContext = id;
   }
 }
 
 std::string CPageCore::OriginOfContext(long long contextId) const {
+  // The engine's world speaks for the document of its frame, whose origin is that of the
+  // frame's main world (a world made through DevTools may report none of its own).
+  auto world = m_engineWorlds.find(contextId);
+  if (world != m_engineWorlds.end()) {
+    auto main = m_frameMainWorlds.find(world->second);
+    if (main == m_frameMainWorlds.end()) return "";
+    contextId = main->second;
+  }
   auto it = m_contextOrigins.find(contextId);
   return it == m_contextOrigins.end() ? "" : it->second;
 }
@@ -213,15 +235,15 @@ void CPageCore::OnPageMessage(const Json& params) {
     }
     return;
   }
-  // Only the top-level document's main world speaks for the page.
-  source.topDocument = contextId != 0 && contextId == m_mainContext;
+  // Only the engine's world of the top-level document speaks for the page.
+  source.topDocument = contextId != 0 && contextId == m_engineContext;
   source.trustedOrigin = IsTrusted(source.origin);
   source.openedByPage = m_origin == Origin::Adopted;
   const pagecore::Verdict verdict = pagecore::Judge(message.type, source);
   if (verdict != pagecore::Verdict::Obey) {
     const std::string why = pagecore::RefusalText(message.type, source, verdict);
-    if (verdict == pagecore::Verdict::NotClosable) LogInfo(Describe() + ": " + why);
-    else LogWarning(Describe() + ": " + why);
+    m_report.LogLine("refusal", verdict == pagecore::Verdict::NotClosable ? LogLevel::Info : LogLevel::Warning,
+                     Describe() + ": " + why);
     return;
   }
   CarryOut(message);
@@ -239,7 +261,7 @@ void CPageCore::CarryOut(const PageMessage& message) {
         }
         return;
       }
-      LogInfo(Describe() + ": blocked a window for " + Utf8(message.text));
+      m_report.LogLine("popup", LogLevel::Info, Describe() + ": blocked a window for " + Utf8(message.text));
       Emit(L"POPBLOCK", {{L"URL", message.text}});
       return;
     }
@@ -273,8 +295,9 @@ void CPageCore::OnDialog(const Json& params) {
   // declined, and leaving a page is allowed, so that no page can stall.
   std::string type = Text(params, "type");
   bool accept = type == "alert" || type == "beforeunload";
-  LogInfo(Describe() + ": " + type + " dialog \"" + Text(params, "message") + "\" " +
-          (accept ? "acknowledged" : "declined"));
+  m_report.LogLine("dialog", LogLevel::Info,
+                   Describe() + ": " + type + " dialog \"" + Text(params, "message") + "\" " +
+                       (accept ? "acknowledged" : "declined"));
   Command("Page.handleJavaScriptDialog", Json{{"accept", accept}});
 }
 

@@ -211,7 +211,7 @@ void CPageCore::SetAudio(bool enable) {
   m_muted = !enable;
   uint64_t serial = ++m_muteSerial;
   // New documents start muted or not through a script of their own; the newest one wins.
-  Command("Page.addScriptToEvaluateOnNewDocument", Json{{"source", MuteScript(m_muted)}},
+  Command("Page.addScriptToEvaluateOnNewDocument", Json{{"source", MuteScript(m_muted)}, {"worldName", std::string(kEngineWorld)}},
           [this, serial](const std::string& error, const Json& result) {
             std::string id = Text(result, "identifier");
             if (!error.empty() || id.empty()) return;
@@ -223,7 +223,10 @@ void CPageCore::SetAudio(bool enable) {
               Command("Page.removeScriptToEvaluateOnNewDocument", Json{{"identifier", m_muteScriptId}});
             m_muteScriptId = id;
           });
-  Command("Runtime.evaluate", Json{{"expression", MuteScript(m_muted)}});
+  // The document shown now: its engine world, once it has one (a new document gets the
+  // script above).
+  if (m_engineContext != 0)
+    Command("Runtime.evaluate", Json{{"expression", MuteScript(m_muted)}, {"contextId", m_engineContext}});
 }
 
 void CPageCore::Unsupported(const std::wstring& name, const std::string& reason) {

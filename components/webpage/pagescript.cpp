@@ -8,57 +8,48 @@
 namespace webpage {
 
 const char kBindingName[] = "__uicontrolHost";
+const char kEngineWorld[] = "uicontrol-engine";
 
 namespace {
 
-// The script. @TOKEN@ and @TRUSTED@ are replaced per page. Rules it keeps:
-// - The binding is deleted from the global object first, in every frame, whether the
-//   script installs itself or not; page scripts never see it.
-// - The token appears only here, at the top of the outer function: a page can read the
-//   text of the functions it is given (window.open, window.close, window.uicontrol.*),
-//   and none of them holds it.
-// - Messages are written by concatenation; JSON.stringify and whatever else it calls
-//   later are captured before any page script runs; stringify only ever sees strings and
-//   numbers, so no page-made toJSON is called.
+// The engine's script, run in the engine's own script world (kEngineWorld) of every
+// frame of every document: the page's scripts share its document but none of its
+// globals, so nothing here (the binding, the token, the mute helper) is reachable from
+// the page. @TOKEN@ and @TRUSTED@ are replaced per page. Rules it keeps:
+// - The binding is deleted from the world's global object first, whether the script
+//   installs itself or not.
+// - Requests of the page's world (a refused window.open, window.close, the API of the
+//   host's own pages) arrive as "uicontrol-request" events of the document carrying a
+//   JSON text; they are read here field by field and written anew, so the page decides
+//   nothing about a message but what it asks for. Whether it may ask is the engine's
+//   decision, by the document's origin.
 // - Title, icon and status text go out at most every 250 ms each; the newest value
 //   waiting always follows.
+// The script's value is whether it installed itself now (a window adopted late gets it
+// by evaluation, and then also the page-world part, once).
 const char kScript[] = R"JS((() => {
   'use strict';
   const binding = globalThis.__uicontrolHost;
   try { delete globalThis.__uicontrolHost; } catch (e) {}
-  if (typeof binding !== 'function' || Object.getOwnPropertyDescriptor(document, '__uicontrolInstalled')) return;
+  if (typeof binding !== 'function' || Object.getOwnPropertyDescriptor(document, '__uicontrolInstalled')) return false;
   Object.defineProperty(document, '__uicontrolInstalled', {value: true});
-  // What the script puts on the window stays configurable: a window's first, empty
-  // document hands its Window object on to the same-origin document that replaces it,
-  // and that document's own copy of the script must be able to take its place.
-  const own = (name, value) => Object.defineProperty(window, name, {value, configurable: true});
   const token = '@TOKEN@';
-  const trusted = @TRUSTED@;
   const stringify = JSON.stringify;
   const clock = performance.now.bind(performance);
   const later = setTimeout.bind(window);
   const isTop = window.top === window;
-  let isTrusted = false;
-  if (isTop) {
-    const origin = location.origin;
-    for (let i = 0; i < trusted.length; ++i) if (trusted[i] === origin) isTrusted = true;
-  }
   // Texts are cut to a length the host can use (a page's title of 300 MB would otherwise
-  // become one message of that size) and made well-formed (a lone surrogate is no JSON),
-  // with functions taken now: a page may replace String.prototype.slice later.
-  const apply = Reflect.apply, toText = String, slice = String.prototype.slice;
-  const wellFormed = String.prototype.toWellFormed;
+  // become one message of that size) and made well-formed (a lone surrogate is no JSON).
   const text = (value, limit) => {
     try {
-      let s = toText(value ?? '');
-      if (typeof s !== 'string') return '""';
-      if (s.length > limit) s = apply(slice, s, [0, limit]);
-      if (wellFormed) s = apply(wellFormed, s, []);
-      return typeof s === 'string' ? stringify(s) : '""';
+      let s = typeof value === 'string' ? value : '';
+      if (s.length > limit) s = s.slice(0, limit);
+      if (s.toWellFormed) s = s.toWellFormed();
+      return stringify(s);
     } catch (e) { return '""'; }
   };
   const kTitle = @TITLE_LIMIT@, kText = @TEXT_LIMIT@;
-  const whole = (value) => typeof value === 'number' ? stringify(value) : 'null';
+  const whole = (value) => typeof value === 'number' && isFinite(value) ? stringify(value) : 'null';
   const post = (body) => { try { binding('{"token":"' + token + '","message":{' + body + '}}'); } catch (e) {} };
   // Runs now for a document that has already been parsed (a window adopted late).
   const whenParsed = (f) => {
@@ -66,42 +57,33 @@ const char kScript[] = R"JS((() => {
     else f();
   };
 
-  // A window.open that the popup blocker refused returns null.
-  const open = window.open;
-  window.open = function (...args) {
-    const opened = open.apply(this, args);
-    if (opened === null) {
-      let url = args.length && args[0] != null ? String(args[0]) : '';
-      try { url = new URL(url, location.href).href; } catch (e) {}
-      post('"type":"popblock","url":' + text(url, kText));
+  let closeAsked = false;
+  document.addEventListener('uicontrol-request', (event) => {
+    let request = null;
+    try { request = typeof event.detail === 'string' ? JSON.parse(event.detail) : null; } catch (e) {}
+    if (!request || typeof request !== 'object') return;
+    if (request.type === 'popblock') {
+      post('"type":"popblock","url":' + text(request.url, kText));
+    } else if (request.type === 'close') {
+      if (!isTop || closeAsked) return;
+      closeAsked = true;
+      post('"type":"close"');
+    } else if (request.type === 'addfav') {
+      post('"type":"addfav","parentId":' + whole(request.parentId));
+    } else if (request.type === 'editfav') {
+      post('"type":"editfav","id":' + whole(request.id) + ',"parentId":' + whole(request.parentId) +
+           ',"title":' + text(request.title, kTitle) + ',"url":' + text(request.url, kText));
     }
-    return opened;
-  };
+  }, true);
 
   // Muting follows the page's media as it appears and plays.
   let muted = false;
   const applyMute = () => { for (const m of document.querySelectorAll('audio,video')) m.muted = muted; };
   document.addEventListener('play', (e) => { if (muted && e.target && 'muted' in e.target) e.target.muted = true; }, true);
   whenParsed(applyMute);
-  own('__uicontrolSetMuted', (m) => { muted = !!m; applyMute(); });
+  Object.defineProperty(window, '__uicontrolSetMuted', {value: (m) => { muted = !!m; applyMute(); }});
 
-  if (!isTop) return;
-
-  let closeAsked = false;
-  window.close = function () {
-    if (closeAsked) return;
-    closeAsked = true;
-    post('"type":"close"');
-  };
-
-  if (isTrusted) {
-    own('uicontrol', Object.freeze({
-      showAddFavorite: (parentId) => post('"type":"addfav","parentId":' + whole(parentId)),
-      showEditFavorite: (favoriteId, parentId, title, url) =>
-        post('"type":"editfav","id":' + whole(favoriteId) + ',"parentId":' + whole(parentId) +
-             ',"title":' + text(title, kTitle) + ',"url":' + text(url, kText)),
-    }));
-  }
+  if (!isTop) return true;
 
   const slot = () => ({last: -1e9, timer: 0, body: ''});
   const slots = {title: slot(), icon: slot(), status: slot()};
@@ -143,6 +125,44 @@ const char kScript[] = R"JS((() => {
     status(a ? a.href : '');
   }, true);
   document.addEventListener('mouseout', () => status(''), true);
+  return true;
+})();
+)JS";
+
+// The page's own world gets only what must stand in its place: window.open (to tell of a
+// refused window), window.close of the top-level document (the host decides), and
+// window.uicontrol in the host's own top-level documents. They hand the call on as a
+// "uicontrol-request" event; no global of the engine's, and nothing secret, is here. What
+// they use is taken before any page script runs.
+const char kPageWorldScript[] = R"JS((() => {
+  'use strict';
+  const apply = Reflect.apply, dispatch = EventTarget.prototype.dispatchEvent, stringify = JSON.stringify;
+  const Request = CustomEvent, doc = document, toText = String;
+  const send = (request) => {
+    try { apply(dispatch, doc, [new Request('uicontrol-request', {detail: apply(stringify, JSON, [request])})]); } catch (e) {}
+  };
+  const open = window.open;
+  window.open = function (...args) {
+    const opened = apply(open, this, args);
+    if (opened === null) {
+      let url = args.length && args[0] != null ? toText(args[0]) : '';
+      try { url = new URL(url, location.href).href; } catch (e) {}
+      send({type: 'popblock', url});
+    }
+    return opened;
+  };
+  if (window.top !== window) return;
+  window.close = function () { send({type: 'close'}); };
+  const trusted = @TRUSTED@;
+  if (trusted.indexOf(location.origin) < 0) return;
+  // Configurable: a window's first, empty document hands its Window object on to the
+  // same-origin document that replaces it, whose own copy must be able to take its place.
+  const id = (value) => typeof value === 'number' ? value : null;
+  Object.defineProperty(window, 'uicontrol', {configurable: true, value: Object.freeze({
+    showAddFavorite: (parentId) => send({type: 'addfav', parentId: id(parentId)}),
+    showEditFavorite: (favoriteId, parentId, title, url) =>
+      send({type: 'editfav', id: id(favoriteId), parentId: id(parentId), title: toText(title), url: toText(url)}),
+  })});
 })();
 )JS";
 
@@ -186,15 +206,20 @@ std::string NewPageToken() {
   return token;
 }
 
-std::string PageScript(const std::string& token, const std::vector<std::string>& trustedOrigins) {
+std::string PageScript(const std::string& token) {
   std::string script = kScript;
   // Origins are normalised (letters, digits, ":/.[]-_" only) and the token is hex, but
   // both are written as JSON all the same.
   std::string quotedToken = nlohmann::json(token).dump();
   ReplaceAll(&script, "'@TOKEN@'", quotedToken);
-  ReplaceAll(&script, "@TRUSTED@", nlohmann::json(trustedOrigins).dump());
   ReplaceAll(&script, "@TITLE_LIMIT@", std::to_string(kPageTitleLimit));
   ReplaceAll(&script, "@TEXT_LIMIT@", std::to_string(kPageTextLimit));
+  return script;
+}
+
+std::string PageWorldScript(const std::vector<std::string>& trustedOrigins) {
+  std::string script = kPageWorldScript;
+  ReplaceAll(&script, "@TRUSTED@", nlohmann::json(trustedOrigins).dump());
   return script;
 }
 

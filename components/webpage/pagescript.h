@@ -10,9 +10,9 @@
 //   Both exist only in the top-level document of a trusted origin. Ids are whole numbers
 //   from 0 to 4294967295.
 //
-// The binding itself is taken by the script and deleted from the page's global object
-// before any page script runs; every message carries the page's token, which only the
-// script knows (it is part of the script's text, never of a function a page can see).
+// The engine's script runs in a script world of its own (kEngineWorld), the only one
+// that has the binding; every message carries the page's token, which only that script
+// knows. The page's world gets a small script that hands its calls over as DOM events.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,6 +23,8 @@
 namespace webpage {
 
 extern const char kBindingName[];
+// The name of the engine's script world in every frame.
+extern const char kEngineWorld[];
 
 // The longest title (Chromium's own limit for a tab's title) and other text (addresses,
 // status text) that a page message carries; longer ones are cut, in the script and
@@ -33,10 +35,13 @@ constexpr size_t kPageTextLimit = 65536;
 // An unguessable token for one page (128 random bits in hexadecimal).
 std::string NewPageToken();
 
-// The script for a page with this token; `trustedOrigins` are normalised origins
+// The engine's script (for kEngineWorld) for a page with this token. Its value is true
+// when it installed itself, false when the document already had it.
+std::string PageScript(const std::string& token);
+// The script for the page's own world; `trustedOrigins` are normalised origins
 // (origin.h): only their top-level documents get `window.uicontrol`.
-std::string PageScript(const std::string& token, const std::vector<std::string>& trustedOrigins);
-// A script that mutes (or unmutes) the media of the document it runs in.
+std::string PageWorldScript(const std::vector<std::string>& trustedOrigins);
+// A script (for kEngineWorld) that mutes (or unmutes) the media of its document.
 std::string MuteScript(bool muted);
 
 struct PageMessage {

@@ -75,6 +75,56 @@ bool RunWithModules(CLuaShell& shell, const std::string& text, std::string* erro
   return ran;
 }
 
+// What a script hoards until the state's ceiling stops it: Lua strings, tables, and
+// strings beside 20 large native arrays (whose elements lie outside Lua's allocator:
+// luamemory.h). Each time the call ends with "not enough memory", the shell goes on, and
+// once the script lets the hoard go the state is as usable as before.
+struct Hoard {
+  const char* name;
+  const char* add;  // a Lua expression for item i
+};
+
+class LuaShellMemory : public ::testing::TestWithParam<Hoard> {};
+
+TEST_P(LuaShellMemory, TheCeilingIsAnErrorTheInterfaceSurvives) {
+  constexpr size_t kLimit = size_t{64} << 20;
+  CLuaShell shell(kLimit);
+  if (!shell.MemoryLimited()) GTEST_SKIP() << "this Lua takes no allocator of the host's";
+  std::string error;
+  ASSERT_TRUE(RunWithModules(shell,
+                             "errors = {}\n"
+                             "function OnError(text) errors[#errors + 1] = text end\n"
+                             "function OnTabNotify()\n"
+                             "  hoard = {}\n"
+                             "  for i = 1, 1e7 do hoard[i] = " + std::string(GetParam().add) + " end\n"
+                             "end\n",
+                             &error))
+      << error;
+  for (int round = 1; round <= 2; ++round) {
+    SCOPED_TRACE(round);
+    shell.CallTab(1, L"TITLECHANGE", L"TITLE=x\n");
+    EXPECT_EQ(round, shell.ScriptErrors());
+    EXPECT_LE(shell.MemoryUsed(), kLimit + (size_t{1} << 20));
+    ASSERT_TRUE(RunWithModules(shell,
+                               "local e = errors[#errors]\n"
+                               "assert(e and e:find('not enough memory', 1, true), tostring(e))\n"
+                               "hoard = nil\n"
+                               "collectgarbage()\n"
+                               "local t = {}\n"
+                               "for i = 1, 1000 do t[i] = ('line %d'):format(i) end\n"
+                               "assert(#table.concat(t, '\\n') > 6000)\n",
+                               &error, false))
+        << error;
+    EXPECT_LT(shell.MemoryUsed(), size_t{16} << 20) << "what the hoard held is given back";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hoards, LuaShellMemory,
+    ::testing::Values(Hoard{"Strings", "string.rep('x', 65536) .. i"}, Hoard{"Tables", "{i, i + 1, {}, {x = i}}"},
+                      Hoard{"StringsBesideArrays", "i <= 20 and std.uintarr(4194304) or string.rep('y', 1048576) .. i"}),
+    [](const ::testing::TestParamInfo<Hoard>& info) { return std::string(info.param.name); });
+
 TEST(LuaShell, UncaughtErrorsReachTheScriptWholeAndAreCounted) {
   CLuaShell shell;
   std::string error;

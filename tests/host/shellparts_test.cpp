@@ -82,6 +82,28 @@ TEST(ShellParts, TheLastRunsTabsSurviveInTheirFile) {
   EXPECT_TRUE(ReadSessionFile(path).empty());
 }
 
+TEST(ShellParts, LuaMemoryOption) {
+  struct Case {
+    const char* value;
+    bool ok;
+    size_t mib;
+  } const cases[] = {{"256", true, 256}, {"16", true, 16}, {"1048576", true, 1048576}, {"15", false, 0},
+                     {"1048577", false, 0}, {"-5", false, 0}, {"1e3", false, 0}, {"", false, 0},
+                     {"99999999999999999999", false, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    const char* argv[] = {"uicontrol-shell", "--lua-memory", c.value};
+    ShellOptions options;
+    std::string error;
+    EXPECT_EQ(c.ok, ParseShellOptions(3, const_cast<char**>(argv), "ui.lua", &options, &error)) << error;
+    if (c.ok) EXPECT_EQ(c.mib, options.luaMemoryMiB);
+    else EXPECT_NE(std::string::npos, error.find("--lua-memory needs a whole number of MiB")) << error;
+  }
+  ShellOptions defaults;
+  EXPECT_EQ(1024u, defaults.luaMemoryMiB);
+  EXPECT_NE(std::string::npos, ShellUsage().find("--lua-memory MiB"));
+}
+
 TEST(ShellParts, RestoreOption) {
   const char* argv[] = {"uicontrol-shell", "--restore", "--profile", "/tmp/p"};
   ShellOptions options;

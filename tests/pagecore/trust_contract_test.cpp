@@ -58,5 +58,44 @@ TEST_P(PageContractTest, TheSameCallsFromATrustedPageStillWork) {
   EXPECT_EQ(1, Count(*sink, L"CLOSEWNDNOTIFTY")) << "one close per document";
 }
 
+
+std::string LastTitle(const CRecordingSink& sink) {
+  std::wstring title;
+  for (const RecordedEvent& event : sink.Events())
+    if (event.key == L"TITLECHANGE") title = event.value;
+  return "last title: " + std::string(title.begin(), title.end());
+}
+
+// The page lists its own globals and its document's own properties that look like the
+// engine's (an underscore first, or the browser's name) and shows them as its title.
+const char kListOurNames[] =
+    "<script>"
+    "const ours = (o) => Object.getOwnPropertyNames(o).filter((n) => /^_|uicontrol/i.test(n));"
+    "window.addEventListener('load', () => {"
+    "  document.title = 'names:' + ours(window).concat(ours(document)).sort().join(',');"
+    "});"
+    "</script>";
+
+TEST_P(PageContractTest, NothingOfTheEngineIsInThePagesOwnWorld) {
+  CHttpServer untrusted;
+  TrustOrigins({m_server.Url("")});
+  const std::string html = "<html><head><title>Names</title></head><body>" + std::string(kListOurNames) + "</body></html>";
+  untrusted.Html("/names", html);
+  m_server.Html("/names", html);
+  struct Case {
+    std::string url;
+    std::wstring expected;  // the host's own pages have their documented API, nothing more
+  } const cases[] = {{untrusted.Url("/names"), L"TITLE=names:\n"}, {m_server.Url("/names"), L"TITLE=names:uicontrol\n"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    std::shared_ptr<CRecordingSink> sink;
+    PagePtr page = NewPage(&sink);
+    // Muted first, so that the helper the engine uses for it is there if it ever leaks.
+    ASSERT_TRUE(SUCCEEDED(page->SendOrder(L"CMD=WEBAUDIO\nSTATE=0\n")));
+    ASSERT_GE(Load(page.get(), *sink, c.url), 0);
+    EXPECT_GE(sink->WaitFor(L"TITLECHANGE", c.expected, 0, std::chrono::seconds(20)), 0) << LastTitle(*sink);
+  }
+}
+
 }  // namespace
 }  // namespace webtest

@@ -119,19 +119,21 @@ TEST(WebpagePageScript, OnlyMessagesWithThePagesTokenAreOpened) {
   EXPECT_EQ("showAddFavorite needs a parent id from 0 to 4294967295", error);
 }
 
-TEST(WebpagePageScript, TheScriptCarriesItsTokenAndTrustedOriginsOnce) {
+TEST(WebpagePageScript, TheTokenStaysInTheEngineWorldAndTheOriginsGoToThePageWorld) {
   const std::string token = NewPageToken();
-  std::string script = PageScript(token, {"http://127.0.0.1:8080", "https://a.test"});
-  EXPECT_EQ(std::string::npos, script.find("@TOKEN@"));
-  EXPECT_EQ(std::string::npos, script.find("@TRUSTED@"));
+  const std::string script = PageScript(token);
+  const std::string pageWorld = PageWorldScript({"http://127.0.0.1:8080", "https://a.test"});
+  for (const std::string* text : {&script, &pageWorld}) EXPECT_EQ(std::string::npos, text->find('@')) << *text;
   size_t at = script.find(token);
   ASSERT_NE(std::string::npos, at);
-  EXPECT_EQ(std::string::npos, script.find(token, at + 1)) << "the token is written once, outside every page-visible function";
-  EXPECT_NE(std::string::npos, script.find(R"(["http://127.0.0.1:8080","https://a.test"])"));
+  EXPECT_EQ(std::string::npos, script.find(token, at + 1)) << "the token is written once";
+  EXPECT_EQ(std::string::npos, pageWorld.find(token)) << "the page's world never holds the token";
+  EXPECT_EQ(std::string::npos, pageWorld.find(kBindingName)) << "nor the binding";
+  EXPECT_EQ(std::string::npos, pageWorld.find("__uicontrol")) << "nor a helper of the engine";
+  EXPECT_NE(std::string::npos, pageWorld.find(R"(["http://127.0.0.1:8080","https://a.test"])"));
+  EXPECT_NE(std::string::npos, PageWorldScript({}).find("const trusted = [];"));
   EXPECT_NE(std::string::npos, script.find("delete globalThis.__uicontrolHost"));
-  EXPECT_NE(std::string::npos, PageScript(token, {}).find("const trusted = [];"));
   EXPECT_NE(std::string::npos, script.find("const kTitle = 4096, kText = 65536;"));
-  EXPECT_EQ(std::string::npos, script.find('@'));
 }
 
 }  // namespace

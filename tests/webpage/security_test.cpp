@@ -111,10 +111,11 @@ TEST_F(WebpageChromiumTest, NoFrameAndNoDocumentSeesTheBinding) {
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=second:undefined\n"), 0);
 }
 
-TEST_F(WebpageChromiumTest, AWindowThatStealsTheBindingStillCannotAskForDialogs) {
-  // A window that has loaded before the host adopts it ran before the engine's script:
-  // it can catch the binding (and so the token) as the engine installs it. What it may
-  // ask is still decided by the engine, from the origin Chromium reports.
+TEST_F(WebpageChromiumTest, AWindowAdoptedLateStillCannotReachTheEngine) {
+  // A window that has loaded before the host adopts it ran before the engine's scripts.
+  // It waits for the engine's part to arrive (window.close is replaced then) and asks for
+  // the dialogs the only way its world has: the requests the engine's world hears. What
+  // it may ask is still decided by the engine, from the origin Chromium reports.
   m_options.blockPopups = false;
   CHttpServer untrusted;
   m_options.trustedOrigins = {Origin(m_server)};
@@ -122,20 +123,18 @@ TEST_F(WebpageChromiumTest, AWindowThatStealsTheBindingStillCannotAskForDialogs)
                             "<script>window.open('/thief');</script></body></html>");
   untrusted.Html("/thief",
                  "<html><head><title>Thief</title></head><body><script>"
-                 "let real = null, done = false;"
+                 "let caught = 'nothing';"
                  "Object.defineProperty(window, '__uicontrolHost', {configurable: true,"
-                 "  set(v) { real = v; },"
-                 "  get() { return real && ((payload) => {"
-                 "    real(payload);"
-                 "    if (done) return;"
-                 "    done = true;"
-                 "    const token = JSON.parse(payload).token;"
-                 "    real(JSON.stringify({token, message: {type: 'addfav', parentId: 0}}));"
-                 "    real(JSON.stringify({token, message: {type: 'editfav', id: 1, parentId: 0, title: 'My Bank',"
-                 "                                          url: 'http://phish.example/'}}));"
-                 "    real(JSON.stringify({type: 'close'}));"
-                 "    document.title = 'forged';"
-                 "  }); }});"
+                 "  set(v) { caught = 'binding'; }, get() { return undefined; }});"
+                 "const ask = (request) => document.dispatchEvent("
+                 "  new CustomEvent('uicontrol-request', {detail: JSON.stringify(request)}));"
+                 "const wait = setInterval(() => {"
+                 "  if (/native code/.test(String(window.close))) return;"
+                 "  clearInterval(wait);"
+                 "  ask({type: 'addfav', parentId: 0});"
+                 "  ask({type: 'editfav', id: 1, parentId: 0, title: 'My Bank', url: 'http://phish.example/'});"
+                 "  document.title = 'asked, caught ' + caught;"
+                 "}, 20);"
                  "window.opener.document.title = 'trap set';"
                  "</script></body></html>");
   CLogCapture log;
@@ -147,62 +146,43 @@ TEST_F(WebpageChromiumTest, AWindowThatStealsTheBindingStillCannotAskForDialogs)
   std::shared_ptr<CRecordingSink> childSink;
   PagePtr child = AdoptWindowOf(opener.get(), &childSink);
   ASSERT_TRUE(child);
-  EXPECT_GE(childSink->WaitFor(L"TITLECHANGE", L"TITLE=forged\n"), 0);
+  EXPECT_GE(childSink->WaitFor(L"TITLECHANGE", L"TITLE=asked, caught nothing\n"), 0);
   EXPECT_TRUE(log.WaitFor("showAddFavorite dropped: " + Origin(untrusted) + " is not a trusted origin"));
   EXPECT_TRUE(log.WaitFor("showEditFavorite dropped: " + Origin(untrusted) + " is not a trusted origin"));
-  EXPECT_TRUE(log.WaitFor("dropped a message without the page's token from " + Origin(untrusted)));
   EXPECT_EQ(0, Count(*childSink, L"SHOWADDFAVWND"));
   EXPECT_EQ(0, Count(*childSink, L"SHOWEDITFAVWND"));
-  EXPECT_EQ(0, Count(*childSink, L"CLOSEWNDNOTIFTY"));
 }
 
-TEST_F(WebpageChromiumTest, EvenAPageHoldingTheBindingCannotFloodTheHost) {
-  // The engine limits what reaches the host by itself, whatever the script in the page does.
+TEST_F(WebpageChromiumTest, APageFloodingItsRequestsCannotFloodTheHost) {
+  // The engine limits what reaches the host by itself, whatever the page asks of the
+  // engine's script and however fast.
   m_options.blockPopups = false;
-  m_server.Html("/opener", "<html><head><title>Opener</title></head><body>"
-                           "<script>window.open('/flooder');</script></body></html>");
   m_server.Html("/flooder",
-                "<html><head><title>Flooder</title></head><body><script>"
-                "let real = null, done = false;"
-                "Object.defineProperty(window, '__uicontrolHost', {configurable: true,"
-                "  set(v) { real = v; },"
-                "  get() { return real && ((payload) => {"
-                "    if (done) return;"
-                "    done = true;"
-                "    const token = JSON.parse(payload).token;"
-                "    const send = (message) => real(JSON.stringify({token, message}));"
-                "    setTimeout(() => {"  // once the host has taken the window over
-                "    for (let i = 0; i < 10000; ++i) {"
-                "      send({type: 'title', text: 'title ' + i});"
-                "      send({type: 'status', text: 'status ' + i});"
-                "      send({type: 'icon', text: 'http://icon.test/' + i + '.png'});"
-                "      send({type: 'popblock', url: 'http://popup.test/' + i});"
-                "    }"
-                "    send({type: 'title', text: 'the last title'});"
-                "    send({type: 'status', text: 'the last status'});"
-                "    }, 500);"
-                "  }); }});"
-                "window.opener.document.title = 'flooder ready';"
+                "<html><head><title>Flooder</title><link rel=icon href=/0.png></head><body><script>"
+                "const ask = (request) => document.dispatchEvent("
+                "  new CustomEvent('uicontrol-request', {detail: JSON.stringify(request)}));"
+                "window.addEventListener('load', () => setTimeout(() => {"
+                "  const icon = document.querySelector('link');"
+                "  for (let i = 0; i < 10000; ++i) {"
+                "    document.title = 'title ' + i;"
+                "    icon.href = '/' + i + '.png';"
+                "    ask({type: 'popblock', url: 'http://popup.test/' + i});"
+                "  }"
+                "  document.title = 'the last title';"
+                "}, 100));"
                 "</script></body></html>");
   CLogCapture log;
-  std::shared_ptr<CRecordingSink> sink;
-  PagePtr opener = NewPage(&sink);
-  ASSERT_GE(Load(opener.get(), *sink, m_server.Url("/opener")), 0);
-  ASSERT_GE(sink->WaitFor(L"NEWINDOW"), 0);
-  ASSERT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=flooder ready\n"), 0);
-  auto started = std::chrono::steady_clock::now();
   std::shared_ptr<CRecordingSink> childSink;
-  PagePtr child = AdoptWindowOf(opener.get(), &childSink);
-  ASSERT_TRUE(child);
+  PagePtr child = NewPage(&childSink);
+  auto started = std::chrono::steady_clock::now();
+  ASSERT_GE(Load(child.get(), *childSink, m_server.Url("/flooder")), 0);
   ASSERT_GE(childSink->WaitFor(L"TITLECHANGE", L"TITLE=the last title\n"), 0);
-  ASSERT_GE(childSink->WaitFor(L"STATEXTCHANGED", L"STATTEXT=the last status\n"), 0);
-  ASSERT_GE(childSink->WaitFor(L"ICONCHANGE", L"ICOURL=http://icon.test/9999.png\n"), 0);
+  ASSERT_GE(childSink->WaitFor(L"ICONCHANGE", L"ICOURL=" + W(m_server.Url("/9999.png")) + L"\n"), 0);
   // The last values are the page's last words: a gate sends only its newest value, so
   // nothing of the flood is still on its way once they are in.
   int allowed = AllowedIn(std::chrono::steady_clock::now() - started);
   // 10,000 of each were sent.
   EXPECT_LE(Count(*childSink, L"TITLECHANGE"), std::min(allowed, 200));
-  EXPECT_LE(Count(*childSink, L"STATEXTCHANGED"), std::min(allowed, 200));
   EXPECT_LE(Count(*childSink, L"ICONCHANGE"), std::min(allowed, 200));
   EXPECT_LE(Count(*childSink, L"POPBLOCK"), std::min(allowed + 8, 200));
   EXPECT_GE(Count(*childSink, L"POPBLOCK"), 1);
@@ -222,7 +202,7 @@ TEST_F(WebpageChromiumTest, WindowCloseIsHonouredOnlyForWindowsAScriptOpened) {
   // at once, as the window of a script).
   m_server.Html("/closing", "<html><head><title>Closing</title></head><body><script>"
                             "const wait = setInterval(() => {"
-                            "  if (!document.__uicontrolInstalled) return;"
+                            "  if (/native code/.test(String(window.close))) return;"  // the engine's part is not there yet
                             "  clearInterval(wait);"
                             "  window.close();"
                             "}, 20);"
@@ -249,7 +229,7 @@ TEST_F(WebpageChromiumTest, AWindowStillClosesAfterItsFirstEmptyDocumentIsReplac
                            "const w = window.open('');"
                            "const wait = setInterval(() => {"
                            "  let ready = false;"
-                           "  try { ready = !!w.document.__uicontrolInstalled; } catch (e) {}"
+                           "  try { ready = !/native code/.test(String(w.close)); } catch (e) {}"
                            "  if (!ready) return;"
                            "  clearInterval(wait);"
                            "  w.location.href = '/closing';"
