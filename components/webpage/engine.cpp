@@ -340,6 +340,17 @@ void CPageEngine::AttachPage(const std::shared_ptr<CBrowser>& browser, const std
       });
 }
 
+void CPageEngine::StartAhead() {
+  std::weak_ptr<CPageEngine> weak = shared_from_this();
+  Post([weak] {
+    if (auto self = weak.lock()) {
+      self->WithBrowser([](const std::shared_ptr<CBrowser>& browser, const std::string& error) {
+        if (!browser) LogWarning("Chromium did not start ahead of the first page: " + error);
+      });
+    }
+  });
+}
+
 void CPageEngine::SetZoom(unsigned int percent) {
   std::vector<std::shared_ptr<CPageCore>> pages;
   {

@@ -126,6 +126,27 @@ TEST(WebpageManager, ChromiumThatQuitsAtOnceIsReportedWithItsLastWords) {
   manager = nullptr;
 }
 
+// Started ahead of the first page: Chromium runs before any NewPage (the fake one here
+// gives up at once, which shows that it ran), a failed start is logged, and the first page
+// starts it again. Only a manager of this component can be started.
+TEST(WebpageManager, ChromiumStartedAheadOfTheFirstPageIsStartedAgainWhenItFailed) {
+  CFakeChromium fake("exec 3>&- 4>&-\necho 'fake browser giving up' >&2\nexit 3\n");
+  webtest::CLogCapture log;
+  ManagerPtr manager;
+  ASSERT_EQ(S_OK, CreateWebPageManager(fake.Options(), &manager));
+  ASSERT_EQ(S_OK, StartWebPageBrowser(manager.get()));
+  EXPECT_TRUE(log.WaitFor("Chromium did not start ahead of the first page: Chromium did not answer ("));
+  EXPECT_TRUE(log.Contains("fake browser giving up")) << testing::PrintToString(log.Entries());
+  EXPECT_FALSE(log.Contains("NewPage failed"));
+  PagePtr page;
+  ASSERT_EQ(S_OK, manager->NewPage(nullptr, &page));
+  auto sink = SubscribeTo(page.get(), {L"PROCESSCRASH"});
+  EXPECT_GE(sink->WaitFor(L"PROCESSCRASH", L"STATUS=start-failed\n"), 0);
+  EXPECT_TRUE(log.WaitFor("NewPage failed: Chromium did not answer ("));
+  EXPECT_EQ(E_INVALIDARG, StartWebPageBrowser(nullptr));
+  manager = nullptr;
+}
+
 // A Chromium that never answers: NewPage does not wait for it, orders are kept, and
 // releasing the pages and the manager meanwhile is safe.
 TEST(WebpageManager, NewPageReturnsWhileChromiumIsStillStarting) {
