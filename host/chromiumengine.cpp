@@ -17,7 +17,11 @@ PageEngine ChromiumPageEngine() {
     options.headless = !settings.visible;
     options.profileFolder = settings.dataFolder;
     ApplySharedSettings(settings, &options);
-    return CreateWebPageManager(options, out);
+    HRESULT hr = CreateWebPageManager(options, out);
+    // Chromium starts while the shell goes on with its own start (the interface, the
+    // session), so that the first page does not wait for it.
+    if (SUCCEEDED(hr)) StartWebPageBrowser(*out);
+    return hr;
   };
   engine.applyZoom = &ApplyZoomText;
   return engine;

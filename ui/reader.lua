@@ -51,63 +51,72 @@ function reader.head(text, n)
 end
 
 -- The pieces a line may break between: words, and each wide character on its own (CJK
--- text has no spaces, and may break between any two characters). `glued` is true when
--- no space comes before the piece.
+-- text has no spaces, and may break between any two characters). Each piece keeps its
+-- width in columns; `glued` is true when no space comes before it. One pass over the text.
 local function pieces(text)
   local out = {}
   for word in text:gmatch("%S+") do
-    local run, first = "", true
-    local function push(piece)
-      if piece ~= "" then
-        out[#out + 1] = {text = piece, glued = not first}
-        first = false
-      end
+    local first, run_start, run_width = true, nil, 0
+    local function push(start, stop, columns_used)
+      out[#out + 1] = {text = word:sub(start, stop), width = columns_used, glued = not first}
+      first = false
     end
     for start, stop, code in chars(word) do
-      local ch = word:sub(start, stop)
-      if columns(code) == 2 then
-        push(run)
-        run = ""
-        push(ch)
+      local c = columns(code)
+      if c == 2 then
+        if run_start then push(run_start, start - 1, run_width) end
+        run_start, run_width = nil, 0
+        push(start, stop, 2)
       else
-        run = run .. ch
+        run_start = run_start or start
+        run_width = run_width + c
       end
     end
-    push(run)
+    if run_start then push(run_start, #word, run_width) end
   end
   return out
 end
 
 -- The text in lines of at most `width` columns, broken between words (or between wide
 -- characters); a word longer than a line is cut. `first` and `rest` are put before the
--- first and the following lines.
+-- first and the following lines. Linear in the text: the line's width is kept as pieces
+-- are added, never measured again.
 function reader.wrap(text, width, first, rest)
   first, rest = first or "", rest or first or ""
-  local out, line, prefix = {}, "", first
+  local out, parts, used, prefix = {}, {}, 0, first
   local room = math.max(width - reader.width(prefix), 8)
   local function next_line()
-    out[#out + 1] = prefix .. line
-    line, prefix = "", rest
+    out[#out + 1] = prefix .. table.concat(parts)
+    parts, used, prefix = {}, 0, rest
     room = math.max(width - reader.width(prefix), 8)
   end
   for _, p in ipairs(pieces(text)) do
-    local word = p.text
-    local joined = line == "" and word or line .. (p.glued and "" or " ") .. word
-    if reader.width(joined) <= room then
-      line = joined
+    local gap = (#parts > 0 and not p.glued) and 1 or 0
+    if used + gap + p.width <= room then
+      if gap == 1 then parts[#parts + 1] = " " end
+      parts[#parts + 1] = p.text
+      used = used + gap + p.width
     else
-      if line ~= "" then next_line() end
-      while reader.width(word) > room do
-        local part = reader.head(word, room)
-        if part == "" then part = word:sub(1, 1) end
-        line = part
-        next_line()
-        word = word:sub(#part + 1)
+      if #parts > 0 then next_line() end
+      local word, cols = p.text, p.width
+      if cols > room then
+        -- Cut into lines of `room` columns, at least one character each.
+        local from, taken = 1, 0
+        for start, _, code in chars(word) do
+          local c = columns(code)
+          if taken + c > room and start > from then
+            parts[1] = word:sub(from, start - 1)
+            next_line()
+            from, taken = start, 0
+          end
+          taken = taken + c
+        end
+        word, cols = word:sub(from), taken
       end
-      line = word
+      parts[1], used = word, cols
     end
   end
-  if line ~= "" then out[#out + 1] = prefix .. line end
+  if #parts > 0 then out[#out + 1] = prefix .. table.concat(parts) end
   return out
 end
 

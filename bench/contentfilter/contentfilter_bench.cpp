@@ -168,5 +168,5 @@ int main(int argc, char** argv) {
                    [](const CorpusRequest& r) { return g_set->MatchByScan(r.url, r.document, r.type); });
   reporter.PrintRatio("time per request, index / plain loop", "BM_MatchIndexed", "BM_MatchPlainLoop", 0.05);
   benchmark::Shutdown();
-  return 0;
+  return reporter.ExitCode();
 }

@@ -239,10 +239,9 @@ int main(int argc, char** argv) {
   char interleave[] = "--benchmark_enable_random_interleaving=true";
   args.insert(args.begin() + 1, interleave);
   int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
+  args.push_back(nullptr);
   RateReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n");
+  if (RunWithRatios(count, args.data(), reporter) != 0) return 1;
   for (const char* arg : {"0", "1"}) {
     for (const char* command : {"AddHis", "AddFavor"}) {
       const std::string suffix = std::string(command) + "/" + arg + "/min_time:0.300/repeats:5/real_time";

@@ -7,8 +7,10 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
+#include "common/bench_wait.h"
 #include "common/ratio_reporter.h"
 #include "platform/taskloop.h"
 #include "uicontrol/tabtaskqueue.h"
@@ -29,7 +31,8 @@ struct Completion {
   }
   void WaitFor(long n) {
     std::unique_lock<std::mutex> guard(mutex);
-    cond.wait(guard, [&] { return done >= n; });
+    if (!cond.wait_for(guard, bench::kEventDeadline, [&] { return done >= n; }))
+      bench::FailLoudly("task " + std::to_string(n) + " did not run within 30 s");
   }
 };
 

@@ -2,24 +2,26 @@
 // (a) How long NewPage keeps its caller: with Chromium running (target < 1 ms) and with
 //     Chromium still to be started (target < 5 ms), beside what the caller used to wait for
 //     at least (one target creation over the pipe; Chromium's start).
-// (b) Time from NewPage to "DOCUMENTCOMPLETE" for a local page against Chromium alone
-//     loading it over its own pipe (create a target, attach, enable the page domain,
-//     navigate, load event) and against Chromium alone with the component's setup calls;
-//     the three alternate in every round (in a rotating order), so that a busy moment
-//     falls on all of them. Target: 1.05 times Chromium alone (median).
-// The page load from AddTab through the library is measured too.
+// (b) Time to "DOCUMENTCOMPLETE" for a local page: from the library's AddTab, from the
+//     component's NewPage, and by Chromium alone over its own pipe (create a plain tab,
+//     attach, enable the page domain, navigate, load event), with the component's setup
+//     calls, and with a window per page (the way pages were made before: for comparison).
+//     The variants alternate in every round (in a rotating order), so that a busy moment
+//     falls on all of them, and each ratio is the median of the rounds' ratios. Target:
+//     1.05 times Chromium alone. Rounds: "--paired=N" or WEBPAGE_BENCH_ROUNDS (21).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <map>
-#include <mutex>
 
 #include "components/webpage/browser.h"
+#include "bench/common/bench_wait.h"
 #include "bench/common/ratio_reporter.h"
 #include "components/webpage/engineloop.h"
 #include "components/webpage/pagescript.h"
@@ -49,31 +51,7 @@ webtest::CHttpServer& Server() {
   return server;
 }
 
-// Waits for one event of a key and value, set from the engine's thread.
-class CWaiter {
- public:
-  void Arm(std::string expected) {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_expected = std::move(expected);
-    m_done = false;
-  }
-  void Offer(const std::string& what) {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    if (what != m_expected) return;
-    m_done = true;
-    m_changed.notify_all();
-  }
-  bool Wait() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, 60s, [this] { return m_done; });
-  }
-
- private:
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::string m_expected;
-  bool m_done = false;
-};
+using CWaiter = bench::CEventWaiter;
 
 class CCompleteSink : public INotifOrderStub {
  public:
@@ -94,32 +72,29 @@ class CCompleteSink : public INotifOrderStub {
 using Clock = std::chrono::steady_clock;
 
 // (a) NewPage's return with Chromium running. Each page is set up completely (its FIND
-// is answered) and closed before the next one.
+// is answered: any "FINDRESULT") and closed before the next one.
 void BM_NewPageReturnChromiumRunning(benchmark::State& state) {
   qxdk::UTIL::com_ptr<IWebPageManager> manager;
   CreateWebPageManager(WebPageOptions(), &manager);
   CWaiter waiter;
   auto sink = std::make_shared<CCompleteSink>(waiter);
   auto once = [&](bool timed) {
-    waiter.Arm("FOUND=FALSE\nTEXT=nothing\n");
+    waiter.Arm("");
     auto start = Clock::now();
     qxdk::UTIL::com_ptr<IWebPage> page;
     HRESULT hr = manager->NewPage(nullptr, &page);
     auto took = Clock::now() - start;
-    if (FAILED(hr)) return false;
+    if (FAILED(hr)) bench::FailLoudly("NewPage failed");
     if (timed) state.SetIterationTime(std::chrono::duration<double>(took).count());
     qxdk::UTIL::com_ptr<IWebPageNotifier> notifier;
     page.QueryInterface(notifier);
     notifier->Subscribe(L"FINDRESULT", sink, nullptr);
     page->SendOrder(L"CMD=FIND\nTEXT=nothing\n");
-    bool ok = waiter.Wait();
+    waiter.Wait("the new page's FINDRESULT");
     page->SendOrder(L"CMD=ClOSETAB\n");
-    return ok;
   };
-  if (!once(false)) return state.SkipWithError("no page");  // starts Chromium
-  for (auto _ : state) {
-    if (!once(true)) state.SkipWithError("a page failed");
-  }
+  once(false);  // starts Chromium
+  for (auto _ : state) once(true);
 }
 
 // (a) NewPage's return when it is the first: Chromium is still to be started.
@@ -129,22 +104,25 @@ void BM_NewPageReturnChromiumStarting(benchmark::State& state) {
     CreateWebPageManager(WebPageOptions(), &manager);
     CWaiter waiter;
     auto sink = std::make_shared<CCompleteSink>(waiter);
-    waiter.Arm("FOUND=FALSE\nTEXT=nothing\n");
+    waiter.Arm("");
     auto start = Clock::now();
     qxdk::UTIL::com_ptr<IWebPage> page;
     HRESULT hr = manager->NewPage(nullptr, &page);
     auto took = Clock::now() - start;
     state.SetIterationTime(std::chrono::duration<double>(took).count());
-    if (FAILED(hr)) return state.SkipWithError("no page");
+    if (FAILED(hr)) bench::FailLoudly("NewPage failed");
     qxdk::UTIL::com_ptr<IWebPageNotifier> notifier;
     page.QueryInterface(notifier);
     notifier->Subscribe(L"FINDRESULT", sink, nullptr);
     page->SendOrder(L"CMD=FIND\nTEXT=nothing\n");
-    if (!waiter.Wait()) state.SkipWithError("Chromium did not start");
+    waiter.Wait("the first page's FINDRESULT (Chromium's start)");
     page = nullptr;
     manager = nullptr;
   }
 }
+
+// How Chromium alone makes a page.
+enum class Bare { Tab, TabWithSetup, Window };
 
 // Chromium alone, driven through the same connection code; events wait for a session's
 // load event.
@@ -172,28 +150,31 @@ struct CBareChromium {
     if (browser) browser->Shutdown();
     loop->Stop();
   }
-  // Creates a target as the component does and attaches to it; "" on failure.
-  std::string NewSession(std::string* target) {
+  // Creates a target (a plain tab, or a window of its own) and attaches to it; "" on failure.
+  std::string NewSession(Bare how, std::string* target) {
     webpage::Json reply;
     const auto& cdp = browser->Connection();
-    webpage::Json params{{"url", "about:blank"}, {"newWindow", true}, {"width", 1280}, {"height", 800}};
+    webpage::Json params = how == Bare::Window ? webpage::CBrowser::NewTargetParams(true)
+                                               : webpage::Json{{"url", "about:blank"}};
+    if (how == Bare::TabWithSetup) params = webpage::CBrowser::NewTargetParams(false);
     if (!cdp->Call("Target.createTarget", params, "", 30s, &reply)) return "";
     *target = reply["result"]["targetId"];
     if (!cdp->Call("Target.attachToTarget", {{"targetId", *target}, {"flatten", true}}, "", 30s, &reply)) return "";
     return reply["result"]["sessionId"];
   }
-  // Loads `url`; `withSetup`: with the component's setup calls, sent without waiting for
+  // Loads `url`; with the setup: the component's setup calls, sent without waiting for
   // each answer, the navigation after the last answer (as the component does).
-  bool Load(const std::string& url, bool withSetup) {
+  bool Load(const std::string& url, Bare how) {
     std::string target;
-    std::string session = NewSession(&target);
+    std::string session = NewSession(how, &target);
     if (session.empty()) return false;
     const auto& cdp = browser->Connection();
     waiter.Arm(session);
     webpage::Json reply;
-    if (withSetup) {
+    if (how == Bare::TabWithSetup) {
       static const std::string script = webpage::PageScript(webpage::NewPageToken());
       static const std::string pageWorld = webpage::PageWorldScript({});
+      cdp->Send("Emulation.setFocusEmulationEnabled", {{"enabled", true}}, session, nullptr);
       cdp->Send("Runtime.addBinding",
                 {{"name", std::string(webpage::kBindingName)}, {"executionContextName", std::string(webpage::kEngineWorld)}}, session,
                 nullptr);
@@ -207,23 +188,23 @@ struct CBareChromium {
       cdp->Call("Page.enable", webpage::Json::object(), session, 30s, &reply);
     }
     cdp->Send("Page.navigate", {{"url", url}}, session, nullptr);
-    bool ok = waiter.Wait();
+    waiter.Wait("Chromium alone: the load event");
     cdp->Call("Target.closeTarget", {{"targetId", target}}, "", 30s, &reply);
-    return ok;
+    return true;
   }
 };
 
 // (a) Baselines: what NewPage used to wait for at least.
 void BM_CreateTargetRoundTrip(benchmark::State& state) {
   CBareChromium chromium;
-  if (!chromium.Start()) return state.SkipWithError("Chromium did not start");
+  if (!chromium.Start()) bench::FailLoudly("Chromium did not start");
   const auto& cdp = chromium.browser->Connection();
   for (auto _ : state) {
     webpage::Json reply;
     auto start = Clock::now();
-    bool ok = cdp->Call("Target.createTarget", {{"url", "about:blank"}, {"newWindow", true}}, "", 30s, &reply);
+    bool ok = cdp->Call("Target.createTarget", webpage::CBrowser::NewTargetParams(false), "", 30s, &reply);
     state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-    if (!ok) return state.SkipWithError("no target");
+    if (!ok) bench::FailLoudly("Chromium made no target");
     std::string target = reply["result"]["targetId"];
     cdp->Call("Target.closeTarget", {{"targetId", target}}, "", 30s, &reply);
   }
@@ -232,112 +213,9 @@ void BM_CreateTargetRoundTrip(benchmark::State& state) {
 void BM_ChromiumStart(benchmark::State& state) {
   for (auto _ : state) {
     CBareChromium chromium;
-    if (!chromium.Start()) return state.SkipWithError("Chromium did not start");
+    if (!chromium.Start()) bench::FailLoudly("Chromium did not start");
     state.SetIterationTime(std::chrono::duration<double>(chromium.startTook).count());
   }
-}
-
-// (b) The page loads, measured round by round before the table is printed; each variant
-// is then reported as a benchmark with one repetition per round.
-struct LoadSamples {
-  std::vector<double> component, alone, aloneWithSetup;  // seconds
-  std::string error;
-};
-
-LoadSamples MeasureLoads(int rounds) {
-  LoadSamples samples;
-  qxdk::UTIL::com_ptr<IWebPageManager> manager;
-  CreateWebPageManager(WebPageOptions(), &manager);
-  CWaiter waiter;
-  auto sink = std::make_shared<CCompleteSink>(waiter);
-  const std::string url = Server().Url("/bench");
-  const std::wstring order = L"CMD=NAVIGATE\nURL=" + platform::Utf8ToWide(url) + L"\n";
-  auto component = [&]() -> double {
-    waiter.Arm("URL=" + url + "\n");
-    auto start = Clock::now();
-    qxdk::UTIL::com_ptr<IWebPage> page;
-    if (FAILED(manager->NewPage(nullptr, &page))) return -1;
-    qxdk::UTIL::com_ptr<IWebPageNotifier> notifier;
-    page.QueryInterface(notifier);
-    notifier->Subscribe(L"DOCUMENTCOMPLETE", sink, nullptr);
-    page->SendOrder(order.c_str());
-    bool ok = waiter.Wait();
-    double took = std::chrono::duration<double>(Clock::now() - start).count();
-    page->SendOrder(L"CMD=ClOSETAB\n");
-    return ok ? took : -1;
-  };
-  CBareChromium bare;
-  if (!bare.Start()) {
-    samples.error = "Chromium did not start";
-    return samples;
-  }
-  auto alone = [&](bool withSetup) -> double {
-    auto start = Clock::now();
-    bool ok = bare.Load(url, withSetup);
-    return ok ? std::chrono::duration<double>(Clock::now() - start).count() : -1;
-  };
-  // Warm both Chromiums (their first page starts a renderer and fills caches).
-  if (component() < 0 || alone(false) < 0 || alone(true) < 0) {
-    samples.error = "a warm-up load failed";
-    return samples;
-  }
-  for (int round = 0; round < rounds; ++round) {
-    for (int step = 0; step < 3; ++step) {
-      switch ((round + step) % 3) {
-        case 0: samples.component.push_back(component()); break;
-        case 1: samples.alone.push_back(alone(false)); break;
-        case 2: samples.aloneWithSetup.push_back(alone(true)); break;
-      }
-    }
-  }
-  for (auto* list : {&samples.component, &samples.alone, &samples.aloneWithSetup}) {
-    for (double value : *list) {
-      if (value < 0) samples.error = "a load failed";
-    }
-  }
-  return samples;
-}
-
-void RegisterReplay(const char* name, const std::vector<double>& samples) {
-  auto next = std::make_shared<size_t>(0);
-  benchmark::RegisterBenchmark(name, [samples, next](benchmark::State& state) {
-    for (auto _ : state) state.SetIterationTime(samples[(*next)++ % samples.size()]);
-  })->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(static_cast<int>(samples.size()));
-}
-
-// The same load through the library: AddTab to the "DOCUMENTCOMPLETE" that reaches the
-// user-interface callback.
-void BM_ThroughLibrary(benchmark::State& state) {
-  qxdk::UTIL::com_ptr<IWebPageManager> manager;
-  CreateWebPageManager(WebPageOptions(), &manager);
-  CWaiter waiter;
-  CTabManager& tm = CTabManager::Instance();
-  CTabManager::SetWebPageManager(manager);
-  CTabManager::RegisterNotify([&waiter](unsigned int, const wchar_t* key, const wchar_t*) {
-    waiter.Offer(platform::WideToUtf8(key ? key : L""));
-  });
-  tm.BindMainWnd(platform::CreateWindowHandle());
-  tm.Start();
-  const std::wstring url = platform::Utf8ToWide(Server().Url("/bench"));
-  auto load = [&](bool timed) {
-    waiter.Arm("DOCUMENTCOMPLETE");
-    unsigned int id = tm.AddTab(url, 0);
-    bool ok = id != 0 && waiter.Wait();
-    if (timed) state.PauseTiming();
-    tm.CloseTab(id);
-    if (timed) state.ResumeTiming();
-    return ok;
-  };
-  if (!load(false)) {
-    state.SkipWithError("the library could not load the page");
-  } else {
-    for (auto _ : state) {
-      if (!load(true)) state.SkipWithError("a load failed");
-    }
-  }
-  tm.Quit();
-  CTabManager::RegisterNotify(nullptr);
-  CTabManager::SetWebPageManager(nullptr);
 }
 
 // Also prints a benchmark's median against an absolute limit in milliseconds.
@@ -349,9 +227,13 @@ class CBenchReporter : public RatioReporter {
       std::string name = run.benchmark_name();
       const size_t repeats = name.find("/repeats:");
       if (repeats != std::string::npos) name.erase(repeats, name.find('/', repeats + 1) - repeats);
-      m_seconds[name].push_back(run.GetAdjustedRealTime() * TimeUnitMultiplier(run.time_unit) / 1.0);
+      m_seconds[name].push_back(run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit));
     }
     RatioReporter::ReportRuns(runs);
+  }
+  void AddSeconds(const std::string& name, const std::vector<double>& seconds) {
+    m_seconds[name] = seconds;
+    AddRounds(name, seconds);
   }
   // limitMs <= 0: no limit, the median alone.
   void PrintBelow(const std::string& label, const std::string& name, double limitMs) const {
@@ -360,9 +242,7 @@ class CBenchReporter : public RatioReporter {
       std::printf("%-48s not measured\n", label.c_str());
       return;
     }
-    std::vector<double> values = it->second;
-    std::sort(values.begin(), values.end());
-    const double ms = values[values.size() / 2] * 1000.0;
+    const double ms = bench::Median(it->second) * 1000.0;
     if (limitMs <= 0) {
       std::printf("%-48s %8.3f ms\n", label.c_str(), ms);
       return;
@@ -371,10 +251,88 @@ class CBenchReporter : public RatioReporter {
   }
 
  private:
-  // GetAdjustedRealTime is in the run's unit; this turns it into seconds.
-  static double TimeUnitMultiplier(benchmark::TimeUnit unit) { return 1.0 / benchmark::GetTimeUnitMultiplier(unit); }
   std::map<std::string, std::vector<double>> m_seconds;
 };
+
+// (b) The page loads, round by round; each variant's samples are handed to the reporter
+// as rounds.
+struct LoadVariant {
+  const char* name;
+  std::function<void()> load;  // one load; ends the program when it fails
+  std::vector<double> seconds;
+};
+
+// The library on its own manager (its own Chromium): AddTab to the "DOCUMENTCOMPLETE" that
+// reaches the user-interface callback, then CloseTab.
+class CLibraryLoad {
+ public:
+  CLibraryLoad() {
+    CreateWebPageManager(WebPageOptions(), &m_manager);
+    CTabManager::SetWebPageManager(m_manager);
+    CTabManager::RegisterNotify([this](unsigned int, const wchar_t* key, const wchar_t*) {
+      m_waiter.Offer(platform::WideToUtf8(key ? key : L""));
+    });
+    CTabManager::Instance().BindMainWnd(platform::CreateWindowHandle());
+    CTabManager::Instance().Start();
+  }
+  ~CLibraryLoad() {
+    CTabManager::Instance().Quit();
+    CTabManager::RegisterNotify(nullptr);
+    CTabManager::SetWebPageManager(nullptr);
+  }
+  void Load(const std::wstring& url) {
+    m_waiter.Arm("DOCUMENTCOMPLETE");
+    unsigned int id = CTabManager::Instance().AddTab(url, 0);
+    if (id == 0) bench::FailLoudly("AddTab failed");
+    m_waiter.Wait("the library's DOCUMENTCOMPLETE");
+    CTabManager::Instance().CloseTab(id);
+  }
+
+ private:
+  qxdk::UTIL::com_ptr<IWebPageManager> m_manager;
+  CWaiter m_waiter;
+};
+
+void MeasureLoads(int rounds, CBenchReporter& reporter) {
+  qxdk::UTIL::com_ptr<IWebPageManager> manager;
+  CreateWebPageManager(WebPageOptions(), &manager);
+  CWaiter waiter;
+  auto sink = std::make_shared<CCompleteSink>(waiter);
+  const std::string url = Server().Url("/bench");
+  const std::wstring order = L"CMD=NAVIGATE\nURL=" + platform::Utf8ToWide(url) + L"\n";
+  auto component = [&] {
+    waiter.Arm("URL=" + url + "\n");
+    qxdk::UTIL::com_ptr<IWebPage> page;
+    if (FAILED(manager->NewPage(nullptr, &page))) bench::FailLoudly("NewPage failed");
+    qxdk::UTIL::com_ptr<IWebPageNotifier> notifier;
+    page.QueryInterface(notifier);
+    notifier->Subscribe(L"DOCUMENTCOMPLETE", sink, nullptr);
+    page->SendOrder(order.c_str());
+    waiter.Wait("the component's DOCUMENTCOMPLETE");
+    page->SendOrder(L"CMD=ClOSETAB\n");
+  };
+  CBareChromium bare;
+  if (!bare.Start()) bench::FailLoudly("Chromium did not start");
+  CLibraryLoad library;
+  const std::wstring wideUrl = platform::Utf8ToWide(url);
+  std::vector<LoadVariant> variants{
+      {"Load/ThroughLibraryFromAddTab", [&] { library.Load(wideUrl); }, {}},
+      {"Load/ThroughComponent", component, {}},
+      {"Load/ChromiumAlone", [&] { bare.Load(url, Bare::Tab); }, {}},
+      {"Load/ChromiumAloneWithSetup", [&] { bare.Load(url, Bare::TabWithSetup); }, {}},
+      {"Load/ChromiumAloneWindowPerPage", [&] { bare.Load(url, Bare::Window); }, {}},
+  };
+  // Each warms up once (the first page starts a renderer and fills caches).
+  for (LoadVariant& variant : variants) variant.load();
+  for (int round = 0; round < rounds; ++round) {
+    for (size_t i : bench::RotatedOrder(variants.size(), round)) {
+      const auto start = Clock::now();
+      variants[i].load();
+      variants[i].seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+  }
+  for (const LoadVariant& variant : variants) reporter.AddSeconds(variant.name, variant.seconds);
+}
 
 }  // namespace
 
@@ -384,15 +342,17 @@ int main(int argc, char** argv) {
     return 0;
   }
   webpage::SetLogSink([](webpage::LogLevel, const std::string&) {});  // keep the table readable
-  const char* roundsText = std::getenv("WEBPAGE_BENCH_ROUNDS");
-  const int rounds = roundsText ? std::max(3, std::atoi(roundsText)) : 21;
-  LoadSamples loads = MeasureLoads(rounds);
-  if (!loads.error.empty()) {
-    std::printf("webpage_bench: page loads not measured: %s\n", loads.error.c_str());
-  } else {
-    RegisterReplay("Load/ChromiumAlone", loads.alone);
-    RegisterReplay("Load/ChromiumAloneWithSetup", loads.aloneWithSetup);
-    RegisterReplay("Load/ThroughComponent", loads.component);
+  // The loads are always taken in interleaved rounds; "--paired=N" says how many (the
+  // NewPage figures, which start Chromium again and again, are taken once).
+  std::string error;
+  int rounds = bench::TakePairedOption(&argc, argv, &error);
+  if (rounds < 0) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  if (rounds == 0) {
+    const char* text = std::getenv("WEBPAGE_BENCH_ROUNDS");
+    rounds = text ? std::max(3, std::atoi(text)) : 21;
   }
   benchmark::RegisterBenchmark("NewPageReturn/ChromiumRunning", BM_NewPageReturnChromiumRunning)
       ->Unit(benchmark::kMicrosecond)->UseManualTime()->Iterations(20)->Repetitions(3);
@@ -403,11 +363,10 @@ int main(int argc, char** argv) {
   // Ratios are taken in the runs' own units: a baseline has its measurement's unit.
   benchmark::RegisterBenchmark("Baseline/ChromiumStart", BM_ChromiumStart)
       ->Unit(benchmark::kMicrosecond)->UseManualTime()->Iterations(3)->Repetitions(3);
-  benchmark::RegisterBenchmark("Load/ThroughLibraryFromAddTab", BM_ThroughLibrary)
-      ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10)->Repetitions(3);
 
   CBenchReporter reporter;
   if (RunWithRatios(argc, argv, reporter) != 0) return 1;
+  MeasureLoads(rounds, reporter);
   const std::string running = "NewPageReturn/ChromiumRunning/iterations:20/manual_time";
   const std::string starting = "NewPageReturn/ChromiumStarting/iterations:3/manual_time";
   std::printf("NewPage return, median (the caller waited at least for the baseline before):\n");
@@ -418,18 +377,21 @@ int main(int argc, char** argv) {
   reporter.PrintBelow("NewPage, Chromium to be started", starting, 5.0);
   reporter.PrintBelow("  baseline: Chromium's start", "Baseline/ChromiumStart/iterations:3/manual_time", 0);
   reporter.PrintRatio("  beside Chromium's start", starting, "Baseline/ChromiumStart/iterations:3/manual_time", 1.0);
-  std::printf("Page load, NewPage to DOCUMENTCOMPLETE (median of %d interleaved rounds):\n", rounds);
-  const std::string component = "Load/ThroughComponent/iterations:1/manual_time";
-  const std::string alone = "Load/ChromiumAlone/iterations:1/manual_time";
-  const std::string withSetup = "Load/ChromiumAloneWithSetup/iterations:1/manual_time";
-  reporter.PrintBelow("  Chromium alone", alone, 0);
-  reporter.PrintBelow("  Chromium with the same setup", withSetup, 0);
-  reporter.PrintBelow("  through the component", component, 0);
+  std::printf("Page load to DOCUMENTCOMPLETE (medians of %d interleaved rounds):\n", rounds);
+  const std::string library = "Load/ThroughLibraryFromAddTab", component = "Load/ThroughComponent",
+                    alone = "Load/ChromiumAlone", withSetup = "Load/ChromiumAloneWithSetup",
+                    window = "Load/ChromiumAloneWindowPerPage";
+  reporter.PrintBelow("  Chromium alone (a plain tab)", alone, 0);
+  reporter.PrintBelow("  Chromium with the component's setup", withSetup, 0);
+  reporter.PrintBelow("  Chromium with a window per page", window, 0);
+  reporter.PrintBelow("  through the component (NewPage)", component, 0);
+  reporter.PrintBelow("  through the library (AddTab)", library, 0);
+  reporter.PrintRatio("library from AddTab / Chromium alone", library, alone, 1.05);
   reporter.PrintRatio("component / Chromium alone", component, alone, 1.05);
   reporter.PrintRatio("component / Chromium with the same setup", component, withSetup, 1.05);
-  reporter.PrintRatio("Chromium with the setup / Chromium alone", withSetup, alone, 1.05);
-  reporter.PrintRatio("library from AddTab / Chromium alone", "Load/ThroughLibraryFromAddTab/iterations:10/real_time",
-                      alone, 1.05);
+  reporter.PrintComparison("Chromium with the setup / Chromium alone", withSetup, alone);
+  reporter.PrintComparison("a window per page / Chromium alone", window, alone);
   benchmark::Shutdown();
-  return 0;
+  std::fflush(stdout);
+  return reporter.ExitCode();
 }

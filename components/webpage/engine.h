@@ -54,6 +54,9 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   pid_t ChromiumPid() const;
 
   // The zoom of every page in percent (SetWebPageZoom); pages read it when they start.
+  // Starts Chromium now, ahead of the first page, on the engine thread; a failed start
+  // is logged and the first page tries again.
+  void StartAhead();
   void SetZoom(unsigned int percent);
   unsigned int Zoom() const;
 

@@ -50,6 +50,16 @@ HRESULT SetWebPageZoom(IWebPageManager* manager, unsigned int percent) {
   return S_OK;
 }
 
+HRESULT StartWebPageBrowser(IWebPageManager* manager) {
+  auto* ours = dynamic_cast<webpage::CWebPageManager*>(manager);
+  if (!ours) {
+    webpage::LogWarning("StartWebPageBrowser: not a manager of this component");
+    return E_INVALIDARG;
+  }
+  ours->Engine()->StartAhead();
+  return S_OK;
+}
+
 HRESULT CreateWebPageManager(const WebPageOptions& options, IWebPageManager** out) {
   if (!out) return E_POINTER;
   *out = nullptr;

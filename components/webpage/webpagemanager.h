@@ -52,8 +52,13 @@ struct WebPageOptions {
 };
 
 // Creates a manager holding one reference in *out. Chromium is started by the first
-// NewPage and ended when the last reference to the manager is released.
+// NewPage (or StartWebPageBrowser) and ended when the last reference to the manager is released.
 WEBPAGE_API HRESULT CreateWebPageManager(const WebPageOptions& options, IWebPageManager** out);
+
+// Starts Chromium now, without waiting for it, so that a host's own start overlaps
+// Chromium's and the first page does not wait for it. A failed start is logged, and the
+// first NewPage tries again. E_INVALIDARG (and a log entry) for another manager.
+WEBPAGE_API HRESULT StartWebPageBrowser(IWebPageManager* manager);
 
 // The zoom of every page of `manager`, open and future, in percent (25 to 500; 100 is
 // none), as a browser's zoom: the page is laid out for a view that much smaller or larger

@@ -46,3 +46,22 @@ case("lines break between words, and wide characters count two columns", functio
   eq(#reader.wrap("", 10), 0)
   fits(reader.wrap("\255\254 abc \228\184", 10), 10)
 end)
+
+case("a long unbroken run is cut into full lines under its item's indent, nothing lost", function()
+  for _, c in ipairs({{string.rep("q", 1000), 40}, {"a " .. string.rep("\228\184\173", 101) .. " b", 21},
+                      {"e\204\129" .. string.rep("z", 30) .. " tail", 12}}) do
+    local text, width = c[1], c[2]
+    local lines = reader.wrap(text, width, "  * ", "    ")
+    fits(lines, width)
+    local rejoined = {}
+    for i, l in ipairs(lines) do
+      eq(l:sub(1, 4), i == 1 and "  * " or "    ")
+      rejoined[#rejoined + 1] = l:sub(5)
+    end
+    eq(table.concat(rejoined, " "):gsub(" ", ""), (text:gsub(" ", "")))
+    -- Every line but the last of the run is full: cuts come only where the room ends.
+    if not text:find(" ") then
+      for i = 1, #lines - 1 do eq(reader.width(lines[i]), width) end
+    end
+  end
+end)

@@ -126,6 +126,27 @@ TEST(WebpageManager, ChromiumThatQuitsAtOnceIsReportedWithItsLastWords) {
   manager = nullptr;
 }
 
+// Started ahead of the first page: Chromium runs before any NewPage (the fake one here
+// gives up at once, which shows that it ran), a failed start is logged, and the first page
+// starts it again. Only a manager of this component can be started.
+TEST(WebpageManager, ChromiumStartedAheadOfTheFirstPageIsStartedAgainWhenItFailed) {
+  CFakeChromium fake("exec 3>&- 4>&-\necho 'fake browser giving up' >&2\nexit 3\n");
+  webtest::CLogCapture log;
+  ManagerPtr manager;
+  ASSERT_EQ(S_OK, CreateWebPageManager(fake.Options(), &manager));
+  ASSERT_EQ(S_OK, StartWebPageBrowser(manager.get()));
+  EXPECT_TRUE(log.WaitFor("Chromium did not start ahead of the first page: Chromium did not answer ("));
+  EXPECT_TRUE(log.Contains("fake browser giving up")) << testing::PrintToString(log.Entries());
+  EXPECT_FALSE(log.Contains("NewPage failed"));
+  PagePtr page;
+  ASSERT_EQ(S_OK, manager->NewPage(nullptr, &page));
+  auto sink = SubscribeTo(page.get(), {L"PROCESSCRASH"});
+  EXPECT_GE(sink->WaitFor(L"PROCESSCRASH", L"STATUS=start-failed\n"), 0);
+  EXPECT_TRUE(log.WaitFor("NewPage failed: Chromium did not answer ("));
+  EXPECT_EQ(E_INVALIDARG, StartWebPageBrowser(nullptr));
+  manager = nullptr;
+}
+
 // A Chromium that never answers: NewPage does not wait for it, orders are kept, and
 // releasing the pages and the manager meanwhile is safe.
 TEST(WebpageManager, NewPageReturnsWhileChromiumIsStillStarting) {
@@ -194,6 +215,22 @@ TEST(WebpageManager, ChromiumGetsTheSwitchesOfAClosedNetwork) {
   std::vector<std::string> headed = CBrowser::Arguments(options, true, "/p");
   EXPECT_EQ(headed.end(), std::find(headed.begin(), headed.end(), "--headless=new"));
   EXPECT_NE(headed.end(), std::find(headed.begin(), headed.end(), "--disable-popup-blocking"));
+  // Headless pages are tabs of the one window, which has the size of a new view.
+  EXPECT_TRUE(has("--window-size=1280,800"));
+  EXPECT_EQ(headed.end(), std::find(headed.begin(), headed.end(), "--window-size=1280,800"));
+}
+
+// Headless, a page is a tab opened behind the others (no window each: a window per page
+// costs half a load more and leaks memory in Chromium); with a display, a window of its own.
+TEST(WebpageManager, APageGetsAWindowOfItsOwnOnlyWhenChromiumShowsWindows) {
+  const Json headless = CBrowser::NewTargetParams(false);
+  EXPECT_FALSE(headless.contains("newWindow"));
+  EXPECT_TRUE(headless.value("background", false));
+  EXPECT_EQ("about:blank", headless.value("url", ""));
+  const Json headed = CBrowser::NewTargetParams(true);
+  EXPECT_TRUE(headed.value("newWindow", false));
+  EXPECT_EQ(1280, headed.value("width", 0));
+  EXPECT_EQ(800, headed.value("height", 0));
 }
 
 }  // namespace
