@@ -19,7 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "bench/common/librarypages.h"
 #include "bench/common/ratio_reporter.h"
+#include "bench/common/replay.h"
 #include "components/webkitpage/webkitpagemanager.h"
 #include "components/webpage/weblog.h"
 #include "platform/gtk/gtkthread.h"
@@ -111,14 +113,6 @@ double LoadAlone(const std::string& url) {
   return ok ? took : -1;
 }
 
-// Each sample is one repetition, so that the reporter's median is the samples' median.
-void RegisterReplay(const char* name, const std::vector<double>& samples) {
-  auto next = std::make_shared<size_t>(0);
-  benchmark::RegisterBenchmark(name, [samples, next](benchmark::State& state) {
-    for (auto _ : state) state.SetIterationTime(samples[(*next)++ % samples.size()]);
-  })->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(static_cast<int>(samples.size()));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -140,13 +134,10 @@ int main(int argc, char** argv) {
   qxdk::UTIL::com_ptr<IWebPageManager> manager;
   CreateWebKitPageManager(WebKitPageOptions(), &manager);
   CDone complete;
-  CTabManager& tm = CTabManager::Instance();
-  CTabManager::SetWebPageManager(manager);
-  CTabManager::RegisterNotify([&complete](unsigned int, const wchar_t* key, const wchar_t*) {
-    if (key && std::wstring(key) == L"DOCUMENTCOMPLETE") complete.Set();
+  auto withPages = std::make_unique<CLibraryWithPages>(manager, [&complete](const std::wstring& key) {
+    if (key == L"DOCUMENTCOMPLETE") complete.Set();
   });
-  tm.BindMainWnd(platform::CreateWindowHandle());
-  tm.Start();
+  CTabManager& tm = withPages->Tabs();
   auto throughLibrary = [&]() -> double {
     complete.Reset();
     const Clock::time_point start = Clock::now();
@@ -179,9 +170,7 @@ int main(int argc, char** argv) {
   std::printf("Page load (median of %d interleaved rounds):\n", rounds);
   reporter.PrintRatio("library from AddTab / WebKit alone", "Load/ThroughLibraryFromAddTab/iterations:1/manual_time",
                       "Load/WebKitAlone/iterations:1/manual_time", 1.05);
-  tm.Quit();
-  CTabManager::RegisterNotify(nullptr);
-  CTabManager::SetWebPageManager(nullptr);
+  withPages.reset();
   manager = nullptr;
   benchmark::Shutdown();
   std::fflush(stdout);

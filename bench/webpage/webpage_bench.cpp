@@ -20,7 +20,9 @@
 #include <mutex>
 
 #include "components/webpage/browser.h"
+#include "bench/common/librarypages.h"
 #include "bench/common/ratio_reporter.h"
+#include "bench/common/replay.h"
 #include "components/webpage/engineloop.h"
 #include "components/webpage/pagescript.h"
 #include "components/webpage/webpagemanager.h"
@@ -293,26 +295,14 @@ LoadSamples MeasureLoads(int rounds) {
   return samples;
 }
 
-void RegisterReplay(const char* name, const std::vector<double>& samples) {
-  auto next = std::make_shared<size_t>(0);
-  benchmark::RegisterBenchmark(name, [samples, next](benchmark::State& state) {
-    for (auto _ : state) state.SetIterationTime(samples[(*next)++ % samples.size()]);
-  })->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(static_cast<int>(samples.size()));
-}
-
 // The same load through the library: AddTab to the "DOCUMENTCOMPLETE" that reaches the
 // user-interface callback.
 void BM_ThroughLibrary(benchmark::State& state) {
   qxdk::UTIL::com_ptr<IWebPageManager> manager;
   CreateWebPageManager(WebPageOptions(), &manager);
   CWaiter waiter;
-  CTabManager& tm = CTabManager::Instance();
-  CTabManager::SetWebPageManager(manager);
-  CTabManager::RegisterNotify([&waiter](unsigned int, const wchar_t* key, const wchar_t*) {
-    waiter.Offer(platform::WideToUtf8(key ? key : L""));
-  });
-  tm.BindMainWnd(platform::CreateWindowHandle());
-  tm.Start();
+  CLibraryWithPages library(manager, [&waiter](const std::wstring& key) { waiter.Offer(platform::WideToUtf8(key)); });
+  CTabManager& tm = library.Tabs();
   const std::wstring url = platform::Utf8ToWide(Server().Url("/bench"));
   auto load = [&](bool timed) {
     waiter.Arm("DOCUMENTCOMPLETE");
@@ -330,9 +320,6 @@ void BM_ThroughLibrary(benchmark::State& state) {
       if (!load(true)) state.SkipWithError("a load failed");
     }
   }
-  tm.Quit();
-  CTabManager::RegisterNotify(nullptr);
-  CTabManager::SetWebPageManager(nullptr);
 }
 
 // Also prints a benchmark's median against an absolute limit in milliseconds.
