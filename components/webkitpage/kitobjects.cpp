@@ -1,3 +1,4 @@
+#include "components/pagecore/pagedata.h"
 #include "components/webkitpage/kitobjects.h"
 
 #include <glib.h>
@@ -61,10 +62,7 @@ HRESULT SetWebKitPageZoom(IWebPageManager* manager, unsigned int percent) {
     webpage::LogWarning("SetWebKitPageZoom: not a manager of this component");
     return E_INVALIDARG;
   }
-  if (percent < 25 || percent > 500) {
-    webpage::LogWarning("SetWebKitPageZoom: " + std::to_string(percent) + " is not a zoom from 25 to 500");
-    return E_INVALIDARG;
-  }
+  if (!pagecore::AcceptZoom("SetWebKitPageZoom", percent)) return E_INVALIDARG;
   own->Context()->SetZoom(percent);
   return S_OK;
 }

@@ -1,3 +1,4 @@
+#include "components/pagecore/pagedata.h"
 #include "components/webpage/pageobject.h"
 
 #include <chrono>
@@ -42,10 +43,7 @@ HRESULT SetWebPageZoom(IWebPageManager* manager, unsigned int percent) {
     webpage::LogWarning("SetWebPageZoom: not a manager of this component");
     return E_INVALIDARG;
   }
-  if (percent < 25 || percent > 500) {
-    webpage::LogWarning("SetWebPageZoom: the zoom must be 25 to 500 %, not " + std::to_string(percent));
-    return E_INVALIDARG;
-  }
+  if (!pagecore::AcceptZoom("SetWebPageZoom", percent)) return E_INVALIDARG;
   ours->Engine()->SetZoom(percent);
   return S_OK;
 }
