@@ -102,10 +102,14 @@ HRESULT SubscribeSink(webpage::CEventHub& hub, const std::string& page, const wc
   return S_OK;
 }
 
-bool AcceptZoom(const char* caller, unsigned int percent) {
-  if (percent >= kMinZoom && percent <= kMaxZoom) return true;
+HRESULT CheckZoomCall(const char* caller, bool ours, unsigned int percent) {
+  if (!ours) {
+    webpage::LogWarning(std::string(caller) + ": not a manager of this component");
+    return E_INVALIDARG;
+  }
+  if (percent >= kMinZoom && percent <= kMaxZoom) return S_OK;
   webpage::LogWarning(std::string(caller) + ": " + std::to_string(percent) + " is not a zoom from 25 to 500");
-  return false;
+  return E_INVALIDARG;
 }
 
 }  // namespace pagecore

@@ -51,9 +51,10 @@ class CPageData {
 HRESULT SubscribeSink(webpage::CEventHub& hub, const std::string& page, const wchar_t* key,
                       std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie);
 
-// The zoom a host may set for every page, in percent; out of that range a call of
-// `caller` is refused with a log entry.
+// The zoom a host may set for every page of a manager, in percent. A call of `caller`
+// (SetWebPageZoom, SetWebKitPageZoom) for a manager of another component (`ours` false)
+// or out of that range is refused with E_INVALIDARG and a log entry; S_OK otherwise.
 inline constexpr unsigned int kMinZoom = 25, kMaxZoom = 500;
-bool AcceptZoom(const char* caller, unsigned int percent);
+HRESULT CheckZoomCall(const char* caller, bool ours, unsigned int percent);
 
 }  // namespace pagecore

@@ -58,11 +58,7 @@ HRESULT CreateWebKitPageManager(const WebKitPageOptions& options, IWebPageManage
 
 HRESULT SetWebKitPageZoom(IWebPageManager* manager, unsigned int percent) {
   auto* own = dynamic_cast<CKitManagerObject*>(manager);
-  if (!own) {
-    webpage::LogWarning("SetWebKitPageZoom: not a manager of this component");
-    return E_INVALIDARG;
-  }
-  if (!pagecore::AcceptZoom("SetWebKitPageZoom", percent)) return E_INVALIDARG;
-  own->Context()->SetZoom(percent);
-  return S_OK;
+  const HRESULT checked = pagecore::CheckZoomCall("SetWebKitPageZoom", own != nullptr, percent);
+  if (checked == S_OK) own->Context()->SetZoom(percent);
+  return checked;
 }

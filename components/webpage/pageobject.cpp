@@ -39,13 +39,9 @@ HRESULT CWebPageManager::NewLinkPage(void*, IWebPage* parent, IWebPage** page) {
 
 HRESULT SetWebPageZoom(IWebPageManager* manager, unsigned int percent) {
   auto* ours = dynamic_cast<webpage::CWebPageManager*>(manager);
-  if (!ours) {
-    webpage::LogWarning("SetWebPageZoom: not a manager of this component");
-    return E_INVALIDARG;
-  }
-  if (!pagecore::AcceptZoom("SetWebPageZoom", percent)) return E_INVALIDARG;
-  ours->Engine()->SetZoom(percent);
-  return S_OK;
+  const HRESULT checked = pagecore::CheckZoomCall("SetWebPageZoom", ours != nullptr, percent);
+  if (checked == S_OK) ours->Engine()->SetZoom(percent);
+  return checked;
 }
 
 HRESULT CreateWebPageManager(const WebPageOptions& options, IWebPageManager** out) {

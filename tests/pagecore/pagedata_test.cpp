@@ -86,9 +86,13 @@ TEST(PageDataTest, UnknownNamesAndForeignTextsAreRefused) {
   EXPECT_FALSE(data.Free(foreign));
 }
 
-TEST(PageZoomTest, OnlyTwentyFiveToFiveHundredPercentAreAZoom) {
-  for (unsigned int percent : {0u, 24u, 501u, 100000u}) EXPECT_FALSE(pagecore::AcceptZoom("zoom", percent)) << percent;
-  for (unsigned int percent : {25u, 100u, 500u}) EXPECT_TRUE(pagecore::AcceptZoom("zoom", percent)) << percent;
+TEST(PageZoomTest, OnlyTwentyFiveToFiveHundredPercentOfOurOwnManagerAreAZoom) {
+  for (unsigned int percent : {0u, 24u, 501u, 100000u})
+    EXPECT_EQ(pagecore::CheckZoomCall("zoom", true, percent), E_INVALIDARG) << percent;
+  for (unsigned int percent : {25u, 100u, 500u}) {
+    EXPECT_EQ(pagecore::CheckZoomCall("zoom", true, percent), S_OK) << percent;
+    EXPECT_EQ(pagecore::CheckZoomCall("zoom", false, percent), E_INVALIDARG) << "another component's manager";
+  }
 }
 
 // ---- windows a page opens
