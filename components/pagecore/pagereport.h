@@ -93,7 +93,9 @@ class CPageReport {
   const std::wstring& Url() const { return m_url; }
   void SetUrl(const std::wstring& url) { m_url = url; }
   const std::wstring& Title() const { return m_title; }
-  Document& Doc() { return m_doc; }
+  // What the page knows of its document (page thread: checked in debug and sanitizer
+  // builds, as the core's deciders, such as JudgeOpenedWindow, work on it).
+  Document& Doc();
   // How the page runs delayed work (for other jobs of the page, such as saves).
   const std::function<void(std::chrono::milliseconds, std::function<void()>)>& RunLater() const {
     return m_hooks.runLater;
