@@ -5,7 +5,6 @@
 #include <cwchar>
 #include <random>
 
-#include "components/pagecore/recovery.h"
 #include "components/pagecore/trust.h"
 #include "components/webpage/browser.h"
 #include "components/webpage/engine.h"
@@ -75,7 +74,7 @@ std::shared_ptr<CPageCore> CPageCore::Pending(std::shared_ptr<CPageEngine> engin
   page->m_state = State::Starting;
   {
     platform::CMutexLock guard(page->m_mutex);
-    page->m_waiting.Begin();
+    page->m_replacing = true;
   }
   return page;
 }
@@ -304,9 +303,10 @@ void CPageCore::Close(bool keepForRecovery) {
   State before = m_state.exchange(State::Closed);
   if (before == State::Closed) return;
   m_report.StopLoading();
-  if (keepForRecovery) {
-    pagecore::KeepForRecovery(m_engine->Options().onTabClosedForRecovery, m_report.Url(), m_requestedURL,
-                              m_report.Title());
+  const std::wstring& kept = WorthKeeping(m_report.Url()) ? m_report.Url() : m_requestedURL;
+  if (keepForRecovery && WorthKeeping(kept) && m_engine->Options().onTabClosedForRecovery) {
+    const std::wstring& title = m_report.Title();
+    m_engine->Options().onTabClosedForRecovery(NewUuid(), title.empty() ? kept : title, kept);
   }
   BrowserCommand("Target.closeTarget", Json{{"targetId", m_targetId}});
   ClosePendingPopups();
@@ -315,14 +315,22 @@ void CPageCore::Close(bool keepForRecovery) {
 }
 
 void CPageCore::ClosePendingPopups() {
-  for (const std::string& targetId : m_popups.TakeAll()) BrowserCommand("Target.closeTarget", Json{{"targetId", targetId}});
+  std::deque<PendingPopup> popups;
+  {
+    platform::CMutexLock guard(m_mutex);
+    popups.swap(m_popups);
+  }
+  for (const PendingPopup& popup : popups) BrowserCommand("Target.closeTarget", Json{{"targetId", popup.targetId}});
 }
 
 // ---------------------------------------------------------------- windows opened by the page
 
 void CPageCore::OnPopupCreated(const std::string& targetId, const std::wstring& url) {
   std::wstring shown = url.empty() ? m_lastWindowOpenUrl : url;
-  m_popups.Add(targetId, shown);
+  {
+    platform::CMutexLock guard(m_mutex);
+    m_popups.push_back(PendingPopup{targetId, shown});
+  }
   if (CurrentState() != State::Open) {
     ClosePendingPopups();
     return;
@@ -330,10 +338,29 @@ void CPageCore::OnPopupCreated(const std::string& targetId, const std::wstring& 
   Emit(L"NEWINDOW", {{L"URL", shown}});
 }
 
-void CPageCore::OnPopupUrl(const std::string& targetId, const std::wstring& url) { m_popups.SetUrl(targetId, url); }
+void CPageCore::OnPopupUrl(const std::string& targetId, const std::wstring& url) {
+  platform::CMutexLock guard(m_mutex);
+  for (PendingPopup& popup : m_popups) {
+    if (popup.targetId == targetId && !url.empty()) popup.url = url;
+  }
+}
 
-void CPageCore::OnPopupGone(const std::string& targetId) { m_popups.Remove(targetId); }
+void CPageCore::OnPopupGone(const std::string& targetId) {
+  platform::CMutexLock guard(m_mutex);
+  for (auto it = m_popups.begin(); it != m_popups.end(); ++it) {
+    if (it->targetId == targetId) {
+      m_popups.erase(it);
+      return;
+    }
+  }
+}
 
-bool CPageCore::TakePendingPopup(std::string* targetId) { return m_popups.TakeOldest(targetId); }
+bool CPageCore::TakePendingPopup(std::string* targetId) {
+  platform::CMutexLock guard(m_mutex);
+  if (m_popups.empty()) return false;
+  *targetId = m_popups.front().targetId;
+  m_popups.pop_front();
+  return true;
+}
 
 }  // namespace webpage
