@@ -5,6 +5,7 @@
 
 #include "components/datastore/datastore.h"
 #include "components/webpage/weblog.h"
+#include "host/engineleftovers.h"
 #include "host/hostdialogs.h"
 #include "host/luasession.h"
 #include "host/recovery.h"
@@ -136,6 +137,10 @@ bool CBrowserSession::StartEngine() {
   settings.chromiumPath = m_options.chromium;
   settings.visible = m_options.visible;
   settings.dataFolder = m_options.profile + "/" + m_engine.name;
+  // The engine of a killed run may still be shutting down on this folder.
+  if (m_lock.PreviousEndUnclean() && !WaitForEngineLeftovers(settings.dataFolder, std::chrono::seconds(10))) {
+    Fail("the page engine of the last run still holds " + settings.dataFolder);
+  }
   settings.downloadsFolder = m_options.profile + "/downloads";
   settings.homePage = platform::Utf8ToWide(m_home);
   // The served pages are the browser's own: only they may use the page script API (the

@@ -293,16 +293,34 @@ SessionSnapshot CSessionKeeper::Collect() {
 void CSessionKeeper::KeepReopened(const std::wstring& key, SessionTabState* tab) {
   platform::CMutexLock lock(m_mutex);
   auto kept = m_reopened.find(key);
-  if (kept == m_reopened.end()) return;
-  // Until the page has loaded the kept entries again, they are what the tab is; once its
-  // own history is as long (or the user went elsewhere) the page's count.
-  bool inKept = tab->Empty();
-  for (const SessionEntry& entry : kept->second.entries) inKept = inKept || (!tab->Empty() && entry.url == tab->Current().url);
-  if (tab->entries.size() >= kept->second.entries.size() || !inKept) {
+  if (kept == m_reopened.end()) {
+    // Not yet taken by its page: the tab is what was kept.
+    auto waiting = m_waiting.find(key);
+    if (waiting != m_waiting.end()) *tab = waiting->second;
+    return;
+  }
+  const SessionTabState& before = kept->second;
+  if (tab->Empty() || (tab->entries.size() == 1 && tab->Current().url == before.Current().url)) {
+    // Nothing loaded yet, or just the kept page: the tab is what was kept.
+    *tab = before;
+    return;
+  }
+  if (tab->entries[0].url == before.Current().url) {
+    // The page's own history begins at the kept page: the kept back entries come first.
+    SessionTabState merged;
+    merged.entries.assign(before.entries.begin(), before.entries.begin() + before.index);
+    merged.entries.insert(merged.entries.end(), tab->entries.begin(), tab->entries.end());
+    merged.index = before.index + tab->index;
+    NormalizeTab(&merged);
+    *tab = std::move(merged);
+    return;
+  }
+  // The page loaded the kept entries again; until it has all of them, they count.
+  if (tab->entries.size() >= before.entries.size()) {
     m_reopened.erase(kept);
     return;
   }
-  *tab = kept->second;
+  *tab = before;
 }
 
 void CSessionKeeper::WriteSetting(const wchar_t* name, int64_t value) {

@@ -109,6 +109,7 @@ return function(browser)
   function browser.bookmark()
     local tab = browser.find(browser.current or 0)
     if not tab then return browser.say("no tab open") end
+    if (tab.url or "") == "" then return browser.say("this page has no address yet: nothing bookmarked") end
     for _, f in ipairs(browser.favorites) do
       if f.url == tab.url then return browser.say("already bookmarked: " .. tab.url) end
     end
