@@ -153,6 +153,15 @@ bool CBrowserSession::StartEngine() {
     SessionTabState history;
     return keeper->Lookup(uuid, url, &history);
   };
+  settings.lookupRecoveredHistory = [keeper](const std::wstring& uuid, std::vector<pagecore::HistoryEntry>* entries,
+                                             int* index) {
+    std::wstring url;
+    SessionTabState history;
+    if (!keeper->Lookup(uuid, &url, &history)) return false;
+    for (const SessionEntry& entry : history.entries) entries->push_back({entry.url, entry.title});
+    *index = history.index;
+    return true;
+  };
   IWebPageManager* rawPages = nullptr;
   if (!m_engine.create || FAILED(m_engine.create(settings, &rawPages)) || !rawPages) {
     return Fail(m_texts.engineNamed ? "the page engine (" + m_engine.name + ") could not be created"

@@ -203,7 +203,8 @@ TEST_F(KillTest, EveryTabComesBackWithItsBackListAfterSigkill) {
       shell->Type("find no-such-words");  // answered once the page has loaded
       shell->Type("bookmark");
       // Half the time the kill waits for the answer: the bookmark listed from the store.
-      if (Pick(2) == 0 && shell->WaitFor("bookmarked http", mark, 30)) {
+      // (A reopened tab may still be loading its entries: the find waits for it.)
+      if (Pick(2) == 0 && shell->WaitFor("bookmarked http", mark, 90)) {
         const size_t answered = shell->Output().find("bookmarked ", mark) + 11;
         const std::string url = shell->Output().substr(answered, shell->Output().find('\n', answered) - answered);
         shell->Type("bookmarks");
