@@ -47,9 +47,10 @@ int SessionArm(lua_State* L) {
   return 0;
 }
 
+// host.session_closing(id[, discard]): discard keeps the tab out of the closed list.
 int SessionClosing(lua_State* L) {
   const unsigned int id = IdArgument(L, 1);
-  if (id != 0) Keeper(L)->UserClosing(id);
+  if (id != 0) Keeper(L)->UserClosing(id, lua_toboolean(L, 2) != 0);
   return 0;
 }
 

@@ -161,12 +161,14 @@ void CSessionKeeper::Arm() {
   if (m_writer) m_writer->Arm();
 }
 
-void CSessionKeeper::UserClosing(unsigned int id) {
+void CSessionKeeper::UserClosing(unsigned int id, bool discard) {
   SessionTabState tab = ReadTab(id);
   platform::CMutexLock lock(m_mutex);
   for (const OpenTab& open : m_order) {
     if (open.id == id) tab.isPrivate = open.isPrivate;
   }
+  // Kept out of the closed list the way a private tab is.
+  if (discard) tab.isPrivate = true;
   m_userClosed.push_back(std::move(tab));
   // A page that never reports its close leaves its entry; the list stays short.
   while (m_userClosed.size() > 16) m_userClosed.pop_front();

@@ -58,8 +58,9 @@ class CSessionKeeper {
   // A page event of tab `id`: a shown address or title changes the session.
   void PageEvent(unsigned int id, const std::wstring& key, const std::wstring& value);
   void Arm();
-  // The user closes tab `id`: its entries go with it into the closed list.
-  void UserClosing(unsigned int id);
+  // The user closes tab `id`: its entries go with it into the closed list (not when
+  // `discard`: a start page that reopened tabs replace).
+  void UserClosing(unsigned int id, bool discard = false);
   // The last run's tabs were restored: remembered for the crash-loop rule.
   void Restored();
   // Writes the last state and stops writing; afterwards closing tabs keeps none.

@@ -59,6 +59,15 @@ return function(browser)
       if i == selected then chosen = id end
     end
     if #tabs > 0 and host.session_restored then host.session_restored() end
+    -- The start page the start opened in their place goes, unless it was used.
+    local start_tab, index = browser.find(browser.start_tab or 0)
+    if start_tab and #tabs > 0 and (start_tab.url == "" or start_tab.url == browser.home_page()) then
+      if host.session_closing then host.session_closing(start_tab.id, true) end
+      tm.CloseTab(start_tab.id)
+      table.remove(browser.tabs, index)
+      browser.changed("tabs")
+    end
+    browser.start_tab = nil
     if chosen then
       local _, index = browser.find(chosen)
       if index then browser.select(index) end
@@ -94,7 +103,7 @@ return function(browser)
       browser.starting = false
       browser.open(browser.address(start_url) or "about:blank")
     elseif #browser.tabs == 0 then
-      browser.open(browser.home_page())
+      browser.start_tab = browser.open(browser.home_page())
     end
     browser.starting = false
     return outcome, last
