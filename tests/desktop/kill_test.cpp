@@ -85,10 +85,15 @@ TEST(DesktopKill, TheTabsComeBackWithTheirBackEntriesAfterSigkill) {
   ASSERT_TRUE(go("one.html", "Page One"));
   ASSERT_TRUE(Key(x.Display(), "ctrl+1"));
   ASSERT_TRUE(line("selected", "1"));
-  const std::string expected = "0*:one.html,two.html,three.html>2\n1:two.html,one.html>1\n";
+  // The new tab's home page is an entry of its own when it finished loading before the
+  // address was typed (a busy machine types slowly); it is empty then, as the served root.
+  const std::string typedFirst = "0*:one.html,two.html,three.html>2\n1:two.html,one.html>1\n";
+  const std::string homeFirst = "0*:one.html,two.html,three.html>2\n1:,two.html,one.html>2\n";
   // Written within a second of the last change.
-  EXPECT_TRUE(WaitFor([&] { return SavedSession(database) == expected; }, std::chrono::seconds(10)))
+  EXPECT_TRUE(WaitFor([&] { const std::string s = SavedSession(database); return s == typedFirst || s == homeFirst; },
+                      std::chrono::seconds(10)))
       << SavedSession(database);
+  const std::string expected = SavedSession(database);
   kill(browser->Pid(), SIGKILL);
   browser->WaitExit(std::chrono::seconds(10));
 
