@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "components/pagecore/historyreplay.h"
 #include "uicontrol/interfaces/webpage.h"
 
 struct PageEngineSettings {
@@ -22,9 +21,6 @@ struct PageEngineSettings {
       onTabClosedForRecovery;
   // The address of a tab kept for recovery, which is open again.
   std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
-  // The same with its back and forward entries, which the page loads again.
-  std::function<bool(const std::wstring& uuid, std::vector<pagecore::HistoryEntry>* entries, int* index)>
-      lookupRecoveredHistory;
 };
 
 struct PageEngine {
@@ -48,7 +44,6 @@ void ApplySharedSettings(const PageEngineSettings& settings, EngineOptions* opti
   options->trustedOrigins = settings.trustedOrigins;
   options->onTabClosedForRecovery = settings.onTabClosedForRecovery;
   options->lookupRecoveredTab = settings.lookupRecoveredTab;
-  options->lookupRecoveredHistory = settings.lookupRecoveredHistory;
 }
 
 // Headless Chromium (visible on request): the tabs work, their views are not in a window

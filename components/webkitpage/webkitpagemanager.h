@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "components/pagecore/historyreplay.h"
 #include "uicontrol/interfaces/webpage.h"
 
 #define WEBKITPAGE_API __attribute__((visibility("default")))
@@ -47,11 +46,6 @@ struct WebKitPageOptions {
       onTabClosedForRecovery;
   // Finds the address of a kept tab for "RECOVERWND" (GTK thread, no lock held).
   std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
-  // The same with the tab's back and forward entries (oldest first) and the shown one: the
-  // page loads them one by one, then goes back to the shown one (pagecore/historyreplay.h).
-  // Preferred over lookupRecoveredTab when set.
-  std::function<bool(const std::wstring& uuid, std::vector<pagecore::HistoryEntry>* entries, int* index)>
-      lookupRecoveredHistory;
 };
 
 // Creates a manager holding one reference in *out.

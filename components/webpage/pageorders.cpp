@@ -43,8 +43,7 @@ void CPageCore::Execute(const Order& order) {
                (state == State::Crashed ? "has crashed" : "is closed"));
     return;
   }
-  pagecore::OrderSettings settings{m_engine->Options().homePage, m_engine->Options().lookupRecoveredTab,
-                                   m_engine->Options().lookupRecoveredHistory};
+  pagecore::OrderSettings settings{m_engine->Options().homePage, m_engine->Options().lookupRecoveredTab};
   pagecore::CarryOut(order, settings, *this);
 }
 
