@@ -108,6 +108,9 @@ if(TARGET webpage)
   install(FILES ${PROJECT_SOURCE_DIR}/components/webpage/webpagemanager.h
     ${PROJECT_SOURCE_DIR}/components/webpage/weblog.h
     DESTINATION ${UICONTROL_INCLUDE_ROOT}/components/webpage COMPONENT dev)
+  # webpagemanager.h builds its options on the engines' shared ones.
+  install(FILES ${PROJECT_SOURCE_DIR}/components/pagecore/pageoptions.h
+    DESTINATION ${UICONTROL_INCLUDE_ROOT}/components/pagecore COMPONENT dev)
 endif()
 
 # The CMake package.

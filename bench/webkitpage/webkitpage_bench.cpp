@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/common/bench_wait.h"
+#include "bench/common/librarypages.h"
 #include "bench/common/ratio_reporter.h"
 #include "components/webkitpage/webkitpagemanager.h"
 #include "components/webpage/weblog.h"
@@ -121,13 +122,10 @@ int main(int argc, char** argv) {
   qxdk::UTIL::com_ptr<IWebPageManager> manager;
   CreateWebKitPageManager(WebKitPageOptions(), &manager);
   CDone complete;
-  CTabManager& tm = CTabManager::Instance();
-  CTabManager::SetWebPageManager(manager);
-  CTabManager::RegisterNotify([&complete](unsigned int, const wchar_t* key, const wchar_t*) {
-    if (key && std::wstring(key) == L"DOCUMENTCOMPLETE") complete.Set();
+  auto withPages = std::make_unique<CLibraryWithPages>(manager, [&complete](const std::wstring& key) {
+    if (key == L"DOCUMENTCOMPLETE") complete.Set();
   });
-  tm.BindMainWnd(platform::CreateWindowHandle());
-  tm.Start();
+  CTabManager& tm = withPages->Tabs();
   auto throughLibrary = [&]() -> double {
     complete.Reset();
     const Clock::time_point start = Clock::now();
@@ -162,9 +160,7 @@ int main(int argc, char** argv) {
   std::printf("Page load (%d interleaved rounds): WebKit alone %.1f ms, through the library %.1f ms (medians)\n",
               rounds, bench::Median(alone) * 1000, bench::Median(library) * 1000);
   reporter.PrintRatio("library from AddTab / WebKit alone", "Load/ThroughLibraryFromAddTab", "Load/WebKitAlone", 1.05);
-  tm.Quit();
-  CTabManager::RegisterNotify(nullptr);
-  CTabManager::SetWebPageManager(nullptr);
+  withPages.reset();
   manager = nullptr;
   std::fflush(stdout);
   _exit(reporter.ExitCode());  // the GTK thread runs to the end of the process

@@ -22,6 +22,7 @@
 
 #include "components/webpage/browser.h"
 #include "bench/common/bench_wait.h"
+#include "bench/common/librarypages.h"
 #include "bench/common/ratio_reporter.h"
 #include "components/webpage/engineloop.h"
 #include "components/webpage/pagescript.h"
@@ -270,31 +271,26 @@ struct LoadVariant {
 // reaches the user-interface callback, then CloseTab.
 class CLibraryLoad {
  public:
-  CLibraryLoad() {
-    CreateWebPageManager(WebPageOptions(), &m_manager);
-    CTabManager::SetWebPageManager(m_manager);
-    CTabManager::RegisterNotify([this](unsigned int, const wchar_t* key, const wchar_t*) {
-      m_waiter.Offer(platform::WideToUtf8(key ? key : L""));
-    });
-    CTabManager::Instance().BindMainWnd(platform::CreateWindowHandle());
-    CTabManager::Instance().Start();
-  }
-  ~CLibraryLoad() {
-    CTabManager::Instance().Quit();
-    CTabManager::RegisterNotify(nullptr);
-    CTabManager::SetWebPageManager(nullptr);
-  }
+  CLibraryLoad()
+      : m_manager(NewManager()),
+        m_library(m_manager, [this](const std::wstring& key) { m_waiter.Offer(platform::WideToUtf8(key)); }) {}
   void Load(const std::wstring& url) {
     m_waiter.Arm("DOCUMENTCOMPLETE");
-    unsigned int id = CTabManager::Instance().AddTab(url, 0);
+    unsigned int id = m_library.Tabs().AddTab(url, 0);
     if (id == 0) bench::FailLoudly("AddTab failed");
     m_waiter.Wait("the library's DOCUMENTCOMPLETE");
-    CTabManager::Instance().CloseTab(id);
+    m_library.Tabs().CloseTab(id);
   }
 
  private:
+  static qxdk::UTIL::com_ptr<IWebPageManager> NewManager() {
+    qxdk::UTIL::com_ptr<IWebPageManager> manager;
+    CreateWebPageManager(WebPageOptions(), &manager);
+    return manager;
+  }
   qxdk::UTIL::com_ptr<IWebPageManager> m_manager;
-  CWaiter m_waiter;
+  CWaiter m_waiter;  // before m_library: the library's callback offers to it until it is gone
+  CLibraryWithPages m_library;
 };
 
 void MeasureLoads(int rounds, CBenchReporter& reporter) {

@@ -36,6 +36,11 @@ CPageReport::CPageReport(Hooks hooks)
 
 bool CPageReport::OnThread() const { return !m_hooks.onThread || m_hooks.onThread(); }
 
+CPageReport::Document& CPageReport::Doc() {
+  UICONTROL_CHECK_THREAD(OnThread());
+  return m_doc;
+}
+
 void CPageReport::Emit(const wchar_t* key, const KeyValues& values) {
   m_hooks.hub->Emit(key, webpage::WriteKeyValueText(values));
 }

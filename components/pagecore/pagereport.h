@@ -94,7 +94,9 @@ class CPageReport {
   const std::wstring& Url() const { return m_url; }
   void SetUrl(const std::wstring& url) { m_url = url; }
   const std::wstring& Title() const { return m_title; }
-  Document& Doc() { return m_doc; }
+  // What the page knows of its document (page thread: checked in debug and sanitizer
+  // builds, as the core's deciders, such as JudgeOpenedWindow, work on it).
+  Document& Doc();
   // A log line the page caused (its dialogs, refused windows and requests): repeated
   // ones of a kind are counted and written at most once a second (CLogCoalescer).
   void LogLine(const char* kind, webpage::LogLevel level, const std::string& text) {

@@ -1,3 +1,4 @@
+#include "components/pagecore/pagedata.h"
 #include "components/webkitpage/kitobjects.h"
 
 #include <glib.h>
@@ -57,14 +58,7 @@ HRESULT CreateWebKitPageManager(const WebKitPageOptions& options, IWebPageManage
 
 HRESULT SetWebKitPageZoom(IWebPageManager* manager, unsigned int percent) {
   auto* own = dynamic_cast<CKitManagerObject*>(manager);
-  if (!own) {
-    webpage::LogWarning("SetWebKitPageZoom: not a manager of this component");
-    return E_INVALIDARG;
-  }
-  if (percent < 25 || percent > 500) {
-    webpage::LogWarning("SetWebKitPageZoom: " + std::to_string(percent) + " is not a zoom from 25 to 500");
-    return E_INVALIDARG;
-  }
-  own->Context()->SetZoom(percent);
-  return S_OK;
+  const HRESULT checked = pagecore::CheckZoomCall("SetWebKitPageZoom", own != nullptr, percent);
+  if (checked == S_OK) own->Context()->SetZoom(percent);
+  return checked;
 }

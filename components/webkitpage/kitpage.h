@@ -13,6 +13,9 @@
 #include <string>
 
 #include "components/pagecore/crashrecord.h"
+#include "components/pagecore/openedwindows.h"
+#include "components/pagecore/pagedata.h"
+#include "components/pagecore/waitingorders.h"
 #include "components/pagecore/pageactions.h"
 #include "components/pagecore/pagereport.h"
 #include "components/pagecore/savejob.h"
@@ -151,11 +154,10 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
   std::atomic<State> m_state{State::Open};
   std::atomic<unsigned long> m_serial;
 
-  webpage::CHandedOutTexts m_given;  // texts handed out by GetData
-  mutable platform::CMutex m_mutex;
-  webpage::NavigationHistory m_history GUARDED_BY(m_mutex);
-  uint32_t m_fontSize GUARDED_BY(m_mutex) = pagecore::kDefaultFontSize;
-  std::deque<WebKitWebView*> m_popups GUARDED_BY(m_mutex);
+  // Text size and travel logs (GetData, SetData), kept up to date by the GTK thread.
+  pagecore::CPageData m_data;
+  // Windows this page opened that wait for the host (a reference of our own each).
+  pagecore::COpenedWindows<WebKitWebView*> m_popups;
   pagecore::CCrashRecord m_crashes;
 
   // GTK thread only from here on.
@@ -174,7 +176,7 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
   std::wstring m_sameDocument;  // a new address seen without a load, to be looked at
   webpage::CEventBudget m_popupBudget{pagecore::kPopupBurst, pagecore::kPopupRefill};
   std::wstring m_findText;
-  std::deque<Order> m_afterRevival;  // orders that wait for the page a revival reloads
+  pagecore::CWaitingOrders m_afterRevival;  // orders that wait for the page a revival reloads
   std::deque<std::wstring> m_finds;  // FIND orders waiting for WebKit's answers
   unsigned m_findCount = 0;
 };

@@ -109,31 +109,13 @@ HRESULT CKitPage::Submit(const Order& order) {
 }
 
 HRESULT CKitPage::Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie) {
-  if (cookie) *cookie = 0;
-  if (!key || !*key || !sink) {
-    LogWarning(Describe() + ": Subscribe needs a key and a sink");
-    return E_INVALIDARG;
-  }
-  if (!webpage::CEventHub::IsKnown(key)) LogWarning(Describe() + ": nothing is ever sent for \"" + Utf8(key) + "\"");
-  uintptr_t given = m_hub->Subscribe(key, std::move(sink));
-  if (cookie) *cookie = given;
-  return S_OK;
+  return pagecore::SubscribeSink(*m_hub, Describe(), key, std::move(sink), cookie);
 }
 
 HRESULT CKitPage::SetData(const wchar_t* name, const wchar_t* value) {
-  if (!name || std::wstring(name) != L"font.size") {
-    LogWarning(Describe() + ": SetData of unknown name \"" + (name ? Utf8(name) : std::string("(null)")) + "\"");
-    return E_INVALIDARG;
-  }
   uint32_t size = 0;
-  if (!webpage::ParseFontSize(value, &size)) {
-    LogWarning(Describe() + ": font.size must be 0 to 4, not \"" + (value ? Utf8(value) : std::string("(null)")) + "\"");
-    return E_INVALIDARG;
-  }
-  {
-    platform::CMutexLock guard(m_mutex);
-    m_fontSize = size;
-  }
+  if (HRESULT read = pagecore::CPageData::ReadSetData(Describe(), name, value, &size); read != S_OK) return read;
+  m_data.SetFontSize(size);
   if (CurrentState() == State::Closed) return S_OK;
   std::shared_ptr<CKitPage> self = shared_from_this();
   platform::gtk::PostToGtkThread([self, size] { self->ApplyFontSize(size); });
@@ -141,38 +123,20 @@ HRESULT CKitPage::SetData(const wchar_t* name, const wchar_t* value) {
 }
 
 HRESULT CKitPage::GetData(const wchar_t* name, wchar_t** value) {
-  if (!value) return E_POINTER;
-  *value = nullptr;
-  const std::wstring key = name ? name : L"";
-  if (key != L"font.size" && key != L"TRAVELLOG_BACK" && key != L"TRAVELLOG_FORE") {
-    LogWarning(Describe() + ": GetData of unknown name \"" + Utf8(key) + "\"");
-    return E_INVALIDARG;
-  }
-  std::wstring text;
-  {
-    // Kept up to date by the GTK thread: answered without waiting for it.
-    platform::CMutexLock guard(m_mutex);
-    if (key == L"font.size") text = std::to_wstring(m_fontSize);
-    else if (key == L"TRAVELLOG_BACK") text = webpage::BuildBackTravelLog(m_history);
-    else text = webpage::BuildForeTravelLog(m_history);
-  }
-  *value = m_given.Give(text);
-  return S_OK;
+  // Kept up to date by the GTK thread: answered without waiting for it.
+  return m_data.Get(Describe(), name, value);
 }
 
 HRESULT CKitPage::FreeData(wchar_t* value) {
   if (!value) return S_OK;
-  if (m_given.Take(value)) return S_OK;
+  if (m_data.Free(value)) return S_OK;
   webpage::LogError(Describe() + ": FreeData of a text this page did not give out");
   return E_INVALIDARG;
 }
 
 WebKitWebView* CKitPage::TakePopup() {
-  platform::CMutexLock guard(m_mutex);
-  if (m_popups.empty()) return nullptr;
-  WebKitWebView* view = m_popups.front();
-  m_popups.pop_front();
-  return view;
+  WebKitWebView* view = nullptr;
+  return m_popups.TakeOldest(&view) ? view : nullptr;
 }
 
 }  // namespace webkitpage

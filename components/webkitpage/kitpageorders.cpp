@@ -28,7 +28,7 @@ using webpage::LogWarning;
 std::string Utf8(const std::wstring& text) { return platform::WideToUtf8(text); }
 std::wstring Wide(const std::string& text) { return platform::Utf8ToWide(text); }
 
-bool WorthKeeping(const std::wstring& url) { return !url.empty() && url != L"about:blank"; }
+using pagecore::WorthKeeping;
 
 // What an asynchronous WebKit call carries to its callback: the page stays alive until
 // the answer comes (a closed page's calls are cancelled and answer at once).
@@ -53,12 +53,16 @@ void CKitPage::Execute(const Order& order) {
     if (m_state.compare_exchange_strong(crashed, State::Open)) {
       LogInfo(Describe() + ": brought back by " + Utf8(order.name));
       state = State::Open;
-      if (order.kind != OrderKind::Navigate && order.kind != OrderKind::Refresh && WorthKeeping(m_report.Url())) {
-        // The order waits for the page it acts on.
-        m_afterRevival.push_back(order);
+      const pagecore::RevivalPlan plan = pagecore::PlanRevival(order, m_report.Url());
+      if (plan.restoreLastPage) {
+        // WebKit starts a new web process for the reload; the order waits for the page it
+        // acts on.
+        m_afterRevival.Begin();
+        if (plan.runOrder) m_afterRevival.Keep(order);
         webkit_web_view_reload(m_web);
         return;
       }
+      if (!plan.runOrder) return;
     }
   }
   if (state != State::Open && !(order.kind == OrderKind::CloseTab && state == State::Crashed)) {
@@ -88,9 +92,7 @@ void CKitPage::MoveView(const RECT& rect) {
 void CKitPage::RefuseNavigation(const std::string& why) { ReportError(0, why, L""); }
 
 void CKitPage::RunAfterRevival() {
-  std::deque<Order> orders;
-  orders.swap(m_afterRevival);
-  for (const Order& order : orders) Execute(order);
+  for (const Order& order : m_afterRevival.End()) Execute(order);
 }
 
 void CKitPage::Navigate(const std::wstring& url) {
@@ -206,10 +208,7 @@ void CKitPage::ViewSource() {
                                       // the host to adopt it.
                                       WebKitWebView* window = NewWebView(nullptr);
                                       webkit_web_view_load_uri(window, Utf8(url).c_str());
-                                      {
-                                        platform::CMutexLock guard(m_mutex);
-                                        m_popups.push_back(window);
-                                      }
+                                      m_popups.Add(window, url);
                                       Emit(L"NEWINDOW", {{L"URL", url}});
                                     }};
   webkit_web_resource_get_data(

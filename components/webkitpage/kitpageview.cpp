@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "components/pagecore/recovery.h"
 #include "components/pagecore/trust.h"
 #include "components/webkitpage/gtktimer.h"
 #include "components/webkitpage/kitpage.h"
@@ -91,12 +92,7 @@ void CKitPage::CreateView() {
   const bool adopted = m_web != nullptr;
   if (!adopted) m_web = NewWebView(nullptr);
   Connect();
-  uint32_t fontSize;
-  {
-    platform::CMutexLock guard(m_mutex);
-    fontSize = m_fontSize;
-  }
-  ApplyFontSize(fontSize);
+  ApplyFontSize(m_data.FontSize());
   ApplyZoom();
   platform::gtk::AttachView(m_hwnd, GTK_WIDGET(m_web));
   if (adopted) {
@@ -140,13 +136,9 @@ void CKitPage::Close(bool keepForRecovery) {
   const State before = m_state.exchange(State::Closed);
   if (before == State::Closed) return;
   m_report.StopLoading();
-  const std::wstring& shown = m_report.Url();
-  const std::wstring& kept = shown.empty() || shown == L"about:blank" ? m_requestedUrl : shown;
-  const auto& keep = m_context->Options().onTabClosedForRecovery;
-  if (keepForRecovery && keep && !kept.empty() && kept != L"about:blank") {
-    gchar* uuid = g_uuid_string_random();
-    keep(Wide(uuid), m_report.Title().empty() ? kept : m_report.Title(), kept);
-    g_free(uuid);
+  if (keepForRecovery) {
+    pagecore::KeepForRecovery(m_context->Options().onTabClosedForRecovery, m_report.Url(), m_requestedUrl,
+                              m_report.Title());
   }
   if (m_cancel) g_cancellable_cancel(m_cancel);
   if (m_web) {
@@ -164,12 +156,7 @@ void CKitPage::Close(bool keepForRecovery) {
     m_cancel = nullptr;
   }
   // Windows this page opened that the host never took go with it.
-  std::deque<WebKitWebView*> popups;
-  {
-    platform::CMutexLock guard(m_mutex);
-    popups.swap(m_popups);
-  }
-  for (WebKitWebView* popup : popups) {
+  for (WebKitWebView* popup : m_popups.TakeAll()) {
     gtk_widget_destroy(GTK_WIDGET(popup));
     g_object_unref(popup);
   }
@@ -288,10 +275,13 @@ GtkWidget* CKitPage::OnCreate(WebKitWebView* view, WebKitNavigationAction* actio
   if (self->CurrentState() != State::Open) return nullptr;
   WebKitURIRequest* request = webkit_navigation_action_get_request(action);
   const std::wstring url = Wide(request ? webkit_uri_request_get_uri(request) : "");
-  if (self->m_context->Options().blockPopups && !webkit_navigation_action_is_user_gesture(action)) {
-    if (!self->m_popupBudget.Allow(std::chrono::steady_clock::now())) return nullptr;
-    self->m_report.LogLine("popup", webpage::LogLevel::Info, self->Describe() + ": blocked a window for " + Utf8(url));
-    self->Emit(L"POPBLOCK", {{L"URL", url}});
+  pagecore::WindowRequest asked;
+  asked.url = url;
+  asked.userGesture = webkit_navigation_action_is_user_gesture(action);
+  auto emit = [self](const wchar_t* key, const KeyValues& values) { self->Emit(key, values); };
+  auto log = [self](const std::string& text) { self->m_report.LogLine("popup", webpage::LogLevel::Info, text); };
+  if (pagecore::JudgeOpenedWindow(asked, self->m_context->Options().blockPopups, self->m_popupBudget,
+                                  self->m_report.Doc(), self->Describe(), emit, log) != pagecore::WindowVerdict::Open) {
     return nullptr;
   }
   WebKitWebView* popup = self->NewWebView(view);
@@ -300,10 +290,7 @@ GtkWidget* CKitPage::OnCreate(WebKitWebView* view, WebKitNavigationAction* actio
                      g_object_set_data(G_OBJECT(closing), kClosedEarly, GINT_TO_POINTER(1));
                    }),
                    nullptr);
-  {
-    platform::CMutexLock guard(self->m_mutex);
-    self->m_popups.push_back(popup);
-  }
+  self->m_popups.Add(popup, url);
   self->Emit(L"NEWINDOW", {{L"URL", url}});
   // WebKit takes the view as it is; the page keeps its own reference until the host
   // adopts it (NewLinkPage) or the page closes.
@@ -461,10 +448,7 @@ void CKitPage::StoreHistory() {
   }
   const bool canBack = history.current > 0;
   const bool canForward = history.current >= 0 && history.current + 1 < static_cast<int>(history.entries.size());
-  {
-    platform::CMutexLock guard(m_mutex);
-    m_history = std::move(history);
-  }
+  m_data.SetHistory(std::move(history));
   m_report.BackForward(canBack, canForward);
 }
 

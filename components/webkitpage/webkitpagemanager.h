@@ -13,39 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "components/pagecore/pageoptions.h"
 #include "uicontrol/interfaces/webpage.h"
 
 #define WEBKITPAGE_API __attribute__((visibility("default")))
 
-struct WebKitPageOptions {
+// The fields every engine shares (downloads, home page, time-outs, crash limit, popups,
+// trusted origins, the recovery hooks) are PageOptions'; this is WebKit's own.
+struct WebKitPageOptions : PageOptions {
   // WebKit's website data and cache (cookies, local storage). Empty: an ephemeral
   // session that keeps nothing on disk.
   std::string dataFolder;
-  // Where SAVEHTML, SAVEIMGE, PRINT, PRINTPREVIEW and page downloads go.
-  // Empty: $HOME/Downloads. Created when missing.
-  std::string downloadsFolder;
-  // The page that GOHOME opens. Empty: GOHOME reports "NAVIGATEERROR".
-  std::wstring homePage = L"about:blank";
-  // A navigation that has not finished after this long is stopped and reported.
-  std::chrono::milliseconds navigationTimeout{60000};
-  // A save that has not finished after this long fails.
-  std::chrono::milliseconds saveTimeout{60000};
-  // A page whose web process ended crashLimit times within crashWindow is brought back
-  // only by REFRESH or NAVIGATE, not by any order.
-  int crashLimit = 3;
-  std::chrono::milliseconds crashWindow{60000};
-  // Windows a page opens without a user gesture are refused with "POPBLOCK".
-  bool blockPopups = true;
-  // The origins of the host's own pages ("http://127.0.0.1:8080"). Only the top-level
-  // documents of these origins get the script API (window.uicontrol: the favourite
-  // dialogs) and may close their own tab. Empty: no page is trusted.
-  std::vector<std::string> trustedOrigins;
-  // Called (GTK thread, no lock of the component held) when a page is closed with
-  // "ClOSETAB", so that the host can keep it for recovery; the uuid is new.
-  std::function<void(const std::wstring& uuid, const std::wstring& title, const std::wstring& url)>
-      onTabClosedForRecovery;
-  // Finds the address of a kept tab for "RECOVERWND" (GTK thread, no lock held).
-  std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
 };
 
 // Creates a manager holding one reference in *out.

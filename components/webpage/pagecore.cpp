@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <random>
 
+#include "components/pagecore/recovery.h"
 #include "components/pagecore/trust.h"
 #include "components/webpage/browser.h"
 #include "components/webpage/engine.h"
@@ -74,7 +75,7 @@ std::shared_ptr<CPageCore> CPageCore::Pending(std::shared_ptr<CPageEngine> engin
   page->m_state = State::Starting;
   {
     platform::CMutexLock guard(page->m_mutex);
-    page->m_replacing = true;
+    page->m_waiting.Begin();
   }
   return page;
 }
@@ -303,10 +304,9 @@ void CPageCore::Close(bool keepForRecovery) {
   State before = m_state.exchange(State::Closed);
   if (before == State::Closed) return;
   m_report.StopLoading();
-  const std::wstring& kept = WorthKeeping(m_report.Url()) ? m_report.Url() : m_requestedURL;
-  if (keepForRecovery && WorthKeeping(kept) && m_engine->Options().onTabClosedForRecovery) {
-    const std::wstring& title = m_report.Title();
-    m_engine->Options().onTabClosedForRecovery(NewUuid(), title.empty() ? kept : title, kept);
+  if (keepForRecovery) {
+    pagecore::KeepForRecovery(m_engine->Options().onTabClosedForRecovery, m_report.Url(), m_requestedURL,
+                              m_report.Title());
   }
   BrowserCommand("Target.closeTarget", Json{{"targetId", m_targetId}});
   ClosePendingPopups();
@@ -315,22 +315,14 @@ void CPageCore::Close(bool keepForRecovery) {
 }
 
 void CPageCore::ClosePendingPopups() {
-  std::deque<PendingPopup> popups;
-  {
-    platform::CMutexLock guard(m_mutex);
-    popups.swap(m_popups);
-  }
-  for (const PendingPopup& popup : popups) BrowserCommand("Target.closeTarget", Json{{"targetId", popup.targetId}});
+  for (const std::string& targetId : m_popups.TakeAll()) BrowserCommand("Target.closeTarget", Json{{"targetId", targetId}});
 }
 
 // ---------------------------------------------------------------- windows opened by the page
 
 void CPageCore::OnPopupCreated(const std::string& targetId, const std::wstring& url) {
   std::wstring shown = url.empty() ? m_lastWindowOpenUrl : url;
-  {
-    platform::CMutexLock guard(m_mutex);
-    m_popups.push_back(PendingPopup{targetId, shown});
-  }
+  m_popups.Add(targetId, shown);
   if (CurrentState() != State::Open) {
     ClosePendingPopups();
     return;
@@ -338,29 +330,10 @@ void CPageCore::OnPopupCreated(const std::string& targetId, const std::wstring& 
   Emit(L"NEWINDOW", {{L"URL", shown}});
 }
 
-void CPageCore::OnPopupUrl(const std::string& targetId, const std::wstring& url) {
-  platform::CMutexLock guard(m_mutex);
-  for (PendingPopup& popup : m_popups) {
-    if (popup.targetId == targetId && !url.empty()) popup.url = url;
-  }
-}
+void CPageCore::OnPopupUrl(const std::string& targetId, const std::wstring& url) { m_popups.SetUrl(targetId, url); }
 
-void CPageCore::OnPopupGone(const std::string& targetId) {
-  platform::CMutexLock guard(m_mutex);
-  for (auto it = m_popups.begin(); it != m_popups.end(); ++it) {
-    if (it->targetId == targetId) {
-      m_popups.erase(it);
-      return;
-    }
-  }
-}
+void CPageCore::OnPopupGone(const std::string& targetId) { m_popups.Remove(targetId); }
 
-bool CPageCore::TakePendingPopup(std::string* targetId) {
-  platform::CMutexLock guard(m_mutex);
-  if (m_popups.empty()) return false;
-  *targetId = m_popups.front().targetId;
-  m_popups.pop_front();
-  return true;
-}
+bool CPageCore::TakePendingPopup(std::string* targetId) { return m_popups.TakeOldest(targetId); }
 
 }  // namespace webpage

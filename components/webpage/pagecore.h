@@ -16,6 +16,9 @@
 #include <type_traits>
 
 #include "components/pagecore/crashrecord.h"
+#include "components/pagecore/openedwindows.h"
+#include "components/pagecore/pagedata.h"
+#include "components/pagecore/waitingorders.h"
 #include "components/pagecore/pageactions.h"
 #include "components/pagecore/pagereport.h"
 #include "components/pagecore/tunables.h"
@@ -120,11 +123,6 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
  private:
   using Reply = std::function<void(const std::string& error, const Json& result)>;
 
-  struct PendingPopup {
-    std::string targetId;
-    std::wstring url;
-  };
-
   // Carries out a parsed order, or keeps it while a successor is being made.
   HRESULT Submit(const Order& order);
   // Keeps `order` when a successor is being made; false otherwise (forwarded or run here).
@@ -207,21 +205,21 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   const HWND m_view;
   const std::shared_ptr<CEventHub> m_hub;
   std::atomic<State> m_state{State::Open};
-  std::atomic<uint32_t> m_fontSize{pagecore::kDefaultFontSize};
   pagecore::CCrashRecord m_crashes;
   // A fresh page's first, empty entry is left out of the history the host sees (Chromium
   // keeps it: see Loaded).
   const bool m_hideFirstEntry;
 
-  CHandedOutTexts m_given;  // texts handed out by GetData
+  // Text size and travel logs (GetData, SetData); a successor takes the size over.
+  pagecore::CPageData m_data;
+  // Windows the page opened that wait for the host (by target id).
+  pagecore::COpenedWindows<std::string> m_popups;
   mutable platform::CMutex m_mutex;
-  NavigationHistory m_history GUARDED_BY(m_mutex);
-  std::deque<PendingPopup> m_popups GUARDED_BY(m_mutex);
   std::shared_ptr<CPageCore> m_successor GUARDED_BY(m_mutex);
-  // A successor is being made (the page is starting, or its Chromium is started anew):
-  // orders wait in m_deferred, in order.
-  bool m_replacing GUARDED_BY(m_mutex) = false;
-  std::deque<Order> m_deferred GUARDED_BY(m_mutex);
+  // While a successor is being made (the page is starting, or its Chromium is started
+  // anew) orders wait here, in order. Used under m_mutex, so that an order is either kept
+  // or goes to the successor.
+  pagecore::CWaitingOrders m_waiting;
 
   // Engine thread only.
   pagecore::CPageReport m_report;

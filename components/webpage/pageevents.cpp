@@ -103,7 +103,7 @@ void CPageCore::BeginNavigation(const std::wstring& url) {
   m_documentRequest.clear();
   // A text size other than the default is sent again for every document: one sent while
   // the first document of a page was on its way to a new renderer has been seen lost.
-  if (uint32_t size = m_fontSize; size != kDefaultFontSize) ApplyFontSize(size);
+  if (uint32_t size = m_data.FontSize(); size != kDefaultFontSize) ApplyFontSize(size);
   m_report.Begin(url);
 }
 
@@ -144,12 +144,7 @@ void CPageCore::RefreshHistory() {
   Command("Page.getNavigationHistory", Json::object(), [this](const std::string& error, const Json& result) {
     if (!error.empty()) return;
     StoreHistory(result);
-    int back, fore;
-    {
-      platform::CMutexLock guard(m_mutex);
-      back = m_history.current > 0;
-      fore = m_history.current >= 0 && m_history.current + 1 < static_cast<int>(m_history.entries.size());
-    }
+    const bool back = m_data.CanGoBack(), fore = m_data.CanGoForward();
     if (CurrentState() != State::Open) return;
     m_report.BackForward(back, fore);
   });
@@ -173,9 +168,7 @@ NavigationHistory CPageCore::ReadHistory(const Json& result) const {
 }
 
 void CPageCore::StoreHistory(const Json& result) {
-  NavigationHistory history = ReadHistory(result);
-  platform::CMutexLock guard(m_mutex);
-  m_history = std::move(history);
+  m_data.SetHistory(ReadHistory(result));
 }
 
 void CPageCore::OnContextCreated(const Json& context) {
@@ -253,16 +246,14 @@ void CPageCore::CarryOut(const PageMessage& message) {
   using Type = PageMessage::Type;
   switch (message.type) {
     case Type::PopupBlocked: {
-      CPageReport::Document& doc = m_report.Doc();
-      if (!m_popupBudget.Allow(std::chrono::steady_clock::now())) {
-        if (!doc.popupsDroppedLogged) {
-          doc.popupsDroppedLogged = true;
-          LogWarning(Describe() + ": the page has windows refused faster than they are reported; some are left out");
-        }
-        return;
-      }
-      m_report.LogLine("popup", LogLevel::Info, Describe() + ": blocked a window for " + Utf8(message.text));
-      Emit(L"POPBLOCK", {{L"URL", message.text}});
+      // Chromium's own blocker refused it; the core tells it (or leaves it out).
+      pagecore::WindowRequest request;
+      request.url = message.text;
+      request.refusedByEngine = true;
+      auto emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
+      auto log = [this](const std::string& text) { m_report.LogLine("popup", LogLevel::Info, text); };
+      pagecore::JudgeOpenedWindow(request, m_engine->Options().blockPopups, m_popupBudget, m_report.Doc(), Describe(),
+                                  emit, log);
       return;
     }
     case Type::Title: return m_report.OfferTitle(message.text);

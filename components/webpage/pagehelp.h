@@ -6,6 +6,7 @@
 #include <string>
 
 #include "components/pagecore/tunables.h"
+#include "components/pagecore/waitingorders.h"
 #include "components/webpage/jsonread.h"
 #include "components/webpage/pagecore.h"
 #include "components/webpage/weblog.h"
@@ -38,22 +39,7 @@ inline long long Number(const Json& object, const char* name, long long min, lon
 
 inline std::string Shown(const std::string& origin) { return origin.empty() ? "(unknown origin)" : origin; }
 
-// A new uuid for a tab kept for recovery (random, version 4).
-inline std::wstring NewUuid() {
-  std::random_device device;
-  std::mt19937_64 random(((uint64_t)device() << 32) ^ device());
-  uint64_t high = random(), low = random();
-  high = (high & ~0xf000ull) | 0x4000ull;
-  low = (low & 0x3fffffffffffffffull) | 0x8000000000000000ull;
-  wchar_t text[40];
-  swprintf(text, 40, L"%08x-%04x-%04x-%04x-%012llx", (unsigned)(high >> 32), (unsigned)((high >> 16) & 0xffff),
-           (unsigned)(high & 0xffff), (unsigned)(low >> 48), (unsigned long long)(low & 0xffffffffffffull));
-  return text;
-}
-
-inline bool WorthKeeping(const std::wstring& url) {
-  return !url.empty() && url != L"about:blank" && url.compare(0, 13, L"chrome-error:") != 0;
-}
+using pagecore::WorthKeeping;
 
 inline CPageCore::ViewOwner NewView() {
   return CPageCore::ViewOwner(platform::CreateWindowHandle(), [](HWND view) {

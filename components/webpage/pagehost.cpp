@@ -41,9 +41,8 @@ HRESULT CPageCore::SendOrder(const wchar_t* text) {
 
 bool CPageCore::Defer(const Order& order) {
   platform::CMutexLock guard(m_mutex);
-  if (m_successor || !m_replacing || CurrentState() == State::Closed) return false;
-  m_deferred.push_back(order);
-  return true;
+  if (m_successor || CurrentState() == State::Closed) return false;
+  return m_waiting.Keep(order);
 }
 
 HRESULT CPageCore::Submit(const Order& order) {
@@ -79,17 +78,14 @@ HRESULT CPageCore::ReviveFor(const Order& order) {
   {
     // One new page at a time: orders that come while it is made wait for it.
     platform::CMutexLock guard(m_mutex);
-    if (m_replacing && !m_successor) {
-      m_deferred.push_back(order);
-      return S_OK;
-    }
-    m_replacing = true;
+    if (!m_successor && m_waiting.Keep(order)) return S_OK;
+    m_waiting.Begin();
   }
   std::shared_ptr<CPageCore> self = shared_from_this();
   if (!m_engine->Post([self, order] { self->m_engine->Revive(self, order); })) {
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page manager has been released");
     platform::CMutexLock guard(m_mutex);
-    m_replacing = false;
+    m_waiting.End();
     return E_FAIL;
   }
   return S_OK;
@@ -106,11 +102,11 @@ void CPageCore::TakeOver(CPageCore& dead, const Order* order) {
   uint32_t fontSize;
   bool closed;
   {
+    // The dead page's size is read where its SetData writes it, so none is lost.
     platform::CMutexPairLock guard(m_mutex, dead.m_mutex);
     closed = dead.CurrentState() == State::Closed;
-    deferred.swap(dead.m_deferred);
-    dead.m_replacing = false;
-    fontSize = dead.m_fontSize;
+    deferred = dead.m_waiting.End();
+    fontSize = dead.m_data.FontSize();
     if (!closed) dead.m_successor = shared_from_this();
   }
   if (!closed) m_crashes.CopyFrom(dead.m_crashes);
@@ -122,13 +118,16 @@ void CPageCore::TakeOver(CPageCore& dead, const Order* order) {
     return;
   }
   if (order) LogInfo(dead.Describe() + " is brought back by " + Utf8(order->name) + " as " + Describe());
-  if (fontSize != m_fontSize) {
-    m_fontSize = fontSize;
+  if (fontSize != m_data.FontSize()) {
+    m_data.SetFontSize(fontSize);
     ApplyFontSize(fontSize);
   }
   if (dead.m_muted) SetAudio(false);
-  if (order && order->kind != OrderKind::Navigate && WorthKeeping(dead.m_report.Url())) Navigate(dead.m_report.Url());
-  if (order && order->kind != OrderKind::Refresh) Execute(*order);
+  if (order) {
+    const pagecore::RevivalPlan plan = pagecore::PlanRevival(*order, dead.m_report.Url());
+    if (plan.restoreLastPage) Navigate(dead.m_report.Url());
+    if (plan.runOrder) Execute(*order);
+  }
   for (const Order& next : deferred) Execute(next);
 }
 
@@ -136,8 +135,7 @@ void CPageCore::NotRevived(const Order& order, const std::string& error) {
   std::deque<Order> orders;
   {
     platform::CMutexLock guard(m_mutex);
-    orders.swap(m_deferred);
-    m_replacing = false;
+    orders = m_waiting.End();
   }
   orders.push_front(order);
   LogError(Describe() + ": could not be brought back for " + Utf8(order.name) + ": " + error);
@@ -149,8 +147,7 @@ void CPageCore::SetupFailed(const std::string& status, const std::string& error)
   bool closed;
   {
     platform::CMutexLock guard(m_mutex);
-    orders.swap(m_deferred);
-    m_replacing = false;
+    orders = m_waiting.End();
     State starting = State::Starting;
     closed = !m_state.compare_exchange_strong(starting, State::Crashed);
   }
@@ -164,49 +161,30 @@ void CPageCore::SetupFailed(const std::string& status, const std::string& error)
 }
 
 void CPageCore::RefuseDeferred(std::deque<Order> orders, const std::wstring& reason, bool navigationErrors) {
-  for (const Order& order : orders) {
-    if (order.kind == OrderKind::CloseTab) {
-      Execute(order);  // a page that does not work can still be closed
-      continue;
-    }
-    if (navigationErrors && (order.kind == OrderKind::Navigate || order.kind == OrderKind::GoHome)) {
-      std::wstring url = order.kind == OrderKind::Navigate ? order.text : m_engine->Options().homePage;
-      Emit(L"NAVIGATEERROR", {{L"ERROR", reason}, {L"STATUS", L"0"}, {L"URL", url}});
-    }
-    Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name}, {L"REASON", reason}});
-  }
+  pagecore::WaitingRefusal refusal;
+  refusal.reason = reason;
+  refusal.navigationErrors = navigationErrors;
+  refusal.homePage = m_engine->Options().homePage;
+  refusal.emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
+  refusal.close = [this](const Order& close) { Execute(close); };
+  pagecore::RefuseWaitingOrders(orders, refusal);
 }
 
 HRESULT CPageCore::Subscribe(const wchar_t* key, std::shared_ptr<INotifOrderStub> sink, uintptr_t* cookie) {
   if (std::shared_ptr<CPageCore> next = Successor()) return next->Subscribe(key, std::move(sink), cookie);
-  if (cookie) *cookie = 0;
-  if (!key || !*key || !sink) {
-    LogWarning(Describe() + ": Subscribe needs a key and a sink");
-    return E_INVALIDARG;
-  }
-  if (!CEventHub::IsKnown(key)) LogWarning(Describe() + ": nothing is ever sent for \"" + Utf8(key) + "\"");
-  uintptr_t given = m_hub->Subscribe(key, std::move(sink));
-  if (cookie) *cookie = given;
-  return S_OK;
+  return pagecore::SubscribeSink(*m_hub, Describe(), key, std::move(sink), cookie);
 }
 
 HRESULT CPageCore::SetData(const wchar_t* name, const wchar_t* value) {
   if (std::shared_ptr<CPageCore> next = Successor()) return next->SetData(name, value);
-  if (!name || std::wstring(name) != L"font.size") {
-    LogWarning(Describe() + ": SetData of unknown name \"" + (name ? Utf8(name) : std::string("(null)")) + "\"");
-    return E_INVALIDARG;
-  }
   uint32_t size = 0;
-  if (!ParseFontSize(value, &size)) {
-    LogWarning(Describe() + ": font.size must be 0 to 4, not \"" + (value ? Utf8(value) : std::string("(null)")) + "\"");
-    return E_INVALIDARG;
-  }
+  if (HRESULT read = pagecore::CPageData::ReadSetData(Describe(), name, value, &size); read != S_OK) return read;
   std::shared_ptr<CPageCore> next;
   {
     // Under the lock: a page that takes over from this one reads the size under it.
     platform::CMutexLock guard(m_mutex);
     next = m_successor;
-    if (!next) m_fontSize = size;
+    if (!next) m_data.SetFontSize(size);
   }
   if (next) return next->SetData(name, value);
   if (CurrentState() != State::Open) return S_OK;
@@ -222,34 +200,24 @@ void CPageCore::ApplyFontSize(uint32_t size) {
 
 HRESULT CPageCore::GetData(const wchar_t* name, wchar_t** value) {
   if (std::shared_ptr<CPageCore> next = Successor()) return next->GetData(name, value);
-  if (!value) return E_POINTER;
-  *value = nullptr;
-  std::wstring key = name ? name : L"";
-  std::wstring text;
-  if (key == L"font.size") {
-    text = std::to_wstring(m_fontSize.load());
-  } else if (key == L"TRAVELLOG_BACK" || key == L"TRAVELLOG_FORE") {
-    // Asked fresh from Chromium where waiting is safe; the last known history otherwise.
-    if (CurrentState() == State::Open && !m_engine->OnEngineThread()) {
-      Json reply;
-      if (m_browser->Connection()->Call("Page.getNavigationHistory", Json::object(), m_sessionId, pagecore::kHistoryTimeout,
-                                        &reply)) {
-        StoreHistory(Field(reply, "result"));
-      }
+  using Name = pagecore::CPageData::Name;
+  const Name which = pagecore::CPageData::ReadName(name);
+  // The travel logs are asked fresh from Chromium where waiting is safe; the last known
+  // history answers otherwise.
+  if (value && (which == Name::TravelBack || which == Name::TravelFore) && CurrentState() == State::Open &&
+      !m_engine->OnEngineThread()) {
+    Json reply;
+    if (m_browser->Connection()->Call("Page.getNavigationHistory", Json::object(), m_sessionId, pagecore::kHistoryTimeout,
+                                      &reply)) {
+      StoreHistory(Field(reply, "result"));
     }
-    platform::CMutexLock guard(m_mutex);
-    text = key == L"TRAVELLOG_BACK" ? BuildBackTravelLog(m_history) : BuildForeTravelLog(m_history);
-  } else {
-    LogWarning(Describe() + ": GetData of unknown name \"" + Utf8(key) + "\"");
-    return E_INVALIDARG;
   }
-  *value = m_given.Give(text);
-  return S_OK;
+  return m_data.Get(Describe(), name, value);
 }
 
 HRESULT CPageCore::FreeData(wchar_t* value) {
   if (!value) return S_OK;
-  if (m_given.Take(value)) return S_OK;
+  if (m_data.Free(value)) return S_OK;
   // Given out by the page that came back in a new Chromium, maybe.
   if (std::shared_ptr<CPageCore> next = Successor()) return next->FreeData(value);
   LogError(Describe() + ": FreeData of a text this page did not give out");

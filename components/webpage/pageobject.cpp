@@ -1,3 +1,4 @@
+#include "components/pagecore/pagedata.h"
 #include "components/webpage/pageobject.h"
 
 #include <chrono>
@@ -38,16 +39,9 @@ HRESULT CWebPageManager::NewLinkPage(void*, IWebPage* parent, IWebPage** page) {
 
 HRESULT SetWebPageZoom(IWebPageManager* manager, unsigned int percent) {
   auto* ours = dynamic_cast<webpage::CWebPageManager*>(manager);
-  if (!ours) {
-    webpage::LogWarning("SetWebPageZoom: not a manager of this component");
-    return E_INVALIDARG;
-  }
-  if (percent < 25 || percent > 500) {
-    webpage::LogWarning("SetWebPageZoom: the zoom must be 25 to 500 %, not " + std::to_string(percent));
-    return E_INVALIDARG;
-  }
-  ours->Engine()->SetZoom(percent);
-  return S_OK;
+  const HRESULT checked = pagecore::CheckZoomCall("SetWebPageZoom", ours != nullptr, percent);
+  if (checked == S_OK) ours->Engine()->SetZoom(percent);
+  return checked;
 }
 
 HRESULT StartWebPageBrowser(IWebPageManager* manager) {

@@ -7,11 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "components/pagecore/pageoptions.h"
 #include "uicontrol/interfaces/webpage.h"
 
 #define WEBPAGE_API __attribute__((visibility("default")))
 
-struct WebPageOptions {
+// The fields every engine shares (downloads, home page, time-outs, crash limit, popups,
+// trusted origins, the recovery hooks) are PageOptions'; these are Chromium's own.
+struct WebPageOptions : PageOptions {
   // The Chromium program (the Debian launcher by default).
   std::string chromiumPath = "/usr/bin/chromium";
   // false asks for a visible window; it is honoured only when a display exists.
@@ -19,36 +22,10 @@ struct WebPageOptions {
   // Chromium's profile folder. Empty: a fresh temporary folder per Chromium process,
   // removed when that process has ended.
   std::string profileFolder;
-  // Where SAVEHTML, SAVEIMGE, PRINT, PRINTPREVIEW and page downloads go.
-  // Empty: $HOME/Downloads. Created when missing.
-  std::string downloadsFolder;
-  // The page that GOHOME opens. Empty: GOHOME reports "NAVIGATEERROR".
-  std::wstring homePage = L"about:blank";
-  // A navigation that has not finished after this long is stopped and reported.
-  std::chrono::milliseconds navigationTimeout{60000};
-  // A save (HTML, image, PDF) that Chromium has not answered after this long fails.
-  std::chrono::milliseconds saveTimeout{60000};
-  // A page that crashed crashLimit times within crashWindow is brought back only by
-  // REFRESH or NAVIGATE, not by any order.
-  int crashLimit = 3;
-  std::chrono::milliseconds crashWindow{60000};
   // How long Chromium may take to answer its first command.
   std::chrono::milliseconds startTimeout{60000};
-  // Chromium's popup blocker (a blocked window.open reports "POPBLOCK").
-  bool blockPopups = true;
-  // The origins of the host's own pages ("http://127.0.0.1:8080"; an address is reduced to
-  // its origin). Only the top-level documents of these origins get the script API
-  // (window.uicontrol: the favourite dialogs) and may close their own tab. Empty: no
-  // page is trusted. Only http and https origins; others are ignored with a log entry.
-  std::vector<std::string> trustedOrigins;
   // More command line switches for Chromium, appended as given.
   std::vector<std::string> extraArguments;
-  // Called (on the engine thread, without any lock of the component held) when a page
-  // is closed with "ClOSETAB", so that the host can keep it for recovery; the uuid is new.
-  std::function<void(const std::wstring& uuid, const std::wstring& title, const std::wstring& url)>
-      onTabClosedForRecovery;
-  // Finds the address of a kept tab for "RECOVERWND" (engine thread, no lock held).
-  std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
 };
 
 // Creates a manager holding one reference in *out. Chromium is started by the first

@@ -1,6 +1,8 @@
 #include "pagecore/contractfixture.h"
 
 #if PAGE_CONTRACT_WEBKIT
+#include <webkit2/webkit2.h>
+
 #include "gtk/gtktestenv.h"
 #include "platform/gtk/gtkwindows.h"
 #endif
@@ -67,6 +69,33 @@ void PageContractTest::TrustOrigins(const std::vector<std::string>& origins) {
 #if PAGE_CONTRACT_WEBKIT
   m_webkit.trustedOrigins = origins;
 #endif
+}
+
+PageOptions& PageContractTest::Options() {
+#if PAGE_CONTRACT_WEBKIT
+  if (GetParam() == Engine::WebKit) return m_webkit;
+#endif
+  return m_chromium;
+}
+
+bool PageContractTest::KillRenderer(IWebPage* page, CRecordingSink& sink) {
+  const size_t from = sink.Count();
+#if PAGE_CONTRACT_WEBKIT
+  if (GetParam() == Engine::WebKit) {
+    const int at = sink.WaitFor(L"CHLIDHANDLE");
+    if (at < 0) return false;
+    const HWND view =
+        HandleFromValue(std::wcstoul(CRecordingSink::Param(sink.Events()[at].value, L"HWND").c_str(), nullptr, 16));
+    if (!gtktest::RunOnGtk(
+            [view] { webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(platform::gtk::ViewWidget(view))); })) {
+      return false;
+    }
+    return sink.WaitFor(L"PROCESSCRASH", L"", from) >= 0;
+  }
+#endif
+  // Chromium's debug address ends the renderer that loads it.
+  if (Navigate(page, "chrome://crash") != S_OK) return false;
+  return sink.WaitFor(L"PROCESSCRASH", L"", from) >= 0;
 }
 
 HRESULT PageContractTest::CreateManager(IWebPageManager** out) {

@@ -32,6 +32,11 @@ class PageContractTest : public CPageFixture, public ::testing::WithParamInterfa
   HRESULT CreateManager(IWebPageManager** out) override;
   // The host's own origins, for every engine.
   void TrustOrigins(const std::vector<std::string>& origins);
+  // The options both engines share, of the engine under test (set before the first page).
+  PageOptions& Options();
+  // Ends the renderer (Chromium) or web process (WebKit) of `page`, whose sink is `sink`,
+  // and waits for its "PROCESSCRASH"; false when it never came.
+  bool KillRenderer(IWebPage* page, CRecordingSink& sink);
 
   WebPageOptions m_chromium;
 #if PAGE_CONTRACT_WEBKIT

@@ -86,7 +86,7 @@ TEST_F(WebpageChromiumTest, ZoomAppliesToEveryPageAtOnceAndStaysAcrossNavigation
   EXPECT_EQ(E_INVALIDARG, SetWebPageZoom(Manager(), 10));
   EXPECT_EQ(E_INVALIDARG, SetWebPageZoom(Manager(), 501));
   EXPECT_EQ(E_INVALIDARG, SetWebPageZoom(nullptr, 100));
-  EXPECT_TRUE(log.Contains("the zoom must be 25 to 500 %, not 10"));
+  EXPECT_TRUE(log.Contains("SetWebPageZoom: 10 is not a zoom from 25 to 500"));
 }
 
 TEST_F(WebpageChromiumTest, WebAudioMutesAndUnmutesTheMedia) {
