@@ -110,6 +110,7 @@ if(TARGET webpage)
     DESTINATION ${UICONTROL_INCLUDE_ROOT}/components/webpage COMPONENT dev)
   # webpagemanager.h builds its options on the engines' shared ones.
   install(FILES ${PROJECT_SOURCE_DIR}/components/pagecore/pageoptions.h
+    ${PROJECT_SOURCE_DIR}/components/pagecore/historyentry.h
     DESTINATION ${UICONTROL_INCLUDE_ROOT}/components/pagecore COMPONENT dev)
 endif()
 

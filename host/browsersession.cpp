@@ -5,7 +5,9 @@
 
 #include "components/datastore/datastore.h"
 #include "components/webpage/weblog.h"
+#include "host/engineleftovers.h"
 #include "host/hostdialogs.h"
+#include "host/luasession.h"
 #include "host/recovery.h"
 #include "host/remoteprotocol.h"
 #include "host/remoteclient.h"
@@ -22,6 +24,10 @@ namespace {
 // The key of a remote command on the notification queue (no library notification has
 // it); its uID is the server's token for the answer.
 const wchar_t kRemoteKey[] = L"uicontrol.remote";
+
+// The least time between two writes of the open tabs: four a second at most, so a kill
+// loses at most the last quarter second of changes.
+constexpr std::chrono::milliseconds kSessionWriteInterval{250};
 
 }  // namespace
 
@@ -70,9 +76,9 @@ bool CBrowserSession::TakeProfile() {
     return Fail("cannot create the profile folder " + profile);
   if (!m_lock.Take(profile))
     return Fail("the profile " + profile + " is in use by another " + m_texts.profileOwner);
+  m_lock.MarkRunning();
   // A script's print reaches a pipe line by line, as it does a terminal.
   setvbuf(stdout, nullptr, _IOLBF, 0);
-  m_lastSession = ReadSessionFile(profile + "/session");
   // Component and library log lines go to a file: the terminal and the window belong to
   // the interface.
   m_log = std::make_unique<CShellLog>(profile + "/shell.log");
@@ -118,11 +124,8 @@ bool CBrowserSession::OpenStore() {
   m_store.Attach(rawStore);
   m_store->SetData(L"defaulturl", platform::Utf8ToWide(m_home).c_str());
   m_storeSlot.Set([] { CTabManager::SetDataAccessor(nullptr); });
-  // The tabs open at the end, for the next start to offer.
-  m_sessionFile.Set([this] {
-    const std::string path = m_options.profile + "/session";
-    if (m_tabsClosed && !WriteSessionFile(path, m_closing.Tabs())) Fail("cannot keep the open tabs in " + path);
-  });
+  m_keeper = std::make_unique<CSessionKeeper>(m_store.get());
+  m_lastRun = m_keeper->ReadLastRun(m_lock.PreviousEndUnclean());
   return true;
 }
 
@@ -134,22 +137,30 @@ bool CBrowserSession::StartEngine() {
   settings.chromiumPath = m_options.chromium;
   settings.visible = m_options.visible;
   settings.dataFolder = m_options.profile + "/" + m_engine.name;
+  // The engine of a killed run may still be shutting down on this folder.
+  if (m_lock.PreviousEndUnclean() && !WaitForEngineLeftovers(settings.dataFolder, std::chrono::seconds(10))) {
+    Fail("the page engine of the last run still holds " + settings.dataFolder);
+  }
   settings.downloadsFolder = m_options.profile + "/downloads";
   settings.homePage = platform::Utf8ToWide(m_home);
   // The served pages are the browser's own: only they may use the page script API (the
   // favourite dialogs) and close their tab. Nothing else is trusted.
   if (!m_baseURL.empty()) settings.trustedOrigins.push_back(m_baseURL);
-  IDataAccessor* store = m_store.get();
-  CClosingTabs* closing = &m_closing;
-  settings.onTabClosedForRecovery = [store, closing](const std::wstring& uuid, const std::wstring& title,
-                                                     const std::wstring& url) {
-    SaveClosedTab(store, uuid, title, url);
-    closing->Add(uuid, title, url);
-    // The interface's list of closed tabs follows.
-    CTabManager::NotifyData(L"TabKeptForRecovery", uuid);
+  CSessionKeeper* keeper = m_keeper.get();
+  settings.onTabClosedForRecovery = [keeper](const std::wstring& uuid, const std::wstring& title,
+                                             const std::wstring& url) { keeper->ClosedForRecovery(uuid, title, url); };
+  settings.lookupRecoveredTab = [keeper](const std::wstring& uuid, std::wstring* url) {
+    SessionTabState history;
+    return keeper->Lookup(uuid, url, &history);
   };
-  settings.lookupRecoveredTab = [store](const std::wstring& uuid, std::wstring* url) {
-    return LookupClosedTab(store, uuid, url);
+  settings.lookupRecoveredHistory = [keeper](const std::wstring& uuid, std::vector<pagecore::HistoryEntry>* entries,
+                                             int* index) {
+    std::wstring url;
+    SessionTabState history;
+    if (!keeper->Lookup(uuid, &url, &history)) return false;
+    for (const SessionEntry& entry : history.entries) entries->push_back({entry.url, entry.title});
+    *index = history.index;
+    return true;
   };
   IWebPageManager* rawPages = nullptr;
   if (!m_engine.create || FAILED(m_engine.create(settings, &rawPages)) || !rawPages) {
@@ -182,9 +193,12 @@ void CBrowserSession::SetUpTabManager() {
   IWebPageManager* pages = m_pages.get();
   auto applyZoom = m_engine.applyZoom;
   CNotificationQueue* queue = &m_queue;
-  CTabManager::RegisterNotify([queue, pages, applyZoom](unsigned int uID, const wchar_t* key, const wchar_t* value) {
+  CSessionKeeper* keeper = m_keeper.get();
+  CTabManager::RegisterNotify([queue, pages, applyZoom, keeper](unsigned int uID, const wchar_t* key,
+                                                                const wchar_t* value) {
     // The stored zoom changed: every page follows at once.
     if (uID == 0 && key && applyZoom && std::wcscmp(key, L"page.size") == 0) applyZoom(pages, value ? value : L"");
+    if (key) keeper->PageEvent(uID, key, value ? value : L"");
     queue->Push({HostNotification::Tab, uID, key ? key : L"", value ? value : L""});
   });
   CTabManager::RegisterDataNotify([queue](const wchar_t* key, const std::wstring& data) {
@@ -210,7 +224,8 @@ bool CBrowserSession::InstallInterface() {
   // The served folder: a chrome may show the icons of served pages from their files.
   m_shell->SetHostString("serve_dir", m_options.serve);
   m_shell->SetHostFlag("restore", m_options.restore);
-  m_shell->SetHostSession(m_lastSession);
+  m_shell->SetHostSession(m_lastRun.tabs);
+  InstallSessionFunctions(m_shell->Host().GetLuaState(), m_keeper.get(), m_lastRun);
   m_shell->SetHostArgs(m_options.scriptArgs);
   const bool installed = m_face.Install(*this, &error);
   m_faceInstalled.Set([this] { m_face.Uninstall(*this); });
@@ -218,14 +233,15 @@ bool CBrowserSession::InstallInterface() {
   CTabManager& tm = CTabManager::Instance();
   tm.BindMainWnd(m_mainWnd);
   if (!tm.Start()) return Fail("the worker threads could not be started");
+  m_keeper->Start(kSessionWriteInterval);
   m_workers.Set([this] {
-    // Closing keeps every tab for recovery (the engine's hook), then the workers end.
-    m_closing.Begin();
+    // The open tabs are saved as they are; closing them now keeps none in the closed
+    // list. Then the workers end.
+    m_keeper->Quit();
     CTabManager& manager = CTabManager::Instance();
     manager.CloseAllTab();
     manager.Quit();
     m_face.DrainEngineWork();
-    m_tabsClosed = true;
   });
   return true;
 }

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "host/closingtabs.h"
 #include "host/localserver.h"
 #include "host/luashell.h"
 #include "host/notificationqueue.h"
@@ -20,6 +19,7 @@
 #include "host/pageevents.h"
 #include "host/profilefolder.h"
 #include "host/remoteserver.h"
+#include "host/sessionkeeper.h"
 #include "host/shelllog.h"
 #include "host/shelloptions.h"
 #include "platform/window.h"
@@ -121,9 +121,7 @@ class CBrowserSession {
   CSessionFace& m_face;
   bool m_ran = false;
   CProfileLock m_lock;
-  std::vector<SessionTab> m_lastSession;
-  // Filled by the engine's recovery hook while the tabs close at the end.
-  CClosingTabs m_closing;
+  LastRun m_lastRun;
   std::unique_ptr<CShellLog> m_log;
   CUndo m_logSinks;
   CLocalServer m_server;
@@ -131,9 +129,8 @@ class CBrowserSession {
   std::string m_home;
   qxdk::UTIL::com_ptr<IDataAccessor> m_store;
   CUndo m_storeSlot;
-  // Written once the engine let go of the pages, so it holds every tab that was open.
-  bool m_tabsClosed = false;
-  CUndo m_sessionFile;
+  // The saved session; it outlives the page engine, whose hooks call it.
+  std::unique_ptr<CSessionKeeper> m_keeper;
   HWND m_mainWnd = nullptr;
   CUndo m_views;
   qxdk::UTIL::com_ptr<IWebPageManager> m_pages;

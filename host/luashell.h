@@ -27,7 +27,8 @@
 
 class CLineEditor;
 
-// A tab that was open when the shell last quit (kept in the store's recover list).
+// A tab that was open when the last run ended (kept in the store's saved session); its
+// uuid is the key a page's recover order brings it back with.
 struct SessionTab {
   std::string uuid, title, url;
 };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "components/pagecore/historyreplay.h"
 #include "uicontrol/interfaces/webpage.h"
 
 struct PageEngineSettings {
@@ -21,6 +22,9 @@ struct PageEngineSettings {
       onTabClosedForRecovery;
   // The address of a tab kept for recovery, which is open again.
   std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
+  // The same with its back and forward entries, which the page loads again.
+  std::function<bool(const std::wstring& uuid, std::vector<pagecore::HistoryEntry>* entries, int* index)>
+      lookupRecoveredHistory;
 };
 
 struct PageEngine {
@@ -44,6 +48,7 @@ void ApplySharedSettings(const PageEngineSettings& settings, EngineOptions* opti
   options->trustedOrigins = settings.trustedOrigins;
   options->onTabClosedForRecovery = settings.onTabClosedForRecovery;
   options->lookupRecoveredTab = settings.lookupRecoveredTab;
+  options->lookupRecoveredHistory = settings.lookupRecoveredHistory;
 }
 
 // Headless Chromium (visible on request): the tabs work, their views are not in a window

@@ -18,8 +18,20 @@ bool MakeFolder(const std::string& path) {
   return true;
 }
 
+namespace {
+
+// What the holder writes into the lock file while it runs; a release empties it again.
+constexpr char kHeldMark[] = "held\n";
+
+}  // namespace
+
 CProfileLock::~CProfileLock() {
-  if (m_fd >= 0) close(m_fd);  // closing the last descriptor of the file releases the flock
+  if (m_fd < 0) return;
+  // Released as it should be: the next holder finds the file empty.
+  if (m_marked && ftruncate(m_fd, 0) != 0) {
+    // The next start then takes this end for an unclean one, which only offers the tabs.
+  }
+  close(m_fd);  // closing the last descriptor of the file releases the flock
 }
 
 bool CProfileLock::Take(const std::string& profile) {
@@ -31,5 +43,17 @@ bool CProfileLock::Take(const std::string& profile) {
     return false;
   }
   m_fd = fd;
+  // A mark left in the file: the last holder ended without releasing the lock (killed,
+  // crashed, the machine went down).
+  struct stat info {};
+  m_previousUnclean = fstat(fd, &info) == 0 && info.st_size > 0;
   return true;
+}
+
+void CProfileLock::MarkRunning() {
+  if (m_fd < 0 || m_marked) return;
+  m_marked = true;
+  if (ftruncate(m_fd, 0) != 0 || pwrite(m_fd, kHeldMark, sizeof kHeldMark - 1, 0) < 0) {
+    // Without the mark an unclean end of this run goes unnoticed; the lock itself holds.
+  }
 }

@@ -19,7 +19,16 @@ class CProfileLock {
   // False while another holder (another program, or another lock object) has it.
   bool Take(const std::string& profile);
   bool Held() const { return m_fd >= 0; }
+  // After Take: the holder before did not release the lock (its mark was still in the
+  // lock file), so that run ended uncleanly.
+  bool PreviousEndUnclean() const { return m_previousUnclean; }
+  // A browser that runs on the profile marks the file until the lock goes, so that the
+  // next holder can tell a clean end from a kill. A holder that only looks (whether a
+  // browser runs) does not, and leaves the mark of a killed one in place.
+  void MarkRunning();
 
  private:
   int m_fd = -1;
+  bool m_previousUnclean = false;
+  bool m_marked = false;
 };

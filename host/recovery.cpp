@@ -1,7 +1,7 @@
 #include "host/recovery.h"
 
 #include <cwchar>
-#include <fstream>
+#include <vector>
 
 #include "uicontrol/com/qxcom.h"
 #include "uicontrol/interfaces/keyvalue.h"
@@ -20,9 +20,6 @@ bool Query(IDataAccessorII* store, const wchar_t* name, const std::wstring& para
   return true;
 }
 
-void Forget(IDataAccessor* store, const std::wstring& uuid) {
-  store->SetData(L"clear.recover.all", keyvalue::WriteSanitized({{L"uuid", uuid}}).c_str());
-}
 
 // Walks the recover list until `visit` (index, uuid, url) returns true.
 template <typename Visit>
@@ -42,26 +39,23 @@ void ForEachClosedTab(IDataAccessor* store, Visit visit) {
   }
 }
 
-std::string Field(std::string text) {
-  for (char& c : text) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  }
-  return text;
-}
-
 }  // namespace
 
+void ForgetClosedTab(IDataAccessor* store, const std::wstring& uuid) {
+  store->SetData(L"clear.recover.all", keyvalue::WriteSanitized({{L"uuid", uuid}}).c_str());
+}
+
 void SaveClosedTab(IDataAccessor* store, const std::wstring& uuid, const std::wstring& title,
-                   const std::wstring& url) {
+                   const std::wstring& url, const std::wstring& entryParams) {
   if (!store || uuid.empty() || url.empty()) return;
   std::vector<std::wstring> same;
   ForEachClosedTab(store, [&](const std::wstring& kept, const std::wstring& keptURL) {
     if (keptURL == keyvalue::SingleLine(url)) same.push_back(kept);
     return false;
   });
-  for (const std::wstring& kept : same) Forget(store, kept);
+  for (const std::wstring& kept : same) ForgetClosedTab(store, kept);
   const std::wstring text =
-      keyvalue::WriteSanitized({{L"title", title.empty() ? url : title}, {L"url", url}, {L"uuid", uuid}});
+      keyvalue::WriteSanitized({{L"title", title.empty() ? url : title}, {L"url", url}, {L"uuid", uuid}}) + entryParams;
   store->SetData(L"save.recover.tab", text.c_str());
 }
 
@@ -73,25 +67,6 @@ bool LookupClosedTab(IDataAccessor* store, const std::wstring& uuid, std::wstrin
     found = true;
     return true;
   });
-  if (found) Forget(store, uuid);
+  if (found) ForgetClosedTab(store, uuid);
   return found;
-}
-
-bool WriteSessionFile(const std::string& path, const std::vector<SessionTab>& tabs) {
-  std::ofstream out(path, std::ios::trunc);
-  for (const SessionTab& tab : tabs) out << Field(tab.uuid) << '\t' << Field(tab.title) << '\t' << Field(tab.url) << '\n';
-  return static_cast<bool>(out);
-}
-
-std::vector<SessionTab> ReadSessionFile(const std::string& path) {
-  std::vector<SessionTab> tabs;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    const size_t first = line.find('\t');
-    const size_t second = first == std::string::npos ? std::string::npos : line.find('\t', first + 1);
-    if (second == std::string::npos || first == 0) continue;
-    tabs.push_back({line.substr(0, first), line.substr(first + 1, second - first - 1), line.substr(second + 1)});
-  }
-  return tabs;
 }

@@ -45,9 +45,16 @@ function OnStart()
   local tabs = count == 1 and "tab" or "tabs"
   if outcome == "reopened" then
     browser.say(string.format("reopened %d %s of the last run", count, tabs))
-  elseif outcome == "offered" then
-    browser.say(string.format("the last run left %d %s open: type session to reopen %s", count, tabs,
+  elseif outcome == "offered" or outcome == "offered after a crash" then
+    browser.say(string.format("the last run %s %d %s open: type session to reopen %s",
+                              outcome == "offered" and "left" or "ended unexpectedly with", count, tabs,
                               count == 1 and "it" or "them"))
+  elseif outcome == "listed after repeated crashes" then
+    browser.say("the last run ended unexpectedly soon after reopening its tabs; they are not reopened again.")
+    for i, t in ipairs(browser.last_session()) do
+      browser.say(string.format("  %d %s", i, browser.clean(t.title ~= "" and t.title or t.url)))
+    end
+    browser.say("session N reopens tab N, session all of them")
   end
   screen.draw()
 end

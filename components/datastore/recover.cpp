@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "components/datastore/tabhistory.h"
 #include "components/datastore/textconv.h"
 
 namespace datastore {
@@ -37,6 +38,8 @@ HRESULT SaveRecoverTab(CStoreContext& ctx, CCallLog& log, const CParams& params)
   std::string title = TextParam(params, "title");
   if (title.empty()) title = url;
   const std::string icon = TextParam(params, "icon");
+  TabHistory history;
+  if (!ParseTabHistory(params, "", log, &history)) return E_INVALIDARG;
   if (ctx.checkOnly) return S_OK;
 
   CTransaction tx(ctx.db);
@@ -44,11 +47,16 @@ HRESULT SaveRecoverTab(CStoreContext& ctx, CCallLog& log, const CParams& params)
   // Saving a uuid again moves it to the front with the new values.
   CStmt remove(ctx.db, "DELETE FROM recover WHERE uuid = ?1");
   remove.Bind(1, uuid);
-  CStmt insert(ctx.db, "INSERT INTO recover(uuid, title, url, icon) VALUES(?1, ?2, ?3, ?4)");
-  insert.Bind(1, uuid).Bind(2, title).Bind(3, url).Bind(4, icon);
+  CStmt removeEntries(ctx.db, "DELETE FROM recover_entries WHERE uuid = ?1");
+  removeEntries.Bind(1, uuid);
+  CStmt insert(ctx.db, "INSERT INTO recover(uuid, title, url, icon, current) VALUES(?1, ?2, ?3, ?4, ?5)");
+  insert.Bind(1, uuid).Bind(2, title).Bind(3, url).Bind(4, icon).Bind(5, history.index);
   CStmt trim(ctx.db, "DELETE FROM recover WHERE seq NOT IN (SELECT seq FROM recover ORDER BY seq DESC LIMIT ?1)");
   trim.Bind(1, static_cast<int64_t>(ctx.options.recoverLimit > 0 ? ctx.options.recoverLimit : 1));
-  if (!remove.Run() || !insert.Run() || !trim.Run() || !tx.Commit()) {
+  CStmt trimEntries(ctx.db, "DELETE FROM recover_entries WHERE uuid NOT IN (SELECT uuid FROM recover)");
+  if (!remove.Run() || !removeEntries.Run() || !insert.Run() ||
+      !InsertTabEntries(ctx, "recover_entries", "uuid", uuid, nullptr, history) || !trim.Run() || !trimEntries.Run() ||
+      !tx.Commit()) {
     return DbFailure(ctx, log, "saving a closed tab");
   }
   ctx.notifier.Post(kNotifyInsertRecover, ToWide(uuid), L"0");
@@ -73,7 +81,8 @@ HRESULT ClearRecover(CStoreContext& ctx, CCallLog& log, const CParams& params) {
     if (!remove.Run()) return DbFailure(ctx, log, "clearing the recover list");
   }
   const int removed = sqlite3_changes(ctx.db.Handle());
-  if (!tx.Commit()) return DbFailure(ctx, log, "clearing the recover list");
+  CStmt trimEntries(ctx.db, "DELETE FROM recover_entries WHERE uuid NOT IN (SELECT uuid FROM recover)");
+  if (!trimEntries.Run() || !tx.Commit()) return DbFailure(ctx, log, "clearing the recover list");
   if (!uuid->empty() && removed == 0) {
     log.Warning("no closed tab with that uuid");
     return S_FALSE;

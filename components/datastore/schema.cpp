@@ -63,6 +63,32 @@ INSERT INTO settings(name, value) VALUES
   ('page.size', '100');
 )SQL";
 
+// Version 2: the open tabs of the running session and the back and forward entries of
+// every tab, open (session_entries) or closed (recover_entries). "current" is the index of
+// the entry the tab shows.
+const char kVersion2[] = R"SQL(
+CREATE TABLE session_tabs(
+  pos INTEGER PRIMARY KEY,
+  current INTEGER NOT NULL,
+  selected INTEGER NOT NULL DEFAULT 0);
+
+CREATE TABLE session_entries(
+  tab INTEGER NOT NULL,
+  pos INTEGER NOT NULL,
+  url TEXT NOT NULL,
+  title TEXT NOT NULL,
+  PRIMARY KEY (tab, pos));
+
+ALTER TABLE recover ADD COLUMN current INTEGER NOT NULL DEFAULT 0;
+
+CREATE TABLE recover_entries(
+  uuid TEXT NOT NULL,
+  pos INTEGER NOT NULL,
+  url TEXT NOT NULL,
+  title TEXT NOT NULL,
+  PRIMARY KEY (uuid, pos));
+)SQL";
+
 int ReadVersion(CSqliteDb& db, bool* ok) {
   CStmt stmt(db, "PRAGMA user_version");
   *ok = stmt.Step() == SQLITE_ROW;
@@ -82,7 +108,7 @@ int ReadVersionWaiting(CSqliteDb& db, bool* ok) {
 }  // namespace
 
 const std::vector<Migration>& StoreMigrations() {
-  static const std::vector<Migration> steps = {{1, kVersion1}};
+  static const std::vector<Migration> steps = {{1, kVersion1}, {2, kVersion2}};
   return steps;
 }
 

@@ -11,6 +11,7 @@
 #include "components/datastore/recover.h"
 #include "components/datastore/schema.h"
 #include "components/datastore/search.h"
+#include "components/datastore/session.h"
 #include "components/datastore/settings.h"
 #include "components/datastore/textconv.h"
 
@@ -39,6 +40,7 @@ const SetCommand kSetCommands[] = {
     {L"add_his", AddHistory, false},
     {L"save.recover.tab", SaveRecoverTab, false},
     {L"clear.recover.all", ClearRecover, false},
+    {L"save.session", SaveSession, false},
 };
 
 const QueryCommand kQueryCommands[] = {
@@ -50,6 +52,8 @@ const QueryCommand kQueryCommands[] = {
     {L"get.recover.index.section.count", QueryRecoverCount},
     {L"get.recover.index.value", QueryRecoverValue},
     {L"query_his", QueryHistory},
+    {L"get.session", QuerySession},
+    {L"get.recover.tab", QueryRecoverTab},
 };
 
 template <class Table>

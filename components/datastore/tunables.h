@@ -62,6 +62,15 @@ constexpr int64_t kMaxHistoryKeepDays = 10000000;
 // cross the limit only by the day, so trimming more often would only cost writes.
 constexpr int kHistoryTrimIntervalSeconds = 24 * 60 * 60;
 
+// --- Tab histories (the open tabs of a session, the recover list) -----------------------
+
+// Back and forward entries kept per tab: a browser keeps about fifty; a caller sends the
+// ones around the shown entry. More is refused as bad input.
+constexpr int kMaxTabEntries = 100;
+
+// Tabs of one saved session: far beyond a real strip, and it bounds one write.
+constexpr int kMaxSessionTabs = 1000;
+
 // --- Where the file lives --------------------------------------------------------------
 
 // Folder (under the XDG data folder) and file name of the default database path.

@@ -1,5 +1,8 @@
 #include "components/pagecore/pageactions.h"
 
+#include "components/pagecore/historyreplay.h"
+#include "components/pagecore/pagereport.h"
+
 #include "components/webpage/origin.h"
 #include "components/webpage/weblog.h"
 #include "platform/text.h"
@@ -12,10 +15,23 @@ using webpage::OrderKind;
 namespace {
 
 void Recover(const std::wstring& uuid, const OrderSettings& settings, IPageActions& page) {
+  const std::string notKept = "no closed tab " + platform::WideToUtf8(uuid) + " is kept";
+  if (settings.lookupRecoveredHistory) {
+    std::vector<HistoryEntry> entries;
+    int index = 0;
+    if (!settings.lookupRecoveredHistory(uuid, &entries, &index) || entries.empty()) return page.RefuseNavigation(notKept);
+    auto replay = std::make_shared<CHistoryReplay>(std::move(entries), index);
+    CPageReport* report = page.Report();
+    if (!report || !replay->NeedsSteps()) return page.Navigate(webpage::NormalizeAddress(replay->ShownAddress()));
+    report->Replay(replay, [&page](const CHistoryReplay::Step& step) {
+      if (step.kind == CHistoryReplay::Step::kNavigate) page.Navigate(webpage::NormalizeAddress(step.url));
+      if (step.kind == CHistoryReplay::Step::kBack) page.GoBy(-1, L"GOBACK");
+    });
+    return page.Navigate(webpage::NormalizeAddress(replay->FirstAddress()));
+  }
   std::wstring url;
   if (!settings.lookupRecoveredTab) return page.RefuseNavigation("no store of closed tabs is connected");
-  if (!settings.lookupRecoveredTab(uuid, &url) || url.empty())
-    return page.RefuseNavigation("no closed tab " + platform::WideToUtf8(uuid) + " is kept");
+  if (!settings.lookupRecoveredTab(uuid, &url) || url.empty()) return page.RefuseNavigation(notKept);
   page.Navigate(webpage::NormalizeAddress(url));
 }
 
@@ -39,6 +55,19 @@ void ReportUnsupported(IPageActions& page, const std::wstring& order, const std:
 }
 
 void CarryOut(const webpage::Order& order, const OrderSettings& settings, IPageActions& page) {
+  // What the user asks of a page that is loading a tab's entries ends that.
+  switch (order.kind) {
+    case OrderKind::Navigate:
+    case OrderKind::GoBack:
+    case OrderKind::GoForward:
+    case OrderKind::Stop:
+    case OrderKind::Refresh:
+    case OrderKind::GoHome:
+      if (CPageReport* report = page.Report()) report->EndReplay();
+      break;
+    default:
+      break;
+  }
   switch (order.kind) {
     case OrderKind::Navigate: return page.Navigate(order.text);
     case OrderKind::GoBack: return page.GoBy(-1, order.name);

@@ -6,12 +6,16 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/orders.h"
 #include "platform/windef.h"
 
 namespace pagecore {
+
+class CPageReport;
+struct HistoryEntry;
 
 class IPageActions {
  public:
@@ -36,6 +40,9 @@ class IPageActions {
   // The page's name in log lines, and where its events go.
   virtual std::string Name() const = 0;
   virtual void Emit(const wchar_t* key, const webpage::KeyValues& values) = 0;
+  // The page's report, for loading a tab's entries (historyreplay.h); without one a
+  // recovered tab shows its shown entry alone.
+  virtual CPageReport* Report() { return nullptr; }
 
  protected:
   ~IPageActions() = default;
@@ -45,6 +52,9 @@ struct OrderSettings {
   std::wstring homePage;
   // Finds the address of a tab kept for recovery ("RECOVERWND"); may be empty.
   std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
+  // The same with the tab's back and forward entries (oldest first) and the shown one;
+  // preferred when set.
+  std::function<bool(const std::wstring& uuid, std::vector<HistoryEntry>* entries, int* index)> lookupRecoveredHistory;
 };
 
 // Carries out an order for an open page (or "ClOSETAB" for a crashed one).

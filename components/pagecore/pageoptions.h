@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "components/pagecore/historyentry.h"
+
 struct PageOptions {
   // Where SAVEHTML, SAVEIMGE, PRINT, PRINTPREVIEW and page downloads go.
   // Empty: $HOME/Downloads. Created when missing.
@@ -35,4 +37,9 @@ struct PageOptions {
       onTabClosedForRecovery;
   // Finds the address of a kept tab for "RECOVERWND" (engine's page thread, no lock held).
   std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
+  // The same with the tab's back and forward entries (oldest first) and the shown one: the
+  // page loads them one by one, then goes back to the shown one (pagecore/historyreplay.h does it).
+  // Preferred over lookupRecoveredTab when set.
+  std::function<bool(const std::wstring& uuid, std::vector<pagecore::HistoryEntry>* entries, int* index)>
+      lookupRecoveredHistory;
 };

@@ -42,7 +42,28 @@ CPageReport::Document& CPageReport::Doc() {
 }
 
 void CPageReport::Emit(const wchar_t* key, const KeyValues& values) {
+  if (m_replay) {
+    CHistoryReplay::Step next;
+    const bool kept = m_replay->OnEvent(key, &next);
+    if (next.kind != CHistoryReplay::Step::kNone && m_replayStep) {
+      // After this event's report has ended, not inside it.
+      auto step = m_replayStep;
+      m_hooks.runLater(std::chrono::milliseconds(0), [step, next] { step(next); });
+    }
+    if (m_replay->Finished()) EndReplay();
+    if (kept) return;
+  }
   m_hooks.hub->Emit(key, webpage::WriteKeyValueText(values));
+}
+
+void CPageReport::Replay(std::shared_ptr<CHistoryReplay> replay, std::function<void(const CHistoryReplay::Step&)> step) {
+  m_replay = std::move(replay);
+  m_replayStep = std::move(step);
+}
+
+void CPageReport::EndReplay() {
+  m_replay.reset();
+  m_replayStep = nullptr;
 }
 
 void CPageReport::Begin(const std::wstring& url) {

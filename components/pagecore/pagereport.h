@@ -13,6 +13,7 @@
 #include <string>
 
 #include "components/pagecore/logcoalescer.h"
+#include "components/pagecore/historyreplay.h"
 #include "components/webpage/eventhub.h"
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/ratelimit.h"
@@ -102,6 +103,10 @@ class CPageReport {
   void LogLine(const char* kind, webpage::LogLevel level, const std::string& text) {
     m_logLines.Write(kind, level, text);
   }
+  // Loads a tab's entries (historyreplay.h): `step` carries out each next load. The first
+  // load is the caller's. EndReplay gives up the rest (the user asked for something else).
+  void Replay(std::shared_ptr<CHistoryReplay> replay, std::function<void(const CHistoryReplay::Step&)> step);
+  void EndReplay();
   // How the page runs delayed work (for other jobs of the page, such as saves).
   const std::function<void(std::chrono::milliseconds, std::function<void()>)>& RunLater() const {
     return m_hooks.runLater;
@@ -117,6 +122,9 @@ class CPageReport {
   void SendStatus();
 
   const Hooks m_hooks;
+  // A tab's entries being loaded (historyreplay.h): keeps the earlier loads' events back.
+  std::shared_ptr<CHistoryReplay> m_replay;
+  std::function<void(const CHistoryReplay::Step&)> m_replayStep;
   struct Navigation {
     bool active = false;
     uint64_t generation = 0;

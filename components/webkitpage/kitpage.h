@@ -146,6 +146,7 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
   void RunScript(const std::string& script, std::function<void(const std::string& error, const std::string& json)> done);
 
   void Emit(const wchar_t* key, const KeyValues& values) override;
+  pagecore::CPageReport* Report() override { return &m_report; }
 
   const std::shared_ptr<CKitContext> m_context;
   const HWND m_hwnd;

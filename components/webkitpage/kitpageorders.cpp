@@ -71,7 +71,8 @@ void CKitPage::Execute(const Order& order) {
     return;
   }
   if (!m_web) return;  // closed meanwhile
-  pagecore::OrderSettings settings{m_context->Options().homePage, m_context->Options().lookupRecoveredTab};
+  pagecore::OrderSettings settings{m_context->Options().homePage, m_context->Options().lookupRecoveredTab,
+                                   m_context->Options().lookupRecoveredHistory};
   pagecore::CarryOut(order, settings, *this);
 }
 

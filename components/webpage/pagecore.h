@@ -134,6 +134,7 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   void Command(const std::string& method, Json params, Reply reply = nullptr);
   void BrowserCommand(const std::string& method, Json params, Reply reply = nullptr);
   void Emit(const wchar_t* key, const KeyValues& values) override;
+  pagecore::CPageReport* Report() override { return &m_report; }
   std::string Name() const override { return Describe(); }
   bool IsMainFrame(const Json& params, const char* field) const;
 

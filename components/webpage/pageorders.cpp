@@ -43,7 +43,8 @@ void CPageCore::Execute(const Order& order) {
                (state == State::Crashed ? "has crashed" : "is closed"));
     return;
   }
-  pagecore::OrderSettings settings{m_engine->Options().homePage, m_engine->Options().lookupRecoveredTab};
+  pagecore::OrderSettings settings{m_engine->Options().homePage, m_engine->Options().lookupRecoveredTab,
+                                   m_engine->Options().lookupRecoveredHistory};
   pagecore::CarryOut(order, settings, *this);
 }
 

@@ -1,5 +1,5 @@
 // The shell's parts that need neither Lua nor a browser: typed lines, the log's text,
-// the file of the last run's tabs, the options.
+// the options.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -58,28 +58,6 @@ TEST(ShellParts, TheLogIsUtf8Only) {
   EXPECT_EQ("IO \xe5\xb7\xa5\xe4\xbd\x9c", LibraryTextToUtf8("IO \xb9\xa4\xd7\xf7"));
   EXPECT_EQ("ok \xe7\xac\x94", LibraryTextToUtf8("ok \xe7\xac\x94"));
   EXPECT_EQ("a" + bad, LibraryTextToUtf8("a\xff"));
-}
-
-TEST(ShellParts, TheLastRunsTabsSurviveInTheirFile) {
-  char path[] = "/tmp/session_test_XXXXXX";
-  const int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  ASSERT_TRUE(WriteSessionFile(path, {{"u1", "Title\twith\ntabs", "http://a/"}, {"u2", "", "http://b/?q=1"}}));
-  std::vector<SessionTab> tabs = ReadSessionFile(path);
-  ASSERT_EQ(2u, tabs.size());
-  EXPECT_EQ("u1", tabs[0].uuid);
-  EXPECT_EQ("Title with tabs", tabs[0].title);
-  EXPECT_EQ("http://a/", tabs[0].url);
-  EXPECT_EQ("", tabs[1].title);
-  EXPECT_EQ("http://b/?q=1", tabs[1].url);
-  // Lines that are not entries are skipped.
-  std::ofstream(path) << "garbage\n\tno uuid\tx\nu3\tT\thttp://c/\n";
-  tabs = ReadSessionFile(path);
-  ASSERT_EQ(1u, tabs.size());
-  EXPECT_EQ("u3", tabs[0].uuid);
-  std::remove(path);
-  EXPECT_TRUE(ReadSessionFile(path).empty());
 }
 
 TEST(ShellParts, LuaMemoryOption) {

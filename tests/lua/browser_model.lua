@@ -54,7 +54,7 @@ case("a start offers the last run's tabs, or reopens them with --restore or the 
   eq(#browser.tabs, 1, "the home page opened instead")
   eq(#browser.last_session(), 2, "still offered")
   eq(browser.reopen_session(), 2)
-  eq(#browser.tabs, 3)
+  eq(#browser.tabs, 2, "the unused start page made way for them")
   eq(#browser.last_session(), 0, "reopened once")
 
   browser = fresh({session = last_run, restore = true})
@@ -72,6 +72,64 @@ case("a start offers the last run's tabs, or reopens them with --restore or the 
   browser = fresh()
   eq(browser.start(), nil, "nothing to offer")
   eq(#browser.tabs, 1)
+end)
+
+-- The session functions of the host, recorded: what the model tells the saved session.
+local function recording_host(fields)
+  local calls = {armed = 0, restored = 0, closing = {}}
+  fields = fields or {}
+  function fields.session_tabs(list, selected) calls.tabs, calls.selected = list, selected end
+  function fields.session_arm() calls.armed = calls.armed + 1 end
+  function fields.session_closing(id) calls.closing[#calls.closing + 1] = id end
+  function fields.session_restored() calls.restored = calls.restored + 1 end
+  return fields, calls
+end
+
+case("how the last run ended decides the start, and only the user's changes arm the saved session", function()
+  tm.SetValue("restore.tabs", "")
+  local starts = {
+    -- host fields, outcome, tabs open after the start, armed, restored
+    {{}, "offered", 1, false, 0},
+    {{unclean_end = true}, "offered after a crash", 1, false, 0},
+    {{unclean_end = true, restore = true}, "reopened", 2, true, 1},
+    {{unclean_end = true, crash_loop = true, restore = true}, "listed after repeated crashes", 1, false, 0},
+  }
+  for _, c in ipairs(starts) do
+    local fields, calls = recording_host(c[1])
+    fields.session = {last_run[1], last_run[2]}
+    local browser = fresh(fields)
+    local label = c[2]
+    eq(browser.start(), c[2], label)
+    eq(#browser.tabs, c[3], label .. ": tabs")
+    eq(calls.armed > 0, c[4], label .. ": armed")
+    eq(calls.restored, c[5], label .. ": restored")
+    eq(#calls.tabs, #browser.tabs, label .. ": the host knows every tab")
+  end
+
+  -- The selected tab of the last run is selected again; reopened tabs carry their key.
+  local fields, calls = recording_host({session_selected = 1})
+  fields.session = {last_run[1], last_run[2]}
+  local browser = fresh(fields)
+  eq(browser.reopen_session(), 2)
+  eq(browser.current, browser.tabs[1].id, "the one that was selected")
+  eq(calls.selected, browser.tabs[1].id)
+  eq(calls.tabs[2].key, "u-2")
+  eq(calls.tabs[2].url, "http://127.0.0.1:9/two.html")
+
+  -- One tab of the list, then closing: the host hears of the close before the page does.
+  fields, calls = recording_host({crash_loop = true, unclean_end = true})
+  fields.session = {last_run[1], last_run[2]}
+  browser = fresh(fields)
+  browser.start()
+  eq(calls.armed, 0)
+  browser.reopen_session_tab(2)
+  eq(#browser.last_session(), 1, "the other one is still offered")
+  eq(browser.tabs[#browser.tabs].key, "u-2")
+  ok(calls.armed > 0, "a reopened tab arms")
+  local closing = browser.tabs[1].id
+  browser.close(1)
+  eq(calls.closing[1], closing)
+  eq(#calls.tabs, 1)
 end)
 
 case("the restore setting of an earlier version's file is read until the store has one", function()

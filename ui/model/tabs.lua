@@ -3,10 +3,11 @@
 return function(browser)
   local tm = browser.tm
 
-  local function add(id, title, url)
-    browser.tabs[#browser.tabs + 1] = {id = id, title = title, url = url, progress = 0}
+  local function add(id, title, url, key)
+    browser.tabs[#browser.tabs + 1] = {id = id, title = title, url = url, progress = 0, key = key}
     browser.current = id
     browser.changed("tabs")
+    browser.session_arm()
     return id
   end
 
@@ -44,6 +45,7 @@ return function(browser)
     local tab, index
     if n then tab, index = browser.tabs[n], n else tab, index = browser.find(browser.current or 0) end
     if not tab then return browser.say(n and ("no tab " .. n) or "no tab to close") end
+    browser.session_closing(tab.id)
     tm.CloseTab(tab.id)
     table.remove(browser.tabs, index)
     if browser.current == tab.id then
@@ -51,6 +53,7 @@ return function(browser)
       browser.current = next and next.id or nil
     end
     browser.changed("tabs")
+    browser.session_arm()
   end
 
   -- Moves tab `id` to place `index` (1 = first).
@@ -62,11 +65,12 @@ return function(browser)
     browser.changed("tabs")
   end
 
-  -- Reopens a kept tab by its uuid (the entry leaves the recover list once it is open).
-  function browser.reopen(uuid, name)
+  -- Reopens a kept tab by its uuid (the entry leaves the recover list once it is open);
+  -- `url`, when known, is where it comes back to.
+  function browser.reopen(uuid, name, url)
     local id = tm.RestoreTab(uuid)
     if id == 0 then return browser.say("could not restore " .. browser.clean(name)) end
-    return add(id, browser.clean(name), "")
+    return add(id, browser.clean(name), url or "", uuid)
   end
 
   function browser.restore(n)
@@ -105,6 +109,7 @@ return function(browser)
   function browser.bookmark()
     local tab = browser.find(browser.current or 0)
     if not tab then return browser.say("no tab open") end
+    if (tab.url or "") == "" then return browser.say("this page has no address yet: nothing bookmarked") end
     for _, f in ipairs(browser.favorites) do
       if f.url == tab.url then return browser.say("already bookmarked: " .. tab.url) end
     end

@@ -85,12 +85,14 @@ add({"closed"}, "", "recently closed tabs", no_argument(function()
   screen.list("recently closed", browser.closed, function(e) return browser.clean(e.name) end)
 end))
 add({"restore"}, "N", "reopen closed tab N", numbered(function() return browser.closed end, browser.restore))
-add({"session"}, "[always|ask]", "reopen the tabs of the last run; always/ask: at every start", function(arg, entry)
+add({"session"}, "[N|always|ask]", "reopen the tabs of the last run (or tab N of them); always/ask: at every start",
+    function(arg, entry)
   if browser.set_restore_setting(arg) then
     return browser.say(arg == "always" and "the last run's tabs open at every start" or "the last run's tabs are offered at start")
   end
-  if arg ~= "" then return usage(entry) end
   if #browser.last_session() == 0 then return browser.say("no tabs of the last run to reopen") end
+  if arg:match("^%d+$") then return browser.reopen_session_tab(tonumber(arg)) end
+  if arg ~= "" then return usage(entry) end
   browser.reopen_session()
 end)
 add({"go", "g"}, "URL|WORDS", "go to an address or search", function(arg, entry)
