@@ -1,5 +1,6 @@
 #include "host/sessionkeeper.h"
 
+#include <algorithm>
 #include <ctime>
 #include <cwchar>
 #include <map>
@@ -85,6 +86,49 @@ SessionTabState TabFromTravelLog(const std::wstring& back, const std::wstring& f
   for (const auto& entry : TravelLogEntries(forward)) tab.entries.push_back(EntryFromValue(entry.second));
   NormalizeTab(&tab);
   return tab;
+}
+
+SessionTabState MergeReopened(const SessionTabState& kept, const SessionTabState& page, bool* pageHasAll) {
+  *pageHasAll = false;
+  if (kept.Empty()) return page;
+  if (page.Empty() || (page.entries.size() == 1 && page.Current().url == kept.Current().url)) {
+    // Nothing loaded yet, or just the kept page: the tab is what was kept.
+    return kept;
+  }
+  const auto keptIndex = static_cast<size_t>(kept.index);
+  if (page.entries[0].url == kept.Current().url) {
+    // The page's own history begins at the kept page: the kept back entries come first.
+    SessionTabState merged;
+    merged.entries.assign(kept.entries.begin(), kept.entries.begin() + static_cast<long>(keptIndex));
+    merged.entries.insert(merged.entries.end(), page.entries.begin(), page.entries.end());
+    merged.index = kept.index + page.index;
+    NormalizeTab(&merged);
+    return merged;
+  }
+  // The page loaded the kept entries again.
+  if (page.entries.size() >= kept.entries.size()) {
+    *pageHasAll = true;
+    return page;
+  }
+  // The page loaded only the first of the kept entries (or none) before the user took
+  // it elsewhere, which ends the loading. How many it holds again:
+  size_t loaded = 0;
+  while (loaded < page.entries.size() && page.entries[loaded].url == kept.entries[loaded].url) ++loaded;
+  // It shows one of them: until it has all of them, the kept entries count.
+  if (static_cast<size_t>(page.index) < loaded) {
+    SessionTabState merged = kept;
+    merged.index = page.index;
+    return merged;
+  }
+  // It shows a page of its own, reached from the kept one: the kept entries up to the one
+  // shown, then the page's own, so that the shown entry is never lost.
+  SessionTabState merged;
+  const size_t first = std::max(keptIndex + 1, loaded);
+  merged.entries.assign(kept.entries.begin(), kept.entries.begin() + static_cast<long>(first));
+  merged.entries.insert(merged.entries.end(), page.entries.begin() + static_cast<long>(loaded), page.entries.end());
+  merged.index = static_cast<int>(first) + page.index - static_cast<int>(loaded);
+  NormalizeTab(&merged);
+  return merged;
 }
 
 CSessionKeeper::CSessionKeeper(IDataAccessor* store) : m_store(store) {}
@@ -301,28 +345,9 @@ void CSessionKeeper::KeepReopened(const std::wstring& key, SessionTabState* tab)
     if (waiting != m_waiting.end()) *tab = waiting->second;
     return;
   }
-  const SessionTabState& before = kept->second;
-  if (tab->Empty() || (tab->entries.size() == 1 && tab->Current().url == before.Current().url)) {
-    // Nothing loaded yet, or just the kept page: the tab is what was kept.
-    *tab = before;
-    return;
-  }
-  if (tab->entries[0].url == before.Current().url) {
-    // The page's own history begins at the kept page: the kept back entries come first.
-    SessionTabState merged;
-    merged.entries.assign(before.entries.begin(), before.entries.begin() + before.index);
-    merged.entries.insert(merged.entries.end(), tab->entries.begin(), tab->entries.end());
-    merged.index = before.index + tab->index;
-    NormalizeTab(&merged);
-    *tab = std::move(merged);
-    return;
-  }
-  // The page loaded the kept entries again; until it has all of them, they count.
-  if (tab->entries.size() >= before.entries.size()) {
-    m_reopened.erase(kept);
-    return;
-  }
-  *tab = before;
+  bool pageHasAll = false;
+  *tab = MergeReopened(kept->second, *tab, &pageHasAll);
+  if (pageHasAll) m_reopened.erase(kept);
 }
 
 void CSessionKeeper::WriteSetting(const wchar_t* name, int64_t value) {

@@ -98,3 +98,9 @@ class CSessionKeeper {
 // The back and forward entries of a page from its travel log texts and its record.
 SessionTabState TabFromTravelLog(const std::wstring& back, const std::wstring& forward, const std::wstring& url,
                                  const std::wstring& title);
+
+// A reopened tab's entries from what was kept (`kept`) and what its page holds now
+// (`page`, from TabFromTravelLog): the page's own when it has loaded all the kept entries
+// again (`*pageHasAll`; the kept ones are then no longer needed), the kept ones while it
+// has not, and never without the entry the page shows.
+SessionTabState MergeReopened(const SessionTabState& kept, const SessionTabState& page, bool* pageHasAll);

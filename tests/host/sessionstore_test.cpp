@@ -285,4 +285,40 @@ TEST(SessionKeeper, TheLastRunIsOfferedByKeyAndACrashSoonAfterARestoreIsALoop) {
   }
 }
 
+// A reopened tab's entries while its page loads the kept ones again, and after the user
+// took it elsewhere before it had them all: the entry the page shows is always written.
+TEST(SessionKeeper, AReopenedTabKeepsItsEntriesAndNeverLosesTheShownOne) {
+  const SessionTabState kept = Tab({L"http://k/1", L"http://k/2"}, 1);
+  const SessionTabState keptWithForward = Tab({L"http://k/1", L"http://k/2", L"http://k/3"}, 1);
+  struct Case {
+    const char* name;
+    SessionTabState kept, page;
+    std::wstring merged;
+    bool pageHasAll;
+  } cases[] = {
+      {"nothing loaded yet", kept, SessionTabState(), L"1:http://k/1,http://k/2,", false},
+      {"just the kept page", kept, Tab({L"http://k/2"}, 0), L"1:http://k/1,http://k/2,", false},
+      {"all loaded again", kept, Tab({L"http://k/1", L"http://k/2"}, 1), L"1:http://k/1,http://k/2,", true},
+      {"all loaded, then a page of its own", kept, Tab({L"http://k/1", L"http://k/2", L"http://n/"}, 2),
+       L"2:http://k/1,http://k/2,http://n/,", true},
+      {"the page's history begins at the kept page", kept, Tab({L"http://k/2", L"http://n/"}, 1),
+       L"2:http://k/1,http://k/2,http://n/,", false},
+      // The user navigated before the first kept entry had loaded: the loading ends there.
+      {"elsewhere before any kept entry loaded", kept, Tab({L"http://n/"}, 0), L"2:http://k/1,http://k/2,http://n/,",
+       false},
+      {"elsewhere after the first kept entry loaded", keptWithForward, Tab({L"http://k/1", L"http://n/"}, 1),
+       L"2:http://k/1,http://k/2,http://n/,", false},
+      {"elsewhere, then back to its own first page", keptWithForward, Tab({L"http://n/", L"http://m/"}, 0),
+       L"2:http://k/1,http://k/2,http://n/,http://m/,", false},
+      {"loading still under way, showing a kept entry", keptWithForward, Tab({L"http://k/1", L"http://k/2"}, 0),
+       L"0:http://k/1,http://k/2,http://k/3,", false},
+  };
+  for (const Case& c : cases) {
+    bool pageHasAll = !c.pageHasAll;
+    const SessionTabState merged = MergeReopened(c.kept, c.page, &pageHasAll);
+    EXPECT_EQ(c.merged, Summary(SessionSnapshot{{merged}, 0}).substr(12)) << c.name;
+    EXPECT_EQ(c.pageHasAll, pageHasAll) << c.name;
+  }
+}
+
 }  // namespace
