@@ -329,20 +329,27 @@ SessionSnapshot CSessionKeeper::Collect() {
     SessionTabState tab;
     tab.isPrivate = open.isPrivate;
     if (!tab.isPrivate) tab = ReadTab(open.id);
-    if (!tab.isPrivate && !open.key.empty()) KeepReopened(open.key, &tab);
+    if (!tab.isPrivate && !open.key.empty()) KeepReopened(open.key, open.id, &tab);
     if (open.id == selected) snapshot.selected = static_cast<int>(snapshot.tabs.size());
     snapshot.tabs.push_back(std::move(tab));
   }
   return snapshot;
 }
 
-void CSessionKeeper::KeepReopened(const std::wstring& key, SessionTabState* tab) {
+void CSessionKeeper::KeepReopened(const std::wstring& key, unsigned int id, SessionTabState* tab) {
   platform::CMutexLock lock(m_mutex);
   auto kept = m_reopened.find(key);
   if (kept == m_reopened.end()) {
     // Not yet taken by its page: the tab is what was kept.
     auto waiting = m_waiting.find(key);
     if (waiting != m_waiting.end()) *tab = waiting->second;
+    return;
+  }
+  if (m_shown.find(id) == m_shown.end()) {
+    // The page is still loading the kept entries one by one and reports none of those
+    // loads: what its history holds meanwhile is the loading's progress, not a place the
+    // user chose, so the tab is what was kept.
+    *tab = kept->second;
     return;
   }
   bool pageHasAll = false;

@@ -75,7 +75,7 @@ class CSessionKeeper {
   SessionTabState ReadTab(unsigned int id);
   SessionSnapshot Collect();
   // A reopened tab whose page has not yet loaded all its kept entries stays as kept.
-  void KeepReopened(const std::wstring& key, SessionTabState* tab);
+  void KeepReopened(const std::wstring& key, unsigned int id, SessionTabState* tab);
   void WriteSetting(const wchar_t* name, int64_t value);
 
   IDataAccessor* const m_store;

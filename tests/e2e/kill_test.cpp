@@ -77,7 +77,7 @@ class KillTest : public ::testing::Test {
     m_seed = seed ? static_cast<unsigned>(std::strtoul(seed, nullptr, 10)) : std::random_device{}();
     m_random.seed(m_seed);
   }
-  void TearDown() override { std::system(("rm -rf '" + m_profile + "'").c_str()); }
+  void TearDown() override { if (!std::getenv("KILL_TEST_KEEP")) std::system(("rm -rf '" + m_profile + "'").c_str()); }
 
   std::unique_ptr<ChildProcess> Start(bool restore) {
     std::vector<std::string> args = {"--profile", m_profile, "--serve", PAGES_DIR};
