@@ -1,10 +1,13 @@
-# uicontrol_add_test(NAME <name> SOURCES <files...> LIBS <libs...> [THREADED] [LUA])
+# uicontrol_add_test(NAME <name> SOURCES <files...> LIBS <libs...> [THREADED] [LUA] [TIMEOUT <s>])
 # THREADED tests also run in the ThreadSanitizer build; the others are skipped there.
 # LUA marks the tests that run Lua code: a build that checks another Lua implementation
-# (UICONTROL_LUA_TESTS_ONLY) builds only those.
+# (UICONTROL_LUA_TESTS_ONLY) builds only those. TIMEOUT (default 300 s) is each test's limit.
 option(UICONTROL_LUA_TESTS_ONLY "Build only the tests that run Lua code" OFF)
 function(uicontrol_add_test)
-  cmake_parse_arguments(T "THREADED;LUA" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADED;LUA" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
   if(UICONTROL_SANITIZER STREQUAL "thread" AND NOT T_THREADED)
     return()
   endif()
@@ -23,5 +26,5 @@ function(uicontrol_add_test)
   # Each test program runs in its own build folder, never in the source tree (a test may
   # leave files in its current folder); "source_tree" checks that (tests/sourcetree).
   gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-                       PROPERTIES LABELS ${label} TIMEOUT 300 FIXTURES_REQUIRED source_tree)
+                       PROPERTIES LABELS ${label} TIMEOUT ${T_TIMEOUT} FIXTURES_REQUIRED source_tree)
 endfunction()
