@@ -20,14 +20,7 @@ void Recover(const std::wstring& uuid, const OrderSettings& settings, IPageActio
     std::vector<HistoryEntry> entries;
     int index = 0;
     if (!settings.lookupRecoveredHistory(uuid, &entries, &index) || entries.empty()) return page.RefuseNavigation(notKept);
-    auto replay = std::make_shared<CHistoryReplay>(std::move(entries), index);
-    CPageReport* report = page.Report();
-    if (!report || !replay->NeedsSteps()) return page.Navigate(webpage::NormalizeAddress(replay->ShownAddress()));
-    report->Replay(replay, [&page](const CHistoryReplay::Step& step) {
-      if (step.kind == CHistoryReplay::Step::kNavigate) page.Navigate(webpage::NormalizeAddress(step.url));
-      if (step.kind == CHistoryReplay::Step::kBack) page.GoBy(-1, L"GOBACK");
-    });
-    return page.Navigate(webpage::NormalizeAddress(replay->FirstAddress()));
+    return LoadEntries(std::move(entries), index, page);
   }
   std::wstring url;
   if (!settings.lookupRecoveredTab) return page.RefuseNavigation("no store of closed tabs is connected");
@@ -46,6 +39,41 @@ void ParentView(uint32_t handle, IPageActions& page) {
 }
 
 }  // namespace
+
+void LoadEntries(std::vector<HistoryEntry> entries, int index, IPageActions& page) {
+  auto replay = std::make_shared<CHistoryReplay>(std::move(entries), index);
+  CPageReport* report = page.Report();
+  if (!report || !replay->NeedsSteps()) return page.Navigate(webpage::NormalizeAddress(replay->ShownAddress()));
+  report->Replay(replay, [&page](const CHistoryReplay::Step& step) {
+    if (step.kind == CHistoryReplay::Step::kNavigate) page.Navigate(webpage::NormalizeAddress(step.url));
+    if (step.kind == CHistoryReplay::Step::kBack) page.GoBy(-1, L"GOBACK");
+  });
+  page.Navigate(webpage::NormalizeAddress(replay->FirstAddress()));
+}
+
+bool ShowAgain(const webpage::NavigationHistory& history, const std::wstring& lastUrl, const webpage::Order& order,
+               IPageActions& page) {
+  const auto count = static_cast<int>(history.entries.size());
+  const int current = history.current;
+  if (count < 2 || current < 0 || current >= count || history.entries[static_cast<size_t>(current)].url != lastUrl) {
+    page.Navigate(lastUrl);
+    return false;
+  }
+  // Back and forward move within the entries brought back rather than after them.
+  int shown = current;
+  bool taken = false;
+  if (order.kind == OrderKind::GoBack && current > 0) {
+    shown -= 1;
+    taken = true;
+  } else if (order.kind == OrderKind::GoForward && current + 1 < count) {
+    shown += 1;
+    taken = true;
+  }
+  std::vector<HistoryEntry> entries;
+  for (const webpage::HistoryEntry& entry : history.entries) entries.push_back({entry.url, entry.title});
+  LoadEntries(std::move(entries), shown, page);
+  return taken;
+}
 
 void ReportUnsupported(IPageActions& page, const std::wstring& order, const std::string& reason) {
   webpage::LogWarning(page.Name() + ": " + platform::WideToUtf8(order) + " is not available: " + reason);

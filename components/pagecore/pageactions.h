@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "components/pagecore/historyentry.h"
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/orders.h"
+#include "components/webpage/travellog.h"
 #include "platform/windef.h"
 
 namespace pagecore {
 
 class CPageReport;
-struct HistoryEntry;
 
 class IPageActions {
  public:
@@ -59,6 +60,16 @@ struct OrderSettings {
 
 // Carries out an order for an open page (or "ClOSETAB" for a crashed one).
 void CarryOut(const webpage::Order& order, const OrderSettings& settings, IPageActions& page);
+
+// Loads `entries` (oldest first) into the page one by one and shows entry `index`: a tab
+// reopened with its back and forward entries (historyreplay.h).
+void LoadEntries(std::vector<HistoryEntry> entries, int index, IPageActions& page);
+
+// A page brought back after its renderer died shows `lastUrl` again, with the back and
+// forward entries it had (`history`, as the engine last told it) when they agree with
+// it. True when that took `order` too (back or forward, moved within those entries).
+bool ShowAgain(const webpage::NavigationHistory& history, const std::wstring& lastUrl, const webpage::Order& order,
+               IPageActions& page);
 
 // An order this engine cannot carry out: "ORDERUNSUPPORTED" and the reason in the status line.
 void ReportUnsupported(IPageActions& page, const std::wstring& order, const std::string& reason);

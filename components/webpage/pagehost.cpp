@@ -125,8 +125,10 @@ void CPageCore::TakeOver(CPageCore& dead, const Order* order) {
   if (dead.m_muted) SetAudio(false);
   if (order) {
     const pagecore::RevivalPlan plan = pagecore::PlanRevival(*order, dead.m_report.Url());
-    if (plan.restoreLastPage) Navigate(dead.m_report.Url());
-    if (plan.runOrder) Execute(*order);
+    // A new renderer's page has no history: the dead one's entries are loaded into it.
+    const bool taken = plan.restoreLastPage &&
+                       pagecore::ShowAgain(dead.m_data.History(), dead.m_report.Url(), *order, *this);
+    if (plan.runOrder && !taken) Execute(*order);
   }
   for (const Order& next : deferred) Execute(next);
 }

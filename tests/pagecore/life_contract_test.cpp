@@ -8,18 +8,25 @@ namespace {
 TEST_P(PageContractTest, ACrashedPageComesBackInItsTabUntilItCrashesTooOften) {
   Options().crashLimit = 2;
   Options().crashWindow = std::chrono::minutes(10);  // both crashes fit, however slow the machine
+  m_server.Html("/before", "<html><head><title>Before</title></head><body>before</body></html>");
   m_server.Html("/live", "<html><head><title>Live</title></head><body>alive</body></html>");
   std::shared_ptr<CRecordingSink> sink;
   PagePtr page = NewPage(&sink);
   const std::string url = m_server.Url("/live");
+  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/before")), 0);
   ASSERT_GE(Load(page.get(), *sink, url), 0);
 
-  // REFRESH brings the page back where it was, in the same page object, to the same sinks.
+  // REFRESH brings the page back where it was, in the same page object, to the same sinks,
+  // with its history: back still goes to the page before.
   ASSERT_TRUE(KillRenderer(page.get(), *sink));
   size_t from = sink->Count();
   ASSERT_EQ(S_OK, Order(page.get(), L"CMD=REFRESH\n"));
   EXPECT_GE(sink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(url) + L"\n", from), 0);
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=Live\n", from), 0);
+  from = sink->Count();
+  ASSERT_EQ(S_OK, Order(page.get(), L"CMD=GOBACK\n"));
+  EXPECT_GE(sink->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(m_server.Url("/before")) + L"\n", from), 0);
+  ASSERT_GE(Load(page.get(), *sink, url), 0);
 
   // At the limit an order the user did not ask for as a page is refused and told so;
   // NAVIGATE (the user's own request) still brings the page back.

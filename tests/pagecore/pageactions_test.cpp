@@ -70,3 +70,33 @@ TEST(PageActionsHomeTest, WithoutAHomePageGoHomeIsANavigationError) {
 }
 
 }  // namespace
+
+// A page brought back after its renderer died: back and forward move within the entries it
+// had, and a history that does not agree with the page it showed is not used.
+TEST(PageActionsRevivalTest, BackAndForwardMoveWithinTheEntriesBroughtBack) {
+  struct RevivalCase {
+    const wchar_t* order;
+    int current;
+    const wchar_t* last;
+    bool taken;
+    const wchar_t* navigated;
+  } cases[] = {
+      {L"CMD=REFRESH\n", 1, L"http://b/", false, L"Navigate http://b/"},
+      {L"CMD=GOBACK\n", 1, L"http://b/", true, L"Navigate http://a/"},
+      {L"CMD=GOFORWORD\n", 1, L"http://b/", true, L"Navigate http://c/"},
+      {L"CMD=GOFORWORD\n", 2, L"http://c/", false, L"Navigate http://c/"},
+      {L"CMD=GOBACK\n", 1, L"http://elsewhere/", false, L"Navigate http://elsewhere/"},
+      {L"CMD=GOBACK\n", -1, L"http://b/", false, L"Navigate http://b/"},
+  };
+  for (const RevivalCase& c : cases) {
+    webpage::NavigationHistory history;
+    history.entries = {{L"http://a/", L"A"}, {L"http://b/", L"B"}, {L"http://c/", L"C"}};
+    history.current = c.current;
+    webpage::Order order;
+    std::string error;
+    ASSERT_TRUE(webpage::ParseOrder(c.order, &order, &error)) << error;
+    FakePageActions page;
+    EXPECT_EQ(c.taken, pagecore::ShowAgain(history, c.last, order, page)) << c.navigated;
+    EXPECT_EQ(page.calls, std::vector<std::wstring>{c.navigated}) << c.navigated;
+  }
+}

@@ -77,6 +77,7 @@ TEST_F(WebpageChromiumTest, PagesOfADeadChromiumComeBackInANewOneWhenCommanded) 
   qxdk::UTIL::com_ptr<IWebPageData> data;
   a.QueryInterface(data);
   ASSERT_EQ(S_OK, data->SetData(L"font.size", L"4"));
+  ASSERT_GE(Load(a.get(), *first, m_server.Url("/other")), 0);
   ASSERT_GE(Load(a.get(), *first, m_server.Url("/ok")), 0);
   ASSERT_GE(Load(b.get(), *second, m_server.Url("/other")), 0);
   pid_t pid = ChromiumPid(Manager());
@@ -84,13 +85,22 @@ TEST_F(WebpageChromiumTest, PagesOfADeadChromiumComeBackInANewOneWhenCommanded) 
   EXPECT_TRUE(log.WaitFor("went away; 2 page(s) lost"));
 
   // REFRESH brings a page back on its address in a new Chromium: same page object, same
-  // sinks, a new window, its settings kept.
+  // sinks, a new window, its settings and its history kept (the entry before is loaded
+  // again first, unreported).
   size_t from = first->Count();
   ASSERT_EQ(S_OK, Order(a.get(), L"CMD=REFRESH\n"));
   EXPECT_GE(first->WaitFor(L"CHLIDHANDLE", L"", from), 0);
   EXPECT_GE(first->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(m_server.Url("/ok")) + L"\n", from), 0);
+  const std::vector<RecordedEvent> events = first->Events();
+  for (size_t i = from; i < events.size(); ++i) {
+    EXPECT_EQ(std::wstring::npos, events[i].value.find(L"/other")) << "the entry loaded again was reported";
+  }
   EXPECT_NE(pid, ChromiumPid(Manager()));
   EXPECT_EQ(L"4", GetData(a.get(), L"font.size"));
+  from = first->Count();
+  ASSERT_EQ(S_OK, Order(a.get(), L"CMD=GOBACK\n"));
+  EXPECT_GE(first->WaitFor(L"DOCUMENTCOMPLETE", L"URL=" + W(m_server.Url("/other")) + L"\n", from), 0);
+  ASSERT_GE(Load(a.get(), *first, m_server.Url("/ok")), 0);
   // Any other order brings a page back too, and is then carried out.
   from = second->Count();
   ASSERT_EQ(S_OK, Order(b.get(), L"CMD=MOVEWEBWINDOW\nLPARAM=3200258\nWPARAM=0\n"));
