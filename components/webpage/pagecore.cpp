@@ -289,14 +289,9 @@ void CPageCore::OnCrashed(const std::string& status) {
   m_report.StopLoading();
   LogError(Describe() + " crashed (" + status + ") at " + Utf8(m_report.Url()));
   m_crashes.Add();
-  // The sinks stay: a page whose renderer crashed comes back on REFRESH or NAVIGATE, in
-  // the same tab, with the same subscribers.
+  // The sinks stay: a page whose renderer crashed comes back on the next order (only on
+  // REFRESH or NAVIGATE once it keeps crashing), in the same tab, with the same subscribers.
   Emit(L"PROCESSCRASH", {{L"STATUS", Wide(status)}});
-}
-
-bool CPageCore::Revives(const Order& order) const {
-  // Only the renderer died: Chromium starts a new one for the page when it is loaded.
-  return (order.kind == OrderKind::Refresh || order.kind == OrderKind::Navigate) && BrowserAlive();
 }
 
 void CPageCore::Close(bool keepForRecovery) {

@@ -167,8 +167,6 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   void RecheckAdopted(int attemptsLeft, bool probe);
 
   // Orders.
-  // Whether the order brings a crashed page back.
-  bool Revives(const Order& order) const;
   // An order for a page whose Chromium died: brings it back in a new one (engine thread).
   HRESULT ReviveFor(const Order& order);
   void ApplyFontSize(uint32_t size);
@@ -221,6 +219,8 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   // anew) orders wait here, in order. Used under m_mutex, so that an order is either kept
   // or goes to the successor.
   pagecore::CWaitingOrders m_waiting;
+  // Orders that wait for the load a revival after a renderer crash started.
+  pagecore::CWaitingOrders m_afterRevival;
 
   // Engine thread only.
   pagecore::CPageReport m_report;

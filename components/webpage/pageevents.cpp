@@ -133,7 +133,11 @@ void CPageCore::Loaded() {
   RefreshHistory();
 }
 
-void CPageCore::FinishNavigation() { m_report.Finish(); }
+void CPageCore::FinishNavigation() {
+  m_report.Finish();
+  // The load a revival started has ended: the orders that waited for it run.
+  for (const Order& order : m_afterRevival.End()) Execute(order);
+}
 
 void CPageCore::ReportError(uint32_t status, const std::string& text, const std::wstring& url,
                             const std::string& loaderId) {

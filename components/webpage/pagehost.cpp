@@ -50,17 +50,15 @@ HRESULT CPageCore::Submit(const Order& order) {
   if (std::shared_ptr<CPageCore> next = Successor()) return next->Submit(order);
   State state = CurrentState();
   if (state == State::Crashed && !BrowserAlive() && order.kind != OrderKind::CloseTab) return ReviveFor(order);
-  bool allowed = state == State::Crashed && (order.kind == OrderKind::CloseTab || Revives(order));
-  if (state != State::Open && !allowed) {
-    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page " +
-               (state == State::Crashed ? "has crashed" : "is closed"));
-    if (state == State::Crashed) {
-      // Told as an event too: the host's interface shows what became of the order.
-      Emit(L"ORDERUNSUPPORTED", {{L"CMD", order.name},
-                                 {L"REASON", BrowserAlive() ? L"the page has crashed; REFRESH or NAVIGATE brings it back"
-                                                            : L"the page has crashed with its browser"}});
-    }
+  if (state == State::Closed) {
+    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page is closed");
     return E_FAIL;
+  }
+  if (state == State::Crashed && order.kind != OrderKind::CloseTab) {
+    // Chromium starts a new renderer for the page's next load; a page that keeps crashing
+    // is loaded again only when the user asks for a page.
+    auto emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
+    if (m_crashes.RefusesOrder(order, m_engine->Options().crashLimit, Describe(), emit)) return E_FAIL;
   }
   std::shared_ptr<CPageCore> self = shared_from_this();
   if (!m_engine->Post([self, order] { self->Execute(order); })) {

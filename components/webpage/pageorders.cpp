@@ -31,11 +31,21 @@ using namespace pagehelp;
 void CPageCore::Execute(const Order& order) {
   UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
   State state = CurrentState();
-  if (state == State::Crashed && Revives(order)) {
+  if (state == State::Crashed && order.kind != OrderKind::CloseTab && BrowserAlive()) {
+    // Only the renderer died: Chromium starts a new one for the page's next load.
     State crashed = State::Crashed;
     if (m_state.compare_exchange_strong(crashed, State::Open)) {
       LogInfo(Describe() + ": brought back by " + Utf8(order.name));
       state = State::Open;
+      const pagecore::RevivalPlan plan = pagecore::PlanRevival(order, m_report.Url());
+      if (plan.restoreLastPage) {
+        // The order waits for the page it acts on.
+        m_afterRevival.Begin();
+        if (plan.runOrder) m_afterRevival.Keep(order);
+        Command("Page.reload", Json::object());
+        return;
+      }
+      if (!plan.runOrder) return;
     }
   }
   if (state != State::Open && !(order.kind == OrderKind::CloseTab && state == State::Crashed)) {
