@@ -93,6 +93,7 @@ require("model.settings")(browser)
 require("model.session")(browser)
 require("model.find")(browser)
 require("model.completion")(browser)
+require("model.hints")(browser)
 
 -- Why a page could not be loaded, in a few words: "name not resolved", "404 Not Found".
 function browser.load_error(values)
@@ -140,7 +141,14 @@ function browser.on_tab(id, key, value)
   elseif key == "CLOSEWNDNOTIFTY" then
     if index then browser.close(index) end
   elseif key == "NEWINDOW" then
-    browser.open_child(id)
+    browser.open_child(id, values.BACKGROUND == "TRUE")
+  elseif key == "HINTS" then
+    browser.on_hints(id, values)
+  end
+  -- A new document has no labels: hint mode on its tab is over.
+  if key == "BEFORENAVIGATE" and browser.hinting and browser.hinting.tab == id then
+    browser.hinting = nil
+    browser.changed("hints")
   end
   browser.changed("tab", id, key, value)
 end

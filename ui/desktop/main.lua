@@ -24,6 +24,8 @@ browser.listeners[#browser.listeners + 1] = function(kind, key)
     view.c.find_label.SetText(findbar.label)
   elseif kind == "session" then
     sessionbar.show(key)
+  elseif kind == "hints" then
+    view.write_state()
   end
 end
 

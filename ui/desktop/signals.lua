@@ -58,6 +58,10 @@ end
 
 return function(c)
   on(c.window, "key", function(name)
+    if browser.hinting and actions.hint_key(name) then
+      view.refresh()
+      return true
+    end
     local action = keys[name]
     if not action then return false end
     local handled = actions[action]()
