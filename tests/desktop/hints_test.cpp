@@ -134,6 +134,20 @@ TEST_F(DesktopHints, LabelsFollowNewTabsEscapeAndTypingElsewhere) {
   EXPECT_EQ(Now().Get("selected"), "1");
   EXPECT_EQ(Now().Get("title"), "Hints - uicontrol");
 
+  // Ctrl+click on the first link, and the context menu's entry on the second: behind too.
+  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(Area().x + 60) + " " +
+                                                 std::to_string(Area().y + 25) + " keydown ctrl click 1 keyup ctrl"));
+  ASSERT_TRUE(WaitLine("tabs", "4"));
+  ASSERT_TRUE(WaitFor([&] { return TabTitled(4, "Page One"); })) << Now().text;
+  ASSERT_TRUE(Click(3, 60, 80));
+  ASSERT_TRUE(WaitFor([&] {
+    Key(x.Display(), "Down Down Return");
+    return WaitFor([&] { return Now().Get("tabs") == "5"; }, std::chrono::seconds(3));
+  })) << "the context menu opened no tab\n" << Now().text;
+  ASSERT_TRUE(WaitFor([&] { return TabTitled(5, "Page Two"); })) << Now().text;
+  EXPECT_EQ(Now().Get("selected"), "1");
+  EXPECT_EQ(Now().Get("title"), "Hints - uicontrol");
+
   // The field with the keyboard: f is typed there (the page titles itself with it).
   ASSERT_TRUE(Click(1, 60, 200));
   ASSERT_TRUE(Key(x.Display(), "f"));
@@ -155,7 +169,7 @@ TEST_F(DesktopHints, LabelsFollowNewTabsEscapeAndTypingElsewhere) {
   ASSERT_TRUE(WaitLine("hints", "4"));
   ASSERT_TRUE(Key(x.Display(), "a"));
   ASSERT_TRUE(WaitLine("title", "Page One - uicontrol"));
-  EXPECT_EQ(Now().Get("tabs"), "3");
+  EXPECT_EQ(Now().Get("tabs"), "5");
   EXPECT_EQ(Now().Get("hints"), "0");
 }
 
