@@ -75,7 +75,9 @@ local function refresh(id)
   if info.uID == 0 then return end
   tab.title = browser.clean(text(info.strTitle))
   tab.url = browser.clean(text(info.strURL))
-  tab.progress = info.uProcent
+  -- A load that failed or a page that crashed is over, whatever percentage the library
+  -- last heard: the tab no longer shows it loading.
+  tab.progress = (tab.failed or tab.crashed) and 100 or info.uProcent
   tab.back = info.bBackwardEnable
   tab.forward = info.bForwardEnable
 end
@@ -124,8 +126,11 @@ function browser.on_tab(id, key, value)
   if tab and (key == "BEFORENAVIGATE" or key == "NAVIGATECOMPLETE") then
     tab.text, tab.source, tab.crashed = nil, nil, nil
   end
+  if tab and key == "BEFORENAVIGATE" then tab.failed = nil end
+  if tab and (key == "NAVIGATEERROR" or key == "PROCESSCRASH") then tab.progress = 100 end
   if key == "NAVIGATECOMPLETE" and values.URL then browser.visited[values.URL] = true end
   if key == "NAVIGATEERROR" then
+    if tab then tab.failed = true end
     browser.say(where .. "could not load " .. browser.clean(values.URL or "the page") .. ": " .. browser.clean(browser.load_error(values)))
   elseif key == "PROCESSCRASH" then
     if tab then tab.crashed = true end

@@ -1,7 +1,9 @@
 // uicontrol-browser end to end: link hints (f, F) and links opened by the mouse in a tab
 // behind the current one, with real keys and clicks on a private X server; checked
 // through the chrome's state file and screenshots of the page area.
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +21,29 @@ namespace {
 struct Rect {
   int x = 0, y = 0, w = 0, h = 0;
 };
+
+// Ends the web processes the browser `parent` started (SIGKILL); how many there were.
+int KillWebProcesses(pid_t parent) {
+  int killed = 0;
+  DIR* proc = opendir("/proc");
+  if (!proc) return 0;
+  while (dirent* entry = readdir(proc)) {
+    const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
+    if (pid <= 0) continue;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t name = line.find('('), end = line.rfind(')');
+    if (name == std::string::npos || end == std::string::npos) continue;
+    std::istringstream rest(line.substr(end + 2));
+    char state = 0;
+    pid_t ppid = 0;
+    rest >> state >> ppid;
+    if (ppid == parent && line.compare(name + 1, 15, "WebKitWebProces") == 0 && kill(pid, SIGKILL) == 0) ++killed;
+  }
+  closedir(proc);
+  return killed;
+}
 
 class DesktopHints : public ::testing::Test {
  protected:
@@ -171,6 +196,47 @@ TEST_F(DesktopHints, LabelsFollowNewTabsEscapeAndTypingElsewhere) {
   ASSERT_TRUE(WaitLine("title", "Page One - uicontrol"));
   EXPECT_EQ(Now().Get("tabs"), "5");
   EXPECT_EQ(Now().Get("hints"), "0");
+}
+
+// A load that fails stops the tab's spinner; a page whose process died shows so in the
+// page area and on its tab, and its reload button brings it back.
+TEST_F(DesktopHints, AFailedLoadStopsLoadingAndACrashedPageOffersAReload) {
+  auto browser = Start("hints.html");
+  ASSERT_TRUE(WaitLine("title", "Hints - uicontrol"));
+  ASSERT_TRUE(Key(x.Display(), "ctrl+l"));
+  ASSERT_TRUE(WaitLine("addressfocus", "1"));
+  ASSERT_TRUE(Type(x.Display(), "127.0.0.1:47/nothing.html"));  // a port nothing listens on
+  ASSERT_TRUE(Key(x.Display(), "Return"));
+  ASSERT_TRUE(WaitFor([&] { return !Now().Get("pageerror").empty(); })) << Now().text;
+  ASSERT_TRUE(WaitLine("tabprogress", "1 100"));
+  EXPECT_EQ(Now().Get("progress"), "100");
+
+  ASSERT_TRUE(Key(x.Display(), "ctrl+l"));
+  ASSERT_TRUE(Type(x.Display(), "hints.html"));
+  ASSERT_TRUE(Key(x.Display(), "Return"));
+  ASSERT_TRUE(WaitLine("title", "Hints - uicontrol"));
+  ASSERT_TRUE(WaitLine("pageerror", ""));
+  const Rect a = Area();
+  const Image before = Screenshot(x.Display(), std::string(SCREENSHOT_DIR) + "/before-crash.png");
+
+  ASSERT_GT(KillWebProcesses(browser->Pid()), 0) << "no web process to end";
+  ASSERT_TRUE(WaitLine("crashed", "1"));
+  ASSERT_TRUE(WaitFor([&] { return Now().Get("pageerror").find("process ended") != std::string::npos; })) << Now().text;
+  EXPECT_EQ(Now().Get("tabprogress"), "1 100");
+  // The page area shows the notice instead of the links: its middle changed.
+  ASSERT_TRUE(WaitFor([&] {
+    const Image shot = Screenshot(x.Display(), std::string(SCREENSHOT_DIR) + "/crashed.png");
+    return shot.Dark(a.x + a.w / 4, a.y + a.h / 4, a.w / 2, a.h / 2, 110) != before.Dark(a.x + a.w / 4, a.y + a.h / 4, a.w / 2, a.h / 2, 110);
+  }));
+  Rect retry;
+  std::istringstream(Now().Get("errorretry")) >> retry.x >> retry.y >> retry.w >> retry.h;
+  ASSERT_GT(retry.w, 0);
+  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(retry.x + retry.w / 2) + " " +
+                                                 std::to_string(retry.y + retry.h / 2) + " click 1"));
+  ASSERT_TRUE(WaitLine("crashed", ""));
+  ASSERT_TRUE(WaitLine("pageerror", ""));
+  ASSERT_TRUE(WaitLine("title", "Hints - uicontrol"));
+  ASSERT_TRUE(WaitLine("progress", "100"));
 }
 
 }  // namespace
