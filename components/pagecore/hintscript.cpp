@@ -91,16 +91,15 @@ const char kDraw[] = R"JS(
       'top: 0 !important; width: 0 !important; height: 0 !important; z-index: 2147483647 !important; ' +
       'pointer-events: none !important;';
   var root = host.attachShadow({mode: 'closed'});
-  var style = document.createElement('style');
-  style.textContent = '.h{position:fixed;padding:1px 3px;background:#ffd83d;color:#000;border:1px solid #7a5d00;' +
-      'border-radius:3px;font:bold 13px/15px monospace;text-transform:uppercase;white-space:nowrap}.h b{color:#a08000}';
-  root.appendChild(style);
+  // Styles set through the style object: a page's Content-Security-Policy may refuse a
+  // style element, never these.
+  var LOOK = 'all: initial; position: fixed; padding: 1px 3px; background: #ffd83d; color: #000; ' +
+      'border: 1px solid #7a5d00; border-radius: 3px; font: bold 13px/15px monospace; ' +
+      'text-transform: uppercase; white-space: nowrap;';
   state.labels = [];
   for (var i = 0; i < labels.length && i < state.found.length; ++i) {
     var span = document.createElement('span');
-    span.className = 'h';
-    span.style.left = state.found[i].x + 'px';
-    span.style.top = state.found[i].y + 'px';
+    span.style.cssText = LOOK + 'left: ' + state.found[i].x + 'px; top: ' + state.found[i].y + 'px;';
     span.textContent = labels[i];
     root.appendChild(span);
     state.labels.push({span: span, label: labels[i]});
@@ -120,7 +119,8 @@ const char kFilter[] = R"JS(
     if (!match) return;
     ++count;
     hint.span.textContent = '';
-    var done = document.createElement('b');
+    var done = document.createElement('span');
+    done.style.color = '#a08000';
     done.textContent = typed;
     hint.span.appendChild(done);
     hint.span.appendChild(document.createTextNode(hint.label.slice(typed.length)));
