@@ -75,7 +75,9 @@ local function refresh(id)
   if info.uID == 0 then return end
   tab.title = browser.clean(text(info.strTitle))
   tab.url = browser.clean(text(info.strURL))
-  tab.progress = info.uProcent
+  -- A load that failed or a page that crashed is over, whatever percentage the library
+  -- last heard: the tab no longer shows it loading.
+  tab.progress = (tab.failed or tab.crashed) and 100 or info.uProcent
   tab.back = info.bBackwardEnable
   tab.forward = info.bForwardEnable
 end
@@ -93,6 +95,7 @@ require("model.settings")(browser)
 require("model.session")(browser)
 require("model.find")(browser)
 require("model.completion")(browser)
+require("model.hints")(browser)
 
 -- Why a page could not be loaded, in a few words: "name not resolved", "404 Not Found".
 function browser.load_error(values)
@@ -123,8 +126,11 @@ function browser.on_tab(id, key, value)
   if tab and (key == "BEFORENAVIGATE" or key == "NAVIGATECOMPLETE") then
     tab.text, tab.source, tab.crashed = nil, nil, nil
   end
+  if tab and key == "BEFORENAVIGATE" then tab.failed = nil end
+  if tab and (key == "NAVIGATEERROR" or key == "PROCESSCRASH") then tab.progress = 100 end
   if key == "NAVIGATECOMPLETE" and values.URL then browser.visited[values.URL] = true end
   if key == "NAVIGATEERROR" then
+    if tab then tab.failed = true end
     browser.say(where .. "could not load " .. browser.clean(values.URL or "the page") .. ": " .. browser.clean(browser.load_error(values)))
   elseif key == "PROCESSCRASH" then
     if tab then tab.crashed = true end
@@ -140,7 +146,14 @@ function browser.on_tab(id, key, value)
   elseif key == "CLOSEWNDNOTIFTY" then
     if index then browser.close(index) end
   elseif key == "NEWINDOW" then
-    browser.open_child(id)
+    browser.open_child(id, values.BACKGROUND == "TRUE")
+  elseif key == "HINTS" then
+    browser.on_hints(id, values)
+  end
+  -- A new document has no labels: hint mode on its tab is over.
+  if key == "BEFORENAVIGATE" and browser.hinting and browser.hinting.tab == id then
+    browser.hinting = nil
+    browser.changed("hints")
   end
   browser.changed("tab", id, key, value)
 end

@@ -120,6 +120,9 @@ void CarryOut(const webpage::Order& order, const OrderSettings& settings, IPageA
     case OrderKind::CloseTab: return page.Close(true);
     case OrderKind::ParentWindow: return ParentView(order.handle, page);
     case OrderKind::GetText: return page.ReadText(order.text == L"SOURCE");
+    case OrderKind::ShowHints: return page.Hints().Show(page, order.enable, order.text);
+    case OrderKind::HintKey: return page.Hints().Key(page, order.text[0]);
+    case OrderKind::HideHints: return page.Hints().Leave(page);
     case OrderKind::Unsupported: return ReportUnsupported(page, order.name, order.reason);
   }
 }

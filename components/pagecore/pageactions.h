@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "components/pagecore/historyentry.h"
+#include "components/pagecore/hints.h"
 #include "components/webpage/keyvaluetext.h"
 #include "components/webpage/orders.h"
 #include "components/webpage/travellog.h"
@@ -34,6 +35,16 @@ class IPageActions {
   virtual void SetAudio(bool enable) = 0;
   virtual void Close(bool keepForRecovery) = 0;
   virtual void ReadText(bool source) = 0;
+  // Runs `script` in the engine's own script world of the top-level document; `done`
+  // gets its value as JSON text, or an error, on the page thread (never after the page
+  // closed).
+  virtual void RunEngineScript(const std::string& script,
+                               std::function<void(const std::string& error, const std::string& json)> done) = 0;
+  // Opens `url` in a window of its own that waits for the host like one the page opened
+  // ("NEWINDOW"); `background` asks the host for a tab behind this one.
+  virtual void OpenWindow(const std::wstring& url, bool background) = 0;
+  // The page's link hints.
+  virtual CHintDriver& Hints() = 0;
   // A navigation that cannot begin: "NAVIGATEERROR" with status 0 and no address.
   virtual void RefuseNavigation(const std::string& why) = 0;
   // The window that shows the page.

@@ -66,6 +66,8 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
 
   // GTK thread.
   void ApplyZoom();
+  // A link the user opens in a new tab behind this one (kitpagelinks.cpp).
+  void OpenLinkInTab(const std::wstring& url);
   void Close(bool keepForRecovery) override;
 
   State CurrentState() const { return m_state.load(); }
@@ -99,6 +101,19 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
   static void OnFound(WebKitFindController* finder, guint count, gpointer self);
   static void OnNotFound(WebKitFindController* finder, gpointer self);
   static void OnScriptMessage(WebKitUserContentManager* manager, WebKitJavascriptResult* result, gpointer self);
+
+  // ---- links the user opens elsewhere (kitpagelinks.cpp), GTK thread
+  void ConnectLinks();
+  static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                 gpointer self);
+  static gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* event,
+                                WebKitHitTestResult* hit, gpointer self);
+  void OpenWindow(const std::wstring& url, bool background) override;
+  void RunEngineScript(const std::string& script,
+                       std::function<void(const std::string& error, const std::string& json)> done) override {
+    RunScript(script, std::move(done));
+  }
+  pagecore::CHintDriver& Hints() override { return m_hints; }
 
   // ---- navigation state (kitpageview.cpp), GTK thread
   void BeginNavigation(const std::wstring& url);
@@ -180,6 +195,8 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
   pagecore::CWaitingOrders m_afterRevival;  // orders that wait for the page a revival reloads
   std::deque<std::wstring> m_finds;  // FIND orders waiting for WebKit's answers
   unsigned m_findCount = 0;
+  pagecore::CHintDriver m_hints;
+  GSimpleAction* m_openLink = nullptr;  // the context menu's "Open Link in New Tab"
 };
 
 }  // namespace webkitpage

@@ -113,6 +113,7 @@ void CKitPage::Connect() {
   g_signal_connect(web, "web-process-terminated", G_CALLBACK(OnCrashed), this);
   g_signal_connect(web, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
   g_signal_connect(web, "script-dialog", G_CALLBACK(OnScriptDialog), this);
+  ConnectLinks();
   g_signal_connect(webkit_web_view_get_back_forward_list(m_web), "changed", G_CALLBACK(OnHistoryChanged), this);
   WebKitFindController* finder = webkit_web_view_get_find_controller(m_web);
   g_signal_connect(finder, "counted-matches", G_CALLBACK(OnCountedMatches), this);
@@ -154,6 +155,10 @@ void CKitPage::Close(bool keepForRecovery) {
   if (m_cancel) {
     g_object_unref(m_cancel);
     m_cancel = nullptr;
+  }
+  if (m_openLink) {
+    g_object_unref(m_openLink);
+    m_openLink = nullptr;
   }
   // Windows this page opened that the host never took go with it.
   for (WebKitWebView* popup : m_popups.TakeAll()) {

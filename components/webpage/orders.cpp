@@ -34,6 +34,9 @@ const NamedOrder kOrders[] = {
     {L"ClOSETAB", OrderKind::CloseTab, nullptr},
     {L"PARENTHWND", OrderKind::ParentWindow, nullptr},
     {L"GETTEXT", OrderKind::GetText, nullptr},
+    {L"SHOWHINTS", OrderKind::ShowHints, nullptr},
+    {L"HINTKEY", OrderKind::HintKey, nullptr},
+    {L"HIDEHINTS", OrderKind::HideHints, nullptr},
     {L"FILEOPEN", OrderKind::Unsupported,
      "the engine has no file dialog; open a file with NAVIGATE and a file:// address"},
     {L"PAGESETUP", OrderKind::Unsupported,
@@ -90,6 +93,19 @@ bool ParseOrder(const wchar_t* text, Order* order, std::string* error) {
     case OrderKind::GetText:
       result.text = values[L"PART"];
       if (!result.text.empty() && result.text != L"SOURCE") return Fail(error, "GETTEXT with an unknown PART");
+      break;
+    case OrderKind::ShowHints: {
+      const std::wstring& background = values[L"NEW"];
+      if (!background.empty() && background != L"TRUE" && background != L"FALSE")
+        return Fail(error, "SHOWHINTS with NEW other than TRUE or FALSE");
+      result.enable = background == L"TRUE";
+      result.text = values[L"KEY"];
+      if (result.text.size() > 1) return Fail(error, "SHOWHINTS with a KEY of more than one character");
+      break;
+    }
+    case OrderKind::HintKey:
+      result.text = values[L"KEY"];
+      if (result.text.size() != 1) return Fail(error, "HINTKEY needs KEY=<one character>");
       break;
     case OrderKind::Recover:
       result.text = values[L"uuid"];

@@ -26,15 +26,19 @@ enum class OrderKind {
   CloseTab,      // ClOSETAB
   ParentWindow,  // PARENTHWND, HWND
   GetText,       // GETTEXT, optional PART=SOURCE (pagetext.h)
+  ShowHints,     // SHOWHINTS, optional NEW=TRUE and KEY (pagecore/hints.h)
+  HintKey,       // HINTKEY, KEY (one character)
+  HideHints,     // HIDEHINTS
   Unsupported,   // orders that mean nothing to this engine (see UnsupportedReason)
 };
 
 struct Order {
   OrderKind kind = OrderKind::Unsupported;
   std::wstring name;  // the CMD value as sent
-  std::wstring text;  // NAVIGATE: the URL; FIND: the words; RECOVERWND: the uuid; GETTEXT: the part
+  std::wstring text;  // NAVIGATE: the URL; FIND: the words; RECOVERWND: the uuid; GETTEXT: the part;
+                      // SHOWHINTS, HINTKEY: the key
   RECT rect{0, 0, 0, 0};
-  bool enable = false;      // WEBAUDIO
+  bool enable = false;      // WEBAUDIO; SHOWHINTS: follow into a new background tab
   uint32_t handle = 0;      // PARENTHWND
   std::string reason;       // Unsupported: why
 };

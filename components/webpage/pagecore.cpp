@@ -315,14 +315,16 @@ void CPageCore::ClosePendingPopups() {
 
 // ---------------------------------------------------------------- windows opened by the page
 
-void CPageCore::OnPopupCreated(const std::string& targetId, const std::wstring& url) {
+void CPageCore::OnPopupCreated(const std::string& targetId, const std::wstring& url, bool background) {
   std::wstring shown = url.empty() ? m_lastWindowOpenUrl : url;
   m_popups.Add(targetId, shown);
   if (CurrentState() != State::Open) {
     ClosePendingPopups();
     return;
   }
-  Emit(L"NEWINDOW", {{L"URL", shown}});
+  KeyValues values{{L"URL", shown}};
+  if (background) values[L"BACKGROUND"] = L"TRUE";
+  Emit(L"NEWINDOW", values);
 }
 
 void CPageCore::OnPopupUrl(const std::string& targetId, const std::wstring& url) { m_popups.SetUrl(targetId, url); }

@@ -80,7 +80,8 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   // `announce` also announces the window (a page with a window of its own).
   void Start(bool announce, std::function<void(const std::string& error)> done);
   void OnSessionEvent(const std::string& method, const Json& params);
-  void OnPopupCreated(const std::string& targetId, const std::wstring& url);
+  // `background`: a link the user opened in a tab behind this one.
+  void OnPopupCreated(const std::string& targetId, const std::wstring& url, bool background = false);
   void OnPopupUrl(const std::string& targetId, const std::wstring& url);
   void OnPopupGone(const std::string& targetId);
   bool TakePendingPopup(std::string* targetId);  // any thread
@@ -179,6 +180,10 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   void ViewSource() override;
   void Find(const std::wstring& text) override;
   void ReadText(bool source) override;  // pagecoretext.cpp
+  void RunEngineScript(const std::string& script,
+                       std::function<void(const std::string& error, const std::string& json)> done) override;  // pagecorelinks.cpp
+  void OpenWindow(const std::wstring& url, bool background) override;  // pagecorelinks.cpp
+  pagecore::CHintDriver& Hints() override { return m_hints; }
   void MoveView(const RECT& rc) override;
   void RefuseNavigation(const std::string& why) override;
   void ApplyViewMetrics();
@@ -237,6 +242,7 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   std::string m_mainOrigin;  // of the top-level document's main world, as Chromium reports it
   std::map<long long, std::string> m_contextOrigins;  // every live execution context of the page
   long long m_engineContext = 0;                      // the engine's world of the top-level document
+  pagecore::CHintDriver m_hints;
   std::map<long long, std::string> m_engineWorlds;    // the engine's world in each frame: its frame
   std::map<std::string, long long> m_frameMainWorlds; // each frame's main world
   CEventBudget m_popupBudget;

@@ -2,6 +2,8 @@
 // An engine's side of the orders, faked for the page core: every action the core asks
 // for is written down as one line ("Navigate http://...", "Save pdf"), and so is every
 // event, so that a test compares what the core made of an order with what it should.
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,23 @@ class FakePageActions : public pagecore::IPageActions {
   void Close(bool keep) override { Note(keep ? L"Close kept" : L"Close"); }
   void ReadText(bool source) override { Note(source ? L"ReadText source" : L"ReadText"); }
   void RefuseNavigation(const std::string& why) override { Note(L"RefuseNavigation " + platform::Utf8ToWide(why)); }
+  using ScriptDone = std::function<void(const std::string& error, const std::string& json)>;
+  void RunEngineScript(const std::string& script, ScriptDone done) override {
+    scripts.push_back(script);
+    waiting.push_back(std::move(done));
+  }
+  // Answers the oldest script that waits, as the engine would; false when none waits.
+  bool AnswerScript(const std::string& json, const std::string& error = "") {
+    if (waiting.empty()) return false;
+    ScriptDone done = std::move(waiting.front());
+    waiting.pop_front();
+    done(error, json);
+    return true;
+  }
+  void OpenWindow(const std::wstring& url, bool background) override {
+    Note(L"OpenWindow " + url + (background ? L" background" : L""));
+  }
+  pagecore::CHintDriver& Hints() override { return hints; }
   HWND View() const override { return view; }
   std::string Name() const override { return "fake page"; }
   void Emit(const wchar_t* key, const webpage::KeyValues& values) override {
@@ -34,6 +53,9 @@ class FakePageActions : public pagecore::IPageActions {
   }
 
   std::vector<std::wstring> calls;
+  std::vector<std::string> scripts;
+  std::deque<ScriptDone> waiting;
+  pagecore::CHintDriver hints;
   HWND view = nullptr;
 
  private:

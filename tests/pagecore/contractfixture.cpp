@@ -5,6 +5,7 @@
 
 #include "gtk/gtktestenv.h"
 #include "platform/gtk/gtkwindows.h"
+#include "platform/window.h"
 #endif
 
 namespace webtest {
@@ -55,9 +56,39 @@ void PageContractTest::SetUp() {
 #endif
 }
 
+void PageContractTest::ShowPage(CRecordingSink& sink) {
+#if PAGE_CONTRACT_WEBKIT
+  if (GetParam() != Engine::WebKit) return;
+  if (!m_window) {
+    m_main = platform::CreateWindowHandle();
+    HWND main = m_main;
+    GtkWidget* window = nullptr;
+    ASSERT_TRUE(gtktest::RunOnGtk([main, &window] {
+      window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+      gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);
+      gtk_container_add(GTK_CONTAINER(window), platform::gtk::CreatePageArea(main));
+      gtk_widget_show_all(window);
+    }));
+    m_window = window;
+  }
+  const int at = sink.WaitFor(L"CHLIDHANDLE");
+  ASSERT_GE(at, 0);
+  HWND view = HandleFromValue(std::wcstoul(CRecordingSink::Param(sink.Events()[at].value, L"HWND").c_str(), nullptr, 16));
+  SetParent(view, m_main);
+  ShowWindow(view, SW_SHOW);
+#else
+  (void)sink;
+#endif
+}
+
 void PageContractTest::TearDown() {
   ReleasePages();
 #if PAGE_CONTRACT_WEBKIT
+  if (m_window) {
+    GtkWidget* window = static_cast<GtkWidget*>(m_window);
+    gtktest::RunOnGtk([window] { gtk_widget_destroy(window); });
+    m_window = nullptr;
+  }
   // Whatever the pages left on the GTK thread has run before the next test.
   if (GetParam() == Engine::WebKit) gtktest::RunOnGtk([] {});
 #endif

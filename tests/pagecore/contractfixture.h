@@ -37,10 +37,15 @@ class PageContractTest : public CPageFixture, public ::testing::WithParamInterfa
   // Ends the renderer (Chromium) or web process (WebKit) of `page`, whose sink is `sink`,
   // and waits for its "PROCESSCRASH"; false when it never came.
   bool KillRenderer(IWebPage* page, CRecordingSink& sink);
+  // Lays the page out at 800 by 600 as a shown browser does (WebKit: its view in a shown
+  // window; Chromium's headless view is laid out already).
+  void ShowPage(CRecordingSink& sink);
 
   WebPageOptions m_chromium;
 #if PAGE_CONTRACT_WEBKIT
   WebKitPageOptions m_webkit;
+  void* m_window = nullptr;  // ShowPage's GtkWindow
+  HWND m_main = nullptr;
 #endif
 };
 

@@ -133,6 +133,26 @@ function actions.find_next()
   return actions.find_now()
 end
 
+-- f, F: labels on the links, buttons and fields in view, while the page has the keyboard
+-- (in the address entry or the find bar the key is typed there).
+local function hints(new, key)
+  if not browser.current or not c().page.HasFocus() or browser.hinting then return false end
+  return browser.show_hints(new, key)
+end
+function actions.hints() return hints(false, "f") end
+function actions.hints_new() return hints(true, "F") end
+
+-- A key in hint mode: a letter goes to the labels, Esc leaves, a key alone that types
+-- nothing (Shift) waits; any other key leaves hint mode and then does what it does.
+function actions.hint_key(name)
+  if name == "Escape" then browser.leave_hints() return true end
+  local char = name:match("^shift%+(%w)$") or name:match("^(%w)$")
+  if char then return browser.hint_key(char) end
+  if name:match("^Shift") or name:match("^Control") or name:match("^Alt") or name:match("^ISO_") then return true end
+  browser.leave_hints()
+  return false
+end
+
 -- Ctrl+D: a bookmarked page's bookmark is edited, any other page is bookmarked.
 function actions.bookmark()
   if not browser.current then return true end

@@ -25,6 +25,8 @@ return {
   ["ctrl+s"] = "save",
   ["ctrl+q"] = "quit",
   ["shift+Return"] = "find_previous",
+  ["f"] = "hints",
+  ["shift+f"] = "hints_new",
   ["ctrl+1"] = "tab_1", ["ctrl+2"] = "tab_2", ["ctrl+3"] = "tab_3", ["ctrl+4"] = "tab_4",
   ["ctrl+5"] = "tab_5", ["ctrl+6"] = "tab_6", ["ctrl+7"] = "tab_7", ["ctrl+8"] = "tab_8",
   ["ctrl+9"] = "tab_last",

@@ -24,6 +24,8 @@ browser.listeners[#browser.listeners + 1] = function(kind, key)
     view.c.find_label.SetText(findbar.label)
   elseif kind == "session" then
     sessionbar.show(key)
+  elseif kind == "hints" then
+    view.write_state()
   end
 end
 
@@ -52,6 +54,11 @@ function OnTabNotify(id, key, value)
     view.hovered(id, "")
   elseif key == "NAVIGATEERROR" then
     view.errors[id] = {url = browser.clean(values.URL or ""), reason = browser.clean(browser.load_error(values))}
+  elseif key == "PROCESSCRASH" then
+    -- In place of the page's blank area: what happened, and a reload that brings it back.
+    local tab = browser.find(id)
+    view.errors[id] = {url = tab and tab.url or "", reason = "the page's process ended (" ..
+                       browser.clean(values.STATUS or "crashed") .. ")", crashed = true}
   elseif key == "AUDIOSTATECHANGE" then
     c.tabs.SetAudio(id, values.PLAYING == "TRUE")
   elseif key == "STATEXTCHANGED" then

@@ -58,6 +58,10 @@ end
 
 return function(c)
   on(c.window, "key", function(name)
+    if browser.hinting and actions.hint_key(name) then
+      view.refresh()
+      return true
+    end
     local action = keys[name]
     if not action then return false end
     local handled = actions[action]()
@@ -101,7 +105,8 @@ return function(c)
   on(c.zoom, "clicked", refreshing(actions.zoom_reset))
   on(c.error_retry, "clicked", refreshing(function()
     local err = browser.current and view.errors[browser.current]
-    if err and err.url ~= "" then browser.command("Navigate", err.url) else actions.reload() end
+    if err and err.crashed then view.errors[browser.current] = nil end
+    if err and err.url ~= "" and not err.crashed then browser.command("Navigate", err.url) else actions.reload() end
   end))
   on(c.find_close, "clicked", refreshing(actions.escape))
 end

@@ -44,6 +44,11 @@ function state.dump(view)
   add("back", tab and tab.back and 1 or 0)
   add("forward", tab and tab.forward and 1 or 0)
   add("find", c.findbar.Visible() and c.find_label.Text() or "")
+  add("hints", browser.hinting and math.max(browser.hinting.count, 0) or 0)
+  local crashed = {}
+  for i, t in ipairs(browser.tabs) do if t.crashed then crashed[#crashed + 1] = i end end
+  add("crashed", table.concat(crashed, " "))
+  for i, t in ipairs(browser.tabs) do add("tabprogress", i .. " " .. (t.progress or 0)) end
   add("zoom", browser.zoom())
   add("bookmarks", #browser.favorites)
   for _, f in ipairs(browser.favorites) do add("bookmark", (f.title or "") .. "\t" .. (f.url or "")) end

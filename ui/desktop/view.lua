@@ -36,6 +36,8 @@ function view.show_selected()
   local err = current and view.errors[current]
   for _, tab in ipairs(browser.tabs) do ui.show_page(tab.id, tab.id == current and not err) end
   if err then
+    c.error_title.SetText(err.crashed and "This page crashed" or "This page could not be loaded")
+    c.error_retry.SetLabel(err.crashed and "Reload" or "Try again")
     c.error_reason.SetText(err.reason)
     c.error_url.SetText(err.url)
     c.error_page.Show()
@@ -87,7 +89,8 @@ local function sync_strip()
   for i, tab in ipairs(browser.tabs) do
     present[tab.id] = true
     if c.tabs.IndexOf(tab.id) < 0 then c.tabs.AddTab(tab.id, i - 1) end
-    c.tabs.SetTitle(tab.id, tab.title ~= "" and tab.title or tab.url)
+    -- A crashed page's tab says so before its title.
+    c.tabs.SetTitle(tab.id, (tab.crashed and "(crashed) " or "") .. (tab.title ~= "" and tab.title or tab.url))
     c.tabs.SetProgress(tab.id, math.max(0, math.min(100, tab.progress or 0)))
   end
   for id in c.tabs.Order():gmatch("%d+") do

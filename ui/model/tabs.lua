@@ -3,9 +3,10 @@
 return function(browser)
   local tm = browser.tm
 
-  local function add(id, title, url, key)
+  -- A tab at the end of the strip; a background one leaves the current tab as it is.
+  local function add(id, title, url, key, background)
     browser.tabs[#browser.tabs + 1] = {id = id, title = title, url = url, progress = 0, key = key}
-    browser.current = id
+    if not background or not browser.current then browser.current = id end
     browser.changed("tabs")
     browser.session_arm()
     return id
@@ -20,15 +21,17 @@ return function(browser)
     return add(id, url, url)
   end
 
-  -- A window a page opened: a tab of its own after the page's.
-  function browser.open_child(parent)
+  -- A window a page opened: a tab of its own after the page's; `background`: a link the
+  -- user opened behind the current tab.
+  function browser.open_child(parent, background)
     local child = tm.AddLinkTab("", parent)
-    if child ~= 0 then return add(child, "(new window)", "") end
+    if child ~= 0 then return add(child, "(new window)", "", nil, background) end
   end
 
   function browser.select(n)
     local tab = browser.tabs[n]
     if not tab then return browser.say("no tab " .. tostring(n) .. " (tabs 1 to " .. #browser.tabs .. ")") end
+    if browser.hinting and browser.hinting.tab ~= tab.id then browser.leave_hints() end
     browser.current = tab.id
     tm.SelectTab(tab.id)
     browser.changed("tabs")
