@@ -3,8 +3,13 @@
 // options (WebPageOptions, WebKitPageOptions) derive from this and add only their own.
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace pagecore {
+class CContentBlocker;
+}
 
 struct PageOptions {
   // Where SAVEHTML, SAVEIMGE, PRINT, PRINTPREVIEW and page downloads go.
@@ -35,4 +40,8 @@ struct PageOptions {
       onTabClosedForRecovery;
   // Finds the address of a kept tab for "RECOVERWND" (engine's page thread, no lock held).
   std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
+  // Content blocking (components/pagecore/contentblocking.h), shared by the host and every
+  // page: requests its filter set blocks never leave, its element hiding applies to each
+  // document, and each page counts what it blocked ("BLOCKEDCOUNT"). Null: no blocking.
+  std::shared_ptr<pagecore::CContentBlocker> contentBlocker;
 };

@@ -33,6 +33,10 @@
 #include "uicontrol/interfaces/webpage.h"
 #include "platform/mutex.h"
 
+namespace pagecore {
+class CContentBlocker;
+}
+
 namespace webpage {
 
 using pagecore::CPageReport;
@@ -159,6 +163,15 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   // A request of the page that the trust policy allowed.
   void CarryOut(const PageMessage& message);
   void OnDialog(const Json& params);
+  // Content blocking (pageblocking.cpp).
+  pagecore::CContentBlocker* Blocker() const;
+  void NoteFrame(const std::string& method, const Json& params);
+  std::string FrameUrl(const std::string& frameId) const;
+  void OnRequestPaused(const Json& params);
+  // The generic element hiding sheet for every new document, once the filters are ready.
+  void InstallGenericHiding();
+  // A frame's document got its engine world: what it hides beyond the generic sheet.
+  void HideInDocument(long long context, const std::string& frameId);
   // What an adopted window already shows, reported as its events would have; looked at
   // again a bounded number of times while its document or its load may have passed
   // before the page was listening (DevTools reports no past events).
@@ -238,6 +251,11 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   long long m_engineContext = 0;                      // the engine's world of the top-level document
   std::map<long long, std::string> m_engineWorlds;    // the engine's world in each frame: its frame
   std::map<std::string, long long> m_frameMainWorlds; // each frame's main world
+  // Content blocking: the address and parent of each frame, by frame id, as last
+  // navigated; whether the generic hiding script is registered for new documents.
+  std::map<std::string, std::string> m_frameUrls;
+  std::map<std::string, std::string> m_frameParents;
+  bool m_genericHidingInstalled = false;
   CEventBudget m_popupBudget;
   unsigned int m_zoom = 100;
   int m_viewWidth = 0, m_viewHeight = 0;  // in pixels; 0 until known

@@ -1,0 +1,91 @@
+// Content blocking on every engine: requests that the filter list blocks never reach the
+// server, element hiding hides, the page counts what it blocked, and neither the host's
+// own origin nor a site the user turned blocking off for loses anything.
+#include <memory>
+
+#include "components/contentfilter/contentfilter.h"
+#include "components/pagecore/contentblocking.h"
+#include "pagecore/contractfixture.h"
+
+namespace webtest {
+namespace {
+
+const char kFilterList[] =
+    "! written by the test\n"
+    "/ad-image.png^\n"
+    "/ad-script.js^$script\n"
+    "/ad-frame.html^$subdocument\n"
+    "##.ad-box\n";
+
+// Three requests the list blocks (an image, a script, a frame), one it lets through, and
+// an element it hides. The title is the page's last word: whether the element is hidden
+// and whether the blocked script ran.
+const char kAdPage[] =
+    "<html><head><title>ads</title><script src=\"/ad-script.js\"></script></head><body>"
+    "<img src=\"/ad-image.png\"><img src=\"/fine.png\">"
+    "<iframe src=\"/ad-frame.html\"></iframe>"
+    "<div class=\"ad-box\" id=\"box\">buy now</div>"
+    "<script>window.addEventListener('load', () => {"
+    "  const hidden = getComputedStyle(document.getElementById('box')).display === 'none';"
+    "  document.title = 'hidden=' + hidden + ' script=' + (window.adScriptRan === true);"
+    "});</script>"
+    "</body></html>";
+
+const char* const kBlockedPaths[] = {"/ad-image.png", "/ad-script.js", "/ad-frame.html"};
+
+void ServeAdPage(CHttpServer& server) {
+  server.Html("/ads", kAdPage);
+  server.Html("/ad-frame.html", "<html><body>frame</body></html>");
+  server.Route("/ad-script.js", HttpAnswer{200, "text/javascript", "window.adScriptRan = true;", false});
+  server.Route("/ad-image.png", HttpAnswer{200, "image/png", "not really a png", false});
+  server.Route("/fine.png", HttpAnswer{200, "image/png", "not really a png", false});
+}
+
+int TotalBlockedHits(const CHttpServer& server) {
+  int hits = 0;
+  for (const char* path : kBlockedPaths) hits += server.Hits(path);
+  return hits;
+}
+
+TEST_P(PageContractTest, BlockedRequestsNeverLeaveAndAreCountedButTrustedAndSwitchedOffSitesLoadAll) {
+  if (GetParam() == Engine::WebKit) GTEST_SKIP() << "WebKit blocking comes with its web process extension";
+  CHttpServer web;  // a site of the web: another origin than the host's own
+  TrustOrigins({m_server.Url("")});
+  ServeAdPage(web);
+  ServeAdPage(m_server);
+  contentfilter::FilterSetBuilder builder;
+  builder.AddListText(kFilterList, "test.txt");
+  builder.AddTrustedOrigin(m_server.Url(""));
+  auto blocker = std::make_shared<pagecore::CContentBlocker>();
+  blocker->SetFilters(builder.Build());
+  Options().contentBlocker = blocker;
+
+  std::shared_ptr<CRecordingSink> sink;
+  PagePtr page = NewPage(&sink);
+  size_t from = sink->Count();
+  ASSERT_GE(Load(page.get(), *sink, web.Url("/ads")), 0);
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=hidden=true script=false\n", from), 0);
+  ASSERT_GE(sink->WaitFor(L"BLOCKEDCOUNT", L"COUNT=3\nURL=" + W(web.Url("/ads")) + L"\n", from), 0);
+  EXPECT_EQ(L"3", GetData(page.get(), L"BLOCKEDCOUNT"));
+  for (const char* path : kBlockedPaths) EXPECT_EQ(0, web.Hits(path)) << path << " reached the server";
+  EXPECT_EQ(1, web.Hits("/fine.png"));
+
+  // The host's own pages: nothing blocked, nothing hidden, the count starts again.
+  from = sink->Count();
+  ASSERT_GE(Load(page.get(), *sink, m_server.Url("/ads")), 0);
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=hidden=false script=true\n", from), 0);
+  EXPECT_EQ(3, TotalBlockedHits(m_server));
+  EXPECT_GE(sink->WaitFor(L"BLOCKEDCOUNT", L"COUNT=0\n", from), 0);
+  EXPECT_EQ(L"0", GetData(page.get(), L"BLOCKEDCOUNT"));
+
+  // Blocking turned off for the site: everything loads there.
+  ASSERT_TRUE(blocker->SetSiteOff(pagecore::HostOfAddress(web.Url("/")), true));
+  from = sink->Count();
+  ASSERT_GE(Load(page.get(), *sink, web.Url("/ads")), 0);
+  EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=hidden=false script=true\n", from), 0);
+  EXPECT_EQ(3, TotalBlockedHits(web));
+  EXPECT_EQ(L"0", GetData(page.get(), L"BLOCKEDCOUNT"));
+}
+
+}  // namespace
+}  // namespace webtest
