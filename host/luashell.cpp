@@ -65,6 +65,8 @@ CLuaShell::CLuaShell(size_t memoryLimit) : m_memory(std::make_unique<CLuaMemoryL
   SetFunction(m_L, this, "prompt", &CLuaShell::LuaPrompt);
   SetFunction(m_L, this, "pager", &CLuaShell::LuaPager);
   SetFunction(m_L, this, "terminal_size", &CLuaShell::LuaTerminalSize);
+  SetFunction(m_L, this, "blocking", &CLuaShell::LuaBlocking);
+  SetFunction(m_L, this, "set_blocking", &CLuaShell::LuaSetBlocking);
   lua_pushboolean(m_L, 0);
   lua_setfield(m_L, -2, "interactive");
   lua_newtable(m_L);

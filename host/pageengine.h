@@ -3,10 +3,15 @@
 // it with the profile's settings through these functions, so that host/ never links an
 // engine that a program leaves out.
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "uicontrol/interfaces/webpage.h"
+
+namespace pagecore {
+class CContentBlocker;
+}
 
 struct PageEngineSettings {
   std::string chromiumPath;
@@ -21,6 +26,8 @@ struct PageEngineSettings {
       onTabClosedForRecovery;
   // The address of a tab kept for recovery, which is open again.
   std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
+  // Content blocking for every page (its filter set arrives once built).
+  std::shared_ptr<pagecore::CContentBlocker> contentBlocker;
 };
 
 struct PageEngine {
@@ -44,6 +51,7 @@ void ApplySharedSettings(const PageEngineSettings& settings, EngineOptions* opti
   options->trustedOrigins = settings.trustedOrigins;
   options->onTabClosedForRecovery = settings.onTabClosedForRecovery;
   options->lookupRecoveredTab = settings.lookupRecoveredTab;
+  options->contentBlocker = settings.contentBlocker;
 }
 
 // Headless Chromium (visible on request): the tabs work, their views are not in a window

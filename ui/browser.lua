@@ -141,6 +141,8 @@ function browser.on_tab(id, key, value)
     if index then browser.close(index) end
   elseif key == "NEWINDOW" then
     browser.open_child(id)
+  elseif key == "BLOCKEDCOUNT" and tab then
+    tab.blocked = tonumber(values.COUNT) or 0
   end
   browser.changed("tab", id, key, value)
 end
