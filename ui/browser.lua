@@ -142,7 +142,7 @@ function browser.on_tab(id, key, value)
   elseif key == "NEWINDOW" then
     browser.open_child(id)
   elseif key == "BLOCKEDCOUNT" and tab then
-    tab.blocked = tonumber(values.COUNT) or 0
+    tab.blocked = tonumber(values.COUNT or "0", 16) or 0
   end
   browser.changed("tab", id, key, value)
 end

@@ -196,7 +196,7 @@ void CPageReport::CountBlocked() {
 }
 
 void CPageReport::SendBlockedCount() {
-  Emit(L"BLOCKEDCOUNT", {{L"COUNT", std::to_wstring(m_blocked)}, {L"URL", m_url}});
+  Emit(L"BLOCKEDCOUNT", {{L"COUNT", webpage::Hex(m_blocked)}, {L"URL", m_url}});
 }
 
 void CPageReport::Offer(webpage::CLatestValueGate& gate, void (CPageReport::*send)()) {
