@@ -2,14 +2,54 @@
 // domain until the page's content blocker has decided; element hiding goes into each
 // frame's engine world as constructed style sheets (hidingscript.h).
 #include "components/pagecore/contentblocking.h"
+#include "components/webpage/browser.h"
 #include "components/webpage/engine.h"
 #include "components/webpage/hidingscript.h"
 #include "components/webpage/pagecore.h"
 #include "components/webpage/pagehelp.h"
+#include "platform/threadcheck.h"
 
 namespace webpage {
 
 using namespace pagehelp;
+
+Json FetchParams() { return Json{{"patterns", Json::array({Json{{"urlPattern", "*"}}})}}; }
+
+Json AutoAttachParams() { return Json{{"autoAttach", true}, {"waitForDebuggerOnStart", true}, {"flatten", true}}; }
+
+void CPageCore::SessionCommand(const std::string& sessionId, const std::string& method, Json params) {
+  if (sessionId == m_sessionId) return Command(method, std::move(params));
+  if (m_browser) m_browser->Connection()->Send(method, std::move(params), sessionId, nullptr);
+}
+
+void CPageCore::OnAttachedTarget(const Json& params) {
+  const std::string sessionId = Text(params, "sessionId");
+  if (sessionId.empty()) return;
+  const Json& info = Field(params, "targetInfo");
+  if (Text(info, "type") == "iframe" && CurrentState() == State::Open) {
+    m_frameSessions[sessionId] = Text(info, "url");
+    m_engine->AddFrameSession(sessionId, shared_from_this());
+    // In order on the frame's session: its requests wait, its own frames attach, then it runs.
+    SessionCommand(sessionId, "Fetch.enable", FetchParams());
+    SessionCommand(sessionId, "Target.setAutoAttach", AutoAttachParams());
+  }
+  // Anything else (workers) just runs: the page's session sees what it loads.
+  SessionCommand(sessionId, "Runtime.runIfWaitingForDebugger", Json::object());
+}
+
+void CPageCore::OnFrameSessionEvent(const std::string& sessionId, const std::string& method, const Json& params) {
+  UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
+  auto frame = m_frameSessions.find(sessionId);
+  if (method == "Fetch.requestPaused") {
+    return OnRequestPaused(params, sessionId, frame != m_frameSessions.end() ? frame->second : "");
+  }
+  if (method == "Target.attachedToTarget") return OnAttachedTarget(params);
+  if (method == "Target.detachedFromTarget") {
+    const std::string child = Text(params, "sessionId");
+    m_frameSessions.erase(child);
+    m_engine->RemoveFrameSession(child);
+  }
+}
 
 pagecore::CContentBlocker* CPageCore::Blocker() const { return m_engine->Options().contentBlocker.get(); }
 
@@ -32,7 +72,7 @@ std::string CPageCore::FrameUrl(const std::string& frameId) const {
   return it != m_frameUrls.end() ? it->second : Utf8(m_report.Url());
 }
 
-void CPageCore::OnRequestPaused(const Json& params) {
+void CPageCore::OnRequestPaused(const Json& params, const std::string& sessionId, const std::string& frameDocument) {
   const std::string requestId = Text(params, "requestId");
   if (requestId.empty()) return;
   const pagecore::CContentBlocker* blocker = Blocker();
@@ -46,17 +86,19 @@ void CPageCore::OnRequestPaused(const Json& params) {
   } else if (type == contentfilter::ResourceType::Subdocument) {
     auto parent = m_frameParents.find(frame);
     documentUrl = parent != m_frameParents.end() ? FrameUrl(parent->second) : pageUrl;
+  } else if (!frameDocument.empty()) {
+    documentUrl = frameDocument;  // a frame in a process of its own
   } else {
     documentUrl = FrameUrl(frame);
   }
   std::string rule;
   if (CurrentState() == State::Open && blocker && blocker->Blocks(url, documentUrl, pageUrl, type, &rule)) {
-    Command("Fetch.failRequest", Json{{"requestId", requestId}, {"errorReason", "BlockedByClient"}});
+    SessionCommand(sessionId, "Fetch.failRequest", Json{{"requestId", requestId}, {"errorReason", "BlockedByClient"}});
     m_report.CountBlocked();
     m_report.LogLine("blocked", LogLevel::Info, Describe() + ": blocked " + url + " (" + rule + ")");
     return;
   }
-  Command("Fetch.continueRequest", Json{{"requestId", requestId}});
+  SessionCommand(sessionId, "Fetch.continueRequest", Json{{"requestId", requestId}});
 }
 
 void CPageCore::InstallGenericHiding() {

@@ -156,7 +156,12 @@ void CPageCore::Start(bool announce, std::function<void(const std::string& error
       {"Runtime.enable", Json::object()},
   };
   // Every request of the page waits for the content blocker's decision (pageblocking.cpp).
-  if (Blocker()) setup.insert(setup.begin(), {"Fetch.enable", Json{{"patterns", Json::array({Json{{"urlPattern", "*"}}})}}});
+  // Frames that Chromium puts in processes of their own are targets of their own: they
+  // wait for the page to watch their requests too (OnAttachedTarget).
+  if (Blocker()) {
+    setup.insert(setup.begin(), {"Target.setAutoAttach", AutoAttachParams()});
+    setup.insert(setup.begin(), {"Fetch.enable", FetchParams()});
+  }
   InstallGenericHiding();
   auto failure = std::make_shared<std::string>();
   const size_t count = setup.size();

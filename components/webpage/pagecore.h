@@ -44,6 +44,11 @@ using pagecore::CPageReport;
 class CBrowser;
 class CPageEngine;
 
+// The parameters of Fetch.enable and Target.setAutoAttach for content blocking
+// (pageblocking.cpp).
+Json FetchParams();
+Json AutoAttachParams();
+
 class CPageCore final : public std::enable_shared_from_this<CPageCore>, private pagecore::IPageActions {
  public:
   // Starting: a page handed out before Chromium made it (see Pending); it keeps the
@@ -84,6 +89,9 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   // `announce` also announces the window (a page with a window of its own).
   void Start(bool announce, std::function<void(const std::string& error)> done);
   void OnSessionEvent(const std::string& method, const Json& params);
+  // An event of a session of one of the page's frames in a process of its own
+  // (pageblocking.cpp).
+  void OnFrameSessionEvent(const std::string& sessionId, const std::string& method, const Json& params);
   void OnPopupCreated(const std::string& targetId, const std::wstring& url);
   void OnPopupUrl(const std::string& targetId, const std::wstring& url);
   void OnPopupGone(const std::string& targetId);
@@ -167,7 +175,13 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   pagecore::CContentBlocker* Blocker() const;
   void NoteFrame(const std::string& method, const Json& params);
   std::string FrameUrl(const std::string& frameId) const;
-  void OnRequestPaused(const Json& params);
+  // A request waits for the blocker; `sessionId` is the session it was paused in (the
+  // page's, or a frame's in a process of its own, whose document is `frameDocument`).
+  void OnRequestPaused(const Json& params, const std::string& sessionId, const std::string& frameDocument = "");
+  // A target attached automatically (a frame in a process of its own, a worker), waiting
+  // for the debugger in `parentSession`'s place.
+  void OnAttachedTarget(const Json& params);
+  void SessionCommand(const std::string& sessionId, const std::string& method, Json params);
   // The generic element hiding sheet for every new document, once the filters are ready.
   void InstallGenericHiding();
   // A frame's document got its engine world: what it hides beyond the generic sheet.
@@ -256,6 +270,8 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   std::map<std::string, std::string> m_frameUrls;
   std::map<std::string, std::string> m_frameParents;
   bool m_genericHidingInstalled = false;
+  // The sessions of the page's frames in processes of their own, with their documents.
+  std::map<std::string, std::string> m_frameSessions;
   CEventBudget m_popupBudget;
   unsigned int m_zoom = 100;
   int m_viewWidth = 0, m_viewHeight = 0;  // in pixels; 0 until known

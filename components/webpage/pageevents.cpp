@@ -29,7 +29,9 @@ using namespace pagehelp;
 void CPageCore::OnSessionEvent(const std::string& method, const Json& params) {
   UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
   // A paused request is answered whatever the page's state, so that none hangs.
-  if (method == "Fetch.requestPaused") return OnRequestPaused(params);
+  if (method == "Fetch.requestPaused") return OnRequestPaused(params, m_sessionId);
+  if (method == "Target.attachedToTarget") return OnAttachedTarget(params);
+  if (method == "Target.detachedFromTarget") return OnFrameSessionEvent(m_sessionId, method, params);
   if (CurrentState() != State::Open) return;
   if (method == "Page.frameNavigated" || method == "Page.frameDetached") NoteFrame(method, params);
   if (method == "Page.frameStartedNavigating") {

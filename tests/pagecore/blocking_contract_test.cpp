@@ -19,23 +19,28 @@ const char kFilterList[] =
     "##.ad-box\n";
 
 // Three requests the list blocks (an image, a script, a frame), one it lets through, and
-// an element it hides. The title is the page's last word: whether the element is hidden
-// and whether the blocked script ran.
-const char kAdPage[] =
-    "<html><head><title>ads</title><script src=\"/ad-script.js\"></script></head><body>"
-    "<img src=\"/ad-image.png\"><img src=\"/fine.png\">"
-    "<iframe src=\"/ad-frame.html\"></iframe>"
-    "<div class=\"ad-box\" id=\"box\">buy now</div>"
-    "<script>window.addEventListener('load', () => {"
-    "  const hidden = getComputedStyle(document.getElementById('box')).display === 'none';"
-    "  document.title = 'hidden=' + hidden + ' script=' + (window.adScriptRan === true);"
-    "});</script>"
-    "</body></html>";
+// an element it hides; `crossSite`: also a frame of another site (Chromium gives it a
+// process of its own) that loads a blocked image. The title is the page's last word:
+// whether the element is hidden and whether the blocked script ran.
+std::string AdPage(const CHttpServer& server, bool crossSite) {
+  const std::string frame = "<iframe src=\"http://localhost:" + std::to_string(server.Port()) + "/cross.html\"></iframe>";
+  return "<html><head><title>ads</title><script src=\"/ad-script.js\"></script></head><body>"
+         "<img src=\"/ad-image.png\"><img src=\"/fine.png\">"
+         "<iframe src=\"/ad-frame.html\"></iframe>" +
+         (crossSite ? frame : std::string()) +
+         "<div class=\"ad-box\" id=\"box\">buy now</div>"
+         "<script>window.addEventListener('load', () => {"
+         "  const hidden = getComputedStyle(document.getElementById('box')).display === 'none';"
+         "  document.title = 'hidden=' + hidden + ' script=' + (window.adScriptRan === true);"
+         "});</script>"
+         "</body></html>";
+}
 
-const char* const kBlockedPaths[] = {"/ad-image.png", "/ad-script.js", "/ad-frame.html"};
+const char* const kBlockedPaths[] = {"/ad-image.png", "/ad-script.js", "/ad-frame.html", "/ad-image.png?cross"};
 
-void ServeAdPage(CHttpServer& server) {
-  server.Html("/ads", kAdPage);
+void ServeAdPage(CHttpServer& server, bool crossSite) {
+  server.Html("/ads", AdPage(server, crossSite));
+  server.Html("/cross.html", "<html><body><img src=\"/ad-image.png?cross\"></body></html>");
   server.Html("/ad-frame.html", "<html><body>frame</body></html>");
   server.Route("/ad-script.js", HttpAnswer{200, "text/javascript", "window.adScriptRan = true;", false});
   server.Route("/ad-image.png", HttpAnswer{200, "image/png", "not really a png", false});
@@ -51,8 +56,8 @@ int TotalBlockedHits(const CHttpServer& server) {
 TEST_P(PageContractTest, BlockedRequestsNeverLeaveAndAreCountedButTrustedAndSwitchedOffSitesLoadAll) {
   CHttpServer web;  // a site of the web: another origin than the host's own
   TrustOrigins({m_server.Url("")});
-  ServeAdPage(web);
-  ServeAdPage(m_server);
+  ServeAdPage(web, true);
+  ServeAdPage(m_server, false);
   // A file, as the host's lists are: WebKit's web processes read the same files.
   const std::string list = m_folder + "/filters.txt";
   std::ofstream(list) << kFilterList;
@@ -68,10 +73,11 @@ TEST_P(PageContractTest, BlockedRequestsNeverLeaveAndAreCountedButTrustedAndSwit
   size_t from = sink->Count();
   ASSERT_GE(Load(page.get(), *sink, web.Url("/ads")), 0);
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=hidden=true script=false\n", from), 0);
-  ASSERT_GE(sink->WaitFor(L"BLOCKEDCOUNT", L"COUNT=3\nURL=" + W(web.Url("/ads")) + L"\n", from), 0);
-  EXPECT_EQ(L"3", GetData(page.get(), L"BLOCKEDCOUNT"));
+  ASSERT_GE(sink->WaitFor(L"BLOCKEDCOUNT", L"COUNT=4\nURL=" + W(web.Url("/ads")) + L"\n", from), 0);
+  EXPECT_EQ(L"4", GetData(page.get(), L"BLOCKEDCOUNT"));
   for (const char* path : kBlockedPaths) EXPECT_EQ(0, web.Hits(path)) << path << " reached the server";
   EXPECT_EQ(1, web.Hits("/fine.png"));
+  EXPECT_EQ(1, web.Hits("/cross.html"));
 
   // The host's own pages: nothing blocked, nothing hidden, the count starts again.
   from = sink->Count();
@@ -86,7 +92,7 @@ TEST_P(PageContractTest, BlockedRequestsNeverLeaveAndAreCountedButTrustedAndSwit
   from = sink->Count();
   ASSERT_GE(Load(page.get(), *sink, web.Url("/ads")), 0);
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=hidden=false script=true\n", from), 0);
-  EXPECT_EQ(3, TotalBlockedHits(web));
+  EXPECT_EQ(4, TotalBlockedHits(web));
   EXPECT_EQ(L"0", GetData(page.get(), L"BLOCKEDCOUNT"));
 }
 
