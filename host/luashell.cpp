@@ -173,7 +173,8 @@ bool CLuaShell::Protected(int nargs, const char* what, int results) {
   lua_insert(m_L, base);
   int status;
   {
-    CLuaMemoryLimit::Enforced limited(*m_memory);
+    // OnError reports what may be an error of the full state: it gets a little room.
+    CLuaMemoryLimit::Enforced limited(*m_memory, m_reporting ? CLuaMemoryLimit::kErrorReserve : 0);
     status = lua_pcall(m_L, nargs, results, base);
   }
   if (status != 0) {
