@@ -94,6 +94,12 @@ TEST_P(PageContractTest, BlockedRequestsNeverLeaveAndAreCountedButTrustedAndSwit
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=hidden=false script=true\n", from), 0);
   EXPECT_EQ(4, TotalBlockedHits(web));
   EXPECT_EQ(L"0", GetData(page.get(), L"BLOCKEDCOUNT"));
+
+  // A page's own document is no frame: a rule for frames does not stop going there.
+  ASSERT_TRUE(blocker->SetSiteOff(pagecore::HostOfAddress(web.Url("/")), false));
+  ASSERT_GE(Load(page.get(), *sink, web.Url("/ad-frame.html")), 0);
+  EXPECT_EQ(2, web.Hits("/ad-frame.html"));
+  EXPECT_EQ(L"0", GetData(page.get(), L"BLOCKEDCOUNT"));
 }
 
 }  // namespace

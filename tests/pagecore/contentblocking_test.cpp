@@ -3,7 +3,10 @@
 // the element hiding parts, and the hosts a page's address gives.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "components/pagecore/contentblocking.h"
 
@@ -96,6 +99,41 @@ TEST(ContentBlocker, HidingSharesTheGenericSheetAndSitesOffAreHeardAndForgotten)
   EXPECT_TRUE(blocker.SetSiteOff("news.test", false));
   EXPECT_EQ(2, heard);
   EXPECT_FALSE(blocker.SiteOff("news.test"));
+}
+
+TEST(ContentBlocker, DecidesOnManyThreadsWhileItsSetAndSitesChange) {
+  // Pages of both engines ask from their threads while the host hands over a set and the
+  // user switches sites off: every answer is one of a whole state, nothing races.
+  pagecore::CContentBlocker blocker;
+  contentfilter::FilterSetBuilder one, two;
+  one.AddListText(kList, "one");
+  two.AddListText("||other.test^\n##.other\n", "two");
+  const auto first = one.Build(), second = two.Build();
+  std::atomic<int> heard{0};
+  blocker.AddListener([&heard] { ++heard; });
+  std::atomic<bool> done{false};
+  std::vector<std::thread> pages;
+  std::atomic<int> inconsistent{0};
+  for (int i = 0; i < 3; ++i) {
+    pages.emplace_back([&] {
+      while (!done.load()) {
+        std::string rule;
+        const bool blocked =
+            blocker.Blocks("https://ads.test/a.js", "https://news.test/", "https://news.test/", ResourceType::Script, &rule);
+        if (blocked && rule.empty()) ++inconsistent;
+        const auto hiding = blocker.HidingFor("https://news.test/", "https://news.test/");
+        if (hiding.generic && hiding.generic->empty()) ++inconsistent;
+      }
+    });
+  }
+  for (int i = 0; i < 2000; ++i) {
+    blocker.SetFilters(i % 3 == 0 ? first : i % 3 == 1 ? second : nullptr);
+    blocker.SetSiteOff("news.test", i % 2 == 0);
+  }
+  done = true;
+  for (std::thread& page : pages) page.join();
+  EXPECT_EQ(0, inconsistent.load());
+  EXPECT_EQ(4000, heard.load());
 }
 
 TEST(ContentBlocker, HostOfAnAddress) {
