@@ -5,6 +5,7 @@
 // shared, the page's own per document).
 #include <unistd.h>
 
+#include <memory>
 #include <sstream>
 
 #include "components/pagecore/contentblocking.h"
@@ -68,15 +69,17 @@ void CKitContext::SetUpBlocking() {
       }),
       new BlockingSource{blocker, m_trusted}, [](gpointer source, GClosure*) { delete static_cast<BlockingSource*>(source); },
       GConnectFlags(0));
-  // The running ones hear of every change, on the GTK thread, in order.
+  // The running ones hear of every change, on the GTK thread, in order. The listener
+  // holds a reference to the web context (let go on the GTK thread), so that a change told
+  // while the manager goes finds it still there.
   auto source = std::make_shared<BlockingSource>(BlockingSource{blocker, m_trusted});
-  WebKitWebContext* context = m_webContext;
+  std::shared_ptr<WebKitWebContext> context(WEBKIT_WEB_CONTEXT(g_object_ref(m_webContext)), [](WebKitWebContext* gone) {
+    platform::gtk::PostToGtkThread([gone] { g_object_unref(gone); });
+  });
   m_blockingListener = blocker->AddListener([source, context] {
-    g_object_ref(context);
     platform::gtk::PostToGtkThread([source, context] {
       webkit_web_context_send_message_to_all_extensions(
-          context, webkit_user_message_new(blocking::kSettingsMessage, source->Settings()));
-      g_object_unref(context);
+          context.get(), webkit_user_message_new(blocking::kSettingsMessage, source->Settings()));
     });
   });
 }
