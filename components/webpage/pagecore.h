@@ -178,8 +178,8 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   // A request waits for the blocker; `sessionId` is the session it was paused in (the
   // page's, or a frame's in a process of its own, whose document is `frameDocument`).
   void OnRequestPaused(const Json& params, const std::string& sessionId, const std::string& frameDocument = "");
-  // A target attached automatically (a frame in a process of its own, a worker), waiting
-  // for the debugger in `parentSession`'s place.
+  // A target attached automatically (a frame in a process of its own, a worker), which
+  // waits for the page to let it run.
   void OnAttachedTarget(const Json& params);
   void SessionCommand(const std::string& sessionId, const std::string& method, Json params);
   // The generic element hiding sheet for every new document, once the filters are ready.
