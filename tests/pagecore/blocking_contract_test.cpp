@@ -47,10 +47,14 @@ void ServeAdPage(CHttpServer& server, bool crossSite) {
   server.Route("/fine.png", HttpAnswer{200, "image/png", "not really a png", false});
 }
 
-int TotalBlockedHits(const CHttpServer& server) {
-  int hits = 0;
-  for (const char* path : kBlockedPaths) hits += server.Hits(path);
-  return hits;
+// The paths of kBlockedPaths that have not reached `server` (an engine may ask twice for
+// one, from its preload scanner and its parser).
+std::string NotReached(const CHttpServer& server) {
+  std::string missing;
+  for (const char* path : kBlockedPaths) {
+    if (server.Hits(path) == 0) missing += std::string(path) + " ";
+  }
+  return missing;
 }
 
 TEST_P(PageContractTest, BlockedRequestsNeverLeaveAndAreCountedButTrustedAndSwitchedOffSitesLoadAll) {
@@ -76,14 +80,14 @@ TEST_P(PageContractTest, BlockedRequestsNeverLeaveAndAreCountedButTrustedAndSwit
   ASSERT_GE(sink->WaitFor(L"BLOCKEDCOUNT", L"COUNT=4\nURL=" + W(web.Url("/ads")) + L"\n", from), 0);
   EXPECT_EQ(L"4", GetData(page.get(), L"BLOCKEDCOUNT"));
   for (const char* path : kBlockedPaths) EXPECT_EQ(0, web.Hits(path)) << path << " reached the server";
-  EXPECT_EQ(1, web.Hits("/fine.png"));
-  EXPECT_EQ(1, web.Hits("/cross.html"));
+  EXPECT_GE(web.Hits("/fine.png"), 1);
+  EXPECT_GE(web.Hits("/cross.html"), 1);
 
   // The host's own pages: nothing blocked, nothing hidden, the count starts again.
   from = sink->Count();
   ASSERT_GE(Load(page.get(), *sink, m_server.Url("/ads")), 0);
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=hidden=false script=true\n", from), 0);
-  EXPECT_EQ(3, TotalBlockedHits(m_server));
+  EXPECT_EQ("/ad-image.png?cross ", NotReached(m_server)) << "the host's own page has no cross-site frame";
   EXPECT_GE(sink->WaitFor(L"BLOCKEDCOUNT", L"COUNT=0\n", from), 0);
   EXPECT_EQ(L"0", GetData(page.get(), L"BLOCKEDCOUNT"));
 
@@ -92,13 +96,14 @@ TEST_P(PageContractTest, BlockedRequestsNeverLeaveAndAreCountedButTrustedAndSwit
   from = sink->Count();
   ASSERT_GE(Load(page.get(), *sink, web.Url("/ads")), 0);
   EXPECT_GE(sink->WaitFor(L"TITLECHANGE", L"TITLE=hidden=false script=true\n", from), 0);
-  EXPECT_EQ(4, TotalBlockedHits(web));
+  EXPECT_EQ("", NotReached(web));
   EXPECT_EQ(L"0", GetData(page.get(), L"BLOCKEDCOUNT"));
 
   // A page's own document is no frame: a rule for frames does not stop going there.
   ASSERT_TRUE(blocker->SetSiteOff(pagecore::HostOfAddress(web.Url("/")), false));
+  const int frameHits = web.Hits("/ad-frame.html");
   ASSERT_GE(Load(page.get(), *sink, web.Url("/ad-frame.html")), 0);
-  EXPECT_EQ(2, web.Hits("/ad-frame.html"));
+  EXPECT_LT(frameHits, web.Hits("/ad-frame.html"));
   EXPECT_EQ(L"0", GetData(page.get(), L"BLOCKEDCOUNT"));
 }
 
