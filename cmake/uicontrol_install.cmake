@@ -43,7 +43,7 @@ endfunction()
 
 set(UICONTROL_SHARED_TARGETS platform logging uicontrol)
 set(UICONTROL_STATIC_TARGETS uibind hostlua)
-foreach(t datastore pagecommon webpage)
+foreach(t datastore contentfilter pagecommon webpage)
   if(TARGET ${t})
     list(APPEND UICONTROL_STATIC_TARGETS ${t})
   endif()
@@ -149,7 +149,7 @@ if(TARGET datastore)
 endif()
 if(TARGET webpage)
   uicontrol_pkgconfig(uicontrol-webpage "uicontrol's page engine on headless Chromium (static)"
-    "uicontrol-platform" "-luicontrol-webpage -luicontrol-pagecommon -pthread")
+    "uicontrol-platform libpsl" "-luicontrol-webpage -luicontrol-pagecommon -luicontrol-contentfilter -pthread")
 endif()
 
 # The shell, its terminal interface and its man page (made from its --help and --version).

@@ -1,5 +1,6 @@
 #include "host/browsersession.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 
@@ -20,6 +21,12 @@
 using qxdk::UTIL::com_ptr;
 
 namespace {
+
+// The host of a site named by an address ("https://news.example/a") or by its host name.
+std::string SiteHost(const std::string& site) {
+  const std::string host = pagecore::HostOfAddress(site);
+  return host.empty() ? pagecore::HostOfAddress("http://" + site + "/") : host;
+}
 
 // The key of a remote command on the notification queue (no library notification has
 // it); its uID is the server's token for the answer.
@@ -146,6 +153,8 @@ bool CBrowserSession::StartEngine() {
   // The served pages are the browser's own: only they may use the page script API (the
   // favourite dialogs) and close their tab. Nothing else is trusted.
   if (!m_baseURL.empty()) settings.trustedOrigins.push_back(m_baseURL);
+  StartBlocking();
+  settings.contentBlocker = m_blocker;
   CSessionKeeper* keeper = m_keeper.get();
   settings.onTabClosedForRecovery = [keeper](const std::wstring& uuid, const std::wstring& title,
                                              const std::wstring& url) { keeper->ClosedForRecovery(uuid, title, url); };
@@ -179,6 +188,32 @@ bool CBrowserSession::StartEngine() {
     m_store->FreeData(zoom);
   }
   return true;
+}
+
+void CBrowserSession::StartBlocking() {
+  wchar_t* sites = nullptr;
+  if (SUCCEEDED(m_store->GetData(L"blocking.off.sites", &sites)) && sites) {
+    for (const std::string& site : ReadSiteList(sites)) m_blocker->SetSiteOff(site, true);
+    m_store->FreeData(sites);
+  }
+  std::vector<std::string> trusted;
+  if (!m_baseURL.empty()) trusted.push_back(m_baseURL);
+  CShellLog* log = m_log.get();
+  m_filterLoad = std::make_unique<CFilterListLoad>(m_blocker, contentfilter::InstalledEasyLists(),
+                                                   m_options.profile + "/filters", trusted,
+                                                   [log](const std::string& text) { log->Write("blocking", text); });
+}
+
+std::string CBrowserSession::SetBlocking(const std::string& site, bool on) {
+  const std::string host = SiteHost(site);
+  if (host.empty()) return "\"" + site + "\" is no site";
+  std::vector<std::string> sites = m_blocker->SitesOff();
+  sites.erase(std::remove(sites.begin(), sites.end(), host), sites.end());
+  if (!on) sites.push_back(host);
+  // Kept first: a name the store refuses is no host name, and changes nothing.
+  if (FAILED(m_store->SetData(L"blocking.off.sites", WriteSiteList(sites).c_str()))) return "\"" + host + "\" is no host name";
+  m_blocker->SetSiteOff(host, !on);
+  return "";
 }
 
 void CBrowserSession::SetUpTabManager() {
@@ -227,6 +262,15 @@ bool CBrowserSession::InstallInterface() {
   m_shell->SetHostSession(m_lastRun.tabs);
   InstallSessionFunctions(m_shell->Host().GetLuaState(), m_keeper.get(), m_lastRun);
   m_shell->SetHostArgs(m_options.scriptArgs);
+  CLuaShell::BlockingHooks blocking;
+  blocking.state = [this](const std::string& site, bool* on, std::string* host) {
+    *host = SiteHost(site);
+    if (host->empty()) return false;
+    *on = !m_blocker->SiteOff(*host);
+    return true;
+  };
+  blocking.set = [this](const std::string& site, bool on) { return SetBlocking(site, on); };
+  m_shell->SetBlockingHooks(std::move(blocking));
   const bool installed = m_face.Install(*this, &error);
   m_faceInstalled.Set([this] { m_face.Uninstall(*this); });
   if (!installed) return Fail(error);

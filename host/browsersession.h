@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/filterlists.h"
 #include "host/localserver.h"
 #include "host/luashell.h"
 #include "host/notificationqueue.h"
@@ -106,6 +107,10 @@ class CBrowserSession {
   bool ServePages();
   bool OpenStore();
   bool StartEngine();
+  // Content blocking: the sites kept in the store, the filter lists' load begun, and
+  // the interface's hooks (host.blocking, host.set_blocking).
+  void StartBlocking();
+  std::string SetBlocking(const std::string& site, bool on);
   void SetUpTabManager();
   bool InstallInterface();
   int RunInterface();
@@ -133,6 +138,9 @@ class CBrowserSession {
   std::unique_ptr<CSessionKeeper> m_keeper;
   HWND m_mainWnd = nullptr;
   CUndo m_views;
+  // Shared with every page; its filter set is built while the session starts.
+  std::shared_ptr<pagecore::CContentBlocker> m_blocker = std::make_shared<pagecore::CContentBlocker>();
+  std::unique_ptr<CFilterListLoad> m_filterLoad;
   qxdk::UTIL::com_ptr<IWebPageManager> m_pages;
   CUndo m_engineSlot;
   CNotificationQueue m_queue;

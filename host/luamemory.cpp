@@ -31,7 +31,8 @@ void* CLuaMemoryLimit::Allocate(void* self, void* block, size_t oldSize, size_t 
     return nullptr;
   }
   // Shrinking never fails (Lua relies on it); growing past the limit does.
-  if (limit->m_enforcing > 0 && newSize > oldSize && limit->Used() + (newSize - oldSize) > limit->m_limit)
+  if (limit->m_enforcing > 0 && newSize > oldSize &&
+      limit->Used() + (newSize - oldSize) > limit->m_limit + limit->m_reserve)
     return nullptr;
   void* grown = std::realloc(block, newSize);
   if (!grown) return nullptr;

@@ -29,16 +29,27 @@ class CLuaMemoryLimit {
   // The limit holds while one of these lives: around the script's calls. The host's own
   // few allocations between them (pushing a call's arguments) run outside any protected
   // call, where a failure would end the program, so they may pass it a little.
+  // `reserve`: room above the limit for this call, so that the script's error handler
+  // can still report an error that came from the limit (the state is full then).
   class Enforced {
    public:
-    explicit Enforced(CLuaMemoryLimit& limit) : m_limit(limit) { ++m_limit.m_enforcing; }
-    ~Enforced() { --m_limit.m_enforcing; }
+    explicit Enforced(CLuaMemoryLimit& limit, size_t reserve = 0) : m_limit(limit), m_before(limit.m_reserve) {
+      ++m_limit.m_enforcing;
+      if (reserve > m_limit.m_reserve) m_limit.m_reserve = reserve;
+    }
+    ~Enforced() {
+      --m_limit.m_enforcing;
+      m_limit.m_reserve = m_before;
+    }
     Enforced(const Enforced&) = delete;
     Enforced& operator=(const Enforced&) = delete;
 
    private:
     CLuaMemoryLimit& m_limit;
+    const size_t m_before;
   };
+  // The room the error handler gets above the limit.
+  static constexpr size_t kErrorReserve = size_t{256} << 10;
 
   size_t Used() const { return m_used; }
   size_t Limit() const { return m_limit; }
@@ -48,5 +59,6 @@ class CLuaMemoryLimit {
 
   const size_t m_limit;
   size_t m_used = 0;
+  size_t m_reserve = 0;
   int m_enforcing = 0;
 };

@@ -65,6 +65,8 @@ CLuaShell::CLuaShell(size_t memoryLimit) : m_memory(std::make_unique<CLuaMemoryL
   SetFunction(m_L, this, "prompt", &CLuaShell::LuaPrompt);
   SetFunction(m_L, this, "pager", &CLuaShell::LuaPager);
   SetFunction(m_L, this, "terminal_size", &CLuaShell::LuaTerminalSize);
+  SetFunction(m_L, this, "blocking", &CLuaShell::LuaBlocking);
+  SetFunction(m_L, this, "set_blocking", &CLuaShell::LuaSetBlocking);
   lua_pushboolean(m_L, 0);
   lua_setfield(m_L, -2, "interactive");
   lua_newtable(m_L);
@@ -171,7 +173,8 @@ bool CLuaShell::Protected(int nargs, const char* what, int results) {
   lua_insert(m_L, base);
   int status;
   {
-    CLuaMemoryLimit::Enforced limited(*m_memory);
+    // OnError reports what may be an error of the full state: it gets a little room.
+    CLuaMemoryLimit::Enforced limited(*m_memory, m_reporting ? CLuaMemoryLimit::kErrorReserve : 0);
     status = lua_pcall(m_L, nargs, results, base);
   }
   if (status != 0) {

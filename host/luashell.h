@@ -11,7 +11,10 @@
 // host.order(id, text) (an order text to a tab's page), host.prompt(text),
 // host.pager(on) (space and q answer the prompt at once), host.terminal_size() (columns,
 // rows), host.base_url, host.profile, host.home, host.ui_dir, host.interactive,
-// host.session (the tabs open when the last run ended), host.args.
+// host.session (the tabs open when the last run ended), host.args,
+// host.blocking(site) (whether content blocking is on for a site, and the site's host
+// name; nil for no site) and host.set_blocking(site, on) (true, or nil and why; kept in the
+// store).
 #include <chrono>
 #include <functional>
 #include <map>
@@ -53,6 +56,14 @@ class CLuaShell {
   // Puts `folder`/?.lua first on package.path, so that any script can require the
   // interface's modules.
   void AddModuleFolder(const std::string& folder);
+  // What host.blocking and host.set_blocking ask (luablocking.cpp): `state` gives whether
+  // blocking is on for a site (an address or a host name) and its host (false for no
+  // site); `set` turns it on or off and gives "" or why not. Without them both answer nil.
+  struct BlockingHooks {
+    std::function<bool(const std::string& site, bool* on, std::string* host)> state;
+    std::function<std::string(const std::string& site, bool on)> set;
+  };
+  void SetBlockingHooks(BlockingHooks hooks) { m_blocking = std::move(hooks); }
   // The editor that host.prompt and host.pager talk to (may be null).
   void SetEditor(CLineEditor* editor) { m_editor = editor; }
   bool RunScript(const std::string& path, std::string* error);
@@ -98,6 +109,8 @@ class CLuaShell {
   static int LuaPrompt(lua_State* L);
   static int LuaPager(lua_State* L);
   static int LuaTerminalSize(lua_State* L);
+  static int LuaBlocking(lua_State* L);
+  static int LuaSetBlocking(lua_State* L);
   // Calls the function below n arguments (already pushed); false after an error, which is
   // reported. `results` values are left on the stack on success.
   bool Protected(int nargs, const char* what, int results = 0);
@@ -112,6 +125,7 @@ class CLuaShell {
   lua_State* m_L = nullptr;
   std::unique_ptr<uibind::CHost> m_host;
   CLineEditor* m_editor = nullptr;
+  BlockingHooks m_blocking;
   int m_errors = 0;
   bool m_reporting = false;  // inside OnError
   bool m_quit = false;

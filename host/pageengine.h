@@ -3,11 +3,16 @@
 // it with the profile's settings through these functions, so that host/ never links an
 // engine that a program leaves out.
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "components/pagecore/historyreplay.h"
 #include "uicontrol/interfaces/webpage.h"
+
+namespace pagecore {
+class CContentBlocker;
+}
 
 struct PageEngineSettings {
   std::string chromiumPath;
@@ -25,6 +30,8 @@ struct PageEngineSettings {
   // The same with its back and forward entries, which the page loads again.
   std::function<bool(const std::wstring& uuid, std::vector<pagecore::HistoryEntry>* entries, int* index)>
       lookupRecoveredHistory;
+  // Content blocking for every page (its filter set arrives once built).
+  std::shared_ptr<pagecore::CContentBlocker> contentBlocker;
 };
 
 struct PageEngine {
@@ -49,6 +56,7 @@ void ApplySharedSettings(const PageEngineSettings& settings, EngineOptions* opti
   options->onTabClosedForRecovery = settings.onTabClosedForRecovery;
   options->lookupRecoveredTab = settings.lookupRecoveredTab;
   options->lookupRecoveredHistory = settings.lookupRecoveredHistory;
+  options->contentBlocker = settings.contentBlocker;
 }
 
 // Headless Chromium (visible on request): the tabs work, their views are not in a window

@@ -149,6 +149,8 @@ function browser.on_tab(id, key, value)
     browser.open_child(id, values.BACKGROUND == "TRUE")
   elseif key == "HINTS" then
     browser.on_hints(id, values)
+  elseif key == "BLOCKEDCOUNT" and tab then
+    tab.blocked = tonumber(values.COUNT or "0", 16) or 0
   end
   -- A new document has no labels: hint mode on its tab is over.
   if key == "BEFORENAVIGATE" and browser.hinting and browser.hinting.tab == id then

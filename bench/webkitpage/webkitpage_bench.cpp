@@ -4,7 +4,9 @@
 // load. The two alternate in every round, so that a busy moment falls on both; the ratio
 // is the median of the rounds' ratios. Target: 1.05 times WebKit alone. Rounds:
 // "--paired=N" or WEBKITPAGE_BENCH_ROUNDS (21). Needs a display: without DISPLAY the program runs
-// itself again under xvfb-run.
+// itself again under xvfb-run. "--blocking": the library's pages block with EasyList and
+// EasyPrivacy (when installed), so that the ratio shows what content blocking costs a
+// page, mostly the web process building the filter set when it starts.
 #include <benchmark/benchmark.h>
 #include <gtk/gtk.h>
 #include <unistd.h>
@@ -21,6 +23,8 @@
 #include "bench/common/bench_wait.h"
 #include "bench/common/librarypages.h"
 #include "bench/common/ratio_reporter.h"
+#include "components/contentfilter/contentfilter.h"
+#include "components/pagecore/contentblocking.h"
 #include "components/webkitpage/webkitpagemanager.h"
 #include "components/webpage/weblog.h"
 #include "platform/gtk/gtkthread.h"
@@ -119,8 +123,25 @@ int main(int argc, char** argv) {
   server.Html("/bench", kPage);
   const std::string url = server.Url("/bench");
 
+  WebKitPageOptions options;
+  bool blocking = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) != "--blocking") continue;
+    blocking = true;
+    for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+    --argc;
+    break;
+  }
+  if (blocking) {
+    contentfilter::FilterSetBuilder builder;
+    for (const std::string& list : contentfilter::InstalledEasyLists()) builder.AddListFile(list);
+    options.contentBlocker = std::make_shared<pagecore::CContentBlocker>();
+    options.contentBlocker->SetFilters(builder.Build());
+    std::printf("content blocking: %zu network rules from %zu list(s)\n", options.contentBlocker->Filters()->NetworkRuleCount(),
+                options.contentBlocker->Filters()->Stats().files.size());
+  }
   qxdk::UTIL::com_ptr<IWebPageManager> manager;
-  CreateWebKitPageManager(WebKitPageOptions(), &manager);
+  CreateWebKitPageManager(options, &manager);
   CDone complete;
   auto withPages = std::make_unique<CLibraryWithPages>(manager, [&complete](const std::wstring& key) {
     if (key == L"DOCUMENTCOMPLETE") complete.Set();
@@ -159,7 +180,8 @@ int main(int argc, char** argv) {
   reporter.AddRounds("Load/ThroughLibraryFromAddTab", library);
   std::printf("Page load (%d interleaved rounds): WebKit alone %.1f ms, through the library %.1f ms (medians)\n",
               rounds, bench::Median(alone) * 1000, bench::Median(library) * 1000);
-  reporter.PrintRatio("library from AddTab / WebKit alone", "Load/ThroughLibraryFromAddTab", "Load/WebKitAlone", 1.05);
+  reporter.PrintRatio(blocking ? "library with blocking from AddTab / WebKit alone" : "library from AddTab / WebKit alone",
+                      "Load/ThroughLibraryFromAddTab", "Load/WebKitAlone", 1.05);
   withPages.reset();
   manager = nullptr;
   std::fflush(stdout);

@@ -124,6 +124,17 @@ class FilterSet {
   // that one selector an engine rejects does not void the others); empty when none.
   std::string HidingStyleSheet(const std::string& pageUrl) const;
 
+  // The same sheet in two parts, so that the large generic part is made once and shared
+  // by every page: GenericHidingStyleSheet() (built with the set) applies to the page when
+  // `withGeneric`, and `own` holds the rest. When an exception for the page's host would
+  // cancel a generic selector, `withGeneric` is false and `own` is the page's whole sheet.
+  struct PageHiding {
+    bool withGeneric = false;
+    std::string own;
+  };
+  PageHiding HidingFor(const std::string& pageUrl) const;
+  const std::string& GenericHidingStyleSheet() const;
+
   const LoadStats& Stats() const;
   size_t NetworkRuleCount() const;
   // Bytes held by the rules and their indexes (an estimate of the heap in use).

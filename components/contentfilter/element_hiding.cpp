@@ -152,7 +152,7 @@ void ElementHiding::Collect(const std::unordered_map<std::string, std::vector<ui
   });
 }
 
-std::vector<std::string> ElementHiding::Selectors(std::string_view host, bool generic) const {
+std::vector<std::string> ElementHiding::Selectors(std::string_view host, bool generic, bool plain) const {
   std::vector<uint32_t> exceptionIds;
   Collect(m_exceptionsByDomain, host, exceptionIds);
   for (uint32_t id : m_excludeOnlyExceptions) {
@@ -164,7 +164,7 @@ std::vector<std::string> ElementHiding::Selectors(std::string_view host, bool ge
   std::vector<uint32_t> ids;
   Collect(m_byDomain, host, ids);
   if (generic) {
-    ids.insert(ids.end(), m_generic.begin(), m_generic.end());
+    if (plain) ids.insert(ids.end(), m_generic.begin(), m_generic.end());
     for (uint32_t id : m_excludeOnly) {
       if (m_rules[id].domains.Admits(host)) ids.push_back(id);
     }
@@ -179,6 +179,26 @@ std::vector<std::string> ElementHiding::Selectors(std::string_view host, bool ge
     out.push_back(selector);
   }
   return out;
+}
+
+std::vector<std::string> ElementHiding::GenericSelectors() const {
+  std::vector<std::string> out;
+  std::unordered_set<std::string_view> seen;
+  for (uint32_t id : m_generic) {
+    const std::string& selector = m_rules[id].selector;
+    if (m_genericExceptions.count(selector) || !seen.insert(selector).second) continue;
+    out.push_back(selector);
+  }
+  return out;
+}
+
+bool ElementHiding::HostHasExceptions(std::string_view host) const {
+  for (uint32_t id : m_excludeOnlyExceptions) {
+    if (m_rules[id].domains.Admits(host)) return true;
+  }
+  std::vector<uint32_t> ids;
+  Collect(m_exceptionsByDomain, host, ids);
+  return !ids.empty();
 }
 
 size_t ElementHiding::MemoryBytes() const {

@@ -29,8 +29,14 @@ class ElementHiding {
  public:
   void Add(HidingRule rule);
   void Index();
-  // The selectors for a host in list order, each once; generic ones only if asked.
-  std::vector<std::string> Selectors(std::string_view host, bool generic) const;
+  // The selectors for a host in list order, each once; generic ones only if asked, and of
+  // those the rules without any domain only if `plain` (GenericSelectors gives them apart).
+  std::vector<std::string> Selectors(std::string_view host, bool generic, bool plain = true) const;
+  // The generic selectors less the generic exceptions: the same for every page.
+  std::vector<std::string> GenericSelectors() const;
+  // Whether an exception naming domains applies to `host` (it may cancel a generic
+  // selector there, so that the shared generic sheet does not fit that page).
+  bool HostHasExceptions(std::string_view host) const;
   size_t MemoryBytes() const;
 
  private:

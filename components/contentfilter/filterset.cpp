@@ -48,6 +48,15 @@ MatchResult Decide(const FilterSetData& data, const std::string& url, const std:
 
 }  // namespace
 
+std::string StyleSheetOf(const std::vector<std::string>& selectors) {
+  std::string sheet;
+  for (const std::string& selector : selectors) {
+    sheet += selector;
+    sheet += " { display: none !important; }\n";
+  }
+  return sheet;
+}
+
 FilterSet::FilterSet(std::unique_ptr<FilterSetData> data) : m_data(std::move(data)) {}
 FilterSet::~FilterSet() = default;
 
@@ -69,13 +78,28 @@ std::vector<std::string> FilterSet::HiddenSelectors(const std::string& pageUrl) 
 }
 
 std::string FilterSet::HidingStyleSheet(const std::string& pageUrl) const {
-  std::string sheet;
-  for (const std::string& selector : HiddenSelectors(pageUrl)) {
-    sheet += selector;
-    sheet += " { display: none !important; }\n";
-  }
-  return sheet;
+  return StyleSheetOf(HiddenSelectors(pageUrl));
 }
+
+FilterSet::PageHiding FilterSet::HidingFor(const std::string& pageUrl) const {
+  PageHiding hiding;
+  AddressParts parts;
+  if (!SplitAddress(pageUrl, parts) || IsTrusted(*m_data, pageUrl)) return hiding;
+  const uint32_t all = TypeBit(ResourceType::Document) | kElemHideBit;
+  if (DocumentException(*m_data, pageUrl, all, &RuleSet::FindFirst)) return hiding;
+  const bool generic = !DocumentException(*m_data, pageUrl, kGenericHideBit, &RuleSet::FindFirst);
+  if (generic && m_data->hiding.HostHasExceptions(parts.host)) {
+    hiding.own = StyleSheetOf(m_data->hiding.Selectors(parts.host, true));
+    return hiding;
+  }
+  // All but the plain generic selectors; one that is also generic appears twice, which is
+  // harmless.
+  hiding.withGeneric = generic;
+  hiding.own = StyleSheetOf(m_data->hiding.Selectors(parts.host, generic, false));
+  return hiding;
+}
+
+const std::string& FilterSet::GenericHidingStyleSheet() const { return m_data->genericSheet; }
 
 const LoadStats& FilterSet::Stats() const { return m_data->stats; }
 

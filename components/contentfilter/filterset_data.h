@@ -19,10 +19,14 @@ class FilterSetData {
   ElementHiding hiding;
   std::vector<std::string> trustedOrigins;  // as SplitAddress writes origins
   LoadStats stats;
+  std::string genericSheet;  // the generic selectors' style sheet, made by Index
 
   // One list's text: every line is used or counted (list_loader.cpp).
   void AddListText(std::string_view text, const std::string& listName);
   void Index();
 };
+
+// "selector { display: none !important; }" per selector, one a line.
+std::string StyleSheetOf(const std::vector<std::string>& selectors);
 
 }  // namespace contentfilter

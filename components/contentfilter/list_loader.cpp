@@ -108,6 +108,7 @@ void FilterSetData::Index() {
   exceptions.Index();
   pageExceptions.Index();
   hiding.Index();
+  genericSheet = StyleSheetOf(hiding.GenericSelectors());
 }
 
 const char* SkipReasonName(SkipReason reason) {

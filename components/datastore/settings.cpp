@@ -1,11 +1,15 @@
 #include "components/datastore/settings.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "components/datastore/textconv.h"
 
 namespace datastore {
 
 const char kBusinessSearchSetting[] = "business.search.id";
 const char kHistoryKeepDaysSetting[] = "history.keep.days";
+const char kBlockingOffSetting[] = "blocking.off.sites";
 
 namespace {
 
@@ -13,7 +17,37 @@ bool IsFlagSetting(const std::string& name) {
   return name == "check.default.browser" || name == "browser.close.info" || name == "set_show_homepage";
 }
 
+// A host name as a page's address gives it: lower-case letters, digits, "-", "." and "_",
+// or an IPv6 address in brackets; at most 253 characters.
+bool IsHostName(const std::string& host) {
+  if (host.empty() || host.size() > 253) return false;
+  if (host.front() == '[') {
+    if (host.size() < 3 || host.back() != ']') return false;
+    return host.find_first_not_of("0123456789abcdef:.", 1) == host.size() - 1;
+  }
+  return host.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-._") == std::string::npos;
+}
+
+// One host a line (the last line feed optional), none twice; empty: no site.
+bool IsHostList(const std::string& value) {
+  std::vector<std::string> hosts;
+  size_t start = 0;
+  while (start < value.size()) {
+    size_t end = value.find('\n', start);
+    if (end == std::string::npos) end = value.size();
+    const std::string host = value.substr(start, end - start);
+    if (!IsHostName(host) || std::find(hosts.begin(), hosts.end(), host) != hosts.end()) return false;
+    hosts.push_back(host);
+    start = end + 1;
+  }
+  return true;
+}
+
 bool CheckValue(CCallLog& log, const std::string& name, const std::string& value) {
+  if (name == kBlockingOffSetting && !IsHostList(value)) {
+    log.Warning("value must be host names in lower case, one a line, each once");
+    return false;
+  }
   if (IsFlagSetting(name) && value != "0" && value != "1") {
     log.Warning("value must be 0 or 1");
     return false;

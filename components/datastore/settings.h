@@ -7,6 +7,8 @@ namespace datastore {
 
 // The setting that names the engine a distribution wants as default ("business_search_id").
 extern const char kBusinessSearchSetting[];
+// The sites content blocking is off for: host names, one a line (absent: none).
+extern const char kBlockingOffSetting[];
 // How many days of history are kept (absent: tunables::kDefaultHistoryKeepDays; 0: all).
 extern const char kHistoryKeepDaysSetting[];
 

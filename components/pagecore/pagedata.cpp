@@ -20,6 +20,7 @@ CPageData::Name CPageData::ReadName(const wchar_t* name) {
   if (key == L"font.size") return Name::FontSize;
   if (key == L"TRAVELLOG_BACK") return Name::TravelBack;
   if (key == L"TRAVELLOG_FORE") return Name::TravelFore;
+  if (key == L"BLOCKEDCOUNT") return Name::BlockedCount;
   return Name::Unknown;
 }
 
@@ -65,6 +66,11 @@ bool CPageData::CanGoForward() const {
   return Forward(m_history);
 }
 
+void CPageData::SetBlockedCount(uint32_t count) {
+  platform::CMutexLock guard(m_mutex);
+  m_blocked = count;
+}
+
 HRESULT CPageData::Get(const std::string& page, const wchar_t* name, wchar_t** value) {
   if (!value) return E_POINTER;
   *value = nullptr;
@@ -76,6 +82,7 @@ HRESULT CPageData::Get(const std::string& page, const wchar_t* name, wchar_t** v
       case Name::FontSize: text = std::to_wstring(m_fontSize); break;
       case Name::TravelBack: text = webpage::BuildBackTravelLog(m_history); break;
       case Name::TravelFore: text = webpage::BuildForeTravelLog(m_history); break;
+      case Name::BlockedCount: text = std::to_wstring(m_blocked); break;
       case Name::Unknown: break;
     }
   }

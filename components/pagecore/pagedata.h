@@ -1,6 +1,6 @@
 #pragma once
 // The values a host reads and sets by name on a page ("font.size", "TRAVELLOG_BACK",
-// "TRAVELLOG_FORE"), kept here for every engine: the text size, which outlives
+// "TRAVELLOG_FORE"; "BLOCKEDCOUNT" read only), kept here for every engine: the text size, which outlives
 // navigations and revivals, and the page's history as the engine last told it. Any
 // thread: a host's GetData never waits for the engine's page thread.
 #include <cstdint>
@@ -18,7 +18,7 @@ namespace pagecore {
 
 class CPageData {
  public:
-  enum class Name { FontSize, TravelBack, TravelFore, Unknown };
+  enum class Name { FontSize, TravelBack, TravelFore, BlockedCount, Unknown };
   static Name ReadName(const wchar_t* name);
 
   // Reads a SetData call: S_OK with the text size in *size, or E_INVALIDARG (logged under
@@ -32,6 +32,8 @@ class CPageData {
   webpage::NavigationHistory History() const;
   bool CanGoBack() const;
   bool CanGoForward() const;
+  // Requests blocked since the page's document committed ("BLOCKEDCOUNT").
+  void SetBlockedCount(uint32_t count);
 
   // GetData: a copy of the named value that the host gives back with Free. E_POINTER
   // without `value`, E_INVALIDARG (logged under `page`) for an unknown name.
@@ -44,6 +46,7 @@ class CPageData {
   mutable platform::CMutex m_mutex;
   uint32_t m_fontSize GUARDED_BY(m_mutex) = kDefaultFontSize;
   webpage::NavigationHistory m_history GUARDED_BY(m_mutex);
+  uint32_t m_blocked GUARDED_BY(m_mutex) = 0;
 };
 
 // A host's Subscribe: E_INVALIDARG (logged under `page`) without a key or a sink; a key

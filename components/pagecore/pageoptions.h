@@ -3,10 +3,14 @@
 // options (WebPageOptions, WebKitPageOptions) derive from this and add only their own.
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "components/pagecore/historyentry.h"
+namespace pagecore {
+class CContentBlocker;
+}
 
 struct PageOptions {
   // Where SAVEHTML, SAVEIMGE, PRINT, PRINTPREVIEW and page downloads go.
@@ -42,4 +46,8 @@ struct PageOptions {
   // Preferred over lookupRecoveredTab when set.
   std::function<bool(const std::wstring& uuid, std::vector<pagecore::HistoryEntry>* entries, int* index)>
       lookupRecoveredHistory;
+  // Content blocking (components/pagecore/contentblocking.h), shared by the host and every
+  // page: requests its filter set blocks never leave, its element hiding applies to each
+  // document, and each page counts what it blocked ("BLOCKEDCOUNT"). Null: no blocking.
+  std::shared_ptr<pagecore::CContentBlocker> contentBlocker;
 };

@@ -30,6 +30,7 @@ CPageReport::CPageReport(Hooks hooks)
       m_titleGate(kPageValueGap),
       m_iconGate(kPageValueGap),
       m_statusGate(kPageValueGap),
+      m_blockedGate(kPageValueGap),
       m_logLines(CLogCoalescer::Hooks{
           [now = m_hooks.now] { return now ? now() : std::chrono::steady_clock::now(); }, m_hooks.runLater,
           [](webpage::LogLevel level, const std::string& text) { webpage::Log(level, text); }}) {}
@@ -102,6 +103,12 @@ void CPageReport::Commit(const std::wstring& url, const std::wstring& title) {
   m_titleGate.Reset();
   m_iconGate.Reset();
   m_statusGate.Reset();
+  m_blockedGate.Reset();
+  if (m_blocked != 0) {
+    m_blocked = 0;
+    if (m_hooks.blockedCountChanged) m_hooks.blockedCountChanged(0);
+    SendBlockedCount();
+  }
   Emit(L"NAVIGATECOMPLETE", {{L"URL", url}});
   Progress(50);
 }
@@ -200,6 +207,17 @@ void CPageReport::OfferStatus(const std::wstring& text) {
   m_statusOffered = true;
   m_pendingStatus = shown;
   Offer(m_statusGate, &CPageReport::SendStatus);
+}
+
+void CPageReport::CountBlocked() {
+  UICONTROL_CHECK_THREAD(OnThread());
+  ++m_blocked;
+  if (m_hooks.blockedCountChanged) m_hooks.blockedCountChanged(m_blocked);
+  Offer(m_blockedGate, &CPageReport::SendBlockedCount);
+}
+
+void CPageReport::SendBlockedCount() {
+  Emit(L"BLOCKEDCOUNT", {{L"COUNT", webpage::Hex(m_blocked)}, {L"URL", m_url}});
 }
 
 void CPageReport::Offer(webpage::CLatestValueGate& gate, void (CPageReport::*send)()) {

@@ -40,6 +40,9 @@ class CPageReport {
     std::function<void()> stopLoading;
     // The page's name in log lines.
     std::string name;
+    // Told the number of requests blocked for the document whenever it changes (the
+    // page's named value "BLOCKEDCOUNT"); any thread may read what it keeps.
+    std::function<void(uint32_t)> blockedCountChanged;
   };
   // What the page knows of the document it shows; void once another commits.
   struct Document {
@@ -79,6 +82,11 @@ class CPageReport {
   void OfferIcon(const std::wstring& declared);
   // The status text (a link's address under the pointer); sent through the status gate.
   void OfferStatus(const std::wstring& text);
+  // A request of the page was blocked: counted for the document, and "BLOCKEDCOUNT" with
+  // the count sent through its gate (the newest count always follows). A new document
+  // starts from none.
+  void CountBlocked();
+  uint32_t BlockedCount() const { return m_blocked; }
   // Sends title and icon now when they differ from what the host was last told.
   void EmitTitle();
   void EmitIcon(const std::wstring& declared);
@@ -120,6 +128,7 @@ class CPageReport {
   void SendTitle() { EmitTitle(); }
   void SendIcon() { EmitIcon(m_pendingIcon); }
   void SendStatus();
+  void SendBlockedCount();
 
   const Hooks m_hooks;
   // A tab's entries being loaded (historyreplay.h): keeps the earlier loads' events back.
@@ -139,7 +148,8 @@ class CPageReport {
   std::wstring m_lastTitleSent, m_lastTitleUrl, m_lastIconSent;
   std::wstring m_pendingIcon, m_pendingStatus;
   bool m_statusOffered = false;
-  webpage::CLatestValueGate m_titleGate, m_iconGate, m_statusGate;
+  webpage::CLatestValueGate m_titleGate, m_iconGate, m_statusGate, m_blockedGate;
+  uint32_t m_blocked = 0;
   int m_back = -1, m_forward = -1;  // last states sent (-1: none yet)
   std::deque<std::string> m_reportedLoads;
   CLogCoalescer m_logLines;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "components/pagecore/contentblocking.h"
 #include "components/webkitpage/kitpage.h"
 #include "components/webpage/origin.h"
 #include "components/webpage/savefile.h"
@@ -41,10 +42,15 @@ CKitContext::CKitContext(const WebKitPageOptions& options) : m_options(options) 
 }
 
 CKitContext::~CKitContext() {
+  if (const int listener = m_blockingListener.load(); listener != 0) m_options.contentBlocker->RemoveListener(listener);
   WebKitWebContext* context = m_webContext;
-  if (!context) return;
+  WebKitUserStyleSheet* sheet = m_genericSheet;
+  if (!context && !sheet) return;
   // WebKit objects are let go on the GTK thread.
-  platform::gtk::PostToGtkThread([context] { g_object_unref(context); });
+  platform::gtk::PostToGtkThread([context, sheet] {
+    if (sheet) webkit_user_style_sheet_unref(sheet);
+    if (context) g_object_unref(context);
+  });
 }
 
 void CKitContext::SetZoom(unsigned int percent) {
@@ -69,6 +75,7 @@ WebKitWebContext* CKitContext::WebContext() {
     webkit_web_context_register_uri_scheme(m_webContext, "view-source", AnswerViewSource,
                                            new std::shared_ptr<Sources>(m_sources),
                                            [](gpointer data) { delete static_cast<std::shared_ptr<Sources>*>(data); });
+    SetUpBlocking();
   }
   return m_webContext;
 }

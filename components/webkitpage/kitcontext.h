@@ -36,6 +36,11 @@ class CKitContext {
   // without a data folder) and the "view-source:" scheme.
   WebKitWebContext* WebContext();
 
+  // GTK thread. The generic element hiding sheet as a user style sheet, made once per
+  // text (the content blocker's, shared by every page); null for none. Not for the
+  // host's own origins.
+  WebKitUserStyleSheet* GenericSheet(const std::shared_ptr<const std::string>& text);
+
   // GTK thread. The source text shown by a "view-source:" address of this manager.
   void KeepSource(const std::string& url, const std::string& source);
 
@@ -53,8 +58,14 @@ class CKitContext {
   std::string m_downloads;
   std::atomic<unsigned int> m_zoom{100};
   std::atomic<bool> m_shutDown{false};
+  // GTK thread (kitblocking.cpp): loads the blocking extension into the web processes.
+  void SetUpBlocking();
   // GTK thread only.
   WebKitWebContext* m_webContext = nullptr;
+  WebKitUserStyleSheet* m_genericSheet = nullptr;
+  std::shared_ptr<const std::string> m_genericText;
+  // The content blocker's listener that tells the web processes of its changes.
+  std::atomic<int> m_blockingListener{0};
   // Shared with the scheme handler, which WebKit may keep longer than the manager.
   std::shared_ptr<std::map<std::string, std::string>> m_sources = std::make_shared<std::map<std::string, std::string>>();
 

@@ -101,6 +101,12 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
   static void OnFound(WebKitFindController* finder, guint count, gpointer self);
   static void OnNotFound(WebKitFindController* finder, gpointer self);
   static void OnScriptMessage(WebKitUserContentManager* manager, WebKitJavascriptResult* result, gpointer self);
+  // ---- content blocking (kitblocking.cpp), GTK thread
+  // A request the web process cancelled ("blocking.blocked"): counted.
+  static gboolean OnUserMessage(WebKitWebView* view, WebKitUserMessage* message, gpointer self);
+  // The element hiding sheets for the document that committed.
+  void ApplyHiding();
+  void ReleaseHiding();
 
   // ---- links the user opens elsewhere (kitpagelinks.cpp), GTK thread
   void ConnectLinks();
@@ -186,6 +192,10 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
     bool cancelled = false;   // stopped, replaced or timed out: no load event follows
     bool errorPage = false;   // failed before commit: the engine's error page loads next
   } m_load;
+  // The element hiding sheets in the view's content manager (the generic one is the
+  // context's).
+  WebKitUserStyleSheet* m_hidingGeneric = nullptr;
+  WebKitUserStyleSheet* m_hidingOwn = nullptr;
   bool m_muted = false;
   bool m_playing = false;
   std::wstring m_requestedUrl;

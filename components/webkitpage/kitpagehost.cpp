@@ -55,6 +55,7 @@ pagecore::CPageReport::Hooks CKitPage::ReportHooks() {
     if (m_web) webkit_web_view_stop_loading(m_web);
   };
   hooks.name = Describe();
+  hooks.blockedCountChanged = [this](uint32_t count) { m_data.SetBlockedCount(count); };
   return hooks;
 }
 

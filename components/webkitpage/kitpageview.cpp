@@ -121,6 +121,7 @@ void CKitPage::Connect() {
   g_signal_connect(finder, "failed-to-find-text", G_CALLBACK(OnNotFound), this);
   WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(m_web);
   g_signal_connect(content, "script-message-received::" kBridgeHandler, G_CALLBACK(OnScriptMessage), this);
+  g_signal_connect(web, "user-message-received", G_CALLBACK(OnUserMessage), this);
 }
 
 void CKitPage::AdoptLoadedState() {
@@ -152,6 +153,7 @@ void CKitPage::Close(bool keepForRecovery) {
     g_object_unref(m_web);
     m_web = nullptr;
   }
+  ReleaseHiding();
   if (m_cancel) {
     g_object_unref(m_cancel);
     m_cancel = nullptr;
@@ -379,6 +381,7 @@ void CKitPage::Committed() {
     ReportError(status, "HTTP " + std::to_string(status) + (phrase ? std::string(" ") + phrase : std::string()), url);
   }
   m_report.Commit(url, Wide(webkit_web_view_get_title(m_web)));
+  ApplyHiding();
   StoreHistory();
 }
 

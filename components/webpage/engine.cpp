@@ -401,6 +401,19 @@ void CPageEngine::OwnPopup(const std::string& targetId, const std::shared_ptr<CP
   m_popupOwners[targetId] = opener;
 }
 
+void CPageEngine::AddFrameSession(const std::string& sessionId, const std::shared_ptr<CPageCore>& page) {
+  platform::CMutexLock guard(m_mutex);
+  // Sessions of pages that are gone are left out as the map is added to.
+  for (auto it = m_frameSessions.begin(); it != m_frameSessions.end();)
+    it = it->second.expired() ? m_frameSessions.erase(it) : std::next(it);
+  m_frameSessions[sessionId] = page;
+}
+
+void CPageEngine::RemoveFrameSession(const std::string& sessionId) {
+  platform::CMutexLock guard(m_mutex);
+  m_frameSessions.erase(sessionId);
+}
+
 std::shared_ptr<CPageCore> CPageEngine::PageOfTarget(const std::string& targetId) const {
   platform::CMutexLock guard(m_mutex);
   auto it = m_targets.find(targetId);
@@ -421,13 +434,16 @@ void CPageEngine::OnEvent(const std::shared_ptr<CBrowser>& browser, const Json& 
     OnTargetEvent(browser, method, params);
     return;
   }
-  std::shared_ptr<CPageCore> page;
+  std::shared_ptr<CPageCore> page, framePage;
   {
     platform::CMutexLock guard(m_mutex);
     auto it = m_sessions.find(sessionId);
     if (it != m_sessions.end()) page = it->second;
+    auto frame = m_frameSessions.find(sessionId);
+    if (!page && frame != m_frameSessions.end()) framePage = frame->second.lock();
   }
   if (page && page->Browser() == browser) page->OnSessionEvent(method, params);
+  if (framePage && framePage->Browser() == browser) framePage->OnFrameSessionEvent(sessionId, method, params);
 }
 
 void CPageEngine::OnTargetEvent(const std::shared_ptr<CBrowser>& browser, const std::string& method,
@@ -510,6 +526,7 @@ void CPageEngine::Shutdown() {
     pages.swap(m_targets);
     m_sessions.clear();
     m_popupOwners.clear();
+    m_frameSessions.clear();
   }
   for (auto& entry : pages) entry.second->OnShutdown();
   for (auto& weak : pending) {

@@ -49,6 +49,10 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   // Pages report here.
   void Forget(const CPageCore* page);
   void OwnPopup(const std::string& targetId, const std::shared_ptr<CPageCore>& opener);
+  // A session of a page's frame in a process of its own (content blocking watches its
+  // requests): its events go to the page; forgotten when it detaches or the page goes.
+  void AddFrameSession(const std::string& sessionId, const std::shared_ptr<CPageCore>& page);
+  void RemoveFrameSession(const std::string& sessionId);
 
   // The running Chromium's process id, 0 when none runs.
   pid_t ChromiumPid() const;
@@ -102,6 +106,7 @@ class CPageEngine : public std::enable_shared_from_this<CPageEngine> {
   std::map<std::string, std::shared_ptr<CPageCore>> m_sessions GUARDED_BY(m_mutex);
   std::map<std::string, std::shared_ptr<CPageCore>> m_targets GUARDED_BY(m_mutex);
   std::map<std::string, std::weak_ptr<CPageCore>> m_popupOwners GUARDED_BY(m_mutex);
+  std::map<std::string, std::weak_ptr<CPageCore>> m_frameSessions GUARDED_BY(m_mutex);
   bool m_shutdown GUARDED_BY(m_mutex) = false;
   unsigned int m_zoom GUARDED_BY(m_mutex) = 100;
 

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cwchar>
 #include <random>
+#include <vector>
 
 #include "components/pagecore/recovery.h"
 #include "components/pagecore/trust.h"
@@ -65,6 +66,7 @@ CPageReport::Hooks CPageCore::ReportHooks() {
   hooks.loadTimeout = m_engine->Options().navigationTimeout;
   hooks.stopLoading = [this] { Command("Page.stopLoading", Json::object()); };
   hooks.name = Describe();
+  hooks.blockedCountChanged = [this](uint32_t count) { m_data.SetBlockedCount(count); };
   return hooks;
 }
 
@@ -143,7 +145,7 @@ void CPageCore::Start(bool announce, std::function<void(const std::string& error
   // session's commands in order. The page is ready once the last one is answered (so all
   // are): a document that commits in a new renderer before Chromium has taken note of an
   // enable would lose its events, so the first navigation waits for that one answer.
-  const std::pair<const char*, Json> setup[] = {
+  std::vector<std::pair<const char*, Json>> setup = {
       // The binding and the engine's script exist only in the engine's world of each
       // frame; the page's world gets the small part that hands its calls over.
       {"Runtime.addBinding", Json{{"name", std::string(kBindingName)}, {"executionContextName", std::string(kEngineWorld)}}},
@@ -153,8 +155,16 @@ void CPageCore::Start(bool announce, std::function<void(const std::string& error
       {"Network.enable", Json::object()},
       {"Runtime.enable", Json::object()},
   };
+  // Every request of the page waits for the content blocker's decision (pageblocking.cpp).
+  // Frames that Chromium puts in processes of their own are targets of their own: they
+  // wait for the page to watch their requests too (OnAttachedTarget).
+  if (Blocker()) {
+    setup.insert(setup.begin(), {"Target.setAutoAttach", AutoAttachParams()});
+    setup.insert(setup.begin(), {"Fetch.enable", FetchParams()});
+  }
+  InstallGenericHiding();
   auto failure = std::make_shared<std::string>();
-  const size_t count = sizeof(setup) / sizeof(setup[0]);
+  const size_t count = setup.size();
   for (size_t i = 0; i < count; ++i) {
     const std::string method = setup[i].first;
     const bool last = i + 1 == count;

@@ -33,12 +33,21 @@
 #include "uicontrol/interfaces/webpage.h"
 #include "platform/mutex.h"
 
+namespace pagecore {
+class CContentBlocker;
+}
+
 namespace webpage {
 
 using pagecore::CPageReport;
 
 class CBrowser;
 class CPageEngine;
+
+// The parameters of Fetch.enable and Target.setAutoAttach for content blocking
+// (pageblocking.cpp).
+Json FetchParams();
+Json AutoAttachParams();
 
 class CPageCore final : public std::enable_shared_from_this<CPageCore>, private pagecore::IPageActions {
  public:
@@ -80,6 +89,9 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   // `announce` also announces the window (a page with a window of its own).
   void Start(bool announce, std::function<void(const std::string& error)> done);
   void OnSessionEvent(const std::string& method, const Json& params);
+  // An event of a session of one of the page's frames in a process of its own
+  // (pageblocking.cpp).
+  void OnFrameSessionEvent(const std::string& sessionId, const std::string& method, const Json& params);
   // `background`: a link the user opened in a tab behind this one.
   void OnPopupCreated(const std::string& targetId, const std::wstring& url, bool background = false);
   void OnPopupUrl(const std::string& targetId, const std::wstring& url);
@@ -161,6 +173,21 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   // A request of the page that the trust policy allowed.
   void CarryOut(const PageMessage& message);
   void OnDialog(const Json& params);
+  // Content blocking (pageblocking.cpp).
+  pagecore::CContentBlocker* Blocker() const;
+  void NoteFrame(const std::string& method, const Json& params);
+  std::string FrameUrl(const std::string& frameId) const;
+  // A request waits for the blocker; `sessionId` is the session it was paused in (the
+  // page's, or a frame's in a process of its own, whose document is `frameDocument`).
+  void OnRequestPaused(const Json& params, const std::string& sessionId, const std::string& frameDocument = "");
+  // A target attached automatically (a frame in a process of its own, a worker), which
+  // waits for the page to let it run.
+  void OnAttachedTarget(const Json& params);
+  void SessionCommand(const std::string& sessionId, const std::string& method, Json params);
+  // The generic element hiding sheet for every new document, once the filters are ready.
+  void InstallGenericHiding();
+  // A frame's document got its engine world: what it hides beyond the generic sheet.
+  void HideInDocument(long long context, const std::string& frameId);
   // What an adopted window already shows, reported as its events would have; looked at
   // again a bounded number of times while its document or its load may have passed
   // before the page was listening (DevTools reports no past events).
@@ -245,6 +272,13 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   pagecore::CHintDriver m_hints;
   std::map<long long, std::string> m_engineWorlds;    // the engine's world in each frame: its frame
   std::map<std::string, long long> m_frameMainWorlds; // each frame's main world
+  // Content blocking: the address and parent of each frame, by frame id, as last
+  // navigated; whether the generic hiding script is registered for new documents.
+  std::map<std::string, std::string> m_frameUrls;
+  std::map<std::string, std::string> m_frameParents;
+  bool m_genericHidingInstalled = false;
+  // The sessions of the page's frames in processes of their own, with their documents.
+  std::map<std::string, std::string> m_frameSessions;
   CEventBudget m_popupBudget;
   unsigned int m_zoom = 100;
   int m_viewWidth = 0, m_viewHeight = 0;  // in pixels; 0 until known

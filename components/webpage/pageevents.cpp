@@ -28,7 +28,12 @@ using namespace pagehelp;
 
 void CPageCore::OnSessionEvent(const std::string& method, const Json& params) {
   UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
+  // A paused request is answered whatever the page's state, so that none hangs.
+  if (method == "Fetch.requestPaused") return OnRequestPaused(params, m_sessionId);
+  if (method == "Target.attachedToTarget") return OnAttachedTarget(params);
+  if (method == "Target.detachedFromTarget") return OnFrameSessionEvent(m_sessionId, method, params);
   if (CurrentState() != State::Open) return;
+  if (method == "Page.frameNavigated" || method == "Page.frameDetached") NoteFrame(method, params);
   if (method == "Page.frameStartedNavigating") {
     std::string type = Text(params, "navigationType");
     if (IsMainFrame(params, "frameId") && type != "sameDocument" && type != "historySameDocument")
@@ -101,6 +106,7 @@ void CPageCore::OnSessionEvent(const std::string& method, const Json& params) {
 
 void CPageCore::BeginNavigation(const std::wstring& url) {
   m_documentRequest.clear();
+  InstallGenericHiding();
   // A text size other than the default is sent again for every document: one sent while
   // the first document of a page was on its way to a new renderer has been seen lost.
   if (uint32_t size = m_data.FontSize(); size != kDefaultFontSize) ApplyFontSize(size);
@@ -191,6 +197,7 @@ void CPageCore::OnContextCreated(const Json& context) {
   } else if (Text(context, "name") == kEngineWorld) {
     m_engineWorlds[id] = frame;
     if (frame == m_targetId) m_engineContext = id;
+    HideInDocument(id, frame);
   }
 }
 

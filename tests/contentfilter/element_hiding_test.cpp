@@ -51,6 +51,13 @@ const PageCase kPages[] = {
     {"NotAnAddress", "about:blank", {}},
 };
 
+std::set<std::string> Lines(const std::string& text) {
+  std::set<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) lines.insert(text.substr(start, end - start));
+  return lines;
+}
+
 class ElementHidingTest : public ::testing::TestWithParam<PageCase> {};
 
 TEST_P(ElementHidingTest, SelectorsForPage) {
@@ -62,6 +69,10 @@ TEST_P(ElementHidingTest, SelectorsForPage) {
   const std::vector<std::string> selectors = set->HiddenSelectors(GetParam().page);
   EXPECT_THAT(selectors, UnorderedElementsAreArray(GetParam().selectors));
   EXPECT_EQ(selectors.size(), std::set<std::string>(selectors.begin(), selectors.end()).size()) << "duplicates";
+  // The shared generic sheet and the page's own part hide the same as the whole sheet.
+  const contentfilter::FilterSet::PageHiding parts = set->HidingFor(GetParam().page);
+  EXPECT_EQ(Lines((parts.withGeneric ? set->GenericHidingStyleSheet() : "") + parts.own),
+            Lines(set->HidingStyleSheet(GetParam().page)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, ElementHidingTest, ::testing::ValuesIn(kPages),

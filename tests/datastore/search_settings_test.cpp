@@ -71,6 +71,19 @@ TEST_F(SearchSettingsTest, CheckedSettingValues) {
   EXPECT_EQ(Get(L"browser.close.info"), L"1");
 }
 
+TEST_F(SearchSettingsTest, SitesWithoutContentBlockingAreHostNamesOneALine) {
+  EXPECT_EQ(Get(L"blocking.off.sites"), std::nullopt);  // absent: blocking everywhere
+  for (const wchar_t* good : {L"", L"news.example", L"news.example\nshop.example.co.uk\n", L"127.0.0.1\n[::1]", L"a_b-c.test"}) {
+    EXPECT_EQ(Set(L"blocking.off.sites", good), S_OK) << Narrow(good);
+    EXPECT_EQ(Get(L"blocking.off.sites"), std::wstring(good));
+  }
+  for (const wchar_t* bad : {L"News.Example", L"a.test\n\nb.test", L"a.test\na.test", L"http://a.test/", L"a test",
+                             L"[::1", L"[xyz]", L"a.test:8080"}) {
+    EXPECT_EQ(Set(L"blocking.off.sites", bad), E_INVALIDARG) << Narrow(bad);
+  }
+  EXPECT_EQ(Get(L"blocking.off.sites"), L"a_b-c.test");  // the last good value stays
+}
+
 TEST_F(SearchSettingsTest, GetDataTextsLiveUntilFreeData) {
   wchar_t* first = nullptr;
   wchar_t* second = nullptr;

@@ -9,7 +9,8 @@ const wchar_t* const kKeys[] = {L"BEFORENAVIGATE",        L"PROGRESSCHANGE",    
                                 L"DOCUMENTCOMPLETE",      L"NAVIGATEERROR",        L"TITLECHANGE",
                                 L"ICONCHANGE",            L"STATEXTCHANGED",       L"BACKFORWARDSTATECHANGE",
                                 L"GOFORWARDSTATECHANGE",  L"CLOSEWNDNOTIFTY",      L"SHOWADDFAVWND",
-                                L"SHOWEDITFAVWND",        L"POPBLOCK",             L"ORDERUNSUPPORTED"};
+                                L"SHOWEDITFAVWND",        L"POPBLOCK",             L"ORDERUNSUPPORTED",
+                                L"BLOCKEDCOUNT"};
 
 }  // namespace
 

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 // One thing an engine tells the core, or time passing.
 struct Step {
-  enum Kind { Begin, Redirect, Commit, Complete, Finish, Error, Same, Title, Icon, Status, History, Wait };
+  enum Kind { Begin, Redirect, Commit, Complete, Finish, Error, Same, Title, Icon, Status, History, Blocked, Wait };
   Step(Kind kind, std::wstring text = L"", int number = 0) : kind(kind), text(std::move(text)), number(number) {}
   Kind kind;
   std::wstring text;
@@ -48,6 +48,7 @@ void Play(const Step& step, pagecore::CPageReport& report, FakePageThread& threa
     case Step::Icon: report.OfferIcon(step.text); break;
     case Step::Status: report.OfferStatus(step.text); break;
     case Step::History: report.BackForward(step.number & 2, step.number & 1); break;
+    case Step::Blocked: report.CountBlocked(); break;
     case Step::Wait: thread.Advance(std::chrono::milliseconds(step.number)); break;
   }
 }
@@ -150,6 +151,14 @@ const Script kScripts[] = {
     {"StatusTextIsGatedAndARepeatIsDropped",
      {{Step::Status, L"s1"}, {Step::Status, L"s1"}, {Step::Status, L"s2"}, {Step::Status, L"s3"}, {Step::Wait, L"", 250}},
      {L"STATEXTCHANGED STATTEXT=s1", L"STATEXTCHANGED STATTEXT=s3"}},
+    {"BlockedCountsAreGatedLikeTitlesAndTheNewestFollows",
+     {{Step::Commit, kA}, {Step::Blocked}, {Step::Blocked}, {Step::Blocked}, {Step::Wait, L"", 250}},
+     {L"BEFORENAVIGATE", L"PROGRESSCHANGE", L"NAVIGATECOMPLETE", L"PROGRESSCHANGE", L"BLOCKEDCOUNT COUNT=1|URL=" + kA,
+      L"BLOCKEDCOUNT COUNT=3|URL=" + kA}},
+    {"ANewDocumentCountsFromNoneAndVoidsTheWaitingCount",
+     {{Step::Commit, kA}, {Step::Blocked}, {Step::Blocked}, {Step::Commit, kB}, {Step::Blocked}, {Step::Wait, L"", 1000}},
+     {L"BEFORENAVIGATE", L"PROGRESSCHANGE", L"NAVIGATECOMPLETE", L"PROGRESSCHANGE", L"BLOCKEDCOUNT COUNT=1",
+      L"BLOCKEDCOUNT COUNT=0|URL=" + kB, L"NAVIGATECOMPLETE URL=" + kB, L"BLOCKEDCOUNT COUNT=1|URL=" + kB}},
     {"NoTitleBeforeADocumentCommits", {{Step::Title, L"early"}, {Step::Wait, L"", 1000}}, {}},
     {"BackAndForwardAreToldWhenTheyChange",
      {{Step::History, L"", 0}, {Step::History, L"", 0}, {Step::History, L"", 2}, {Step::History, L"", 1}},
@@ -168,7 +177,7 @@ TEST(PageReportLimitsTest, TitlesAndStatusTextsAreCutToTheirLimits) {
   report.OfferStatus(std::wstring(70000, L's'));
   const auto& events = thread.Events();
   ASSERT_EQ(events.size(), 6u);
-  EXPECT_EQ(events[4].value.size(), std::wstring(L"TITLE=\nURL=" + kA + L"\n").size() + 4096);
+  EXPECT_EQ(events[4].value.size(), std::wstring(L"TITLE=|URL=" + kA + L"\n").size() + 4096);
   EXPECT_EQ(events[5].value.size(), std::wstring(L"STATTEXT=\n").size() + 65536);
 }
 

@@ -67,6 +67,19 @@ function actions.toggle_restore()
   browser.set_restore_setting(browser.restore_setting() == "always" and "ask" or "always")
   return true
 end
+-- Content blocking on or off for the current page's site (kept in the store); the page
+-- loads again under the new choice.
+function actions.toggle_blocking()
+  local tab = view.current_tab()
+  local on, site = host.blocking(tab and tab.url or "")
+  if not site then return true end
+  local ok, why = host.set_blocking(site, not on)
+  if not ok then view.say(why or "refused") return true end
+  view.say("content blocking " .. (on and "off" or "on") .. " for " .. site)
+  browser.command("Refresh")
+  return true
+end
+
 function actions.toggle_default_check()
   browser.tm.SetShowSetDefaultBrowserDlg(not browser.tm.IsShowSetDefaultBrowserDlg())
   return true

@@ -63,6 +63,12 @@ function OnTabNotify(id, key, value)
     c.tabs.SetAudio(id, values.PLAYING == "TRUE")
   elseif key == "STATEXTCHANGED" then
     view.hovered(id, browser.clean(values.STATTEXT or ""))
+  elseif key == "BLOCKEDCOUNT" then
+    -- The shown page's count, unless a link under the pointer has the status line.
+    local tab = browser.find(id)
+    if id == browser.current and not view.hover[id] and tab and (tab.blocked or 0) > 0 then
+      view.say(string.format("%d blocked on this page", tab.blocked))
+    end
   elseif key == "NAVIGATECOMPLETE" then
     view.completions()
     if id == browser.current then tm.GetNavigateHistory(id) end

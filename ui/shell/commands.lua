@@ -168,6 +168,25 @@ function commands.open_history(n)
   if browser.command("Navigate", item.url) then loading.expect() end
 end
 require("shell.engines").commands(commands)
+add({"block"}, "[on|off] [SITE]", "content blocking on this page's site (or SITE): whether it is on, or turn it on or off",
+  function(arg, entry)
+    local what, site = arg:match("^(%a*)%s*(%S*)$")
+    if not what or (what ~= "" and what ~= "on" and what ~= "off") then return usage(entry) end
+    if site == "" then
+      local tab = browser.find(browser.current or 0)
+      site = tab and tab.url or ""
+    end
+    local on, name = host.blocking(site)
+    if on == nil then return browser.say(site == "" and "no site: open a page or name one" or "no site: " .. browser.clean(site)) end
+    if what == "" then
+      local tab = browser.find(browser.current or 0)
+      local count = tab and (tab.blocked or 0) > 0 and string.format(" (%d blocked on this page)", tab.blocked) or ""
+      return browser.say("content blocking is " .. (on and "on" or "off") .. " for " .. name .. count)
+    end
+    local ok, why = host.set_blocking(site, what == "on")
+    if not ok then return browser.say(browser.clean(why or "refused")) end
+    browser.say("content blocking " .. what .. " for " .. name .. " (reload to apply to the open page)")
+  end)
 
 page_commands.settings(commands)
 
