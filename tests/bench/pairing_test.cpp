@@ -15,6 +15,10 @@ struct OptionCase {
   std::vector<std::string> left;  // what the benchmark library is given
 };
 
+void PrintTo(const OptionCase& c, std::ostream* out) {
+  for (const std::string& arg : c.args) *out << arg << " ";
+}
+
 class PairedOption : public ::testing::TestWithParam<OptionCase> {};
 
 TEST_P(PairedOption, IsTakenOutOfTheCommandLine) {
@@ -52,6 +56,8 @@ struct RatioCase {
   std::vector<double> measured, baseline;
   double ratio;
 };
+
+void PrintTo(const RatioCase& c, std::ostream* out) { *out << c.name; }
 
 class PairedRatio : public ::testing::TestWithParam<RatioCase> {};
 

@@ -29,6 +29,8 @@ struct TextCase {
   long kib;
 };
 
+void PrintTo(const TextCase& c, std::ostream* out) { *out << c.name; }
+
 class MemoryText : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(MemoryText, GivesTheProportionalSizeElseTheResidentOne) {

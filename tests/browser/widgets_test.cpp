@@ -106,6 +106,7 @@ TEST(TabStripDrop, ATabGoesBeforeTheFirstTabWhoseMiddleItDidNotPass) {
 struct WidthCase {
   int available, count, width;
 };
+void PrintTo(const WidthCase& c, std::ostream* out) { *out << c.count << " tabs in " << c.available; }
 class TabStripWidth : public testing::TestWithParam<WidthCase> {};
 TEST_P(TabStripWidth, IsAnEqualShareWithinTheLimits) {
   const WidthCase c = GetParam();
@@ -124,6 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Shares, TabStripWidth,
 struct RevealCase {
   int offset, left, width, expected;
 };
+void PrintTo(const RevealCase& c, std::ostream* out) { *out << "tab at " << c.left << " from " << c.offset; }
 class TabStripReveal : public testing::TestWithParam<RevealCase> {};
 TEST_P(TabStripReveal, MovesAsLittleAsPossible) {
   const RevealCase c = GetParam();

@@ -74,6 +74,8 @@ struct BadSession {
   const char* logged;
 };
 
+void PrintTo(const BadSession& c, std::ostream* out) { *out << c.name; }
+
 class SessionStoreBadInput : public StoreTest, public ::testing::WithParamInterface<BadSession> {};
 
 TEST_P(SessionStoreBadInput, IsRefusedAtTheCallAndLeavesTheSavedSession) {

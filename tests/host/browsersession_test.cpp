@@ -195,6 +195,8 @@ struct FailureCase {
   Trace trace;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+
 class BrowserSessionFailure : public BrowserSession, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(BrowserSessionFailure, UndoesWhatWasDone) {

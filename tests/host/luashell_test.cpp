@@ -84,6 +84,8 @@ struct Hoard {
   const char* add;  // a Lua expression for item i
 };
 
+void PrintTo(const Hoard& c, std::ostream* out) { *out << c.name; }
+
 class LuaShellMemory : public ::testing::TestWithParam<Hoard> {};
 
 TEST_P(LuaShellMemory, TheCeilingIsAnErrorTheInterfaceSurvives) {

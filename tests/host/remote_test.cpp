@@ -30,6 +30,8 @@ struct LineCase {
   const char* expected;  // a part of the answer, or of the forwarded request
 };
 
+void PrintTo(const LineCase& c, std::ostream* out) { *out << c.line; }
+
 class RemoteLine : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(RemoteLine, IsAnsweredOrForwardedChecked) {

@@ -76,6 +76,8 @@ struct SnapshotCase {
   std::wstring readBack;
 };
 
+void PrintTo(const SnapshotCase& c, std::ostream* out) { *out << c.name; }
+
 class SessionTexts : public ::testing::TestWithParam<SnapshotCase> {};
 
 // Whatever the writer is given, the store takes the text and gives back what is kept.

@@ -22,6 +22,7 @@ enum class Engine { Chromium, WebKit };
 // The engines this test program holds.
 std::vector<Engine> EnginesHere();
 std::string EngineName(Engine engine);
+inline void PrintTo(Engine engine, std::ostream* out) { *out << EngineName(engine); }
 // Why `engine` cannot run here, or "".
 std::string Unavailable(Engine engine);
 

@@ -19,6 +19,8 @@ struct Case {
   bool refused;
 };
 
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
 class CrashRecordTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(CrashRecordTest, CountsOnlyTheWindowAndLetsTheUserAlwaysTryAgain) {

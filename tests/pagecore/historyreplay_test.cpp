@@ -28,6 +28,8 @@ std::vector<HistoryEntry> Entries(int count) {
   return entries;
 }
 
+void PrintTo(const ReplayCase& c, std::ostream* out) { *out << c.name; }
+
 class HistoryReplayTest : public ::testing::TestWithParam<ReplayCase> {};
 
 // Each load's events are kept back until it ends; the last load is the host's to hear.

@@ -42,6 +42,8 @@ std::string Counted(const std::string& text, int count) {
   return text + " (" + std::to_string(count) + " such lines within a second, the last shown)";
 }
 
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
 class LogCoalescerTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(LogCoalescerTest, WritesWhatTheTableSays) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "components/pagecore/orderintake.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -15,6 +16,10 @@ struct Case {
   // The events told: none, or "NAVIGATEERROR" for a bad address to an open page.
   std::vector<std::wstring> told;
 };
+
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << (c.text ? platform::WideToUtf8(c.text) : std::string("(no text)")) << (c.open ? " (open)" : "");
+}
 
 class OrderIntakeTest : public ::testing::TestWithParam<Case> {};
 

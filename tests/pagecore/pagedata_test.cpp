@@ -30,6 +30,8 @@ struct SetCase {
   const wchar_t* sizeAfter;  // GetData("font.size") afterwards
 };
 
+void PrintTo(const SetCase& c, std::ostream* out) { *out << c.name; }
+
 class PageDataSetTest : public ::testing::TestWithParam<SetCase> {};
 
 TEST_P(PageDataSetTest, OnlyATextSizeFromZeroToFourIsTaken) {
@@ -105,6 +107,8 @@ struct WindowCase {
   int refusedBefore;  // in the same instant, of a budget of 8
   pagecore::WindowVerdict verdict;
 };
+
+void PrintTo(const WindowCase& c, std::ostream* out) { *out << c.name; }
 
 class OpenedWindowTest : public ::testing::TestWithParam<WindowCase> {};
 

@@ -38,6 +38,8 @@ struct RevivalCase {
   std::vector<std::string> outcome;
 };
 
+void PrintTo(const RevivalCase& c, std::ostream* out) { *out << c.name; }
+
 class RevivalTest : public ::testing::TestWithParam<RevivalCase> {};
 
 TEST_P(RevivalTest, AnOrderBringsThePageBackUnlessItKeepsCrashing) {
@@ -131,6 +133,8 @@ struct RefusalCase {
   std::vector<std::string> told;
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+
 class WaitingRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(WaitingRefusalTest, KeptOrdersAreToldInOrderAndClosingStillCloses) {
@@ -176,6 +180,8 @@ struct KeepCase {
   const wchar_t* keptTitle;  // null: nothing is kept
   const wchar_t* keptUrl;
 };
+
+void PrintTo(const KeepCase& c, std::ostream* out) { *out << c.name; }
 
 class RecoveryTest : public ::testing::TestWithParam<KeepCase> {};
 

@@ -14,6 +14,10 @@ struct Case {
   Verdict verdict;
 };
 
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << static_cast<int>(c.type) << (c.top ? " top" : " frame") << (c.trusted ? " trusted" : "") << (c.opened ? " opened" : "");
+}
+
 class TrustTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(TrustTest, JudgesEachRequestByItsDocumentItsOriginAndWhoOpenedTheTab) {
