@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "components/datastore/datastore.h"
+#include "components/pagecore/userscripts.h"
 #include "components/webpage/weblog.h"
 #include "host/hostdialogs.h"
 #include "host/recovery.h"
@@ -148,6 +149,8 @@ bool CBrowserSession::StartEngine() {
   if (!m_baseURL.empty()) settings.trustedOrigins.push_back(m_baseURL);
   StartBlocking();
   settings.contentBlocker = m_blocker;
+  settings.userContent =
+      std::make_shared<pagecore::CUserContentFolders>(m_options.profile + "/scripts", m_options.profile + "/styles");
   IDataAccessor* store = m_store.get();
   CClosingTabs* closing = &m_closing;
   settings.onTabClosedForRecovery = [store, closing](const std::wstring& uuid, const std::wstring& title,

@@ -11,6 +11,7 @@
 
 namespace pagecore {
 class CContentBlocker;
+class CUserContentFolders;
 }
 
 struct PageEngineSettings {
@@ -28,6 +29,8 @@ struct PageEngineSettings {
   std::function<bool(const std::wstring& uuid, std::wstring* url)> lookupRecoveredTab;
   // Content blocking for every page (its filter set arrives once built).
   std::shared_ptr<pagecore::CContentBlocker> contentBlocker;
+  // User scripts and styles from the profile's folders, for every page.
+  std::shared_ptr<pagecore::CUserContentFolders> userContent;
 };
 
 struct PageEngine {
@@ -52,6 +55,7 @@ void ApplySharedSettings(const PageEngineSettings& settings, EngineOptions* opti
   options->onTabClosedForRecovery = settings.onTabClosedForRecovery;
   options->lookupRecoveredTab = settings.lookupRecoveredTab;
   options->contentBlocker = settings.contentBlocker;
+  options->userContent = settings.userContent;
 }
 
 // Headless Chromium (visible on request): the tabs work, their views are not in a window
