@@ -27,7 +27,6 @@ const char kUserPage[] =
 void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 TEST_P(PageContractTest, UserScriptsAndStylesApplyWhereTheyMatchAndChangesApplyAtTheNextLoad) {
-  if (GetParam() == Engine::WebKit) GTEST_SKIP() << "user content is not installed by the WebKit page yet";
   m_server.Html("/user.html", kUserPage);
   const std::string scripts = m_folder + "/profile/scripts", styles = m_folder + "/profile/styles";
   std::filesystem::create_directories(scripts);
