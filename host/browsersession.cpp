@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "components/datastore/datastore.h"
+#include "components/pagecore/userscripts.h"
 #include "components/webpage/weblog.h"
 #include "host/engineleftovers.h"
 #include "host/hostdialogs.h"
@@ -155,6 +156,8 @@ bool CBrowserSession::StartEngine() {
   if (!m_baseURL.empty()) settings.trustedOrigins.push_back(m_baseURL);
   StartBlocking();
   settings.contentBlocker = m_blocker;
+  settings.userContent =
+      std::make_shared<pagecore::CUserContentFolders>(m_options.profile + "/scripts", m_options.profile + "/styles");
   CSessionKeeper* keeper = m_keeper.get();
   settings.onTabClosedForRecovery = [keeper](const std::wstring& uuid, const std::wstring& title,
                                              const std::wstring& url) { keeper->ClosedForRecovery(uuid, title, url); };

@@ -12,6 +12,7 @@
 
 namespace pagecore {
 class CContentBlocker;
+class CUserContentFolders;
 }
 
 struct PageEngineSettings {
@@ -32,6 +33,8 @@ struct PageEngineSettings {
       lookupRecoveredHistory;
   // Content blocking for every page (its filter set arrives once built).
   std::shared_ptr<pagecore::CContentBlocker> contentBlocker;
+  // User scripts and styles from the profile's folders, for every page.
+  std::shared_ptr<pagecore::CUserContentFolders> userContent;
 };
 
 struct PageEngine {
@@ -57,6 +60,7 @@ void ApplySharedSettings(const PageEngineSettings& settings, EngineOptions* opti
   options->lookupRecoveredTab = settings.lookupRecoveredTab;
   options->lookupRecoveredHistory = settings.lookupRecoveredHistory;
   options->contentBlocker = settings.contentBlocker;
+  options->userContent = settings.userContent;
 }
 
 // Headless Chromium (visible on request): the tabs work, their views are not in a window

@@ -10,6 +10,7 @@
 #include "components/pagecore/historyentry.h"
 namespace pagecore {
 class CContentBlocker;
+class CUserContentFolders;
 }
 
 struct PageOptions {
@@ -50,4 +51,8 @@ struct PageOptions {
   // page: requests its filter set blocks never leave, its element hiding applies to each
   // document, and each page counts what it blocked ("BLOCKEDCOUNT"). Null: no blocking.
   std::shared_ptr<pagecore::CContentBlocker> contentBlocker;
+  // User scripts and styles (components/pagecore/userscripts.h) for the top-level
+  // documents of every page but the trusted origins' ones, read again from their folders
+  // when a file changed. Null: none.
+  std::shared_ptr<pagecore::CUserContentFolders> userContent;
 };

@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "components/pagecore/crashrecord.h"
 #include "components/pagecore/openedwindows.h"
@@ -20,6 +21,7 @@
 #include "components/pagecore/pagereport.h"
 #include "components/pagecore/savejob.h"
 #include "components/pagecore/tunables.h"
+#include "components/pagecore/userscripts.h"
 #include "components/webkitpage/kitcontext.h"
 #include "components/webpage/eventhub.h"
 #include "components/webpage/handedtexts.h"
@@ -107,6 +109,13 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
   // The element hiding sheets for the document that committed.
   void ApplyHiding();
   void ReleaseHiding();
+  // ---- user scripts and styles (kituserscripts.cpp), GTK thread
+  // The main world's handler that hears of a user script's failure.
+  static void InstallUserScriptReports(WebKitUserContentManager* content);
+  static void OnUserScriptMessage(WebKitUserContentManager* manager, WebKitJavascriptResult* result, gpointer self);
+  // The user content for the view's next documents, installed again when a file changed.
+  void ApplyUserContent();
+  void ReleaseUserContent();
 
   // ---- links the user opens elsewhere (kitpagelinks.cpp), GTK thread
   void ConnectLinks();
@@ -196,6 +205,9 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
   // context's).
   WebKitUserStyleSheet* m_hidingGeneric = nullptr;
   WebKitUserStyleSheet* m_hidingOwn = nullptr;
+  // The user content installed in the view's content manager, and its scripts there.
+  std::shared_ptr<const pagecore::UserContent> m_userContent;
+  std::vector<WebKitUserScript*> m_userScripts;
   bool m_muted = false;
   bool m_playing = false;
   std::wstring m_requestedUrl;

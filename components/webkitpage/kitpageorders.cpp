@@ -83,7 +83,9 @@ void CKitPage::StopLoading() {
 }
 
 void CKitPage::Reload() {
-  if (WorthKeeping(m_report.Url())) webkit_web_view_reload(m_web);
+  if (!WorthKeeping(m_report.Url())) return;
+  ApplyUserContent();
+  webkit_web_view_reload(m_web);
 }
 
 void CKitPage::MoveView(const RECT& rect) {
@@ -98,6 +100,7 @@ void CKitPage::RunAfterRevival() {
 
 void CKitPage::Navigate(const std::wstring& url) {
   m_requestedUrl = url;
+  ApplyUserContent();
   webkit_web_view_load_uri(m_web, Utf8(url).c_str());
 }
 

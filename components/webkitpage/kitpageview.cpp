@@ -65,6 +65,7 @@ WebKitWebView* CKitPage::NewWebView(WebKitWebView* related) {
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
   WebKitUserContentManager* content = webkit_user_content_manager_new();
   InstallBridge(content, m_context->TrustedOrigins());
+  InstallUserScriptReports(content);
   GObject* object;
   if (related) {
     object = G_OBJECT(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings", settings,
@@ -92,6 +93,10 @@ void CKitPage::CreateView() {
   const bool adopted = m_web != nullptr;
   if (!adopted) m_web = NewWebView(nullptr);
   Connect();
+  // A new view (also one after a crash) has none of the user content yet.
+  ReleaseUserContent();
+  m_userContent.reset();
+  ApplyUserContent();
   ApplyFontSize(m_data.FontSize());
   ApplyZoom();
   platform::gtk::AttachView(m_hwnd, GTK_WIDGET(m_web));
@@ -121,6 +126,7 @@ void CKitPage::Connect() {
   g_signal_connect(finder, "failed-to-find-text", G_CALLBACK(OnNotFound), this);
   WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(m_web);
   g_signal_connect(content, "script-message-received::" kBridgeHandler, G_CALLBACK(OnScriptMessage), this);
+  g_signal_connect(content, "script-message-received::uicontrolUserScript", G_CALLBACK(OnUserScriptMessage), this);
   g_signal_connect(web, "user-message-received", G_CALLBACK(OnUserMessage), this);
 }
 
@@ -154,6 +160,8 @@ void CKitPage::Close(bool keepForRecovery) {
     m_web = nullptr;
   }
   ReleaseHiding();
+  ReleaseUserContent();
+  m_userContent.reset();
   if (m_cancel) {
     g_object_unref(m_cancel);
     m_cancel = nullptr;
@@ -362,6 +370,7 @@ gboolean CKitPage::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gp
 void CKitPage::BeginNavigation(const std::wstring& url) {
   m_sameDocument.clear();
   m_load = Load();
+  ApplyUserContent();
   m_report.Begin(url);
 }
 

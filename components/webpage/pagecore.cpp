@@ -163,6 +163,7 @@ void CPageCore::Start(bool announce, std::function<void(const std::string& error
     setup.insert(setup.begin(), {"Fetch.enable", FetchParams()});
   }
   InstallGenericHiding();
+  InstallUserContent();
   auto failure = std::make_shared<std::string>();
   const size_t count = setup.size();
   for (size_t i = 0; i < count; ++i) {

@@ -22,6 +22,7 @@
 #include "components/pagecore/pageactions.h"
 #include "components/pagecore/pagereport.h"
 #include "components/pagecore/tunables.h"
+#include "components/pagecore/userscripts.h"
 #include "components/webpage/cdpconnection.h"
 #include "components/webpage/eventhub.h"
 #include "components/webpage/handedtexts.h"
@@ -186,6 +187,10 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   void SessionCommand(const std::string& sessionId, const std::string& method, Json params);
   // The generic element hiding sheet for every new document, once the filters are ready.
   void InstallGenericHiding();
+  // User scripts and styles for the page's new documents, installed again when their
+  // files changed (pageuserscripts.cpp); a console message that reports one failing.
+  void InstallUserContent();
+  void OnConsoleCall(const Json& params);
   // A frame's document got its engine world: what it hides beyond the generic sheet.
   void HideInDocument(long long context, const std::string& frameId);
   // What an adopted window already shows, reported as its events would have; looked at
@@ -277,6 +282,11 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   std::map<std::string, std::string> m_frameUrls;
   std::map<std::string, std::string> m_frameParents;
   bool m_genericHidingInstalled = false;
+  // The user content installed for new documents, its scripts' identifiers, and the
+  // serial of that installation (answers for an older one are removed at once).
+  std::shared_ptr<const pagecore::UserContent> m_userContent;
+  std::vector<std::string> m_userContentIds;
+  uint64_t m_userContentSerial = 0;
   // The sessions of the page's frames in processes of their own, with their documents.
   std::map<std::string, std::string> m_frameSessions;
   CEventBudget m_popupBudget;

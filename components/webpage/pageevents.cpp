@@ -96,6 +96,8 @@ void CPageCore::OnSessionEvent(const std::string& method, const Json& params) {
     m_mainContext = 0;
     m_engineContext = 0;
     m_mainOrigin.clear();
+  } else if (method == "Runtime.consoleAPICalled") {
+    OnConsoleCall(params);
   } else if (method == "Runtime.bindingCalled") {
     if (Text(params, "name") == kBindingName) OnPageMessage(params);
   }
@@ -107,6 +109,7 @@ void CPageCore::OnSessionEvent(const std::string& method, const Json& params) {
 void CPageCore::BeginNavigation(const std::wstring& url) {
   m_documentRequest.clear();
   InstallGenericHiding();
+  InstallUserContent();
   // A text size other than the default is sent again for every document: one sent while
   // the first document of a page was on its way to a new renderer has been seen lost.
   if (uint32_t size = m_data.FontSize(); size != kDefaultFontSize) ApplyFontSize(size);

@@ -63,13 +63,17 @@ void CPageCore::StopLoading() {
   FinishNavigation();
 }
 
-void CPageCore::Reload() { Command("Page.reload", Json::object()); }
+void CPageCore::Reload() {
+  InstallUserContent();
+  Command("Page.reload", Json::object());
+}
 
 void CPageCore::RefuseNavigation(const std::string& why) { ReportError(0, why, L"", ""); }
 
 void CPageCore::Navigate(const std::wstring& url) {
   UICONTROL_CHECK_THREAD(m_engine->OnEngineThread());
   m_requestedURL = url;
+  InstallUserContent();
   Command("Page.navigate", Json{{"url", Utf8(url)}, {"transitionType", "typed"}},
           [this, url](const std::string& error, const Json& result) {
             if (CurrentState() != State::Open) return;
