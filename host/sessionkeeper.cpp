@@ -114,7 +114,10 @@ SessionTabState MergeReopened(const SessionTabState& kept, const SessionTabState
   // it elsewhere, which ends the loading. How many it holds again:
   size_t loaded = 0;
   while (loaded < page.entries.size() && page.entries[loaded].url == kept.entries[loaded].url) ++loaded;
-  // It shows one of them: until it has all of them, the kept entries count.
+  // It shows the last it loaded again: the loading is under way (or was stopped there),
+  // and the kept entries stand for the tab as they were.
+  if (loaded > 0 && loaded == page.entries.size() && static_cast<size_t>(page.index) + 1 == loaded) return kept;
+  // It shows an earlier one: the user went back within them; the kept entries count.
   if (static_cast<size_t>(page.index) < loaded) {
     SessionTabState merged = kept;
     merged.index = page.index;

@@ -314,6 +314,8 @@ TEST(SessionKeeper, AReopenedTabKeepsItsEntriesAndNeverLosesTheShownOne) {
        L"2:http://k/1,http://k/2,http://n/,http://m/,", false},
       {"loading still under way, showing a kept entry", keptWithForward, Tab({L"http://k/1", L"http://k/2"}, 0),
        L"0:http://k/1,http://k/2,http://k/3,", false},
+      {"loading still under way, showing the last loaded", Tab({L"http://k/1", L"http://k/2", L"http://k/3"}, 2),
+       Tab({L"http://k/1", L"http://k/2"}, 1), L"2:http://k/1,http://k/2,http://k/3,", false},
   };
   for (const Case& c : cases) {
     bool pageHasAll = !c.pageHasAll;
