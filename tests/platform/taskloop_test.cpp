@@ -72,12 +72,12 @@ TEST(TaskLoopOrder, ByDueTimeThenByPostingOrder) {
   ASSERT_TRUE(loop.Start());
   Record record;
   loop.Post([&] { record.Add("posted first"); });
-  auto due = CTaskLoop::Clock::now() + 2ms;
+  // Each wait is measured from after the post: the loop takes its own clock reading while
+  // posting, and a thread slowed down between the two would otherwise wait too little.
   loop.PostDelayed(2ms, [&] { record.Add("due after it"); });
-  WaitUntilPast(due + 1ms);
-  due = CTaskLoop::Clock::now() + 1ms;
+  WaitUntilPast(CTaskLoop::Clock::now() + 3ms);
   loop.PostDelayed(1ms, [&] { record.Add("due before the next post"); });
-  WaitUntilPast(due + 1ms);
+  WaitUntilPast(CTaskLoop::Clock::now() + 2ms);
   loop.Post([&] { record.Add("posted last"); });
   loop.PostDelayed(0ms, [&] { record.Add("no delay: a post"); });
   loop.PostDelayed(1h, [&] { record.Add("far"); });
