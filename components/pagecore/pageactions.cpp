@@ -1,6 +1,9 @@
 #include "components/pagecore/pageactions.h"
 
+#include "components/pagecore/crashrecord.h"
 #include "components/pagecore/historyreplay.h"
+#include "components/pagecore/pageoptions.h"
+#include "components/pagecore/waitingorders.h"
 #include "components/pagecore/pagereport.h"
 
 #include "components/webpage/origin.h"
@@ -125,6 +128,38 @@ void CarryOut(const webpage::Order& order, const OrderSettings& settings, IPageA
     case OrderKind::HideHints: return page.Hints().Leave(page);
     case OrderKind::Unsupported: return ReportUnsupported(page, order.name, order.reason);
   }
+}
+
+void CarryOut(const webpage::Order& order, const ::PageOptions& options, IPageActions& page) {
+  CarryOut(order, OrderSettings{options.homePage, options.lookupRecoveredTab, options.lookupRecoveredHistory}, page);
+}
+
+bool Revive(const webpage::Order& order, const std::wstring& lastUrl, CWaitingOrders& afterRevival,
+            const std::function<void()>& reload, const std::string& pageName) {
+  webpage::LogInfo(pageName + ": brought back by " + platform::WideToUtf8(order.name));
+  const RevivalPlan plan = PlanRevival(order, lastUrl);
+  if (!plan.restoreLastPage) return plan.runOrder;
+  // The order waits for the page it acts on.
+  afterRevival.Begin();
+  if (plan.runOrder) afterRevival.Keep(order);
+  reload();
+  return false;
+}
+
+bool MaySubmit(const webpage::Order& order, bool closed, bool crashed, CCrashRecord& crashes, int crashLimit,
+               IPageActions& page) {
+  if (closed) {
+    LogDroppedOrder(page.Name(), order, false);
+    return false;
+  }
+  if (!crashed || order.kind == OrderKind::CloseTab) return true;
+  auto emit = [&page](const wchar_t* key, const webpage::KeyValues& values) { page.Emit(key, values); };
+  return !crashes.RefusesOrder(order, crashLimit, page.Name(), emit);
+}
+
+void LogDroppedOrder(const std::string& pageName, const webpage::Order& order, bool crashed) {
+  webpage::LogWarning(pageName + ": order " + platform::WideToUtf8(order.name) + " dropped: the page " +
+                      (crashed ? "has crashed" : "is closed"));
 }
 
 }  // namespace pagecore

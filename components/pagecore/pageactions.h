@@ -15,9 +15,13 @@
 #include "components/webpage/travellog.h"
 #include "platform/windef.h"
 
+struct PageOptions;
+
 namespace pagecore {
 
+class CCrashRecord;
 class CPageReport;
+class CWaitingOrders;
 
 class IPageActions {
  public:
@@ -71,6 +75,24 @@ struct OrderSettings {
 
 // Carries out an order for an open page (or "ClOSETAB" for a crashed one).
 void CarryOut(const webpage::Order& order, const OrderSettings& settings, IPageActions& page);
+// The same with the settings of an engine's options.
+void CarryOut(const webpage::Order& order, const ::PageOptions& options, IPageActions& page);
+
+// An order for a page whose renderer died, when its engine can bring it back (the next
+// load starts a new renderer): the page shows its last address (`lastUrl`) again first,
+// the order waiting for it in `afterRevival`, unless the order goes elsewhere.
+// `reload` starts the engine's reload. True when the order is to be carried out now.
+bool Revive(const webpage::Order& order, const std::wstring& lastUrl, CWaitingOrders& afterRevival,
+            const std::function<void()>& reload, const std::string& pageName);
+
+// Whether an order may go on to the page's thread: never for a closed page, and for a
+// crashed one only while it has not crashed `crashLimit` times in a row (the user's own
+// REFRESH or NAVIGATE always may). A refusal is logged and told to the host.
+bool MaySubmit(const webpage::Order& order, bool closed, bool crashed, CCrashRecord& crashes, int crashLimit,
+               IPageActions& page);
+
+// Logs an order that a crashed (`crashed`) or closed page drops.
+void LogDroppedOrder(const std::string& pageName, const webpage::Order& order, bool crashed);
 
 // Loads `entries` (oldest first) into the page one by one and shows entry `index`: a tab
 // reopened with its back and forward entries (historyreplay.h).

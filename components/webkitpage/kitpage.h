@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "components/pagecore/crashrecord.h"
+#include "components/pagecore/eventtexts.h"
 #include "components/pagecore/openedwindows.h"
 #include "components/pagecore/pagedata.h"
 #include "components/pagecore/waitingorders.h"
@@ -170,7 +171,6 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
   void SetAudio(bool enable) override;
   void ReadText(bool source) override;
   void ApplyFontSize(uint32_t size);
-  void Unsupported(const std::wstring& name, const std::string& reason);
   // Runs `script` in the engine's own world of the top-level frame; `done` gets the
   // result as JSON text, or an error.
   void RunScript(const std::string& script, std::function<void(const std::string& error, const std::string& json)> done);

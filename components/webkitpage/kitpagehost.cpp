@@ -70,8 +70,7 @@ void CKitPage::Emit(const wchar_t* key, const KeyValues& values) {
 }
 
 void CKitPage::Start() {
-  Emit(L"CHLIDHANDLE", {{L"HWND", webpage::Hex(HandleValue(m_hwnd))}});
-  Emit(L"SHOWIEWND", {{L"ISWNDSHOW", L"1"}});
+  pagecore::AnnounceView(*this, m_hwnd);
   std::shared_ptr<CKitPage> self = shared_from_this();
   platform::gtk::PostToGtkThread([self] { self->CreateView(); });
 }
@@ -94,16 +93,11 @@ HRESULT CKitPage::Submit(const Order& order) {
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page manager has been released");
     return E_FAIL;
   }
+  // A web process that keeps dying is started again only when the user asks for a page.
   const State state = CurrentState();
-  if (state == State::Closed) {
-    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page is closed");
+  if (!pagecore::MaySubmit(order, state == State::Closed, state == State::Crashed, m_crashes,
+                           m_context->Options().crashLimit, *this))
     return E_FAIL;
-  }
-  if (state == State::Crashed && order.kind != OrderKind::CloseTab) {
-    // A web process that keeps dying is started again only when the user asks for a page.
-    auto emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
-    if (m_crashes.RefusesOrder(order, m_context->Options().crashLimit, Describe(), emit)) return E_FAIL;
-  }
   std::shared_ptr<CKitPage> self = shared_from_this();
   platform::gtk::PostToGtkThread([self, order] { self->Execute(order); });
   return S_OK;

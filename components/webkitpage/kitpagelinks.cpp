@@ -81,9 +81,7 @@ void CKitPage::OpenWindow(const std::wstring& url, bool background) {
   WebKitWebView* window = NewWebView(nullptr);
   webkit_web_view_load_uri(window, platform::WideToUtf8(url).c_str());
   m_popups.Add(window, url);
-  KeyValues values{{L"URL", url}};
-  if (background) values[L"BACKGROUND"] = L"TRUE";
-  Emit(L"NEWINDOW", values);
+  pagecore::ReportNewWindow(*this, url, background);
 }
 
 }  // namespace webkitpage

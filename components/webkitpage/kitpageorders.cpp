@@ -26,7 +26,6 @@ using webpage::LogInfo;
 using webpage::LogWarning;
 
 std::string Utf8(const std::wstring& text) { return platform::WideToUtf8(text); }
-std::wstring Wide(const std::string& text) { return platform::Utf8ToWide(text); }
 
 using pagecore::WorthKeeping;
 
@@ -51,29 +50,15 @@ void CKitPage::Execute(const Order& order) {
     // WebKit starts a new web process for the next load: the page comes back where it was.
     State crashed = State::Crashed;
     if (m_state.compare_exchange_strong(crashed, State::Open)) {
-      LogInfo(Describe() + ": brought back by " + Utf8(order.name));
+      auto reload = [this] { webkit_web_view_reload(m_web); };
+      if (!pagecore::Revive(order, m_report.Url(), m_afterRevival, reload, Describe())) return;
       state = State::Open;
-      const pagecore::RevivalPlan plan = pagecore::PlanRevival(order, m_report.Url());
-      if (plan.restoreLastPage) {
-        // WebKit starts a new web process for the reload; the order waits for the page it
-        // acts on.
-        m_afterRevival.Begin();
-        if (plan.runOrder) m_afterRevival.Keep(order);
-        webkit_web_view_reload(m_web);
-        return;
-      }
-      if (!plan.runOrder) return;
     }
   }
-  if (state != State::Open && !(order.kind == OrderKind::CloseTab && state == State::Crashed)) {
-    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page " +
-               (state == State::Crashed ? "has crashed" : "is closed"));
-    return;
-  }
+  if (state != State::Open && !(order.kind == OrderKind::CloseTab && state == State::Crashed))
+    return pagecore::LogDroppedOrder(Describe(), order, state == State::Crashed);
   if (!m_web) return;  // closed meanwhile
-  pagecore::OrderSettings settings{m_context->Options().homePage, m_context->Options().lookupRecoveredTab,
-                                   m_context->Options().lookupRecoveredHistory};
-  pagecore::CarryOut(order, settings, *this);
+  pagecore::CarryOut(order, m_context->Options(), *this);
 }
 
 void CKitPage::StopLoading() {
@@ -197,9 +182,9 @@ void CKitPage::Save(const std::string& kind) {
 void CKitPage::ViewSource() {
   const std::wstring& shown = m_report.Url();
   if (!WorthKeeping(shown) || shown.compare(0, 12, L"view-source:") == 0)
-    return Unsupported(L"VIEWSOURCE", "the page shows no document with a source");
+    return pagecore::ReportNoSource(*this);
   WebKitWebResource* resource = webkit_web_view_get_main_resource(m_web);
-  if (!resource) return Unsupported(L"VIEWSOURCE", "the page shows no document with a source");
+  if (!resource) return pagecore::ReportNoSource(*this);
   using Done = std::function<void(const std::string* source, const std::string& error)>;
   const std::wstring url = L"view-source:" + shown;
   auto* pending = new Pending<Done>{shared_from_this(), [this, url](const std::string* source, const std::string& error) {
@@ -213,7 +198,7 @@ void CKitPage::ViewSource() {
                                       WebKitWebView* window = NewWebView(nullptr);
                                       webkit_web_view_load_uri(window, Utf8(url).c_str());
                                       m_popups.Add(window, url);
-                                      Emit(L"NEWINDOW", {{L"URL", url}});
+                                      pagecore::ReportNewWindow(*this, url);
                                     }};
   webkit_web_resource_get_data(
       resource, m_cancel,
@@ -311,7 +296,7 @@ void CKitPage::OnFound(WebKitFindController* finder, guint, gpointer data) {
   if (self->m_finds.empty() || self->CurrentState() != State::Open) return;
   std::wstring text = self->m_finds.front();
   self->m_finds.pop_front();
-  self->Emit(L"FINDRESULT", {{L"COUNT", webpage::Hex(std::max(1u, self->m_findCount))}, {L"FOUND", L"TRUE"}, {L"TEXT", text}});
+  pagecore::ReportFound(*self, std::max(1u, self->m_findCount), true, text);
   if (!self->m_finds.empty())
     webkit_find_controller_count_matches(finder, Utf8(self->m_finds.front()).c_str(),
                                          WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, G_MAXUINT);
@@ -323,7 +308,7 @@ void CKitPage::OnNotFound(WebKitFindController* finder, gpointer data) {
   std::wstring text = self->m_finds.front();
   self->m_finds.pop_front();
   self->m_findText.clear();
-  self->Emit(L"FINDRESULT", {{L"COUNT", L"0"}, {L"FOUND", L"FALSE"}, {L"TEXT", text}});
+  pagecore::ReportFound(*self, 0, false, text);
   if (!self->m_finds.empty())
     webkit_find_controller_count_matches(finder, Utf8(self->m_finds.front()).c_str(),
                                          WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE, G_MAXUINT);
@@ -341,15 +326,11 @@ void CKitPage::ReadText(bool source) {
               std::string why = error;
               if (why.empty()) {
                 webpage::Json result = webpage::Json::parse(json, nullptr, false);
-                if (webpage::PageTextValues(result, source, &values, &why)) return Emit(L"PAGETEXT", values);
+                if (webpage::PageTextValues(result, source, &values, &why))
+                  return pagecore::ReportPageText(*this, values);
               }
-              LogWarning(Describe() + ": GETTEXT failed: " + why);
-              Emit(L"PAGETEXT", {{L"ERROR", Wide(why)}});
+              pagecore::ReportPageTextError(*this, why);
             });
-}
-
-void CKitPage::Unsupported(const std::wstring& name, const std::string& reason) {
-  pagecore::ReportUnsupported(*this, name, reason);
 }
 
 void CKitPage::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
@@ -382,24 +363,12 @@ void CKitPage::OnRequest(const webpage::PageMessage& message) {
                          webpage::IsTrustedOrigin(m_context->TrustedOrigins(), source.origin);
   source.topDocument = true;
   source.openedByPage = m_openedByPage;
+  if (!pagecore::ObeyRequest(message.type, source, m_report, Describe())) return;
+  if (pagecore::ShowFavouriteDialog(message, *this)) return;
   pagecore::CPageReport::Document& doc = m_report.Doc();
-  const pagecore::Verdict verdict = pagecore::Judge(message.type, source);
-  if (verdict != pagecore::Verdict::Obey) {
-    if (doc.refusalsLogged++ < pagecore::kRefusalLogLimit)
-      LogInfo(Describe() + ": " + pagecore::RefusalText(message.type, source, verdict));
-    return;
-  }
-  using Type = webpage::PageMessage::Type;
-  if (message.type == Type::AddFavorite) {
-    Emit(L"SHOWADDFAVWND", {{L"FAVPID", webpage::Hex(message.parentId)}});
-  } else if (message.type == Type::EditFavorite) {
-    Emit(L"SHOWEDITFAVWND", {{L"FAVID", webpage::Hex(message.id)},
-                             {L"FAVPID", webpage::Hex(message.parentId)},
-                             {L"TITLECHANGE", message.text},
-                             {L"URL", message.url}});
-  } else if (message.type == Type::Close && !doc.closeAsked) {
+  if (message.type == webpage::PageMessage::Type::Close && !doc.closeAsked) {
     doc.closeAsked = true;
-    Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_report.Url()}});
+    pagecore::ReportCloseAsked(*this, m_report.Url());
   }
 }
 

@@ -273,7 +273,7 @@ void CKitPage::OnNotify(GObject* object, GParamSpec* spec, gpointer data) {
     const bool playing = webkit_web_view_is_playing_audio(view);
     if (playing != self->m_playing) {
       self->m_playing = playing;
-      self->Emit(L"AUDIOSTATECHANGE", {{L"PLAYING", playing ? L"TRUE" : L"FALSE"}});
+      pagecore::ReportAudio(*self, playing);
     }
   } else if (name == "favicon") {
     if (!self->m_report.Loading()) self->ReadDocument(nullptr);
@@ -306,7 +306,7 @@ GtkWidget* CKitPage::OnCreate(WebKitWebView* view, WebKitNavigationAction* actio
                    }),
                    nullptr);
   self->m_popups.Add(popup, url);
-  self->Emit(L"NEWINDOW", {{L"URL", url}});
+  pagecore::ReportNewWindow(*self, url);
   // WebKit takes the view as it is; the page keeps its own reference until the host
   // adopts it (NewLinkPage) or the page closes.
   return GTK_WIDGET(popup);
@@ -476,7 +476,7 @@ void CKitPage::Crashed(const std::string& status) {
   webpage::LogError(Describe() + " crashed (" + status + ") at " + Utf8(m_report.Url()));
   m_crashes.Add();
   // The sinks stay: the page comes back in the same tab, with the same subscribers.
-  Emit(L"PROCESSCRASH", {{L"STATUS", Wide(status)}});
+  pagecore::ReportCrash(*this, status);
 }
 
 }  // namespace webkitpage

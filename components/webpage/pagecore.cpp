@@ -136,8 +136,7 @@ bool CPageCore::IsMainFrame(const Json& params, const char* field) const { retur
 // ---------------------------------------------------------------- start and end
 
 void CPageCore::Announce() {
-  Emit(L"CHLIDHANDLE", {{L"HWND", Hex(HandleValue(m_view))}});
-  Emit(L"SHOWIEWND", {{L"ISWNDSHOW", L"1"}});
+  pagecore::AnnounceView(*this, m_view);
 }
 
 void CPageCore::Start(bool announce, std::function<void(const std::string& error)> done) {
@@ -288,7 +287,7 @@ void CPageCore::OnTargetDestroyed() {
   LogInfo(Describe() + " was closed by Chromium");
   m_state = State::Closed;
   m_report.StopLoading();
-  Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_report.Url()}});
+  pagecore::ReportCloseAsked(*this, m_report.Url());
   ClosePendingPopups();
   m_hub->ReleaseSinks();
   m_engine->Forget(this);
@@ -302,7 +301,7 @@ void CPageCore::OnCrashed(const std::string& status) {
   m_crashes.Add();
   // The sinks stay: a page whose renderer crashed comes back on the next order (only on
   // REFRESH or NAVIGATE once it keeps crashing), in the same tab, with the same subscribers.
-  Emit(L"PROCESSCRASH", {{L"STATUS", Wide(status)}});
+  pagecore::ReportCrash(*this, status);
 }
 
 void CPageCore::Close(bool keepForRecovery) {
@@ -333,9 +332,7 @@ void CPageCore::OnPopupCreated(const std::string& targetId, const std::wstring& 
     ClosePendingPopups();
     return;
   }
-  KeyValues values{{L"URL", shown}};
-  if (background) values[L"BACKGROUND"] = L"TRUE";
-  Emit(L"NEWINDOW", values);
+  pagecore::ReportNewWindow(*this, shown, background);
 }
 
 void CPageCore::OnPopupUrl(const std::string& targetId, const std::wstring& url) { m_popups.SetUrl(targetId, url); }

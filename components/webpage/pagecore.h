@@ -16,6 +16,7 @@
 #include <type_traits>
 
 #include "components/pagecore/crashrecord.h"
+#include "components/pagecore/eventtexts.h"
 #include "components/pagecore/openedwindows.h"
 #include "components/pagecore/pagedata.h"
 #include "components/pagecore/waitingorders.h"
@@ -223,7 +224,6 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   // metrics once it is known when `apply`.
   void QueryViewSize(bool apply);
   void SetAudio(bool enable) override;
-  void Unsupported(const std::wstring& name, const std::string& reason);
   void Close(bool keepForRecovery) override;
   void ClosePendingPopups();
 

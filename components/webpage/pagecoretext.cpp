@@ -10,10 +10,7 @@ namespace webpage {
 // Orders: "GETTEXT" (the source with PART=SOURCE). The script runs in an isolated world made for it in the top-level
 // frame; the answer (or why there is none) is "PAGETEXT".
 void CPageCore::ReadText(bool source) {
-  auto fail = [this](const std::string& why) {
-    LogWarning(Describe() + ": GETTEXT failed: " + why);
-    Emit(L"PAGETEXT", {{L"ERROR", platform::Utf8ToWide(why)}});
-  };
+  auto fail = [this](const std::string& why) { pagecore::ReportPageTextError(*this, why); };
   Command("Page.createIsolatedWorld", Json{{"frameId", TargetId()}, {"worldName", "uicontrol-reader"}},
           [this, fail, source](const std::string& error, const Json& world) {
             if (CurrentState() != State::Open) return;
@@ -34,7 +31,7 @@ void CPageCore::ReadText(bool source) {
                       std::string why;
                       if (!PageTextValues(JsonField(JsonField(result, "result"), "value"), source, &values, &why))
                         return fail(why);
-                      Emit(L"PAGETEXT", values);
+                      pagecore::ReportPageText(*this, values);
                     });
           });
 }

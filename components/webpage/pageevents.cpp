@@ -246,14 +246,7 @@ void CPageCore::OnPageMessage(const Json& params) {
   source.topDocument = contextId != 0 && contextId == m_engineContext;
   source.trustedOrigin = IsTrusted(source.origin);
   source.openedByPage = m_origin == Origin::Adopted;
-  const pagecore::Verdict verdict = pagecore::Judge(message.type, source);
-  if (verdict != pagecore::Verdict::Obey) {
-    const std::string why = pagecore::RefusalText(message.type, source, verdict);
-    m_report.LogLine("refusal", verdict == pagecore::Verdict::NotClosable ? LogLevel::Info : LogLevel::Warning,
-                     Describe() + ": " + why);
-    return;
-  }
-  CarryOut(message);
+  if (pagecore::ObeyRequest(message.type, source, m_report, Describe())) CarryOut(message);
 }
 
 void CPageCore::CarryOut(const PageMessage& message) {
@@ -276,22 +269,18 @@ void CPageCore::CarryOut(const PageMessage& message) {
     case Type::Close: {
       if (m_report.Doc().closeAsked) return;
       m_report.Doc().closeAsked = true;
-      if (!m_report.Url().empty()) return Emit(L"CLOSEWNDNOTIFTY", {{L"URL", m_report.Url()}});
+      if (!m_report.Url().empty()) return pagecore::ReportCloseAsked(*this, m_report.Url());
       // A window the host has just adopted may ask before its address is known here:
       // the event names the page, so ask Chromium for it.
       BrowserCommand("Target.getTargetInfo", Json{{"targetId", m_targetId}}, [this](const std::string& failure, const Json& info) {
         if (CurrentState() != State::Open) return;
         std::wstring url = failure.empty() ? Wide(Text(Field(info, "targetInfo"), "url")) : std::wstring();
-        Emit(L"CLOSEWNDNOTIFTY", {{L"URL", url.empty() ? m_report.Url() : url}});
+        pagecore::ReportCloseAsked(*this, url.empty() ? m_report.Url() : url);
       });
       return;
     }
-    case Type::AddFavorite: return Emit(L"SHOWADDFAVWND", {{L"FAVPID", Hex(message.parentId)}});
-    case Type::EditFavorite:
-      return Emit(L"SHOWEDITFAVWND", {{L"FAVID", Hex(message.id)},
-                                      {L"FAVPID", Hex(message.parentId)},
-                                      {L"TITLECHANGE", message.text},
-                                      {L"URL", message.url}});
+    case Type::AddFavorite:
+    case Type::EditFavorite: pagecore::ShowFavouriteDialog(message, *this); return;
   }
 }
 

@@ -50,16 +50,11 @@ HRESULT CPageCore::Submit(const Order& order) {
   if (std::shared_ptr<CPageCore> next = Successor()) return next->Submit(order);
   State state = CurrentState();
   if (state == State::Crashed && !BrowserAlive() && order.kind != OrderKind::CloseTab) return ReviveFor(order);
-  if (state == State::Closed) {
-    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page is closed");
+  // Chromium starts a new renderer for the page's next load; a page that keeps crashing
+  // is loaded again only when the user asks for a page.
+  if (!pagecore::MaySubmit(order, state == State::Closed, state == State::Crashed, m_crashes,
+                           m_engine->Options().crashLimit, *this))
     return E_FAIL;
-  }
-  if (state == State::Crashed && order.kind != OrderKind::CloseTab) {
-    // Chromium starts a new renderer for the page's next load; a page that keeps crashing
-    // is loaded again only when the user asks for a page.
-    auto emit = [this](const wchar_t* key, const KeyValues& values) { Emit(key, values); };
-    if (m_crashes.RefusesOrder(order, m_engine->Options().crashLimit, Describe(), emit)) return E_FAIL;
-  }
   std::shared_ptr<CPageCore> self = shared_from_this();
   if (!m_engine->Post([self, order] { self->Execute(order); })) {
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page manager has been released");
@@ -156,7 +151,7 @@ void CPageCore::SetupFailed(const std::string& status, const std::string& error)
   LogError(Describe() + " could not be set up (" + status + "): " + error +
            (orders.empty() ? "" : "; " + std::to_string(orders.size()) + " order(s) not carried out"));
   // Like a page whose Chromium died: the next order tries again.
-  Emit(L"PROCESSCRASH", {{L"STATUS", Wide(status)}});
+  pagecore::ReportCrash(*this, status);
   RefuseDeferred(std::move(orders), SetupFailureReason(status), true);
 }
 

@@ -35,27 +35,14 @@ void CPageCore::Execute(const Order& order) {
     // Only the renderer died: Chromium starts a new one for the page's next load.
     State crashed = State::Crashed;
     if (m_state.compare_exchange_strong(crashed, State::Open)) {
-      LogInfo(Describe() + ": brought back by " + Utf8(order.name));
+      auto reload = [this] { Command("Page.reload", Json::object()); };
+      if (!pagecore::Revive(order, m_report.Url(), m_afterRevival, reload, Describe())) return;
       state = State::Open;
-      const pagecore::RevivalPlan plan = pagecore::PlanRevival(order, m_report.Url());
-      if (plan.restoreLastPage) {
-        // The order waits for the page it acts on.
-        m_afterRevival.Begin();
-        if (plan.runOrder) m_afterRevival.Keep(order);
-        Command("Page.reload", Json::object());
-        return;
-      }
-      if (!plan.runOrder) return;
     }
   }
-  if (state != State::Open && !(order.kind == OrderKind::CloseTab && state == State::Crashed)) {
-    LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page " +
-               (state == State::Crashed ? "has crashed" : "is closed"));
-    return;
-  }
-  pagecore::OrderSettings settings{m_engine->Options().homePage, m_engine->Options().lookupRecoveredTab,
-                                   m_engine->Options().lookupRecoveredHistory};
-  pagecore::CarryOut(order, settings, *this);
+  if (state != State::Open && !(order.kind == OrderKind::CloseTab && state == State::Crashed))
+    return pagecore::LogDroppedOrder(Describe(), order, state == State::Crashed);
+  pagecore::CarryOut(order, m_engine->Options(), *this);
 }
 
 void CPageCore::StopLoading() {
@@ -139,7 +126,7 @@ void CPageCore::Save(const std::string& kind) {
 void CPageCore::ViewSource() {
   const std::wstring& shown = m_report.Url();
   if (!WorthKeeping(shown) || shown.compare(0, 12, L"view-source:") == 0)
-    return Unsupported(L"VIEWSOURCE", "the page shows no document with a source");
+    return pagecore::ReportNoSource(*this);
   std::wstring url = L"view-source:" + shown;
   BrowserCommand("Target.createTarget", Json{{"url", Utf8(url)}}, [this, url](const std::string& error, const Json& result) {
     std::string targetId = Text(result, "targetId");
@@ -159,7 +146,7 @@ void CPageCore::Find(const std::wstring& text) {
             bool found = false;
             long long count = 0;
             if (error.empty()) ReadFindReply(Field(Field(result, "result"), "value"), &found, &count);
-            Emit(L"FINDRESULT", {{L"COUNT", Hex(static_cast<uint64_t>(count))}, {L"FOUND", found ? L"TRUE" : L"FALSE"}, {L"TEXT", text}});
+            pagecore::ReportFound(*this, static_cast<uint64_t>(count), found, text);
           });
 }
 
@@ -242,10 +229,6 @@ void CPageCore::SetAudio(bool enable) {
   // script above).
   if (m_engineContext != 0)
     Command("Runtime.evaluate", Json{{"expression", MuteScript(m_muted)}, {"contextId", m_engineContext}});
-}
-
-void CPageCore::Unsupported(const std::wstring& name, const std::string& reason) {
-  pagecore::ReportUnsupported(*this, name, reason);
 }
 
 }  // namespace webpage

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "components/pagecore/crashrecord.h"
 #include "components/pagecore/pageactions.h"
+#include "components/pagecore/waitingorders.h"
 #include "doubles/fakepageactions.h"
 
 namespace {
@@ -98,5 +100,45 @@ TEST(PageActionsRevivalTest, BackAndForwardMoveWithinTheEntriesBroughtBack) {
     FakePageActions page;
     EXPECT_EQ(c.taken, pagecore::ShowAgain(history, c.last, order, page)) << c.navigated;
     EXPECT_EQ(page.calls, std::vector<std::wstring>{c.navigated}) << c.navigated;
+  }
+}
+
+// An order for a page whose renderer died: refused only beyond the crash limit (the user's
+// own NAVIGATE and REFRESH never are), and when it revives the page, it waits for the last
+// page to be shown again unless it goes elsewhere.
+TEST(PageActionsCrashTest, OrdersForACrashedOrClosedPage) {
+  auto parse = [](const wchar_t* text) {
+    webpage::Order order;
+    std::string error;
+    EXPECT_TRUE(webpage::ParseOrder(text, &order, &error)) << error;
+    return order;
+  };
+  pagecore::CCrashRecord crashes(std::chrono::minutes(1));
+  FakePageActions page;
+  EXPECT_FALSE(pagecore::MaySubmit(parse(L"CMD=REFRESH\n"), true, false, crashes, 3, page));
+  crashes.Add();
+  EXPECT_TRUE(pagecore::MaySubmit(parse(L"CMD=GOBACK\n"), false, true, crashes, 3, page));
+  crashes.Add();
+  crashes.Add();
+  EXPECT_FALSE(pagecore::MaySubmit(parse(L"CMD=GOBACK\n"), false, true, crashes, 3, page));
+  EXPECT_TRUE(pagecore::MaySubmit(parse(L"CMD=NAVIGATE\nURL=http://b.test/\n"), false, true, crashes, 3, page));
+  EXPECT_TRUE(pagecore::MaySubmit(parse(L"CMD=ClOSETAB\n"), false, true, crashes, 3, page));
+  ASSERT_FALSE(page.calls.empty());
+  EXPECT_EQ(0u, page.calls.front().rfind(L"event ORDERUNSUPPORTED CMD=GOBACK", 0)) << page.calls.front();
+
+  struct Revival {
+    const wchar_t* order;
+    bool runNow;
+    bool reloads;
+    size_t waiting;
+  };
+  for (const Revival& c : {Revival{L"CMD=GOBACK\n", false, true, 1}, Revival{L"CMD=REFRESH\n", false, true, 0},
+                           Revival{L"CMD=NAVIGATE\nURL=http://b.test/\n", true, false, 0}}) {
+    pagecore::CWaitingOrders waiting;
+    int reloads = 0;
+    EXPECT_EQ(c.runNow, pagecore::Revive(parse(c.order), L"http://a.test/", waiting, [&] { ++reloads; }, "page"))
+        << c.order;
+    EXPECT_EQ(c.reloads ? 1 : 0, reloads) << c.order;
+    EXPECT_EQ(c.waiting, waiting.End().size()) << c.order;
   }
 }
