@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "components/pagecore/tunables.h"
 #include "components/webpage/chromiumprocess.h"
 #include "components/webpage/jsonread.h"
 #include "components/webpage/savefile.h"
@@ -53,12 +54,27 @@ std::vector<std::string> CBrowser::Arguments(const WebPageOptions& options, bool
   // it on its own (after 1 s, 5 s, 30 s...), each try a new navigation and error.
   args.push_back("--disable-auto-reload");
   if (!options.blockPopups) args.push_back("--disable-popup-blocking");
+  // Headless pages are tabs of the one window: its size is the size every view starts at.
+  if (!headed)
+    args.push_back("--window-size=" + std::to_string(pagecore::kNewViewWidth) + "," +
+                   std::to_string(pagecore::kNewViewHeight));
   args.push_back("--user-data-dir=" + profile);
   for (const std::string& extra : options.extraArguments) args.push_back(extra);
   // The first tab stays open for Chromium's lifetime, so that closing every page of the
   // host never makes Chromium quit on its own.
   args.push_back("about:blank");
   return args;
+}
+
+Json CBrowser::NewTargetParams(bool headed) {
+  // A window per page costs about half a page load more, and each window Chromium makes
+  // leaves memory behind in its browser-interface renderer after it is closed; so only a
+  // browser with a real window pays for one.
+  if (!headed) return Json{{"url", "about:blank"}, {"background", true}};
+  return Json{{"url", "about:blank"},
+              {"newWindow", true},
+              {"width", pagecore::kNewViewWidth},
+              {"height", pagecore::kNewViewHeight}};
 }
 
 std::shared_ptr<CBrowser> CBrowser::Launch(const WebPageOptions& options, bool headed, Handlers handlers,

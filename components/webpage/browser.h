@@ -62,6 +62,11 @@ class CBrowser : public std::enable_shared_from_this<CBrowser> {
 
   // The command line switches for a launch (without the program).
   static std::vector<std::string> Arguments(const WebPageOptions& options, bool headed, const std::string& profile);
+  // The parameters of Target.createTarget for a new page. Headless: a tab of Chromium's
+  // one window, opened behind the others (the window is the size a page's view starts
+  // at; every page is kept visible by focus emulation). With a window: a window per page,
+  // since a tab behind another in a real window would not draw.
+  static Json NewTargetParams(bool headed);
 
  private:
   CBrowser() = default;

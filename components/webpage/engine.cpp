@@ -239,12 +239,7 @@ void CPageEngine::MakePage(std::shared_ptr<CEventHub> hub, CPageCore::ViewOwner 
       LogError("NewPage failed: " + error);
       return ready(nullptr, "start-failed", error);
     }
-    // A window per page: a tab behind another in one window would not render, and its
-    // image could never be taken.
-    const Json target{{"url", "about:blank"},
-                      {"newWindow", true},
-                      {"width", pagecore::kNewViewWidth},
-                      {"height", pagecore::kNewViewHeight}};
+    const Json target = CBrowser::NewTargetParams(browser->Headed());
     self->Ask(browser->Connection(), "Target.createTarget", target, "", kCreateTimeout,
               [weak, browser, hub, view, ready](const std::string& failure, const Json& result) {
                 auto engine = weak.lock();
@@ -339,6 +334,12 @@ void CPageEngine::AttachPage(const std::shared_ptr<CBrowser>& browser, const std
           LogError("cannot create a page: the page manager has been released");
           return ready(nullptr, "setup-failed", "the page manager has been released");
         }
+        // Headless pages are tabs of one window: only the tab in front would be visible and
+        // draw. Focus emulation keeps every one of them visible, so that a page behind
+        // another renders, runs its animation frames and can be captured. Sent before the
+        // setup, so that it is in force before the first navigation.
+        if (!browser->Headed())
+          cdp->Send("Emulation.setFocusEmulationEnabled", Json{{"enabled", true}}, sessionId, nullptr);
         // The host's first orders go to the page once its setup is answered.
         core->Start(announce, [weak, core, targetId, ready](const std::string& error) {
           auto engine = weak.lock();

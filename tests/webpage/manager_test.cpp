@@ -215,6 +215,22 @@ TEST(WebpageManager, ChromiumGetsTheSwitchesOfAClosedNetwork) {
   std::vector<std::string> headed = CBrowser::Arguments(options, true, "/p");
   EXPECT_EQ(headed.end(), std::find(headed.begin(), headed.end(), "--headless=new"));
   EXPECT_NE(headed.end(), std::find(headed.begin(), headed.end(), "--disable-popup-blocking"));
+  // Headless pages are tabs of the one window, which has the size of a new view.
+  EXPECT_TRUE(has("--window-size=1280,800"));
+  EXPECT_EQ(headed.end(), std::find(headed.begin(), headed.end(), "--window-size=1280,800"));
+}
+
+// Headless, a page is a tab opened behind the others (no window each: a window per page
+// costs half a load more and leaks memory in Chromium); with a display, a window of its own.
+TEST(WebpageManager, APageGetsAWindowOfItsOwnOnlyWhenChromiumShowsWindows) {
+  const Json headless = CBrowser::NewTargetParams(false);
+  EXPECT_FALSE(headless.contains("newWindow"));
+  EXPECT_TRUE(headless.value("background", false));
+  EXPECT_EQ("about:blank", headless.value("url", ""));
+  const Json headed = CBrowser::NewTargetParams(true);
+  EXPECT_TRUE(headed.value("newWindow", false));
+  EXPECT_EQ(1280, headed.value("width", 0));
+  EXPECT_EQ(800, headed.value("height", 0));
 }
 
 }  // namespace

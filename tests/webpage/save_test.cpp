@@ -94,6 +94,25 @@ TEST_F(WebpageSaveTest, ABackgroundTabSavesEveryKindUnderItsOwnName) {
   EXPECT_EQ(folder + L"Weather.html", Save(weather.get(), *weatherSink, L"CMD=SAVEHTML\n", L"html"));
 }
 
+// Pages have no window each: every one is a tab of Chromium's window, and none may stop
+// drawing because another came after it (a hidden tab runs no animation frames).
+TEST_F(WebpageSaveTest, ATabOpenedBeforeAnotherKeepsDrawing) {
+  m_server.Html("/news", "<html><head><title>News</title></head><body><h1>Today</h1></body></html>");
+  m_server.Html("/frames", "<html><head><title>waiting</title></head><body><script>"
+                           "let frames = 0;"
+                           "function tick() { if (++frames === 3) document.title = document.visibilityState + "
+                           "' drawn'; else requestAnimationFrame(tick); }"
+                           "requestAnimationFrame(tick);</script></body></html>");
+  std::shared_ptr<CRecordingSink> firstSink, laterSink;
+  PagePtr first = NewPage(&firstSink);
+  ASSERT_GE(Load(first.get(), *firstSink, m_server.Url("/news")), 0);
+  PagePtr later = NewPage(&laterSink);
+  ASSERT_GE(Load(later.get(), *laterSink, m_server.Url("/news")), 0);
+  size_t from = firstSink->Count();
+  ASSERT_EQ(S_OK, Navigate(first.get(), m_server.Url("/frames")));
+  EXPECT_GE(firstSink->WaitFor(L"TITLECHANGE", L"TITLE=visible drawn", from), 0);
+}
+
 TEST_F(WebpageSaveTest, APageWhoseWindowOpenedAnotherStillSavesAnImage) {
   m_options.blockPopups = false;
   m_server.Html("/opener", "<html><head><title>Opener</title></head><body>"
