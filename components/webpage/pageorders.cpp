@@ -117,6 +117,11 @@ void CPageCore::Save(const std::string& kind) {
                  {"returnByValue", true}},
             onData);
   } else if (kind == "png") {
+    // Headless pages are tabs of one window: a tab behind another whose metrics are
+    // overridden (a zoom) makes no frame to capture until it is the window's front tab.
+    // Nobody sees that window, so bringing the page forward costs nothing; commands of a
+    // session are carried out in order.
+    if (!m_browser->Headed()) Command("Page.bringToFront", Json::object());
     Command("Page.captureScreenshot", Json{{"format", "png"}}, onData);
   } else {
     Command("Page.printToPDF", Json{{"printBackground", true}}, onData);
