@@ -125,11 +125,6 @@ void BM_NewPageReturnChromiumStarting(benchmark::State& state) {
 // How Chromium alone makes a page.
 enum class Bare { Tab, TabWithSetup, Window };
 
-// A target with a window of its own, as the component makes every page.
-webpage::Json WindowTarget() {
-  return webpage::Json{{"url", "about:blank"}, {"newWindow", true}, {"width", 1280}, {"height", 800}};
-}
-
 // Chromium alone, driven through the same connection code; events wait for a session's
 // load event.
 struct CBareChromium {
@@ -160,8 +155,11 @@ struct CBareChromium {
   std::string NewSession(Bare how, std::string* target) {
     webpage::Json reply;
     const auto& cdp = browser->Connection();
-    // The component makes a window per page; the plain tab is Chromium alone.
-    webpage::Json params = how == Bare::Tab ? webpage::Json{{"url", "about:blank"}} : WindowTarget();
+    // The component's headless pages are background tabs of one window; a window per page
+    // is kept for comparison, the plain tab is Chromium alone.
+    webpage::Json params = how == Bare::Window ? webpage::CBrowser::NewTargetParams(true)
+                                               : webpage::Json{{"url", "about:blank"}};
+    if (how == Bare::TabWithSetup) params = webpage::CBrowser::NewTargetParams(false);
     if (!cdp->Call("Target.createTarget", params, "", 30s, &reply)) return "";
     *target = reply["result"]["targetId"];
     if (!cdp->Call("Target.attachToTarget", {{"targetId", *target}, {"flatten", true}}, "", 30s, &reply)) return "";
@@ -207,7 +205,7 @@ void BM_CreateTargetRoundTrip(benchmark::State& state) {
   for (auto _ : state) {
     webpage::Json reply;
     auto start = Clock::now();
-    bool ok = cdp->Call("Target.createTarget", WindowTarget(), "", 30s, &reply);
+    bool ok = cdp->Call("Target.createTarget", webpage::CBrowser::NewTargetParams(false), "", 30s, &reply);
     state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     if (!ok) bench::FailLoudly("Chromium made no target");
     std::string target = reply["result"]["targetId"];
