@@ -30,7 +30,7 @@ void CHangWatch::Start() {
 void CHangWatch::Tick(uint64_t chain) {
   if (chain != m_chain) return;
   if (!m_hooks.open()) {
-    Forget();
+    Ended();
     m_hooks.runLater(m_hooks.interval, [this, chain] { Tick(chain); });
     return;
   }
@@ -44,7 +44,7 @@ void CHangWatch::Tick(uint64_t chain) {
   if (!m_asking) {
     m_asking = true;
     const uint64_t question = ++m_question;
-    m_hooks.ask([this, question] { Answered(question); });
+    m_hooks.ask([this, question](bool answered) { Answered(question, answered); });
   }
   const auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_since);
   if (m_silent && !m_reported && silent >= m_hooks.limit && m_hooks.open()) {
@@ -65,10 +65,10 @@ void CHangWatch::Responsive(bool responsive) {
   }
 }
 
-void CHangWatch::Answered(uint64_t question) {
+void CHangWatch::Answered(uint64_t question, bool answered) {
   if (question != m_question || !m_asking) return;  // asked before a crash or a new start
   m_asking = false;
-  if (m_hooks.open()) Answering();
+  if (answered && m_hooks.open()) Answering();
 }
 
 void CHangWatch::Answering() {
@@ -79,7 +79,7 @@ void CHangWatch::Answering() {
   m_hooks.emit(L"PAGEUNRESPONSIVE", {{L"SECONDS", L"0"}});
 }
 
-void CHangWatch::Forget() {
+void CHangWatch::Ended() {
   ++m_question;
   m_asking = false;
   m_silent = false;

@@ -28,9 +28,10 @@ class CHangWatch {
     std::function<webpage::SteadyTime()> now;
     // Whether the page is open (neither crashed nor closed) now.
     std::function<bool()> open;
-    // Asks the renderer for a trivial answer; `answered` runs on the page's thread when
-    // any answer comes (an error is an answer too: something of the page replied).
-    std::function<void(std::function<void()> answered)> ask;
+    // Asks the renderer for a trivial answer; `answered` runs on the page's thread with
+    // true when the renderer answered, false when the question was lost without an answer
+    // (a renderer that died, a failed call): it is asked again, and the count goes on.
+    std::function<void(std::function<void(bool answered)> answered)> ask;
     std::function<void(const wchar_t*, const webpage::KeyValues&)> emit;
     // The page's name in log lines.
     std::string name;
@@ -46,16 +47,18 @@ class CHangWatch {
   // The engine's own verdict on its renderer: false starts the count now (unless one
   // runs), true is an answer.
   void Responsive(bool responsive);
+  // The page crashed or closed: the count ends without a word, and answers to what was
+  // asked before are not counted (the engine tells the watch at once, before a next order
+  // may bring the page back).
+  void Ended();
   // Whether the host was last told that the page does not answer.
   bool Reported() const { return m_reported; }
 
  private:
   void Tick(uint64_t chain);
-  void Answered(uint64_t question);
+  void Answered(uint64_t question, bool answered);
   // The renderer answered: the count ends, and the host hears of it if it was told.
   void Answering();
-  // The page crashed or closed: the count ends without a word.
-  void Forget();
 
   const Hooks m_hooks;
   uint64_t m_chain = 0;     // each Start begins a new chain of ticks; older ones end

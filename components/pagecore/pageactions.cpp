@@ -123,6 +123,7 @@ void CarryOut(const webpage::Order& order, const OrderSettings& settings, IPageA
     case OrderKind::ShowHints: return page.Hints().Show(page, order.enable, order.text);
     case OrderKind::HintKey: return page.Hints().Key(page, order.text[0]);
     case OrderKind::HideHints: return page.Hints().Leave(page);
+    case OrderKind::StopPage: return page.EndRenderer();
     case OrderKind::Unsupported: return ReportUnsupported(page, order.name, order.reason);
   }
 }

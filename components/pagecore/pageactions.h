@@ -35,6 +35,9 @@ class IPageActions {
   virtual void SetAudio(bool enable) = 0;
   virtual void Close(bool keepForRecovery) = 0;
   virtual void ReadText(bool source) = 0;
+  // Ends the page's renderer (a page that no longer answers): the engine reports it as a
+  // crash ("PROCESSCRASH"), and the next order brings the page back.
+  virtual void EndRenderer() = 0;
   // Runs `script` in the engine's own script world of the top-level document; `done`
   // gets its value as JSON text, or an error, on the page thread (never after the page
   // closed).

@@ -95,6 +95,10 @@ HRESULT CKitPage::Submit(const Order& order) {
     return E_FAIL;
   }
   const State state = CurrentState();
+  if (order.kind == OrderKind::StopPage && state == State::Crashed) {
+    LogInfo(Describe() + ": STOPPAGE: the page's web process has ended already");
+    return S_OK;
+  }
   if (state == State::Closed) {
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page is closed");
     return E_FAIL;

@@ -49,6 +49,10 @@ HRESULT CPageCore::Submit(const Order& order) {
   if (Defer(order)) return S_OK;
   if (std::shared_ptr<CPageCore> next = Successor()) return next->Submit(order);
   State state = CurrentState();
+  if (order.kind == OrderKind::StopPage && state == State::Crashed) {
+    LogInfo(Describe() + ": STOPPAGE: the page's renderer has ended already");
+    return S_OK;
+  }
   if (state == State::Crashed && !BrowserAlive() && order.kind != OrderKind::CloseTab) return ReviveFor(order);
   if (state == State::Closed) {
     LogWarning(Describe() + ": order " + Utf8(order.name) + " dropped: the page is closed");
