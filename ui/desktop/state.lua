@@ -48,6 +48,9 @@ function state.dump(view)
   local crashed = {}
   for i, t in ipairs(browser.tabs) do if t.crashed then crashed[#crashed + 1] = i end end
   add("crashed", table.concat(crashed, " "))
+  local unresponsive = {}
+  for i, t in ipairs(browser.tabs) do if t.unresponsive then unresponsive[#unresponsive + 1] = i end end
+  add("unresponsive", table.concat(unresponsive, " "))
   for i, t in ipairs(browser.tabs) do add("tabprogress", i .. " " .. (t.progress or 0)) end
   add("zoom", browser.zoom())
   add("bookmarks", #browser.favorites)
