@@ -88,6 +88,8 @@ function state.dump(view)
   add("menukeys", view.menu_keys or "")
   add("pageerror", c.error_page.Visible() and c.error_reason.Text() or "")
   add("errorretry", c.error_retry.Geometry())
+  add("hangbar", c.hang_bar.Visible() and c.hang_label.Text() or "")
+  add("hangstop", c.hang_stop.Geometry())
   for i, b in ipairs(c.bar_buttons) do
     if b.Visible() then add("barbutton", i .. " " .. b.Geometry()) end
   end
