@@ -1,7 +1,7 @@
 // uicontrol-browser end to end: link hints (f, F) and links opened by the mouse in a tab
 // behind the current one, a crashed page and a page that hangs, with real keys and
-// clicks on a private X server; checked
-// through the chrome's state file and screenshots of the page area.
+// clicks on a private X server; checked through the chrome's state file and screenshots
+// of the page area.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
