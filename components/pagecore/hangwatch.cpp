@@ -35,8 +35,9 @@ void CHangWatch::Tick(uint64_t chain) {
     return;
   }
   const webpage::SteadyTime now = m_hooks.now();
-  // A question still unanswered counts from now when the engine's verdict ended the
-  // count meanwhile.
+  // The count runs from the first question after the last answer, or from the engine's
+  // verdict when that came first (a question still waiting after the engine said the page
+  // answers counts from now).
   if (!m_silent) {
     m_silent = true;
     m_since = now;
