@@ -1,7 +1,6 @@
 // uicontrol-browser end to end: link hints (f, F) and links opened by the mouse in a tab
-// behind the current one, a crashed page and a page that hangs, with real keys and
-// clicks on a private X server; checked through the chrome's state file and screenshots
-// of the page area.
+// behind the current one, with real keys and clicks on a private X server; checked
+// through the chrome's state file and screenshots of the page area.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -238,31 +237,6 @@ TEST_F(DesktopHints, AFailedLoadStopsLoadingAndACrashedPageOffersAReload) {
   ASSERT_TRUE(WaitLine("pageerror", ""));
   ASSERT_TRUE(WaitLine("title", "Hints - uicontrol"));
   ASSERT_TRUE(WaitLine("progress", "100"));
-}
-
-// A page stuck in a script after a click: its tab is marked and a bar offers to stop it;
-// "Stop page" ends it (the page area then offers a reload, as for a crashed page), and the
-// reload brings it back.
-TEST_F(DesktopHints, AHungPageIsMarkedAndStoppedFromItsBar) {
-  auto browser = Start("hang.html");
-  ASSERT_TRUE(WaitLine("title", "Hang - uicontrol"));
-  ASSERT_TRUE(WaitLine("progress", "100"));
-  ASSERT_TRUE(Click(1, 100, 100));
-  ASSERT_TRUE(WaitLine("unresponsive", "1"));
-  ASSERT_TRUE(WaitFor([&] { return Now().Get("hangbar").find("not responding") != std::string::npos; })) << Now().text;
-  Rect stop;
-  std::istringstream(Now().Get("hangstop")) >> stop.x >> stop.y >> stop.w >> stop.h;
-  ASSERT_GT(stop.w, 0) << Now().text;
-  ASSERT_TRUE(desktoptest::Run(x.Display(), "xdotool mousemove " + std::to_string(stop.x + stop.w / 2) + " " +
-                                                 std::to_string(stop.y + stop.h / 2) + " click 1"));
-  ASSERT_TRUE(WaitLine("crashed", "1"));
-  ASSERT_TRUE(WaitLine("unresponsive", ""));
-  ASSERT_TRUE(WaitLine("hangbar", ""));
-  ASSERT_TRUE(WaitFor([&] { return Now().Get("pageerror").find("process ended") != std::string::npos; })) << Now().text;
-  ASSERT_TRUE(Key(x.Display(), "F5"));
-  ASSERT_TRUE(WaitLine("crashed", ""));
-  ASSERT_TRUE(WaitLine("pageerror", ""));
-  ASSERT_TRUE(WaitLine("title", "Hang - uicontrol"));
 }
 
 }  // namespace
