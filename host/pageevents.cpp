@@ -41,7 +41,7 @@ com_ptr<IWebPage> PageOf(unsigned int uID) {
 }  // namespace
 
 const wchar_t* const CPageEvents::kKeys[] = {L"PAGETEXT", L"FINDRESULT", L"SAVECOMPLETE", L"ORDERUNSUPPORTED",
-                                             L"HINTS", L"BLOCKEDCOUNT", nullptr};
+                                             L"HINTS", L"BLOCKEDCOUNT", L"PAGEUNRESPONSIVE", nullptr};
 
 void CPageEvents::Watch(unsigned int uID) {
   if (uID == 0 || m_watched.count(uID)) return;

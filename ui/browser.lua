@@ -133,7 +133,7 @@ function browser.on_tab(id, key, value)
     if tab then tab.failed = true end
     browser.say(where .. "could not load " .. browser.clean(values.URL or "the page") .. ": " .. browser.clean(browser.load_error(values)))
   elseif key == "PROCESSCRASH" then
-    if tab then tab.crashed = true end
+    if tab then tab.crashed, tab.unresponsive = true, nil end
     browser.say(where .. "the page crashed; reload brings it back")
   elseif key == "SAVECOMPLETE" then
     on_saved(values)
@@ -149,6 +149,16 @@ function browser.on_tab(id, key, value)
     browser.open_child(id, values.BACKGROUND == "TRUE")
   elseif key == "HINTS" then
     browser.on_hints(id, values)
+  elseif key == "PAGEUNRESPONSIVE" and tab then
+    -- Seconds the page had not answered when it was reported; nil once it answers.
+    local seconds = tonumber(values.SECONDS or "")
+    if not seconds or seconds < 0 then
+      browser.say(where .. "a bad PAGEUNRESPONSIVE left out: " .. browser.clean(value or ""))
+    else
+      tab.unresponsive = seconds > 0 and seconds or nil
+      browser.say(where .. (tab.unresponsive and "the page is not responding" or "the page responds again"))
+      if tab.unresponsive then browser.give_up_text(tab, where .. "gave up reading the page: it is not responding") end
+    end
   elseif key == "BLOCKEDCOUNT" and tab then
     tab.blocked = tonumber(values.COUNT or "0", 16) or 0
   end

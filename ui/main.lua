@@ -30,6 +30,9 @@ local function on_change(kind, key, data)
     end)
   elseif kind == "data" and key == "ImportIEFavorite" then
     browser.say("favourites imported")
+  elseif kind == "tab" and data == "PAGEUNRESPONSIVE" then
+    local tab, index = browser.find(key)
+    if tab and tab.unresponsive then browser.say(string.format("kill %d ends it", index)) end
   elseif kind == "find" and key ~= 0 then
     local tab = browser.find(key)
     if tab and tab.text then page_commands.report_match(tab) else browser.want_text(key, page_commands.report_match) end

@@ -126,6 +126,7 @@ void CarryOut(const webpage::Order& order, const OrderSettings& settings, IPageA
     case OrderKind::ShowHints: return page.Hints().Show(page, order.enable, order.text);
     case OrderKind::HintKey: return page.Hints().Key(page, order.text[0]);
     case OrderKind::HideHints: return page.Hints().Leave(page);
+    case OrderKind::StopPage: return page.EndRenderer();
     case OrderKind::Unsupported: return ReportUnsupported(page, order.name, order.reason);
   }
 }
@@ -155,6 +156,12 @@ bool MaySubmit(const webpage::Order& order, bool closed, bool crashed, CCrashRec
   if (!crashed || order.kind == OrderKind::CloseTab) return true;
   auto emit = [&page](const wchar_t* key, const webpage::KeyValues& values) { page.Emit(key, values); };
   return !crashes.RefusesOrder(order, crashLimit, page.Name(), emit);
+}
+
+bool AlreadyStopped(const webpage::Order& order, bool crashed, const std::string& pageName) {
+  if (order.kind != OrderKind::StopPage || !crashed) return false;
+  webpage::LogInfo(pageName + ": STOPPAGE: the page's renderer has ended already");
+  return true;
 }
 
 void LogDroppedOrder(const std::string& pageName, const webpage::Order& order, bool crashed) {

@@ -39,6 +39,9 @@ class IPageActions {
   virtual void SetAudio(bool enable) = 0;
   virtual void Close(bool keepForRecovery) = 0;
   virtual void ReadText(bool source) = 0;
+  // Ends the page's renderer (a page that no longer answers): the engine reports it as a
+  // crash ("PROCESSCRASH"), and the next order brings the page back.
+  virtual void EndRenderer() = 0;
   // Runs `script` in the engine's own script world of the top-level document; `done`
   // gets its value as JSON text, or an error, on the page thread (never after the page
   // closed).
@@ -90,6 +93,9 @@ bool Revive(const webpage::Order& order, const std::wstring& lastUrl, CWaitingOr
 // REFRESH or NAVIGATE always may). A refusal is logged and told to the host.
 bool MaySubmit(const webpage::Order& order, bool closed, bool crashed, CCrashRecord& crashes, int crashLimit,
                IPageActions& page);
+
+// "STOPPAGE" for a page whose renderer has ended already: nothing to stop (logged).
+bool AlreadyStopped(const webpage::Order& order, bool crashed, const std::string& pageName);
 
 // Logs an order that a crashed (`crashed`) or closed page drops.
 void LogDroppedOrder(const std::string& pageName, const webpage::Order& order, bool crashed);

@@ -36,4 +36,11 @@ inline constexpr int kNewViewWidth = 1280, kNewViewHeight = 800;
 inline constexpr int kAdoptedRechecks = 40;
 inline constexpr std::chrono::milliseconds kAdoptedRecheckInterval = 250ms;
 
+// A page whose renderer has not answered for this long is reported unresponsive
+// ("PAGEUNRESPONSIVE"): long enough that a busy machine or a heavy script does not count,
+// short enough that the user learns of a hung page before giving up on it.
+inline constexpr std::chrono::milliseconds kUnresponsiveAfter = 5s;
+// How often an open page's renderer is asked for a trivial answer while it is watched.
+inline constexpr std::chrono::milliseconds kResponsivenessPing = 1s;
+
 }  // namespace pagecore

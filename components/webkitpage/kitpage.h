@@ -15,6 +15,7 @@
 
 #include "components/pagecore/crashrecord.h"
 #include "components/pagecore/eventtexts.h"
+#include "components/pagecore/hangwatch.h"
 #include "components/pagecore/openedwindows.h"
 #include "components/pagecore/pagedata.h"
 #include "components/pagecore/waitingorders.h"
@@ -148,6 +149,13 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
   void OnRequest(const webpage::PageMessage& message);
   void Crashed(const std::string& status);
 
+  // ---- whether the web process answers, and ending it (kitpagehang.cpp), GTK thread
+  pagecore::CHangWatch::Hooks HangHooks();
+  // Hears WebKit's own verdict and starts the watch for the view just made.
+  void WatchResponsiveness();
+  static void OnResponsive(GObject* object, GParamSpec* spec, gpointer self);
+  void EndRenderer() override;
+
   // ---- orders (kitpageorders.cpp), GTK thread
   void Execute(const Order& order);
   // Carries out the orders that waited for the revived page (loaded or not).
@@ -218,6 +226,7 @@ class CKitPage final : public std::enable_shared_from_this<CKitPage>, private pa
   std::deque<std::wstring> m_finds;  // FIND orders waiting for WebKit's answers
   unsigned m_findCount = 0;
   pagecore::CHintDriver m_hints;
+  pagecore::CHangWatch m_hang{HangHooks()};
   GSimpleAction* m_openLink = nullptr;  // the context menu's "Open Link in New Tab"
 };
 

@@ -95,6 +95,7 @@ HRESULT CKitPage::Submit(const Order& order) {
   }
   // A web process that keeps dying is started again only when the user asks for a page.
   const State state = CurrentState();
+  if (pagecore::AlreadyStopped(order, state == State::Crashed, Describe())) return S_OK;
   if (!pagecore::MaySubmit(order, state == State::Closed, state == State::Crashed, m_crashes,
                            m_context->Options().crashLimit, *this))
     return E_FAIL;

@@ -128,6 +128,7 @@ void CKitPage::Connect() {
   g_signal_connect(content, "script-message-received::" kBridgeHandler, G_CALLBACK(OnScriptMessage), this);
   g_signal_connect(content, "script-message-received::uicontrolUserScript", G_CALLBACK(OnUserScriptMessage), this);
   g_signal_connect(web, "user-message-received", G_CALLBACK(OnUserMessage), this);
+  WatchResponsiveness();
 }
 
 void CKitPage::AdoptLoadedState() {
@@ -475,6 +476,7 @@ void CKitPage::Crashed(const std::string& status) {
   m_report.StopLoading();
   webpage::LogError(Describe() + " crashed (" + status + ") at " + Utf8(m_report.Url()));
   m_crashes.Add();
+  m_hang.Ended();
   // The sinks stay: the page comes back in the same tab, with the same subscribers.
   pagecore::ReportCrash(*this, status);
 }

@@ -18,6 +18,7 @@ const wchar_t* const kKeptKeys[] = {
 const wchar_t* const kOtherKeys[] = {
     L"BEFORENAVIGATE", L"NEWINDOW",      L"POPBLOCK",         L"SHOWADDFAVWND", L"SHOWEDITFAVWND",
     L"SAVECOMPLETE",   L"FINDRESULT",    L"ORDERUNSUPPORTED", L"PAGETEXT",         L"HINTS",
+    L"PAGEUNRESPONSIVE",
     // Subscribed by the host but never sent: the engine keeps no list of blocked addresses.
     L"BLOCKURLTOUCH",
 };

@@ -37,6 +37,7 @@ const NamedOrder kOrders[] = {
     {L"SHOWHINTS", OrderKind::ShowHints, nullptr},
     {L"HINTKEY", OrderKind::HintKey, nullptr},
     {L"HIDEHINTS", OrderKind::HideHints, nullptr},
+    {L"STOPPAGE", OrderKind::StopPage, nullptr},
     {L"FILEOPEN", OrderKind::Unsupported,
      "the engine has no file dialog; open a file with NAVIGATE and a file:// address"},
     {L"PAGESETUP", OrderKind::Unsupported,

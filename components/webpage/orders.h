@@ -29,6 +29,7 @@ enum class OrderKind {
   ShowHints,     // SHOWHINTS, optional NEW=TRUE and KEY (pagecore/hints.h)
   HintKey,       // HINTKEY, KEY (one character)
   HideHints,     // HIDEHINTS
+  StopPage,      // STOPPAGE: ends the page's renderer (a hung page); the next order brings it back
   Unsupported,   // orders that mean nothing to this engine (see UnsupportedReason)
 };
 

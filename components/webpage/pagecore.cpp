@@ -163,6 +163,7 @@ void CPageCore::Start(bool announce, std::function<void(const std::string& error
   }
   InstallGenericHiding();
   InstallUserContent();
+  m_hang.Start();
   auto failure = std::make_shared<std::string>();
   const size_t count = setup.size();
   for (size_t i = 0; i < count; ++i) {
@@ -299,6 +300,7 @@ void CPageCore::OnCrashed(const std::string& status) {
   m_report.StopLoading();
   LogError(Describe() + " crashed (" + status + ") at " + Utf8(m_report.Url()));
   m_crashes.Add();
+  m_hang.Ended();
   // The sinks stay: a page whose renderer crashed comes back on the next order (only on
   // REFRESH or NAVIGATE once it keeps crashing), in the same tab, with the same subscribers.
   pagecore::ReportCrash(*this, status);

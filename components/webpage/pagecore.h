@@ -17,6 +17,7 @@
 
 #include "components/pagecore/crashrecord.h"
 #include "components/pagecore/eventtexts.h"
+#include "components/pagecore/hangwatch.h"
 #include "components/pagecore/openedwindows.h"
 #include "components/pagecore/pagedata.h"
 #include "components/pagecore/waitingorders.h"
@@ -200,6 +201,10 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   void ProbeAdoptedDocument(int attemptsLeft = pagecore::kAdoptedRechecks);
   void RecheckAdopted(int attemptsLeft, bool probe);
 
+  // Whether the renderer answers, and ending it (pagehang.cpp).
+  pagecore::CHangWatch::Hooks HangHooks();
+  void EndRenderer() override;
+
   // Orders.
   // An order for a page whose Chromium died: brings it back in a new one (engine thread).
   HRESULT ReviveFor(const Order& order);
@@ -275,6 +280,7 @@ class CPageCore final : public std::enable_shared_from_this<CPageCore>, private 
   std::map<long long, std::string> m_contextOrigins;  // every live execution context of the page
   long long m_engineContext = 0;                      // the engine's world of the top-level document
   pagecore::CHintDriver m_hints;
+  pagecore::CHangWatch m_hang{HangHooks()};
   std::map<long long, std::string> m_engineWorlds;    // the engine's world in each frame: its frame
   std::map<std::string, long long> m_frameMainWorlds; // each frame's main world
   // Content blocking: the address and parent of each frame, by frame id, as last

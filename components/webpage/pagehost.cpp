@@ -49,6 +49,7 @@ HRESULT CPageCore::Submit(const Order& order) {
   if (Defer(order)) return S_OK;
   if (std::shared_ptr<CPageCore> next = Successor()) return next->Submit(order);
   State state = CurrentState();
+  if (pagecore::AlreadyStopped(order, state == State::Crashed, Describe())) return S_OK;
   if (state == State::Crashed && !BrowserAlive() && order.kind != OrderKind::CloseTab) return ReviveFor(order);
   // Chromium starts a new renderer for the page's next load; a page that keeps crashing
   // is loaded again only when the user asks for a page.

@@ -26,6 +26,7 @@ class FakePageActions : public pagecore::IPageActions {
   void SetAudio(bool enable) override { Note(enable ? L"SetAudio on" : L"SetAudio off"); }
   void Close(bool keep) override { Note(keep ? L"Close kept" : L"Close"); }
   void ReadText(bool source) override { Note(source ? L"ReadText source" : L"ReadText"); }
+  void EndRenderer() override { Note(L"EndRenderer"); }
   void RefuseNavigation(const std::string& why) override { Note(L"RefuseNavigation " + platform::Utf8ToWide(why)); }
   using ScriptDone = std::function<void(const std::string& error, const std::string& json)>;
   void RunEngineScript(const std::string& script, ScriptDone done) override {

@@ -492,3 +492,46 @@ TEST(Shell, WebContentFromAnotherOriginCannotDriveTheBrowser) {
       << log.str();
   std::filesystem::remove_all(pages);
 }
+
+// A page stuck in a script: the text asked of it is given up with a message when the
+// page is reported not responding, the tab strip says so, `kill` ends the page, and the
+// next command brings the tab back with a page that works.
+TEST(Shell, AHungPageIsShownGivenUpAndEnded) {
+  if (!HaveChromium()) GTEST_SKIP() << "Chromium is not installed";
+  const std::string pages = PagesWithALongOne("shell_hang_pages_");
+  {
+    // Selecting a match (find) makes the page hang, after the find itself has answered.
+    std::ofstream stuck(pages + "/stuck.html");
+    stuck << "<!DOCTYPE html><html><head><title>Stuck page</title></head><body><p>stuck words</p>"
+             "<script>document.onselectionchange = () => { while (true) {} };</script></body></html>";
+  }
+  const std::string profile = TempProfile("shell_hang_");
+  ptytest::PtySession session(SHELL_PROGRAM, {"--profile", profile, "--serve", pages});
+  ASSERT_TRUE(session.WaitFor("uicontrol start page", 0, 90)) << session.Screen();
+  size_t mark = session.Size();
+  session.Type("go stuck.html\n");
+  ASSERT_TRUE(session.WaitFor("Stuck page", mark, 90)) << session.Screen();
+
+  mark = session.Size();
+  session.Type("find stuck\nread\n");
+  ASSERT_TRUE(session.WaitFor("gave up reading the page: it is not responding", mark, 90)) << session.Screen();
+  ASSERT_TRUE(session.WaitFor("(not responding ", mark, 90)) << session.Screen();
+  ASSERT_TRUE(session.WaitFor("kill 1 ends it", mark, 90)) << session.Screen();
+  mark = session.Size();
+  session.Type("read\n");
+  ASSERT_TRUE(session.WaitFor("the page is not responding: it cannot be read now", mark, 90)) << session.Screen();
+
+  mark = session.Size();
+  session.Type("kill 7\n");
+  ASSERT_TRUE(session.WaitFor("no tab 7 (1 open)", mark, 90)) << session.Screen();
+  mark = session.Size();
+  session.Type("kill\n");
+  ASSERT_TRUE(session.WaitFor("(crashed)", mark, 90)) << session.Screen();
+  mark = session.Size();
+  session.Type("go news.html\nread\n");
+  ASSERT_TRUE(session.WaitFor("Nothing happened today, which is good news.", mark, 90)) << session.Screen();
+  session.Type("q");
+  session.Type("quit\n");
+  EXPECT_EQ(session.Wait(), 0);
+  std::filesystem::remove_all(pages);
+}

@@ -1,6 +1,6 @@
 -- The browser model both interfaces share (ui/browser.lua and ui/model/): orders sent to
 -- pages, the start with the last run's tabs and the restore setting, the home page kept
--- in the store, and finding words in a page.
+-- in the store, finding words in a page, and a page that does not respond.
 local tm = App.TabManagerInstance()
 test.bind_main(test.new_window())
 
@@ -258,4 +258,58 @@ case("hint mode: the keys go to the page's labels until it says they are over; a
   browser.on_tab(other, "NEWINDOW", "BACKGROUND=TRUE\nURL=http://d.test/\n")
   eq(browser.current, other)
   ok(#browser.tabs == count or browser.tabs[#browser.tabs].id ~= browser.current)
+end)
+
+case("a page that does not respond: marked, not asked, its waits given up, stopped; a wait ends at its deadline", function()
+  local timers = {}
+  local browser = fresh({after = function(ms, fn) timers[#timers + 1] = {ms = ms, fn = fn} end})
+  local id = browser.open("http://a.test/")
+  local tab = browser.find(id)
+  local got = 0
+  local function last_said(text) return browser.messages[#browser.messages]:find(text, 1, true) ~= nil end
+
+  -- A page that never answers: the wait ends after the deadline with a message.
+  browser.want_text(id, function() got = got + 1 end)
+  eq(sent[#sent], "CMD=GETTEXT\n")
+  eq(timers[#timers].ms, browser.answer_deadline * 1000)
+  timers[#timers].fn()
+  eq(tab.waiting, nil)
+  ok(last_said("did not answer within 30 s"), browser.messages[#browser.messages])
+  -- An answer before the deadline: the deadline then says nothing.
+  browser.want_text(id, function() got = got + 1 end)
+  browser.on_tab(id, "PAGETEXT", "TEXT=hello\\n\nTITLE=A\nURL=http://a.test/\n")
+  eq(got, 1)
+  local said = #browser.messages
+  timers[#timers].fn()
+  eq(#browser.messages, said)
+
+  -- Reported: a wait is given up at once, and the page is not asked again meanwhile.
+  tab.text = nil
+  browser.want_text(id, function() got = got + 1 end)
+  browser.on_tab(id, "PAGEUNRESPONSIVE", "SECONDS=5.2\n")
+  eq(tab.unresponsive, 5.2)
+  eq(tab.waiting, nil)
+  ok(last_said("gave up reading the page"), browser.messages[#browser.messages])
+  local orders = #sent
+  browser.want_text(id, function() got = got + 1 end)
+  eq(#sent, orders, "no GETTEXT to a page that does not respond")
+  ok(last_said("cannot be read now"))
+  -- A bad value changes nothing; SECONDS=0: it answers again.
+  browser.on_tab(id, "PAGEUNRESPONSIVE", "SECONDS=soon\n")
+  eq(tab.unresponsive, 5.2)
+  ok(last_said("left out"))
+  browser.on_tab(id, "PAGEUNRESPONSIVE", "SECONDS=0\n")
+  eq(tab.unresponsive, nil)
+
+  -- Stopped: STOPPAGE, then the crash clears the mark; a crashed page is not stopped again.
+  browser.on_tab(id, "PAGEUNRESPONSIVE", "SECONDS=6\n")
+  ok(browser.stop_page(id))
+  eq(sent[#sent], "CMD=STOPPAGE\n")
+  browser.on_tab(id, "PROCESSCRASH", "STATUS=crashed\n")
+  eq(tab.unresponsive, nil)
+  orders = #sent
+  browser.stop_page(id)
+  eq(#sent, orders)
+  ok(last_said("ended already"))
+  eq(got, 1)
 end)

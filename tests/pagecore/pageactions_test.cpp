@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{L"CMD=RECOVERWND\nuuid=kept\n", {L"Navigate http://kept.test/page"}},
         Case{L"CMD=RECOVERWND\nuuid=gone\n", {L"RefuseNavigation no closed tab gone is kept"}},
         Case{L"CMD=ClOSETAB\n", {L"Close kept"}}, Case{L"CMD=GETTEXT\n", {L"ReadText"}},
-        Case{L"CMD=GETTEXT\nPART=SOURCE\n", {L"ReadText source"}},
+        Case{L"CMD=GETTEXT\nPART=SOURCE\n", {L"ReadText source"}}, Case{L"CMD=STOPPAGE\n", {L"EndRenderer"}},
         // A window handle that names no window is logged, and nothing is reparented.
         Case{L"CMD=PARENTHWND\nHWND=7fff0001\n", {}}));
 

@@ -57,7 +57,8 @@ class TraceRun : public CPageFixture {
     EXPECT_GE(sink->WaitFor(L"ORDERUNSUPPORTED", L"CMD=FILEOPEN", from), 0);
     EXPECT_GE(sink->WaitFor(L"STATEXTCHANGED", L"STATTEXT=FILEOPEN is not available", from), 0);
     for (const RecordedEvent& event : sink->Events()) {
-      if (event.key == L"PROGRESSCHANGE") continue;
+      // A renderer slow to answer on a loaded machine may be reported by one engine only.
+      if (event.key == L"PROGRESSCHANGE" || event.key == L"PAGEUNRESPONSIVE") continue;
       if (event.key == L"BACKFORWARDSTATECHANGE" || event.key == L"GOFORWARDSTATECHANGE") {
         trace.history.push_back(event.key + L" " + event.value);
         continue;

@@ -40,7 +40,8 @@ inline const std::vector<std::wstring>& AllKeys() {
       L"NEWINDOW",         L"NAVIGATEERROR",    L"PROCESSCRASH",           L"CHLIDHANDLE",
       L"STATEXTCHANGED",   L"POPBLOCK",         L"CLOSEWNDNOTIFTY",        L"SHOWIEWND",
       L"SHOWADDFAVWND",    L"SHOWEDITFAVWND",   L"SAVECOMPLETE",           L"FINDRESULT",
-      L"ORDERUNSUPPORTED", L"PAGETEXT",         L"HINTS", L"BLOCKEDCOUNT"};
+      L"ORDERUNSUPPORTED", L"PAGETEXT",         L"HINTS", L"BLOCKEDCOUNT",
+      L"PAGEUNRESPONSIVE"};
   return keys;
 }
 

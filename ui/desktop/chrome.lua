@@ -134,6 +134,7 @@ function chrome.build()
   column.Add(toolbar, false)
   column.Add(c.bar, false)
   column.Add(c.session_bar, false)
+  column.Add(require("hangbar").build(c), false)
   column.Add(c.progress, false)
   column.Add(c.findbar, false)
   column.Add(c.page, true)
@@ -150,6 +151,7 @@ function chrome.build()
   for _, b in ipairs(c.bar_buttons) do b.Hide() end
   c.bar.Hide()
   c.session_bar.Hide()
+  c.hang_bar.Hide()
   return c
 end
 

@@ -34,6 +34,7 @@ function OnStart()
   require("signals")(view.c)
   bookmarks.connect(view.c)
   sessionbar.connect()
+  require("hangbar").connect(view.c, view.refresh)
   browser.start(host.start_url)
   view.completions()
   view.refresh()
@@ -59,6 +60,10 @@ function OnTabNotify(id, key, value)
     local tab = browser.find(id)
     view.errors[id] = {url = tab and tab.url or "", reason = "the page's process ended (" ..
                        browser.clean(values.STATUS or "crashed") .. ")", crashed = true}
+  elseif key == "PAGEUNRESPONSIVE" then
+    -- A new report shows the bar again, even after "Wait".
+    local tab = browser.find(id)
+    if tab then tab.hang_waited = nil end
   elseif key == "AUDIOSTATECHANGE" then
     c.tabs.SetAudio(id, values.PLAYING == "TRUE")
   elseif key == "STATEXTCHANGED" then

@@ -48,6 +48,9 @@ function state.dump(view)
   local crashed = {}
   for i, t in ipairs(browser.tabs) do if t.crashed then crashed[#crashed + 1] = i end end
   add("crashed", table.concat(crashed, " "))
+  local unresponsive = {}
+  for i, t in ipairs(browser.tabs) do if t.unresponsive then unresponsive[#unresponsive + 1] = i end end
+  add("unresponsive", table.concat(unresponsive, " "))
   for i, t in ipairs(browser.tabs) do add("tabprogress", i .. " " .. (t.progress or 0)) end
   add("zoom", browser.zoom())
   add("bookmarks", #browser.favorites)
@@ -85,6 +88,8 @@ function state.dump(view)
   add("menukeys", view.menu_keys or "")
   add("pageerror", c.error_page.Visible() and c.error_reason.Text() or "")
   add("errorretry", c.error_retry.Geometry())
+  add("hangbar", c.hang_bar.Visible() and c.hang_label.Text() or "")
+  add("hangstop", c.hang_stop.Geometry())
   for i, b in ipairs(c.bar_buttons) do
     if b.Visible() then add("barbutton", i .. " " .. b.Geometry()) end
   end

@@ -45,6 +45,7 @@ function view.show_selected()
     c.error_page.Hide()
   end
   c.tabs.Select(current or 0)
+  require("hangbar").update(c)
   if view.shown_tab ~= current then
     view.shown_tab = current
     view.say(current and view.hover[current] or "")
@@ -90,7 +91,8 @@ local function sync_strip()
     present[tab.id] = true
     if c.tabs.IndexOf(tab.id) < 0 then c.tabs.AddTab(tab.id, i - 1) end
     -- A crashed page's tab says so before its title.
-    c.tabs.SetTitle(tab.id, (tab.crashed and "(crashed) " or "") .. (tab.title ~= "" and tab.title or tab.url))
+    local mark = tab.crashed and "(crashed) " or tab.unresponsive and "(not responding) " or ""
+    c.tabs.SetTitle(tab.id, mark .. (tab.title ~= "" and tab.title or tab.url))
     c.tabs.SetProgress(tab.id, math.max(0, math.min(100, tab.progress or 0)))
   end
   for id in c.tabs.Order():gmatch("%d+") do

@@ -1,6 +1,18 @@
 -- A page's text and source as the page hands them out (PAGETEXT): asked for once, kept
 -- on the tab until the page changes, handed to everything that waited for it.
 return function(browser)
+  -- Seconds a command waits for a page's text before it gives up (a page stuck in a
+  -- script answers nothing).
+  browser.answer_deadline = 30
+
+  -- Ends every wait for the text of `tab`, saying `why`.
+  function browser.give_up_text(tab, why)
+    if not tab.waiting then return end
+    tab.waiting, tab.waiting_mark = nil, nil
+    browser.say(why)
+    browser.changed("gave_up", tab.id)
+  end
+
   -- The lines of a PAGETEXT list value: each ends with backslash n, a backslash is doubled.
   function browser.lines(value)
     local lines, line = {}, {}
@@ -32,13 +44,21 @@ return function(browser)
     if not tab then return browser.say("no tab open") end
     local key = part == "SOURCE" and "source" or "text"
     if tab[key] then return fn(tab) end
+    if tab.unresponsive then return browser.say("the page is not responding: it cannot be read now") end
     tab.waiting = tab.waiting or {}
     local first = #tab.waiting == 0
     tab.waiting[#tab.waiting + 1] = {key = key, fn = fn}
-    if first and not browser.order(id, {CMD = "GETTEXT", PART = part}) then
+    if not first then return end
+    if not browser.order(id, {CMD = "GETTEXT", PART = part}) then
       tab.waiting = nil
-      browser.say("this page cannot be read")
+      return browser.say("this page cannot be read")
     end
+    local mark = {}
+    tab.waiting_mark = mark
+    host.after(browser.answer_deadline * 1000, function()
+      if tab.waiting_mark ~= mark then return end
+      browser.give_up_text(tab, string.format("the page did not answer within %d s", browser.answer_deadline))
+    end)
   end
 
   -- The lines of a PAGETEXT list, each made safe to print.
@@ -58,7 +78,7 @@ return function(browser)
                   title = browser.clean(values.TITLE), cut = values.CUT == "TRUE"}
     end
     local waiting = tab.waiting or {}
-    tab.waiting = nil
+    tab.waiting, tab.waiting_mark = nil, nil
     for _, w in ipairs(waiting) do
       if tab[w.key] then w.fn(tab) else browser.want_text(tab.id, w.fn, w.key == "source" and "SOURCE" or nil) end
     end

@@ -96,6 +96,15 @@ return function(browser)
     return ok
   end
 
+  -- Ends the page of tab `id` (the current one by default), one that no longer responds:
+  -- the tab shows a crashed page until its next command brings it back.
+  function browser.stop_page(id)
+    local tab = browser.find(id or browser.current or 0)
+    if not tab then return browser.say("no tab open") end
+    if tab.crashed then return browser.say("the page has ended already; reload brings it back") end
+    return browser.order(tab.id, {CMD = "STOPPAGE"})
+  end
+
   function browser.navigate(input)
     local url, why = browser.address(input)
     if not url then return browser.say(why) end

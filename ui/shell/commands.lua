@@ -132,6 +132,15 @@ add({"stop"}, "", "stop loading", no_argument(function()
     browser.say(busy and "stopped loading" or "nothing to stop: the page has loaded")
   end
 end))
+add({"kill"}, "[N]", "end the page of this tab (or tab N), one that is not responding; reload brings it back",
+  function(arg, entry)
+    if arg ~= "" and not arg:match("^%d+$") then return usage(entry) end
+    local tab = arg ~= "" and browser.tabs[tonumber(arg)]
+    if arg ~= "" and not tab then
+      return browser.say(string.format("no tab %s (%d open)", arg, #browser.tabs))
+    end
+    if browser.stop_page(tab and tab.id) then browser.say("ending the page...") end
+  end)
 add({"reload"}, "", "load the page again (also brings a crashed tab back)", no_argument(function()
   if browser.command("Refresh") then loading.expect() end
 end))

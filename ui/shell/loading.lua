@@ -3,7 +3,7 @@
 -- deadline after which what is there is used.
 local browser = require("browser")
 
-local loading = {deadline = 30}
+local loading = {deadline = browser.answer_deadline}
 local waiters = {}  -- {tab, fn, timed_out}
 
 -- Whether the page of `tab` is there to be read.
@@ -115,6 +115,7 @@ table.insert(browser.listeners, function(kind, id, key)
     loading.awaiting[kind == "find" and "find" or id] = nil
     return idle()
   end
+  if kind == "gave_up" then return idle() end
   if kind ~= "tab" then return end
   local tab = browser.find(id)
   if not tab then return release() end

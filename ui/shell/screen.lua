@@ -46,6 +46,7 @@ function screen.strip(columns)
   for i, tab in ipairs(browser.tabs) do
     local mark = tab.id == browser.current and "*" or " "
     local state = tab.crashed and " (crashed)" or (tab.progress or 0) < 100 and string.format(" %d%%", tab.progress or 0) or ""
+    if tab.unresponsive then state = state .. string.format(" (not responding %ds)", math.floor(tab.unresponsive)) end
     if (tab.blocked or 0) > 0 then state = state .. string.format(" (%d blocked)", tab.blocked) end
     local entry = string.format("%s[%d] %s%s", mark, i, screen.clip(tab.title ~= "" and tab.title or tab.url, 24), state)
     entries[#entries + 1] = screen.clip(entry, columns)
