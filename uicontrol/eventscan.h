@@ -57,19 +57,22 @@ unsigned FindValues(const wchar_t* text, const std::wstring_view (&names)[N], st
   return FindValuesIn(text, [](const wchar_t* t, auto&& visit) { ForEachLine(t, visit); }, names, values);
 }
 
-// ForEachLine for texts of long lines (titles, addresses): the length is taken once and
-// each line's end found by the C library's vectorised search, which beats a plain loop
-// past a few dozen characters.
+// ForEachLine for texts of long lines (titles, addresses): each line's end is found by
+// the C library's vectorised search, which stops at a line feed or at the text's end and
+// beats a plain loop past a few dozen characters. The text is read once: its length is
+// taken only for a last line without a line feed.
 template <class Visit>
 void ForEachLongLine(const wchar_t* text, Visit&& visit) {
   const wchar_t* p = text;
-  const wchar_t* const last = text + std::wcslen(text);
-  while (p != last) {
+  while (*p != L'\0') {
     if (p[1] == L'\n') return;
-    const wchar_t* end = std::wmemchr(p, L'\n', static_cast<size_t>(last - p));
-    if (!end) end = last;
+    const wchar_t* end = std::wcschr(p, L'\n');
+    if (!end) {
+      visit(p, p + std::wcslen(p));
+      return;
+    }
     visit(p, end);
-    p = end == last ? end : end + 1;
+    p = end + 1;
   }
 }
 

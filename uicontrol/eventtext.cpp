@@ -50,9 +50,25 @@ bool ReadHex(std::wstring_view text, bool* negative, uint64_t* value, bool* over
   return p != digits;
 }
 
+// The common case, a few bare digits: their value, or false for anything else (left to
+// ReadHex). Up to seven digits cannot leave 28 bits, so no limit applies.
+bool ReadShortHex(std::wstring_view text, uint32_t* value) {
+  if (text.empty() || text.size() > 7) return false;
+  uint32_t number = 0;
+  for (wchar_t c : text) {
+    const int d = HexValue(c);
+    if (d < 0) return false;
+    number = number * 16 + static_cast<uint32_t>(d);
+  }
+  *value = number;
+  return true;
+}
+
 }  // namespace
 
 uint32_t EventNumberOf(std::wstring_view text) {
+  uint32_t shortValue;
+  if (ReadShortHex(text, &shortValue)) return shortValue;
   bool negative, overflow;
   uint64_t value;
   if (!ReadHex(text, &negative, &value, &overflow)) return 0;
@@ -65,6 +81,8 @@ uint32_t EventNumberOf(std::wstring_view text) {
 // field is unsigned, so a negative value wraps. Nothing holds it to 0..100: the page's
 // number is passed on as it came.
 uint32_t EventPercentOf(std::wstring_view text) {
+  uint32_t shortValue;
+  if (ReadShortHex(text, &shortValue)) return shortValue;
   bool negative, overflow;
   uint64_t value;
   if (!ReadHex(text, &negative, &value, &overflow)) return 0;

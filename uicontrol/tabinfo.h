@@ -80,7 +80,7 @@ class UICONTROL_API CTabInfo : public INotifOrderStub,
   void CopyFrom(const CTabInfo& other);
   int WriteHistory();
   // Stores a changed title (as shown) and URL; false when both equal the stored values.
-  bool ApplyTitleChange(std::wstring_view newTitle, std::wstring_view newURL);
+  bool ApplyTitleChange(std::wstring_view newTitle, std::wstring_view newURL, bool bDisplayForm);
 
   // Guards the self pin and the page wait.
   platform::CMutex m_lockRef;

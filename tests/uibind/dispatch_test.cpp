@@ -155,6 +155,28 @@ TEST_F(DispatchTest, FreeFunctionsInNamespaces) {
             "Caused by: no one can be used.\n");
 }
 
+unsigned Thrice(unsigned v) { return 3 * v; }
+const char* PickText(const std::string&) { return "text"; }
+
+// The one plain overload of a name takes a shorter path: it must answer as the general
+// one does, and a closure fetched before a second overload joined must see both.
+TEST_F(DispatchTest, ASingleFunctionOverloadAndOneJoinedLater) {
+  ASSERT_TRUE(host->Insert(uibind::Function("Thrice", &Thrice)));
+  EXPECT_EQ(Number("Thrice(14)"), 42);
+  EXPECT_EQ(Fail("Thrice('a')"),
+            "Can't match function to call Thrice, candidates are:\n"
+            "Thrice(unsigned)\n"
+            "Parameters are:\n"
+            "* string\n"
+            "Caused by: no one can be used.\n");
+  EXPECT_NE(Fail("Thrice(1, 2)").find("Caused by: no one can be used."), std::string::npos);
+  EXPECT_NE(Fail("Thrice(-1)").find("unsigned"), std::string::npos) << "out of range, as before";
+  ASSERT_EQ(Run("early = Thrice"), "");
+  ASSERT_TRUE(host->Insert(uibind::Function("Thrice", &PickText)));
+  EXPECT_EQ(String("early('a')"), "text");
+  EXPECT_EQ(Number("early(2)"), 6);
+}
+
 TEST_F(DispatchTest, ConstructorMismatchHasNoFinalLineFeed) {
   EXPECT_EQ(Fail("Overloaded(1)"),
             "Can't match constructor to create Overloaded, candidates are:\n"

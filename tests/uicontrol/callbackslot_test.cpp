@@ -123,3 +123,64 @@ TEST(CallbackSlot, AReplacedCallbackIsReleasedOnceNoCallRunsIt) {
   slot.Set(nullptr);
   EXPECT_TRUE(weak.expired()) << "no thread keeps the old callback";
 }
+
+// A callback replaced while another thread runs it lives until that thread leaves it, and
+// is then released by that thread, with no further call or replacement.
+TEST(CallbackSlot, TheLastThreadToLeaveAReplacedCallbackReleasesIt) {
+  CCallbackSlot<Fn> slot;
+  auto state = std::make_shared<int>(0);
+  std::weak_ptr<int> weak = state;
+  platform::CMutex lock;
+  platform::CCondition changed;
+  bool inside = false, mayLeave = false;
+  slot.Set([&, state](int) {
+    platform::CMutexLock guard(lock);
+    inside = true;
+    changed.NotifyAll();
+    while (!mayLeave) changed.Wait(guard);
+    ++*state;
+  });
+  state.reset();
+  std::thread caller([&] { slot.Call(1); });
+  {
+    platform::CMutexLock guard(lock);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!inside && changed.WaitUntil(guard, deadline)) {
+    }
+    if (!inside) {
+      mayLeave = true;
+      guard.Unlock();
+      caller.join();
+      FAIL() << "the call never started";
+    }
+  }
+  slot.Set(nullptr);
+  EXPECT_FALSE(weak.expired()) << "released while a thread still runs it";
+  {
+    platform::CMutexLock guard(lock);
+    mayLeave = true;
+    changed.NotifyAll();
+  }
+  caller.join();
+  EXPECT_TRUE(weak.expired()) << "the leaving thread did not release it";
+}
+
+// Threads that end hand their records on: many short-lived callers leave none inside.
+TEST(CallbackSlot, ManyShortLivedCallersLeaveNoneInside) {
+  CCallbackSlot<Fn> slot;
+  std::atomic<int> calls{0};
+  slot.Set([&](int) { ++calls; });
+  for (int round = 0; round < 20; ++round) {
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) threads.emplace_back([&] { slot.Call(1); });
+    for (auto& t : threads) t.join();
+  }
+  EXPECT_EQ(calls.load(), 80);
+  EXPECT_FALSE(callbackslot_detail::AnyThreadInsideACall());
+  auto state = std::make_shared<int>(0);
+  std::weak_ptr<int> weak = state;
+  slot.Set([state](int) {});
+  state.reset();
+  slot.Set(nullptr);
+  EXPECT_TRUE(weak.expired()) << "the setter could not release the replaced callback";
+}

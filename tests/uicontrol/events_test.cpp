@@ -130,6 +130,22 @@ TEST_F(EventsTest, TitleChangeRulesAndReplacements) {
   page->Fire(L"BEFORENAVIGATE", L"");
   EXPECT_EQ(Info().strTitle, L"");
   EXPECT_EQ(Info().strURL, L"http://b/");
+
+  // Either sign is found wherever it stands (titles are looked at four characters at a
+  // time, then one by one), and a title without one is kept as it came.
+  for (size_t at = 0; at < 10; ++at) {
+    for (wchar_t sign : {L'\u00ae', L'\u00a0'}) {
+      std::wstring title(9, L'x');
+      title.insert(at, 1, sign);
+      std::wstring shown = title;
+      if (sign == L'\u00a0') shown[at] = L' ';
+      else shown.replace(at, 1, L"\treg\t");
+      page->Fire(L"TITLECHANGE", L"TITLE=" + title + L"\nURL=http://b/\n");
+      EXPECT_EQ(Info().strTitle, shown) << "sign at " << at;
+    }
+  }
+  page->Fire(L"TITLECHANGE", L"TITLE=\u00af\u00a1\u00ad\u01ae plain\nURL=http://b/\n");
+  EXPECT_EQ(Info().strTitle, L"\u00af\u00a1\u00ad\u01ae plain");
 }
 
 TEST_F(EventsTest, DocumentCompleteWritesHistory) {

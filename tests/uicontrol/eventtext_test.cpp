@@ -31,6 +31,14 @@ TEST(EventText, NumbersFlagsAndPercent) {
   EXPECT_EQ(ReadEventPercent(L"PERCENT=123456789\n", L"PERCENT"), 0x7fffffffu) << "saturates as a 32-bit long";
   EXPECT_EQ(ReadEventPercent(L"PERCENT=-123456789\n", L"PERCENT"), 0x80000000u);
   EXPECT_EQ(ReadEventPercent(L"PERCENT=zz\n", L"PERCENT"), 0u);
+  // Seven bare digits and eight read alike whether taken the short way or not.
+  EXPECT_EQ(ReadEventPercent(L"PERCENT=fffffff\n", L"PERCENT"), 0xfffffffu);
+  EXPECT_EQ(ReadEventPercent(L"PERCENT=7fffffff\n", L"PERCENT"), 0x7fffffffu);
+  EXPECT_EQ(ReadEventPercent(L"PERCENT=80000000\n", L"PERCENT"), 0x7fffffffu);
+  EXPECT_EQ(ReadEventPercent(L"PERCENT=0x1F\n", L"PERCENT"), 31u);
+  EXPECT_EQ(ReadEventPercent(L"PERCENT=1f \n", L"PERCENT"), 31u);
+  EXPECT_EQ(ReadEventNumber(L"HWND=FFFFFFF\n", L"HWND"), 0xfffffffu);
+  EXPECT_EQ(ReadEventNumber(L"HWND=FFFFFFFF\n", L"HWND"), 0xffffffffu);
 
   EXPECT_EQ(ReadEventNumber(L"HWND= 0x1A2b\n", L"HWND"), 0x1a2bu);
   EXPECT_EQ(ReadEventNumber(L"HWND=12c0190zz\n", L"HWND"), 0x12c0190u);

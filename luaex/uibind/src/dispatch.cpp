@@ -150,12 +150,11 @@ int LuaMethodCallProxieFunction(lua_State* L) {
   });
 }
 
-int LuaGlobalFunctionDispatcher(lua_State* L) {
-  // Upvalues: the name, the host, and the host's overloads of the name (resolved when
-  // the function was inserted, so a call looks nothing up by name).
-  auto* host = static_cast<CHost*>(lua_touserdata(L, lua_upvalueindex(2)));
-  const auto* overloads =
-      static_cast<const std::vector<std::unique_ptr<GenericFunction>>*>(lua_touserdata(L, lua_upvalueindex(3)));
+namespace {
+
+// Every call of a function that is not the one plain overload: scoring, hooks, errors.
+[[gnu::noinline]] int ChooseAndCallFunction(CHost* host, const FunctionOverloads* set, lua_State* L) {
+  const auto* overloads = set != nullptr ? &set->m_List : nullptr;
   if (host == nullptr || overloads == nullptr || overloads->empty()) {
     if (lua_type(L, lua_upvalueindex(1)) != LUA_TSTRING || host == nullptr) {
       lua_pushstring(L, "LuaGlobalFunctionDispatcher: panic - bad upvalues.\n");
@@ -198,6 +197,27 @@ int LuaGlobalFunctionDispatcher(lua_State* L) {
     host->Error("Can't match function to call %s, candidates are:\n%sParameters are:\n%sCaused by: %s.\n",
                 name.c_str(), signatures.c_str(), arguments.c_str(), candidates.Cause());
   });
+}
+
+}  // namespace
+
+int LuaGlobalFunctionDispatcher(lua_State* L) {
+  // Upvalues: the name, and the host with the host's overloads of the name in one block
+  // (resolved when the function was inserted, so a call looks nothing up by name).
+  const auto* binding = static_cast<const FunctionBinding*>(lua_touserdata(L, lua_upvalueindex(2)));
+  CHost* host = binding != nullptr ? binding->m_pHost : nullptr;
+  const FunctionOverloads* overloads = binding != nullptr ? binding->m_pOverloads : nullptr;
+  if (host != nullptr && overloads != nullptr && overloads->m_pPlainOnly != nullptr) {
+    // The path of most calls: one plain overload, scored and read with the argument
+    // types read once, without hooks or a temporaries scope. A mismatch goes on to the
+    // error naming it.
+    const GenericFunction& only = *overloads->m_pPlainOnly;
+    int count = 0;
+    if (GuardedInvoke(*host, only.m_Name, [&] { return only.CallIfMatches(*host, L, lua_gettop(L), &count); })) {
+      return count;
+    }
+  }
+  return ChooseAndCallFunction(host, overloads, L);
 }
 
 int ConstructorCallDispatcher(lua_State* L) {

@@ -145,7 +145,7 @@ impl::GenericClass* CHost::FindClassByLuaName(std::string_view luaName) const {
 
 const std::vector<std::unique_ptr<impl::GenericFunction>>* CHost::FindFunctions(std::string_view name) const {
   auto it = m_Functions.find(name);
-  return it == m_Functions.end() ? nullptr : &it->second;
+  return it == m_Functions.end() ? nullptr : &it->second.m_List;
 }
 
 void CHost::PushTemporary(std::unique_ptr<impl::ImplicitCreatedHolder> holder) {
@@ -283,13 +283,15 @@ bool CHost::InsertFunction(std::unique_ptr<impl::GenericFunction> fn) {
   }
   // The closure holds the overloads of its name (a map node, which stays where it is), so
   // that a call finds them without a look-up; a later overload joins the same list.
-  auto& overloads = m_Functions[fn->m_Name];
-  overloads.push_back(std::move(fn));
-  const std::string& name = overloads.back()->m_Name;
+  impl::FunctionOverloads& overloads = m_Functions[fn->m_Name];
+  overloads.m_List.push_back(std::move(fn));
+  overloads.m_pPlainOnly =
+      overloads.m_List.size() == 1 && overloads.m_List[0]->m_bPlain ? overloads.m_List[0].get() : nullptr;
+  const std::string& name = overloads.m_List.back()->m_Name;
   lua_pushlstring(m_L, name.data(), name.size());
-  lua_pushlightuserdata(m_L, this);
-  lua_pushlightuserdata(m_L, &overloads);
-  lua_pushcclosure(m_L, &impl::LuaGlobalFunctionDispatcher, 3);
+  void* memory = lua_newuserdata(m_L, sizeof(impl::FunctionBinding));
+  *static_cast<impl::FunctionBinding*>(memory) = impl::FunctionBinding{this, &overloads};
+  lua_pushcclosure(m_L, &impl::LuaGlobalFunctionDispatcher, 2);
   StoreAndUnwind(m_L, steps);
   return true;
 }

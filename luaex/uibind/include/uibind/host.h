@@ -19,6 +19,14 @@ namespace impl {
 class GenericClass;
 class GenericFunction;
 class LuaValue;
+// The overloads of one free function name, as the host keeps them (in a map node, which
+// stays where it is, so that the name's closures can point at it).
+struct FunctionOverloads {
+  std::vector<std::unique_ptr<GenericFunction>> m_List;
+  // The only overload when there is one and it is plain (the path of most calls, one
+  // load away from the closure), else null.
+  const GenericFunction* m_pPlainOnly = nullptr;
+};
 }  // namespace impl
 
 class ClassDeclaration;
@@ -87,7 +95,7 @@ class CHost {
   lua_State* m_L;
   std::map<std::string, std::unique_ptr<impl::GenericClass>, std::less<>> m_CPPClasses;
   std::map<std::string, impl::GenericClass*, std::less<>> m_LuaClasses;
-  std::map<std::string, std::vector<std::unique_ptr<impl::GenericFunction>>, std::less<>> m_Functions;
+  std::map<std::string, impl::FunctionOverloads, std::less<>> m_Functions;
   std::vector<std::unique_ptr<impl::ImplicitCreatedHolder>> m_Temporaries;
 };
 

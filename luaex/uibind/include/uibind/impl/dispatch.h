@@ -35,7 +35,14 @@ bool PushMethod(CHost& host, lua_State* L, int udIdx, CustomLuaVariable& block, 
 // self-in-arguments overloads); selfIdx the userdata's index for result anchoring.
 int MethodCallDispatcher(CHost& host, lua_State* L, const MethodGroup& group, void* object, const void* selfObject,
                          bool isConst, int selfIdx);
-// A free function. Upvalues: the qualified name, the host.
+// What a free function's closure carries in its second upvalue (a full userdata, so that
+// one read gives both).
+struct FunctionOverloads;
+struct FunctionBinding {
+  CHost* m_pHost;
+  const FunctionOverloads* m_pOverloads;
+};
+// A free function. Upvalues: the qualified name, its FunctionBinding.
 int LuaGlobalFunctionDispatcher(lua_State* L);
 // "__call" of a class table. Upvalue: the class.
 int ConstructorCallDispatcher(lua_State* L);

@@ -96,9 +96,15 @@ class GenericFunction {
   // The parenthesised parameter types (the qualified name goes before it).
   virtual std::string ParameterList(CHost& host) const = 0;
   virtual int Call(CHost& host, lua_State* L, int start) const = 0;
+  // The path of a plain function without other overloads: when the top values from 1
+  // match, calls as Call does, sets *count and returns true; otherwise returns false and
+  // changes nothing. Only for m_bPlain functions (no hooks and no temporaries to scope).
+  virtual bool CallIfMatches(CHost& host, lua_State* L, int top, int* count) const = 0;
 
   std::string m_Name;  // qualified Lua name
   PolicyPtr m_Policy;
+  // No policy hooks and no parameter that can build a temporary.
+  bool m_bPlain = false;
 };
 
 }  // namespace impl
