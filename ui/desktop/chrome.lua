@@ -3,6 +3,7 @@
 -- style.css); main.lua gives the parts their behaviour.
 local browser = require("browser")
 local bookmarks = require("bookmarks")
+local noticebar = require("noticebar")
 
 local chrome = {}
 
@@ -73,14 +74,8 @@ function chrome.build()
   end
 
   -- The session bar: offers the last run's tabs at a start that did not reopen them.
-  c.session_bar = ui.box(false, 6)
-  c.session_bar.AddStyle("sessionbar")
-  c.session_label = ui.label("")
-  c.session_reopen = ui.button("Reopen them")
-  c.session_dismiss = ui.button("Not now")
-  c.session_bar.Add(c.session_label, false)
-  c.session_bar.Add(c.session_reopen, false)
-  c.session_bar.Add(c.session_dismiss, false)
+  c.session_bar, c.session_label, c.session_reopen, c.session_dismiss =
+    noticebar.build("sessionbar", "Reopen them", "Not now")
 
   c.progress = ui.progress()
   c.progress.AddStyle("pageprogress")

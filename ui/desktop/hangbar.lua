@@ -2,20 +2,14 @@
 -- ends): "Stop page" ends its renderer, after which the page area offers "Reload" as for
 -- a crashed page; "Wait" hides the bar until the page is reported again.
 local browser = require("browser")
+local noticebar = require("noticebar")
 local widgets = require("widgets")
 
 local hangbar = {}
 
 -- Adds the bar's widgets to `c` (c.hang_bar, hidden); the caller places the bar.
 function hangbar.build(c)
-  c.hang_bar = ui.box(false, 6)
-  c.hang_bar.AddStyle("hangbar")
-  c.hang_label = ui.label("")
-  c.hang_stop = ui.button("Stop page")
-  c.hang_wait = ui.button("Wait")
-  c.hang_bar.Add(c.hang_label, false)
-  c.hang_bar.Add(c.hang_stop, false)
-  c.hang_bar.Add(c.hang_wait, false)
+  c.hang_bar, c.hang_label, c.hang_stop, c.hang_wait = noticebar.build("hangbar", "Stop page", "Wait")
   return c.hang_bar
 end
 
